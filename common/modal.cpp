@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "modal.h"
+
+#include "module1.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDialog>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace Modal {
+
+namespace {
+
+Seam g_realSeam;
+Seam *g_seam = &g_realSeam;
+bool g_toStderr = false;
+QStringList g_shownProblems;
+
+} // namespace
+
+int Seam::exec(QDialog *dialog)
+{
+    return dialog->exec();
+}
+
+void Seam::message(QWidget *parent, const QString &title, const QString &text, Kind kind)
+{
+    if (g_toStderr) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        return;
+    }
+    if (kind == Kind::Warning)
+        QMessageBox::warning(parent, title, text);
+    else
+        QMessageBox::information(parent, title, text);
+}
+
+std::optional<QColor> Seam::chooseColor(QWidget *parent, const QColor &initial)
+{
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
+}
+
+void Seam::endProgram(int exitCode)
+{
+    // Every change was saved when it was made, so there is nothing to flush.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(exitCode);
+}
+
+Seam &seam()
+{
+    return *g_seam;
+}
+
+void setSeam(Seam *replacement)
+{
+    g_seam = replacement ? replacement : &g_realSeam;
+}
+
+void setMessagesToStderr(bool on)
+{
+    g_toStderr = on;
+}
+
+bool messagesToStderr()
+{
+    return g_toStderr;
+}
+
+void information(QWidget *parent, const QString &title, const QString &text)
+{
+    seam().message(parent, title, text, Kind::Information);
+}
+
+void warning(QWidget *parent, const QString &title, const QString &text)
+{
+    seam().message(parent, title, text, Kind::Warning);
+}
+
+void reportLoadProblems(QWidget *parent, const Module1::LoadReport &report)
+{
+    if (report.problems.isEmpty() || report.problems == g_shownProblems)
+        return;
+    g_shownProblems = report.problems;
+    warning(parent, QStringLiteral("Quorvi"),
+            QStringLiteral("Some of %1 could not be read as it stands:\n\n%2")
+                .arg(Module1::kStoreFileName, Module1::describeProblems(report)));
+}
+
+void forgetReportedProblems()
+{
+    g_shownProblems.clear();
+}
+
+} // namespace Modal

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace Module1 {
+struct LoadReport;
+}
+
+// Everything that would block on the user goes through here, so tests can
+// replace it and no test ever waits on a dialog.
+namespace Modal {
+
+enum class Kind { Information, Warning };
+
+class Seam
+{
+public:
+    virtual ~Seam() = default;
+    // Shows the dialog modally and returns when it is hidden.
+    virtual int exec(QDialog *dialog);
+    virtual void message(QWidget *parent, const QString &title, const QString &text, Kind kind);
+    // The chosen colour, or nothing when the chooser was closed without one.
+    virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);
+    // Ends the program at once; nothing is saved.
+    virtual void endProgram(int exitCode);
+};
+
+// The seam in force; never null.
+Seam &seam();
+// Replaces the seam; nullptr puts the real one back. The caller keeps ownership.
+void setSeam(Seam *replacement);
+
+// When set, messages go to standard error instead of a box (for --screenshot).
+void setMessagesToStderr(bool on);
+bool messagesToStderr();
+
+inline int exec(QDialog *dialog) { return seam().exec(dialog); }
+void information(QWidget *parent, const QString &title, const QString &text);
+void warning(QWidget *parent, const QString &title, const QString &text);
+
+// Shows the problems the last load found, once: the same list is not shown
+// again when the main window reloads the store the alert window just read.
+void reportLoadProblems(QWidget *parent, const Module1::LoadReport &report);
+// Forgets which problems were shown (tests start afresh).
+void forgetReportedProblems();
+
+} // namespace Modal

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+// Due dates are built from loose parts that people type, so "day 31 of
+// February" or "minute 60" must roll over the way calendar arithmetic does.
+namespace Calendar {
+
+// The date made from year, month and day with roll-over: month 13 is January
+// of the next year, day 0 the last day of the month before. Years are counted
+// astronomically (year 0 is the year before year 1).
+QDate makeDate(int year, int month, int day);
+
+// The time of day made from hour, minute and second with roll-over; whole
+// days beyond or before midnight are dropped.
+QTime makeTime(int hour, int minute, int second);
+
+// Whole days that the time parts add to or take from the date (hour 25 -> 1).
+int carriedDays(int hour, int minute, int second);
+
+// "<short date> at <long time>" in the user's locale.
+QString dueText(int year, int month, int day, int hour, int minute, int second);
+
+// Fixed-width key "yyyy-mm - dd hh:nn:ss" that orders due moments as text.
+QString sortKey(int year, int month, int day, int hour, int minute, int second);
+
+// Unit boundaries crossed going from `from` to `to` (negative when `to` is
+// earlier). Units: "d"/"y" days, "w" whole weeks, "ww" calendar weeks, "m"
+// months, "q" quarters, "yyyy" years, "h"/"n"/"s" hours, minutes, seconds of
+// whole days. An empty or unknown unit counts days.
+qint64 dateDiff(QStringView unit, QDate from, QDate to);
+
+// The same, limited to the 16-bit range the rules compare against.
+qint16 dateDiff16(QStringView unit, QDate from, QDate to);
+
+} // namespace Calendar

@@ -1,0 +1,382 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "calendar.h"
+#include "module1.h"
+#include "numbers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace Module1 {
+
+namespace {
+
+LoadReport g_lastLoad;
+
+// Past this many lines the message box would only scroll; the rest is counted.
+constexpr int kMaxListedProblems = 40;
+
+const QString kBackupSuffix = QStringLiteral(".bak");
+
+// The bytes 0x80..0x9F of Windows-1252; the rest of the range is Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString decodeStore(QByteArray bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+
+    // Not UTF-8: most likely written by an older Windows program.
+    text.resize(bytes.size());
+    QChar *out = text.data();
+    for (const char c : std::as_const(bytes)) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+// Whole-line trimming removes blanks only, as the file format always did.
+QStringView trimBlanks(QStringView line)
+{
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && line[begin] == u' ')
+        ++begin;
+    while (end > begin && line[end - 1] == u' ')
+        --end;
+    return line.mid(begin, end - begin);
+}
+
+class Reader
+{
+public:
+    explicit Reader(LoadReport &report) : m_report(report) { }
+
+    void read(const QString &text)
+    {
+        int lineNumber = 0;
+        qsizetype pos = 0;
+        const qsizetype size = text.size();
+        while (pos < size) {
+            // Lines end in CR LF, LF or a lone CR.
+            qsizetype end = pos;
+            while (end < size && text[end] != u'\n' && text[end] != u'\r')
+                ++end;
+            ++lineNumber;
+            handleLine(QStringView(text).mid(pos, end - pos), lineNumber);
+            if (end < size && text[end] == u'\r' && end + 1 < size && text[end + 1] == u'\n')
+                ++end;
+            pos = end + 1;
+        }
+        if (m_hidden > 0) {
+            m_report.problems << QStringLiteral("%1 more problems were not listed.").arg(m_hidden);
+        }
+    }
+
+private:
+    void problem(int line, const QString &reason)
+    {
+        if (m_report.problems.size() >= kMaxListedProblems) {
+            ++m_hidden;
+            return;
+        }
+        m_report.problems << QStringLiteral("%1 line %2: %3").arg(kStoreFileName).arg(line).arg(reason);
+    }
+
+    qint16 number16(QStringView key, QStringView value, int line)
+    {
+        bool clamped = false;
+        const qint16 n = Numbers::readInt16(value, &clamped);
+        if (clamped) {
+            problem(line, QStringLiteral("the number for \"%1\" is out of range and was kept as %2")
+                              .arg(key.toString())
+                              .arg(n));
+        }
+        return n;
+    }
+
+    void handleLine(QStringView raw, int line)
+    {
+        const QStringView l = trimBlanks(raw);
+        if (l.isEmpty() || l[0] == u';' || l[0] == u'[')
+            return;
+        if (l.size() < 4) {
+            problem(line, QStringLiteral("the line is too short to hold a value and was skipped"));
+            return;
+        }
+        const QStringView key = l.first(3);
+        const QStringView value = l.mid(4);
+        if (key == u"ttl")
+            m_task.title = value.toString();
+        else if (key == u"for")
+            m_task.forWhom = value.toString();
+        else if (key == u"des")
+            m_task.description = value.toString();
+        else if (key == u"day")
+            m_task.day = number16(key, value, line);
+        else if (key == u"mon")
+            m_task.month = number16(key, value, line);
+        else if (key == u"yea")
+            m_task.year = number16(key, value, line);
+        else if (key == u"hou")
+            m_task.hour = number16(key, value, line);
+        else if (key == u"min")
+            m_task.minute = number16(key, value, line);
+        else if (key == u"sec")
+            m_task.second = number16(key, value, line);
+        else if (key == u"val")
+            m_rule.interval = number16(key, value, line);
+        else if (key == u"unt")
+            m_rule.unit = value.toString();
+        else if (key == u"clr") {
+            bool clamped = false;
+            m_rule.color = Numbers::readInt32(value, &clamped);
+            if (clamped)
+                problem(line, QStringLiteral("the colour is out of range and was kept as %1").arg(m_rule.color));
+        } else if (key == u"alr")
+            m_rule.popup = value == u"on";
+        else if (key == u"act") {
+            if (value == u"addalert")
+                appendRule(line);
+            else
+                appendTask(line);
+        }
+    }
+
+    void appendRule(int line)
+    {
+        if (ruleCount >= kRuleSlots) {
+            m_report.droppedForCapacity = true;
+            problem(line, QStringLiteral("a rule was left out: Quorvi keeps at most %1 rules").arg(kRuleSlots));
+            return;
+        }
+        rules[ruleCount] = m_rule;
+        ++ruleCount;
+    }
+
+    void appendTask(int line)
+    {
+        if (taskCount >= kTaskSlots) {
+            m_report.droppedForCapacity = true;
+            problem(line, QStringLiteral("a task was left out: Quorvi keeps at most %1 tasks").arg(kTaskSlots));
+            return;
+        }
+        Task &t = tasks[taskCount];
+        t.day = m_task.day;
+        t.month = m_task.month;
+        t.year = m_task.year;
+        t.hour = m_task.hour;
+        t.minute = m_task.minute;
+        t.second = m_task.second;
+        t.description = decodeBreaks(m_task.description);
+        t.forWhom = m_task.forWhom;
+        t.title = m_task.title;
+        deriveFields(t);
+        if (!partsFitKey(t)) {
+            problem(line, QStringLiteral("the due date of \"%1\" has a part outside its usual range; "
+                                         "it is ordered by the moment it rolls over to")
+                              .arg(t.title));
+        }
+        ++taskCount;
+    }
+
+    static bool partsFitKey(const Task &t)
+    {
+        auto fits2 = [](qint16 v) { return v >= 0 && v <= 99; };
+        return t.year >= 0 && t.year <= 9999 && fits2(t.month) && fits2(t.day) && fits2(t.hour)
+               && fits2(t.minute) && fits2(t.second);
+    }
+
+    LoadReport &m_report;
+    Task m_task;
+    AlertRule m_rule;
+    int m_hidden = 0;
+};
+
+QString replacePairs(const QString &text, QStringView from, QStringView to)
+{
+    // Scanning left to right and replacing the first remaining pair each time
+    // is what QString::replace does for non-overlapping two-character pairs.
+    QString result = text;
+    result.replace(from.toString(), to.toString());
+    return result;
+}
+
+} // namespace
+
+void deriveFields(Task &t)
+{
+    t.dueText = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    t.sortKey = Calendar::sortKey(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+QString encodeBreaks(const QString &text)
+{
+    return replacePairs(text, u"\r\n", u"|~");
+}
+
+QString decodeBreaks(const QString &text)
+{
+    return replacePairs(text, u"|~", u"\r\n");
+}
+
+LoadReport loadTasks()
+{
+    taskCount = 0;
+    ruleCount = 0;
+    LoadReport report;
+
+    QFile file(kStoreFileName);
+    const QFileInfo info(kStoreFileName);
+    if (!info.exists() && !info.isSymLink()) {
+        report.fileMissing = true;
+    } else if (info.isDir()) {
+        report.unreadable = true;
+        report.unreadableReason = QStringLiteral("it is a folder, not a file");
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        report.unreadable = true;
+        report.unreadableReason = file.errorString();
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            report.unreadable = true;
+            report.unreadableReason = file.errorString();
+            taskCount = 0;
+        } else {
+            Reader(report).read(decodeStore(bytes));
+        }
+    }
+    if (report.unreadable) {
+        report.problems.prepend(QStringLiteral("%1 could not be read: %2").arg(kStoreFileName, report.unreadableReason));
+    }
+    g_lastLoad = report;
+    return report;
+}
+
+const LoadReport &lastLoadReport()
+{
+    return g_lastLoad;
+}
+
+QString describeProblems(const LoadReport &report)
+{
+    return report.problems.join(QLatin1Char('\n'));
+}
+
+QByteArray storeText()
+{
+    QString out;
+    out.reserve(256 + taskCount * 160 + ruleCount * 48);
+    const auto line = [&out](const QString &s) {
+        out += s;
+        out += QLatin1String("\r\n");
+    };
+    line(QStringLiteral("; Quorvi"));
+    line(QStringLiteral("; ----------"));
+    line(QStringLiteral("; Tasks and settings"));
+    line(QStringLiteral("; DO NOT MODIFY THIS FILE"));
+    line(QString());
+    line(QStringLiteral("[Tasks]"));
+    line(QString());
+    for (int i = 0; i < taskCount; ++i) {
+        const Task &t = tasks[i];
+        line(QLatin1String("ttl=") + t.title);
+        line(QLatin1String("for=") + t.forWhom);
+        line(QLatin1String("day=") + QString::number(t.day));
+        line(QLatin1String("mon=") + QString::number(t.month));
+        line(QLatin1String("yea=") + QString::number(t.year));
+        line(QLatin1String("hou=") + QString::number(t.hour));
+        line(QLatin1String("min=") + QString::number(t.minute));
+        line(QLatin1String("sec=") + QString::number(t.second));
+        line(QLatin1String("des=") + encodeBreaks(t.description));
+        line(QStringLiteral("act=addtask"));
+        line(QString());
+    }
+    line(QStringLiteral("[Alerts]"));
+    line(QString());
+    for (int i = 0; i < ruleCount; ++i) {
+        const AlertRule &r = rules[i];
+        line(QLatin1String("val=") + QString::number(r.interval));
+        line(QLatin1String("unt=") + r.unit);
+        line(QLatin1String("clr=") + QString::number(r.color));
+        line(r.popup ? QStringLiteral("alr=on") : QStringLiteral("alr=off"));
+        line(QStringLiteral("act=addalert"));
+        line(QString());
+    }
+    line(QString());
+    return out.toUtf8();
+}
+
+SaveResult saveTasks()
+{
+    SaveResult result;
+    if (g_lastLoad.unreadable) {
+        result.ok = false;
+        result.message = QStringLiteral("%1 could not be read, so it will not be overwritten: %2")
+                             .arg(kStoreFileName, g_lastLoad.unreadableReason);
+        return result;
+    }
+
+    const QString backupName = kStoreFileName + kBackupSuffix;
+    if (g_lastLoad.droppedForCapacity && QFileInfo::exists(kStoreFileName)) {
+        // The tables could not hold every record; keep the file they came from.
+        QFile::remove(backupName);
+        if (!QFile::copy(kStoreFileName, backupName)) {
+            result.ok = false;
+            result.message = QStringLiteral("Could not save %1: it holds records Quorvi could not load, "
+                                            "and keeping a copy as %2 failed")
+                                 .arg(kStoreFileName, backupName);
+            return result;
+        }
+        result.message = QStringLiteral("%1 held more records than Quorvi can keep (%2 tasks, %3 rules); "
+                                        "the original file was kept as %4.")
+                             .arg(kStoreFileName)
+                             .arg(kTaskSlots)
+                             .arg(kRuleSlots)
+                             .arg(backupName);
+    }
+
+    QSaveFile file(kStoreFileName);
+    const QByteArray bytes = storeText();
+    // commit() alone can report success after a short write (a full disk), so
+    // the flush is checked on its own before the new file replaces the old one.
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+    if (!written) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        result.ok = false;
+        result.message = QStringLiteral("Could not save %1: %2").arg(kStoreFileName, reason);
+        return result;
+    }
+    if (!file.commit()) {
+        result.ok = false;
+        result.message = QStringLiteral("Could not save %1: %2").arg(kStoreFileName, file.errorString());
+        return result;
+    }
+    g_lastLoad.droppedForCapacity = false;
+    return result;
+}
+
+void resetStore()
+{
+    tasks.fill(Task{});
+    rules.fill(AlertRule{});
+    taskCount = 0;
+    ruleCount = 0;
+    sortMode = 0;
+    g_lastLoad = LoadReport{};
+}
+
+} // namespace Module1

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "calendar.h"
+
+#include <QLocale>
+#include <QTest>
+
+using Calendar::dateDiff;
+using Calendar::makeDate;
+using Calendar::sortKey;
+
+class TestCalendar : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void rollsDatesOver_data();
+    void rollsDatesOver();
+    void rollsTimesOver();
+    void sortKeyHasFixedWidth();
+    void sortKeyOfPartsOutsideTheirWidthOrdersByMoment();
+    void dueTextUsesLocaleFormats();
+    void dateDiffCountsBoundaries_data();
+    void dateDiffCountsBoundaries();
+    void dateDiffIsAntisymmetric();
+    void dateDiff16Clamps();
+};
+
+void TestCalendar::rollsDatesOver_data()
+{
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("month");
+    QTest::addColumn<int>("day");
+    QTest::addColumn<QDate>("expected");
+    QTest::newRow("plain") << 2003 << 3 << 7 << QDate(2003, 3, 7);
+    QTest::newRow("month 13") << 2003 << 13 << 1 << QDate(2004, 1, 1);
+    QTest::newRow("month 0") << 2003 << 0 << 15 << QDate(2002, 12, 15);
+    QTest::newRow("month -1") << 2003 << -1 << 15 << QDate(2002, 11, 15);
+    QTest::newRow("month 25") << 2003 << 25 << 1 << QDate(2005, 1, 1);
+    QTest::newRow("day 0") << 2003 << 3 << 0 << QDate(2003, 2, 28);
+    QTest::newRow("day 0 leap") << 2004 << 3 << 0 << QDate(2004, 2, 29);
+    QTest::newRow("31 February") << 2003 << 2 << 31 << QDate(2003, 3, 3);
+    QTest::newRow("day -1") << 2003 << 1 << -1 << QDate(2002, 12, 30);
+    QTest::newRow("day 400") << 2003 << 1 << 400 << QDate(2004, 2, 4);
+    QTest::newRow("month and day 0") << 2003 << 0 << 0 << QDate(2002, 11, 30);
+    // Astronomical year 0 is 1 BC, which QDate calls year -1.
+    QTest::newRow("year 0") << 0 << 1 << 1 << QDate(-1, 1, 1);
+    QTest::newRow("year 0 month 13") << 0 << 13 << 1 << QDate(1, 1, 1);
+    QTest::newRow("largest") << 32767 << 32767 << 32767 << QDate(35497, 7, 1).addDays(32766);
+}
+
+void TestCalendar::rollsDatesOver()
+{
+    QFETCH(int, year);
+    QFETCH(int, month);
+    QFETCH(int, day);
+    QFETCH(QDate, expected);
+    const QDate got = makeDate(year, month, day);
+    QVERIFY(got.isValid());
+    QCOMPARE(got, expected);
+}
+
+void TestCalendar::rollsTimesOver()
+{
+    QCOMPARE(Calendar::makeTime(9, 5, 0), QTime(9, 5, 0));
+    QCOMPARE(Calendar::makeTime(9, 60, 0), QTime(10, 0, 0));
+    QCOMPARE(Calendar::makeTime(25, 0, 0), QTime(1, 0, 0));
+    QCOMPARE(Calendar::carriedDays(25, 0, 0), 1);
+    QCOMPARE(Calendar::makeTime(0, 0, -1), QTime(23, 59, 59));
+    QCOMPARE(Calendar::carriedDays(0, 0, -1), -1);
+    QCOMPARE(Calendar::makeTime(0, 0, 0), QTime(0, 0, 0));
+    QCOMPARE(Calendar::makeTime(32767, 32767, 32767), QTime(0, 0).addSecs(int((32767LL * 3600 + 32767LL * 60 + 32767) % 86400)));
+}
+
+void TestCalendar::sortKeyHasFixedWidth()
+{
+    QCOMPARE(sortKey(2003, 3, 7, 9, 5, 0), QStringLiteral("2003-03 - 07 09:05:00"));
+    QCOMPARE(sortKey(2003, 3, 7, 9, 5, 0).size(), 21);
+    QCOMPARE(sortKey(0, 0, 0, 0, 0, 0), QStringLiteral("0000-00 - 00 00:00:00"));
+    // Parts that fit their width are kept as written, even when they roll over.
+    QCOMPARE(sortKey(2003, 13, 0, 99, 99, 99), QStringLiteral("2003-13 - 00 99:99:99"));
+    QVERIFY(sortKey(2003, 3, 7, 9, 5, 1) > sortKey(2003, 3, 7, 9, 5, 0));
+    QVERIFY(sortKey(2003, 3, 7, 10, 0, 0) > sortKey(2003, 3, 7, 9, 59, 59));
+}
+
+void TestCalendar::sortKeyOfPartsOutsideTheirWidthOrdersByMoment()
+{
+    // Minute 100 is 1:40 past the hour: the key is that moment's.
+    QCOMPARE(sortKey(2003, 3, 7, 9, 100, 0), QStringLiteral("2003-03 - 07 10:40:00"));
+    QCOMPARE(sortKey(2003, 3, 7, -1, 0, 0), QStringLiteral("2003-03 - 06 23:00:00"));
+    QCOMPARE(sortKey(2003, 3, 100, 0, 0, 0), QStringLiteral("2003-06 - 08 00:00:00"));
+    QCOMPARE(sortKey(-5, 1, 1, 0, 0, 0), QStringLiteral("0000-01 - 01 00:00:00"));
+    QCOMPARE(sortKey(12000, 1, 1, 0, 0, 0), QStringLiteral("9999-12 - 31 23:59:59"));
+    QCOMPARE(sortKey(9999, 12, 100, 0, 0, 0), QStringLiteral("9999-12 - 31 23:59:59"));
+    for (const QString &k : {sortKey(2003, -3, 7, 9, 5, 0), sortKey(32767, 32767, 32767, 32767, 32767, 32767),
+                             sortKey(-32768, -32768, -32768, -32768, -32768, -32768)})
+        QCOMPARE(k.size(), 21);
+}
+
+void TestCalendar::dueTextUsesLocaleFormats()
+{
+    const QLocale locale = QLocale::system();
+    const QString text = Calendar::dueText(2004, 3, 3, 14, 5, 0);
+    QVERIFY(text.startsWith(locale.toString(QDate(2004, 3, 3), QLocale::ShortFormat) + QStringLiteral(" at ")));
+    QVERIFY2(text.contains(QStringLiteral("05")), qPrintable(text));
+    // A due time carries no time zone.
+    QVERIFY2(!text.contains(QStringLiteral("UTC")), qPrintable(text));
+    // The date part does not move when the time rolls past midnight.
+    QVERIFY(Calendar::dueText(2004, 3, 3, 25, 0, 0).startsWith(locale.toString(QDate(2004, 3, 3), QLocale::ShortFormat)));
+}
+
+void TestCalendar::dateDiffCountsBoundaries_data()
+{
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<qint64>("expected");
+    const QDate d(2026, 12, 8); // a Tuesday
+    QTest::newRow("d same") << "d" << d << d << qint64(0);
+    QTest::newRow("d tomorrow") << "d" << d << d.addDays(1) << qint64(1);
+    QTest::newRow("d yesterday") << "d" << d << d.addDays(-1) << qint64(-1);
+    QTest::newRow("y is days") << "y" << d << d.addDays(40) << qint64(40);
+    QTest::newRow("empty unit is days") << "" << d << d.addDays(5) << qint64(5);
+    QTest::newRow("unknown unit is days") << "fortnight" << d << d.addDays(5) << qint64(5);
+    QTest::newRow("upper case unit") << "D" << d << d.addDays(5) << qint64(5);
+    QTest::newRow("w whole weeks") << "w" << d << d.addDays(13) << qint64(1);
+    QTest::newRow("w back") << "w" << d << d.addDays(-13) << qint64(-1);
+    QTest::newRow("ww crosses sunday") << "ww" << QDate(2026, 12, 12) << QDate(2026, 12, 13) << qint64(1);
+    QTest::newRow("ww same week") << "ww" << QDate(2026, 12, 13) << QDate(2026, 12, 19) << qint64(0);
+    QTest::newRow("m boundary") << "m" << QDate(2026, 12, 31) << QDate(2027, 1, 1) << qint64(1);
+    QTest::newRow("m same month") << "m" << QDate(2026, 12, 1) << QDate(2026, 12, 31) << qint64(0);
+    QTest::newRow("q") << "q" << QDate(2026, 3, 31) << QDate(2026, 4, 1) << qint64(1);
+    QTest::newRow("q year") << "q" << QDate(2026, 1, 1) << QDate(2027, 12, 31) << qint64(7);
+    QTest::newRow("yyyy") << "yyyy" << QDate(2026, 12, 31) << QDate(2027, 1, 1) << qint64(1);
+    QTest::newRow("yyyy across year 0") << "yyyy" << QDate(-1, 6, 1) << QDate(1, 6, 1) << qint64(1);
+    QTest::newRow("h") << "h" << d << d.addDays(2) << qint64(48);
+    QTest::newRow("n") << "n" << d << d.addDays(1) << qint64(1440);
+    QTest::newRow("s") << "s" << d << d.addDays(-1) << qint64(-86400);
+}
+
+void TestCalendar::dateDiffCountsBoundaries()
+{
+    QFETCH(QString, unit);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(qint64, expected);
+    QCOMPARE(dateDiff(unit, from, to), expected);
+}
+
+void TestCalendar::dateDiffIsAntisymmetric()
+{
+    // The list colours count from the due date to today and negate; that must
+    // equal counting from today to the due date.
+    const QDate today(2026, 12, 8);
+    for (const char *unit : {"d", "w", "ww", "m", "q", "yyyy", "h", "n", "s"}) {
+        for (int offset : {-400, -9, -1, 0, 1, 6, 7, 8, 31, 95, 1000}) {
+            const QDate due = today.addDays(offset);
+            QCOMPARE(-dateDiff(QString::fromLatin1(unit), due, today), dateDiff(QString::fromLatin1(unit), today, due));
+        }
+    }
+}
+
+void TestCalendar::dateDiff16Clamps()
+{
+    const QDate today(2026, 12, 8);
+    QCOMPARE(Calendar::dateDiff16(u"d", today, today.addDays(40000)), qint16(32767));
+    QCOMPARE(Calendar::dateDiff16(u"d", today, today.addDays(-40000)), qint16(-32768));
+    QCOMPARE(Calendar::dateDiff16(u"s", today, today.addDays(1)), qint16(32767));
+    QCOMPARE(Calendar::dateDiff16(u"d", today, today.addDays(32767)), qint16(32767));
+}
+
+QTEST_GUILESS_MAIN(TestCalendar)
+#include "test_calendar.moc"

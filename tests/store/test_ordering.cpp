@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "../storetestutil.h"
+#include "module1.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <vector>
+
+using namespace Module1;
+using TestData::addTask;
+using TestData::task;
+
+namespace {
+
+// The exchange sort exactly as the list order is defined, on whole records,
+// to check the fast version against.
+void referenceSort(std::vector<Task> &v, int mode)
+{
+    auto mustSwap = [mode](const Task &a, const Task &b) {
+        switch (mode) {
+        case 0: return a.title.toLower() > b.title.toLower();
+        case 1: return a.forWhom.toLower() > b.forWhom.toLower();
+        case 2: return a.sortKey > b.sortKey;
+        case 10: return a.title < b.title;
+        case 11: return a.forWhom < b.forWhom;
+        case 12: return a.sortKey < b.sortKey;
+        default: return false;
+        }
+    };
+    const int n = int(v.size());
+    for (int k = 0; k < n - 1; ++k)
+        for (int i = k; i < n; ++i)
+            if (mustSwap(v[k], v[i]))
+                std::swap(v[k], v[i]);
+}
+
+QStringList titles()
+{
+    QStringList out;
+    for (int i = 0; i < taskCount; ++i)
+        out << tasks[i].title;
+    return out;
+}
+
+} // namespace
+
+class TestOrdering : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { resetStore(); }
+    void zeroOrOneTaskStays();
+    void caseRules();
+    void sameDayOrdersByTime();
+    void unknownModeKeepsOrder();
+    void matchesTheExchangeSortOnEqualKeys_data();
+    void matchesTheExchangeSortOnEqualKeys();
+};
+
+void TestOrdering::zeroOrOneTaskStays()
+{
+    sortMode = 2;
+    sortTasks();
+    QCOMPARE(int(taskCount), 0);
+    addTask(task(QStringLiteral("only"), {}, 2020, 1, 1));
+    sortTasks();
+    QCOMPARE(titles(), QStringList{QStringLiteral("only")});
+}
+
+void TestOrdering::caseRules()
+{
+    addTask(task(QStringLiteral("Banana"), QStringLiteral("b"), 2020, 1, 1));
+    addTask(task(QStringLiteral("apple"), QStringLiteral("A"), 2020, 1, 2));
+    addTask(task(QStringLiteral("Cherry"), QStringLiteral("c"), 2020, 1, 3));
+    sortMode = 0;
+    sortTasks();
+    QCOMPARE(titles(), (QStringList{"apple", "Banana", "Cherry"}));
+    // Descending compares character codes: lower case letters come above capitals.
+    sortMode = 10;
+    sortTasks();
+    QCOMPARE(titles(), (QStringList{"apple", "Cherry", "Banana"}));
+    sortMode = 1;
+    sortTasks();
+    QCOMPARE(titles(), (QStringList{"apple", "Banana", "Cherry"}));
+    sortMode = 11;
+    sortTasks();
+    QCOMPARE(titles(), (QStringList{"Cherry", "Banana", "apple"}));
+    sortMode = 12;
+    sortTasks();
+    QCOMPARE(titles(), (QStringList{"Cherry", "apple", "Banana"}));
+}
+
+void TestOrdering::sameDayOrdersByTime()
+{
+    addTask(task(QStringLiteral("c"), {}, 2020, 5, 5, 10, 0, 0));
+    addTask(task(QStringLiteral("b"), {}, 2020, 5, 5, 9, 30, 1));
+    addTask(task(QStringLiteral("a"), {}, 2020, 5, 5, 9, 30, 0));
+    addTask(task(QStringLiteral("d"), {}, 2020, 5, 4, 23, 59, 59));
+    sortMode = 2;
+    sortTasks();
+    QCOMPARE(titles(), (QStringList{"d", "a", "b", "c"}));
+}
+
+void TestOrdering::unknownModeKeepsOrder()
+{
+    addTask(task(QStringLiteral("z"), {}, 2020, 1, 1));
+    addTask(task(QStringLiteral("a"), {}, 2019, 1, 1));
+    for (qint16 mode : {qint16(3), qint16(9), qint16(-1), qint16(13)}) {
+        sortMode = mode;
+        sortTasks();
+        QCOMPARE(titles(), (QStringList{"z", "a"}));
+    }
+}
+
+void TestOrdering::matchesTheExchangeSortOnEqualKeys_data()
+{
+    QTest::addColumn<int>("mode");
+    for (int mode : {0, 1, 2, 10, 11, 12})
+        QTest::addRow("mode %d", mode) << mode;
+}
+
+void TestOrdering::matchesTheExchangeSortOnEqualKeys()
+{
+    QFETCH(int, mode);
+    // Few distinct keys, so most records tie and the unstable order shows.
+    QRandomGenerator rng(1234 + mode);
+    const QStringList words{"alpha", "Alpha", "ALPHA", "beta", "Beta", "", "gamma"};
+    std::vector<Task> expected;
+    for (int i = 0; i < 300; ++i) {
+        Task t = task(words[rng.bounded(int(words.size()))] + QString(), words[rng.bounded(int(words.size()))],
+                      2020, 1 + rng.bounded(2), 1, rng.bounded(2), 0, 0);
+        t.description = QString::number(i); // identity
+        expected.push_back(t);
+        addTask(t);
+    }
+    referenceSort(expected, mode);
+    sortMode = qint16(mode);
+    sortTasks();
+    for (int i = 0; i < taskCount; ++i)
+        QCOMPARE(tasks[i].description, expected[i].description);
+}
+
+QTEST_GUILESS_MAIN(TestOrdering)
+#include "test_ordering.moc"

@@ -1,0 +1,422 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "../storetestutil.h"
+#include "module1.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+#include <csignal>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Module1;
+using TestData::addRule;
+using TestData::addTask;
+using TestData::task;
+
+namespace {
+
+const QByteArray kHeader = "; Quorvi\r\n; ----------\r\n; Tasks and settings\r\n; DO NOT MODIFY THIS FILE\r\n\r\n";
+
+} // namespace
+
+class TestStoreFile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void writesTheExactLayout();
+    void emptyStoreLayout();
+    void roundTripOfAFullStore();
+    void headerAndSectionsOnlyLoadEmpty();
+    void missingFileIsAnEmptyStore();
+    void pendingValuesCarryOver();
+    void anyActOtherThanAddalertAppendsATask();
+    void alrMustBeExactlyOn();
+    void recordsMayMixSectionsAndReorderLines();
+    void fourthCharacterIsNotChecked();
+    void keysAreCaseSensitiveAndUnknownKeysIgnored();
+    void blanksAreTrimmedButInnerLeadingBlanksStay();
+    void breakMarkerBecomesLineBreak();
+    void encodeAndDecodeBreaks();
+    void shortLinesAreSkippedAndReported();
+    void outOfRangeNumbersAreClampedAndReported();
+    void widePartsDoNotStopTheLoad();
+    void extraRecordsAreLeftOutAndBackedUpOnSave();
+    void readsLfOnlyAndBomFiles();
+    void readsWindows1252();
+    void writesUtf8();
+    void failedSaveKeepsTheOldFile();
+    void unreadableStoreIsNeverOverwritten();
+};
+
+void TestStoreFile::writesTheExactLayout()
+{
+    StoreSandbox box;
+    addTask(task(QStringLiteral("Report"), QStringLiteral("Boss"), 2003, 3, 7, 9, 5, 0,
+                 QStringLiteral("line one\r\nline two")));
+    addRule(7, 65280, true);
+    addRule(-2, 255, false, QString());
+    QVERIFY(saveTasks().ok);
+    const QByteArray expected = kHeader
+        + "[Tasks]\r\n\r\n"
+          "ttl=Report\r\nfor=Boss\r\nday=7\r\nmon=3\r\nyea=2003\r\nhou=9\r\nmin=5\r\nsec=0\r\n"
+          "des=line one|~line two\r\nact=addtask\r\n\r\n"
+          "[Alerts]\r\n\r\n"
+          "val=7\r\nunt=d\r\nclr=65280\r\nalr=on\r\nact=addalert\r\n\r\n"
+          "val=-2\r\nunt=\r\nclr=255\r\nalr=off\r\nact=addalert\r\n\r\n"
+          "\r\n";
+    QCOMPARE(StoreSandbox::read(), expected);
+}
+
+void TestStoreFile::emptyStoreLayout()
+{
+    StoreSandbox box;
+    QVERIFY(saveTasks().ok);
+    QCOMPARE(StoreSandbox::read(), kHeader + "[Tasks]\r\n\r\n[Alerts]\r\n\r\n\r\n");
+}
+
+void TestStoreFile::roundTripOfAFullStore()
+{
+    StoreSandbox box;
+    for (int i = 0; i < kTaskSlots; ++i) {
+        addTask(task(QStringLiteral("Task %1 ünïcödé").arg(i), QStringLiteral("For %1").arg(i % 17),
+                     2000 + i % 30, 1 + i % 12, 1 + i % 28, i % 24, i % 60, (i * 7) % 60,
+                     QStringLiteral("first\r\nsecond %1\r\n\r\nfourth").arg(i)));
+    }
+    for (int i = 0; i < kRuleSlots; ++i)
+        addRule(i - 50, i * 99991, i % 2 == 0, i % 3 ? QStringLiteral("d") : QStringLiteral("ww"));
+    const auto expectedTasks = tasks;
+    const auto expectedRules = rules;
+    QVERIFY(saveTasks().ok);
+    const QByteArray first = StoreSandbox::read();
+
+    resetStore();
+    const LoadReport report = loadTasks();
+    QVERIFY2(report.problems.isEmpty(), qPrintable(describeProblems(report)));
+    QCOMPARE(int(taskCount), kTaskSlots);
+    QCOMPARE(int(ruleCount), kRuleSlots);
+    for (int i = 0; i < kTaskSlots; ++i) {
+        QCOMPARE(tasks[i].title, expectedTasks[i].title);
+        QCOMPARE(tasks[i].forWhom, expectedTasks[i].forWhom);
+        QCOMPARE(tasks[i].description, expectedTasks[i].description);
+        QCOMPARE(tasks[i].year, expectedTasks[i].year);
+        QCOMPARE(tasks[i].month, expectedTasks[i].month);
+        QCOMPARE(tasks[i].day, expectedTasks[i].day);
+        QCOMPARE(tasks[i].hour, expectedTasks[i].hour);
+        QCOMPARE(tasks[i].minute, expectedTasks[i].minute);
+        QCOMPARE(tasks[i].second, expectedTasks[i].second);
+        QCOMPARE(tasks[i].sortKey, expectedTasks[i].sortKey);
+        QCOMPARE(tasks[i].dueText, expectedTasks[i].dueText);
+    }
+    for (int i = 0; i < kRuleSlots; ++i) {
+        QCOMPARE(rules[i].interval, expectedRules[i].interval);
+        QCOMPARE(rules[i].unit, expectedRules[i].unit);
+        QCOMPARE(rules[i].color, expectedRules[i].color);
+        QCOMPARE(rules[i].popup, expectedRules[i].popup);
+    }
+    QVERIFY(saveTasks().ok);
+    QCOMPARE(StoreSandbox::read(), first);
+    QVERIFY(!QFileInfo::exists(kStoreFileName + QStringLiteral(".bak")));
+}
+
+void TestStoreFile::headerAndSectionsOnlyLoadEmpty()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kHeader + "[Tasks]\r\n\r\n[Alerts]\r\n\r\n\r\n");
+    taskCount = 5;
+    ruleCount = 5;
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 0);
+    QCOMPARE(int(ruleCount), 0);
+    QVERIFY(report.problems.isEmpty());
+    QVERIFY(!report.fileMissing);
+}
+
+void TestStoreFile::missingFileIsAnEmptyStore()
+{
+    StoreSandbox box;
+    taskCount = 3;
+    const LoadReport report = loadTasks();
+    QVERIFY(report.fileMissing);
+    QVERIFY(!report.unreadable);
+    QVERIFY(report.problems.isEmpty());
+    QCOMPARE(int(taskCount), 0);
+    QVERIFY(!QFileInfo::exists(kStoreFileName));
+}
+
+void TestStoreFile::pendingValuesCarryOver()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=First\r\nfor=Ann\r\nday=3\r\nmon=4\r\nyea=2020\r\nhou=5\r\nmin=6\r\nsec=7\r\n"
+                        "des=about|~this\r\nact=addtask\r\n"
+                        "ttl=Second\r\nact=addtask\r\n"
+                        "val=3\r\nunt=d\r\nclr=255\r\nalr=on\r\nact=addalert\r\n"
+                        "clr=65280\r\nact=addalert\r\n");
+    loadTasks();
+    QCOMPARE(int(taskCount), 2);
+    QCOMPARE(tasks[1].title, QStringLiteral("Second"));
+    QCOMPARE(tasks[1].forWhom, QStringLiteral("Ann"));
+    QCOMPARE(tasks[1].description, QStringLiteral("about\r\nthis"));
+    QCOMPARE(tasks[1].day, qint16(3));
+    QCOMPARE(tasks[1].second, qint16(7));
+    QCOMPARE(tasks[1].sortKey, QStringLiteral("2020-04 - 03 05:06:07"));
+    QCOMPARE(int(ruleCount), 2);
+    QCOMPARE(rules[1].interval, qint16(3));
+    QCOMPARE(rules[1].popup, true);
+    QCOMPARE(rules[1].color, 65280);
+
+    // The first record of its kind starts from empty values.
+    StoreSandbox::write("act=addtask\r\nact=addalert\r\n");
+    loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].title, QString());
+    QCOMPARE(tasks[0].year, qint16(0));
+    QCOMPARE(rules[0].unit, QString());
+    QCOMPARE(rules[0].popup, false);
+}
+
+void TestStoreFile::anyActOtherThanAddalertAppendsATask()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=a\r\nact=addtask\r\nact=whatever\r\nact=\r\nact=AddAlert\r\nact=addalert\r\n");
+    loadTasks();
+    QCOMPARE(int(taskCount), 4);
+    QCOMPARE(int(ruleCount), 1);
+}
+
+void TestStoreFile::alrMustBeExactlyOn()
+{
+    StoreSandbox box;
+    StoreSandbox::write("alr=On\r\nact=addalert\r\nalr=on\r\nact=addalert\r\nalr=ON\r\nact=addalert\r\n"
+                        "alr=on \r\nact=addalert\r\nalr= on\r\nact=addalert\r\n");
+    loadTasks();
+    QCOMPARE(int(ruleCount), 5);
+    QCOMPARE(rules[0].popup, false);
+    QCOMPARE(rules[1].popup, true);
+    QCOMPARE(rules[2].popup, false);
+    QCOMPARE(rules[3].popup, true); // the trailing blank is trimmed with the line
+    QCOMPARE(rules[4].popup, false);
+}
+
+void TestStoreFile::recordsMayMixSectionsAndReorderLines()
+{
+    StoreSandbox box;
+    StoreSandbox::write("[Alerts]\r\nsec=9\r\nttl=In alerts\r\nyea=2021\r\nmon=1\r\nday=2\r\nact=addtask\r\n"
+                        "[Tasks]\r\nclr=5\r\nval=1\r\nact=addalert\r\n[Whatever]\r\n");
+    loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(int(ruleCount), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("In alerts"));
+    QCOMPARE(tasks[0].second, qint16(9));
+    QCOMPARE(rules[0].color, 5);
+}
+
+void TestStoreFile::fourthCharacterIsNotChecked()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl:Colon\r\nact=addtask\r\nttlXsecond\r\nact addtask\r\n");
+    loadTasks();
+    QCOMPARE(int(taskCount), 2);
+    QCOMPARE(tasks[0].title, QStringLiteral("Colon"));
+    QCOMPARE(tasks[1].title, QStringLiteral("second"));
+}
+
+void TestStoreFile::keysAreCaseSensitiveAndUnknownKeysIgnored()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=kept\r\nTTL=ignored\r\nxyz=ignored\r\ntitle=ignored\r\nact=addtask\r\n");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("kept"));
+    QVERIFY(report.problems.isEmpty());
+}
+
+void TestStoreFile::blanksAreTrimmedButInnerLeadingBlanksStay()
+{
+    StoreSandbox box;
+    StoreSandbox::write("   ttl=  two leading   \r\n  ; a comment\r\n   [section]\r\n      \r\nact=addtask\r\n");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("  two leading"));
+    QVERIFY(report.problems.isEmpty());
+}
+
+void TestStoreFile::breakMarkerBecomesLineBreak()
+{
+    StoreSandbox box;
+    addTask(task(QStringLiteral("t"), {}, 2020, 1, 1, 0, 0, 0, QStringLiteral("typed |~ by hand")));
+    QVERIFY(saveTasks().ok);
+    loadTasks();
+    QCOMPARE(tasks[0].description, QStringLiteral("typed \r\n by hand"));
+}
+
+void TestStoreFile::encodeAndDecodeBreaks()
+{
+    QCOMPARE(encodeBreaks(QStringLiteral("a\r\nb\r\n")), QStringLiteral("a|~b|~"));
+    QCOMPARE(decodeBreaks(QStringLiteral("a|~b|~")), QStringLiteral("a\r\nb\r\n"));
+    QCOMPARE(encodeBreaks(QStringLiteral("lone\nfeed\rreturn")), QStringLiteral("lone\nfeed\rreturn"));
+    QCOMPARE(decodeBreaks(QStringLiteral("||~~")), QStringLiteral("|\r\n~"));
+    QCOMPARE(encodeBreaks(QStringLiteral("\r\r\n\n")), QStringLiteral("\r|~\n"));
+    const QString original = QStringLiteral("keep\r\nme");
+    const QString encoded = encodeBreaks(original);
+    QCOMPARE(original, QStringLiteral("keep\r\nme"));
+    QCOMPARE(encoded.size(), original.size());
+}
+
+void TestStoreFile::shortLinesAreSkippedAndReported()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=ok\r\nab\r\nttl\r\nact=addtask\r\n");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("ok"));
+    QCOMPARE(report.problems.size(), 2);
+    QVERIFY2(report.problems[0].startsWith(QStringLiteral("tasks.txt line 2: ")), qPrintable(report.problems[0]));
+    QVERIFY(report.problems[1].startsWith(QStringLiteral("tasks.txt line 3: ")));
+}
+
+void TestStoreFile::outOfRangeNumbersAreClampedAndReported()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=x\r\nyea=2020\r\nmon=1\r\nday=99999\r\nact=addtask\r\n"
+                        "val=-40000\r\nclr=99999999999\r\nact=addalert\r\n");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].day, qint16(32767));
+    QCOMPARE(rules[0].interval, qint16(-32768));
+    QCOMPARE(rules[0].color, std::numeric_limits<qint32>::max());
+    QCOMPARE(report.problems.size(), 4); // day, val, clr, and the day too wide for the key
+    QVERIFY(report.problems[0].startsWith(QStringLiteral("tasks.txt line 4: ")));
+}
+
+void TestStoreFile::widePartsDoNotStopTheLoad()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=late\r\nyea=2020\r\nmon=1\r\nday=1\r\nhou=-1\r\nact=addtask\r\n"
+                        "ttl=far\r\nyea=10000\r\nhou=0\r\nact=addtask\r\n"
+                        "ttl=normal\r\nyea=2019\r\nact=addtask\r\n");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 3);
+    QCOMPARE(tasks[0].sortKey, QStringLiteral("2019-12 - 31 23:00:00"));
+    QCOMPARE(tasks[1].sortKey, QStringLiteral("9999-12 - 31 23:59:59"));
+    QCOMPARE(report.problems.size(), 2);
+    sortMode = 2;
+    sortTasks();
+    QCOMPARE(tasks[0].title, QStringLiteral("normal"));
+    QCOMPARE(tasks[1].title, QStringLiteral("late"));
+    QCOMPARE(tasks[2].title, QStringLiteral("far"));
+}
+
+void TestStoreFile::extraRecordsAreLeftOutAndBackedUpOnSave()
+{
+    StoreSandbox box;
+    QByteArray bytes;
+    for (int i = 0; i < kTaskSlots + 1; ++i)
+        bytes += "ttl=T" + QByteArray::number(i) + "\r\nact=addtask\r\n";
+    for (int i = 0; i < kRuleSlots + 2; ++i)
+        bytes += "val=" + QByteArray::number(i) + "\r\nact=addalert\r\n";
+    StoreSandbox::write(bytes);
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), kTaskSlots);
+    QCOMPARE(int(ruleCount), kRuleSlots);
+    QCOMPARE(tasks[kTaskSlots - 1].title, QStringLiteral("T1000"));
+    QVERIFY(report.droppedForCapacity);
+    QCOMPARE(report.problems.size(), 3);
+    QVERIFY(report.problems[0].contains(QStringLiteral("1001")));
+
+    const SaveResult saved = saveTasks();
+    QVERIFY(saved.ok);
+    QVERIFY2(saved.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(saved.message));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+    QVERIFY(StoreSandbox::read() != bytes);
+
+    // Once the backup is made, later saves do not replace it.
+    tasks[0].title = QStringLiteral("changed");
+    const SaveResult again = saveTasks();
+    QVERIFY(again.ok);
+    QVERIFY(again.message.isEmpty());
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+}
+
+void TestStoreFile::readsLfOnlyAndBomFiles()
+{
+    StoreSandbox box;
+    StoreSandbox::write("\xEF\xBB\xBFttl=Caf\xC3\xA9\nact=addtask\nttl=Two\ract=addtask\r\n");
+    const LoadReport report = loadTasks();
+    QVERIFY(report.problems.isEmpty());
+    QCOMPARE(int(taskCount), 2);
+    QCOMPARE(tasks[0].title, QStringLiteral("Café"));
+    QCOMPARE(tasks[1].title, QStringLiteral("Two"));
+}
+
+void TestStoreFile::readsWindows1252()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=Caf\xE9 \x80 5\r\nfor=\x93quoted\x94\r\nact=addtask\r\n");
+    loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("Café € 5"));
+    QCOMPARE(tasks[0].forWhom, QStringLiteral("“quoted”"));
+}
+
+void TestStoreFile::writesUtf8()
+{
+    StoreSandbox box;
+    addTask(task(QStringLiteral("Café"), {}, 2020, 1, 1));
+    QVERIFY(saveTasks().ok);
+    QVERIFY(StoreSandbox::read().contains("ttl=Caf\xC3\xA9\r\n"));
+}
+
+void TestStoreFile::failedSaveKeepsTheOldFile()
+{
+    StoreSandbox box;
+    addTask(task(QStringLiteral("old"), {}, 2020, 1, 1));
+    QVERIFY(saveTasks().ok);
+    const QByteArray before = StoreSandbox::read();
+
+    // A full disk: the file size limit makes the write fail, even for root.
+    tasks[0].description = QString(4096, QLatin1Char('x'));
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1024;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const SaveResult full = saveTasks();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!full.ok);
+    QVERIFY2(full.message.startsWith(QStringLiteral("Could not save tasks.txt: ")), qPrintable(full.message));
+    QCOMPARE(StoreSandbox::read(), before);
+    QCOMPARE(QDir(box.path()).entryList(QDir::Files), QStringList{kStoreFileName});
+
+    if (::geteuid() != 0) {
+        // A read-only folder (root writes into those regardless).
+        QFile::setPermissions(box.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        tasks[0].title = QStringLiteral("new");
+        const SaveResult result = saveTasks();
+        QFile::setPermissions(box.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(!result.ok);
+        QVERIFY(result.message.startsWith(QStringLiteral("Could not save tasks.txt: ")));
+        QCOMPARE(StoreSandbox::read(), before);
+    }
+}
+
+void TestStoreFile::unreadableStoreIsNeverOverwritten()
+{
+    StoreSandbox box;
+    QVERIFY(QDir(box.path()).mkdir(kStoreFileName));
+    const LoadReport report = loadTasks();
+    QVERIFY(report.unreadable);
+    QCOMPARE(report.problems.size(), 1);
+    QVERIFY(report.problems[0].startsWith(QStringLiteral("tasks.txt could not be read")));
+    const SaveResult result = saveTasks();
+    QVERIFY(!result.ok);
+    QVERIFY2(result.message.startsWith(QStringLiteral("tasks.txt could not be read, so it will not be overwritten: ")),
+             qPrintable(result.message));
+    QVERIFY(QFileInfo(kStoreFileName).isDir());
+}
+
+QTEST_GUILESS_MAIN(TestStoreFile)
+#include "test_storefile.moc"
