@@ -61,6 +61,8 @@ struct SaveResult {
 
 // Empties both tables and refills them from the store file.
 LoadReport loadTasks();
+// Empties both tables and refills them from the bytes of a store file.
+LoadReport readStore(const QByteArray &bytes);
 // Rewrites the whole store file from the tables, atomically.
 SaveResult saveTasks();
 

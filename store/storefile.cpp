@@ -232,6 +232,15 @@ QString decodeBreaks(const QString &text)
     return replacePairs(text, u"|~", u"\r\n");
 }
 
+LoadReport readStore(const QByteArray &bytes)
+{
+    taskCount = 0;
+    ruleCount = 0;
+    LoadReport report;
+    Reader(report).read(decodeStore(bytes));
+    return report;
+}
+
 LoadReport loadTasks()
 {
     taskCount = 0;
@@ -255,7 +264,7 @@ LoadReport loadTasks()
             report.unreadableReason = file.errorString();
             taskCount = 0;
         } else {
-            Reader(report).read(decodeStore(bytes));
+            report = readStore(bytes);
         }
     }
     if (report.unreadable) {

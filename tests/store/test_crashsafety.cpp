@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Kills a process in the middle of saving, again and again: the store file
+// must always be one whole generation, never a torn mix.
+#include "../storetestutil.h"
+#include "saverstore.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <chrono>
+
+using namespace Module1;
+
+class TestCrashSafety : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void killedSavesNeverTearTheFile();
+};
+
+void TestCrashSafety::killedSavesNeverTearTheFile()
+{
+    StoreSandbox box;
+    SaverStore::fill(0);
+    const QByteArray first = storeText();
+    SaverStore::fill(1);
+    const QByteArray second = storeText();
+    QVERIFY(first != second);
+
+    constexpr int kKills = 200;
+    QRandomGenerator rng(20261208);
+    int killedMidSave = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+    for (int round = 0; round < kKills; ++round) {
+        QVERIFY2(std::chrono::steady_clock::now() < deadline, "the kill loop took too long");
+        QProcess saver;
+        saver.setWorkingDirectory(box.path());
+        saver.start(QStringLiteral(STORE_SAVER_BINARY), QStringList{});
+        QVERIFY(saver.waitForStarted(10000));
+        if (round == 0)
+            QVERIFY(saver.waitForReadyRead(10000)); // at least one complete file
+        // Let it run a pseudo-random while, then kill it without warning.
+        QTest::qSleep(int(rng.bounded(1, 25)));
+        saver.kill();
+        QVERIFY(saver.waitForFinished(10000));
+        if (saver.exitStatus() == QProcess::CrashExit)
+            ++killedMidSave;
+
+        const QByteArray onDisk = StoreSandbox::read();
+        QVERIFY2(onDisk == first || onDisk == second,
+                 qPrintable(QStringLiteral("round %1: torn file of %2 bytes").arg(round).arg(onDisk.size())));
+        const LoadReport report = loadTasks();
+        QVERIFY(report.problems.isEmpty());
+        QCOMPARE(int(taskCount), kTaskSlots);
+        QCOMPARE(int(ruleCount), kRuleSlots);
+    }
+    QCOMPARE(killedMidSave, kKills);
+    qInfo("survived %d kills", killedMidSave);
+}
+
+QTEST_GUILESS_MAIN(TestCrashSafety)
+#include "test_crashsafety.moc"
