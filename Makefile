@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_ARGS ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench test-asan fuzz clean
 
 all: build
 
@@ -30,5 +30,31 @@ bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/store_bench
 
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# in a build folder of its own.
+ASAN_DIR ?= build-asan
+test-asan: deps
+	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVI_SANITIZE=ON
+	cmake --build $(ASAN_DIR)
+	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure $(CTEST_ARGS)
+
+# Fuzzes the store reader for FUZZ_SECONDS; new inputs go to the build folder,
+# the seeds stay in tests/fuzz/corpus.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	bash scripts/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DQUORVI_FUZZ=ON
+	cmake --build $(FUZZ_DIR) --target fuzz_store
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
+	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/fuzz/fuzz_store -max_total_time=$(FUZZ_SECONDS) \
+	  -max_len=65536 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ_DIR)/artifacts/ $(FUZZ_DIR)/corpus tests/fuzz/corpus
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -9,6 +9,10 @@ packages=(
   fonts-dejavu-core
   xvfb xauth
 )
+# The fuzzing build needs clang and its sanitizer and libFuzzer runtimes.
+if [ "${1:-}" = "fuzz" ]; then
+  packages=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -117,7 +117,10 @@ private:
             return;
         }
         const QStringView key = l.first(3);
-        const QStringView value = l.mid(4);
+        // The separator is one character; when it is outside the BMP it takes two
+        // UTF-16 units, and the value must not start with half of it.
+        const qsizetype valueStart = l[3].isHighSurrogate() && l.size() > 4 && l[4].isLowSurrogate() ? 5 : 4;
+        const QStringView value = l.mid(valueStart);
         if (key == u"ttl")
             m_task.title = value.toString();
         else if (key == u"for")
