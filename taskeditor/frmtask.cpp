@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "frmtask.h"
+
+#include "modal.h"
+#include "module1.h"
+#include "numbers.h"
+#include "taskfields.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+const QString kMessageTitle = QStringLiteral("Quorvi");
+
+// Labels are as tall as the boxes beside them, so their text sits on the
+// same line as the text in the box.
+constexpr double kRowHeight = 285;
+
+QLabel *addLabel(QWidget *parent, const QString &text, double left, double top, double width,
+                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(align);
+    Twips::place(label, left, top, width, kRowHeight);
+    return label;
+}
+
+QLineEdit *addBox(QWidget *parent, const char *name, double left, double top, double width, bool centred)
+{
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    if (centred)
+        box->setAlignment(Qt::AlignCenter);
+    Twips::place(box, left, top, width, kRowHeight);
+    return box;
+}
+
+QPushButton *addButton(QWidget *parent, const char *name, const QString &caption, double left)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    // Enter in a box must not press either button: without a default button
+    // a dialog would otherwise promote the first one it finds.
+    button->setAutoDefault(false);
+    Twips::place(button, left, 2880, 975, 255);
+    return button;
+}
+
+} // namespace
+
+FrmTask::FrmTask(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmTask"));
+    setWindowTitle(QStringLiteral("New / Edit task"));
+    setModal(true);
+    setFixedSize(Twips::toPixels(3975), Twips::toPixels(3225));
+    buildControls();
+    connectHandlers();
+}
+
+void FrmTask::buildControls()
+{
+    // Labels first: a label created later would be drawn over its box.
+    addLabel(this, QStringLiteral("Title:"), 120, 120, 705);
+    addLabel(this, QStringLiteral("For:"), 120, 480, 705);
+    addLabel(this, QStringLiteral("Due:"), 120, 840, 705);
+    addLabel(this, QStringLiteral("(yyyy)"), 3240, 1200, 615, Qt::AlignHCenter | Qt::AlignTop);
+    addLabel(this, QStringLiteral("Time:"), 120, 1440, 705);
+    addLabel(this, QStringLiteral(":"), 1200, 1440, 255, Qt::AlignCenter);
+    addLabel(this, QStringLiteral(":"), 1800, 1440, 255, Qt::AlignCenter);
+    addLabel(this, QStringLiteral("Description:"), 120, 1800, 1500);
+
+    txtTitle = addBox(this, "txtTitle", 840, 120, 3015, false);
+    txtFor = addBox(this, "txtFor", 840, 480, 3015, false);
+    txtDay = addBox(this, "txtDay", 840, 840, 375, true);
+
+    lstMonth = new QComboBox(this);
+    lstMonth->setObjectName(QStringLiteral("lstMonth"));
+    lstMonth->addItems(TaskFields::monthNames());
+    lstMonth->setCurrentIndex(-1);
+    Twips::place(lstMonth, 1320, 840, 1815, 315);
+
+    txtYear = addBox(this, "txtYear", 3240, 840, 615, true);
+    txtHour = addBox(this, "txtHour", 840, 1440, 375, true);
+    txtMinute = addBox(this, "txtMinute", 1440, 1440, 375, true);
+    txtSecond = addBox(this, "txtSecond", 2040, 1440, 375, true);
+
+    txtDescript = new QPlainTextEdit(this);
+    txtDescript->setObjectName(QStringLiteral("txtDescript"));
+    txtDescript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on to the buttons, as in every other box of the dialog.
+    txtDescript->setTabChangesFocus(true);
+    Twips::place(txtDescript, 120, 2040, 3735, 735);
+
+    Command1 = addButton(this, "Command1", QStringLiteral("&Ok"), 2880);
+    Command2 = addButton(this, "Command2", QStringLiteral("&Cancel"), 1800);
+
+    QWidget *order[] = {txtTitle, txtFor,    txtDay,      lstMonth, txtYear, txtHour,
+                        txtMinute, txtSecond, txtDescript, Command1, Command2};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void FrmTask::connectHandlers()
+{
+    const auto text = [this](QLineEdit *box, QString Module1::Task::*field) {
+        connect(box, &QLineEdit::textChanged, this, [this, field](const QString &value) {
+            if (Module1::Task *t = record())
+                t->*field = TaskFields::singleLine(value);
+        });
+    };
+    const auto number = [this](QLineEdit *box, qint16 Module1::Task::*field) {
+        connect(box, &QLineEdit::textChanged, this, [this, field](const QString &value) {
+            if (Module1::Task *t = record())
+                t->*field = Numbers::readInt16(value);
+        });
+    };
+    text(txtTitle, &Module1::Task::title);
+    text(txtFor, &Module1::Task::forWhom);
+    number(txtDay, &Module1::Task::day);
+    number(txtYear, &Module1::Task::year);
+    number(txtHour, &Module1::Task::hour);
+    number(txtMinute, &Module1::Task::minute);
+    number(txtSecond, &Module1::Task::second);
+    connect(lstMonth, &QComboBox::currentIndexChanged, this, &FrmTask::lstMonth_Click);
+    connect(txtDescript, &QPlainTextEdit::textChanged, this, &FrmTask::txtDescript_Change);
+    connect(Command1, &QPushButton::clicked, this, &FrmTask::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &FrmTask::Command2_Click);
+}
+
+Module1::Task *FrmTask::record()
+{
+    if (m_selected < 1 || m_selected > Module1::kTaskSlots)
+        return nullptr;
+    return &Module1::tasks[m_selected - 1];
+}
+
+void FrmTask::prepare(int index)
+{
+    if (index < 1 || index > Module1::kTaskSlots) {
+        // No slot to edit: whatever is typed now goes nowhere.
+        m_selected = 0;
+        return;
+    }
+    // The slot number comes first: filling the boxes fires their change
+    // handlers, which must write into this slot and no other.
+    m_selected = index;
+    const Module1::Task t = Module1::tasks[index - 1];
+    txtTitle->setText(t.title);
+    txtFor->setText(t.forWhom);
+    txtDay->setText(QString::number(t.day));
+    txtYear->setText(QString::number(t.year));
+    txtDescript->setPlainText(TaskFields::descriptionForEditor(t.description));
+    txtMinute->setText(QString::number(t.minute));
+    txtHour->setText(QString::number(t.hour));
+    txtSecond->setText(QString::number(t.second));
+    lstMonth->setCurrentIndex(TaskFields::monthIndex(t.month));
+    txtTitle->setFocus();
+}
+
+void FrmTask::lstMonth_Click(int index)
+{
+    Module1::Task *t = record();
+    qint16 month = 0;
+    // No row picked (a stored month the list cannot show): the month is kept.
+    if (t && TaskFields::monthFromIndex(index, &month))
+        t->month = month;
+}
+
+void FrmTask::txtDescript_Change()
+{
+    if (Module1::Task *t = record())
+        t->description = TaskFields::descriptionFromEditor(txtDescript->document()->toRawText());
+}
+
+void FrmTask::Command1_Click()
+{
+    const Module1::SaveResult saved = Module1::saveTasks();
+    if (!saved.ok) {
+        // The edits stay in memory and the dialog stays open: once the disk
+        // or the folder is put right, Ok again saves everything typed.
+        Modal::warning(this, kMessageTitle, saved.message);
+        return;
+    }
+    if (!saved.message.isEmpty())
+        Modal::information(this, kMessageTitle, saved.message);
+    reloadAndHide(Accepted);
+}
+
+void FrmTask::Command2_Click()
+{
+    m_selected = -1;
+    reloadAndHide(Rejected);
+}
+
+void FrmTask::reloadAndHide(int result)
+{
+    const Module1::LoadReport report = Module1::loadTasks();
+    // The file keeps the order the table had when it was saved, which may not
+    // be the list's order any more; rows and slots must agree again before
+    // anyone acts on "the selected row".
+    Module1::sortTasks();
+    setResult(result);
+    hide();
+    Modal::reportLoadProblems(parentWidget(), report);
+    Q_EMIT storeReloaded();
+}
+
+void FrmTask::reject()
+{
+    Command2_Click();
+}
+
+void FrmTask::closeEvent(QCloseEvent *event)
+{
+    if (isVisible())
+        Command2_Click();
+    event->accept();
+}

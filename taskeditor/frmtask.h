@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace Module1 {
+struct Task;
+}
+
+// "New / Edit task": edits one slot of Module1::tasks in place. Every change
+// in a box is written straight into the record; Ok makes it permanent by
+// rewriting the store, Cancel throws it away by reloading the store.
+class FrmTask : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit FrmTask(QWidget *parent = nullptr);
+
+    // Edits slot index - 1 (index counts from 1, up to 1001). A number outside
+    // that range leaves the tables alone and the dialog edits nothing.
+    void prepare(int index);
+
+    // The slot number being edited; -1 after Cancel, 0 when prepare refused.
+    int selected() const { return m_selected; }
+
+Q_SIGNALS:
+    // After every reload this dialog does (Ok and Cancel), once it is hidden.
+    void storeReloaded();
+
+protected:
+    // Esc and the window's close button both end in Cancel, so nothing
+    // half-edited stays in memory for the next save to pick up.
+    void reject() override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    Module1::Task *record();
+
+    void lstMonth_Click(int index);
+    void txtDescript_Change();
+    void Command1_Click();
+    void Command2_Click();
+    void reloadAndHide(int result);
+
+    int m_selected = 0;
+
+    QLineEdit *txtTitle = nullptr;
+    QLineEdit *txtFor = nullptr;
+    QLineEdit *txtDay = nullptr;
+    QComboBox *lstMonth = nullptr;
+    QLineEdit *txtYear = nullptr;
+    QLineEdit *txtHour = nullptr;
+    QLineEdit *txtMinute = nullptr;
+    QLineEdit *txtSecond = nullptr;
+    QPlainTextEdit *txtDescript = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+};

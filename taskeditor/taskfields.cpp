@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "taskfields.h"
+
+namespace TaskFields {
+
+namespace {
+
+bool isBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+}
+
+} // namespace
+
+QStringList monthNames()
+{
+    return {
+        QStringLiteral("January"), QStringLiteral("February"), QStringLiteral("March"),
+        QStringLiteral("April"),   QStringLiteral("May"),      QStringLiteral("June"),
+        QStringLiteral("July"),    QStringLiteral("August"),   QStringLiteral("September"),
+        QStringLiteral("October"), QStringLiteral("November"), QStringLiteral("December"),
+    };
+}
+
+int monthIndex(qint16 month)
+{
+    return (month >= 1 && month <= 12) ? month - 1 : -1;
+}
+
+bool monthFromIndex(int index, qint16 *month)
+{
+    if (index < 0 || index > 11)
+        return false;
+    *month = qint16(index + 1);
+    return true;
+}
+
+QString descriptionForEditor(const QString &stored)
+{
+    QString out = stored;
+    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return out;
+}
+
+QString descriptionFromEditor(const QString &raw)
+{
+    QString out;
+    out.reserve(raw.size() + raw.size() / 16);
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw[i];
+        if (!isBreak(c)) {
+            out += c;
+            continue;
+        }
+        // A CR LF pair is one break, not two.
+        if (c == u'\r' && i + 1 < raw.size() && raw[i + 1] == u'\n')
+            ++i;
+        out += QLatin1String("\r\n");
+    }
+    return out;
+}
+
+QString singleLine(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (isBreak(c))
+            c = u' ';
+    }
+    return out;
+}
+
+} // namespace TaskFields

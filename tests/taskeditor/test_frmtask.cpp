@@ -1,0 +1,714 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "frmtask.h"
+
+#include "editortestutil.h"
+#include "modal.h"
+#include "module1.h"
+#include "storetestutil.h"
+#include "twips.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QWindow>
+
+#include <memory>
+
+using namespace Module1;
+
+namespace {
+
+struct StoredTask {
+    QByteArray title, forWhom;
+    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    QByteArray description; // already encoded, as in the file
+};
+
+// The store file as the writer lays it out, spelled out byte by byte here so
+// the tests do not lean on the writer they check.
+QByteArray storeBytes(const QList<StoredTask> &list, const QByteArray &rules = {})
+{
+    QByteArray out = "; Quorvi\r\n; ----------\r\n; Tasks and settings\r\n; DO NOT MODIFY THIS FILE\r\n\r\n"
+                     "[Tasks]\r\n\r\n";
+    for (const StoredTask &t : list) {
+        out += "ttl=" + t.title + "\r\nfor=" + t.forWhom + "\r\nday=" + QByteArray::number(t.day)
+            + "\r\nmon=" + QByteArray::number(t.month) + "\r\nyea=" + QByteArray::number(t.year)
+            + "\r\nhou=" + QByteArray::number(t.hour) + "\r\nmin=" + QByteArray::number(t.minute)
+            + "\r\nsec=" + QByteArray::number(t.second) + "\r\ndes=" + t.description
+            + "\r\nact=addtask\r\n\r\n";
+    }
+    out += "[Alerts]\r\n\r\n" + rules + "\r\n";
+    return out;
+}
+
+const QByteArray kRule = "val=3\r\nunt=d\r\nclr=255\r\nalr=on\r\nact=addalert\r\n\r\n";
+const StoredTask kDentist{"Dentist", "Me", 7, 3, 2003, 9, 5, 0, "Bring|~card"};
+const StoredTask kReport{"Report", "Boss", 1, 1, 2004, 17, 30, 15, ""};
+
+} // namespace
+
+class TestFrmTask : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void dialogIsAFixedModalDialogWithItsCaption();
+    void controlsSitAtTheirRectangles_data();
+    void controlsSitAtTheirRectangles();
+    void labelsReadAndSitAsDesigned_data();
+    void labelsReadAndSitAsDesigned();
+    void tabOrderFollowsTheForm();
+    void captionsFitTheirControls();
+
+    void prepareFillsTheBoxesFromTheSlot();
+    void prepareOutsideTheTableTouchesNothing_data();
+    void prepareOutsideTheTableTouchesNothing();
+    void newOnANeverUsedSlotStoresZerosAndNoMonth();
+    void newAfterADeletionShowsTheFormerLastTask();
+    void numberBoxesReadTheLeadingNumber_data();
+    void numberBoxesReadTheLeadingNumber();
+    void everyKeystrokeIsWrittenIntoTheRecord();
+    void pickingAMonthStoresItsNumber();
+    void unshowableMonthIsKeptThroughOk_data();
+    void unshowableMonthIsKeptThroughOk();
+    void descriptionKeepsCrLfBreaks();
+    void pastedBreaksNeverSplitASingleLineField();
+
+    void okSavesReloadsHidesThenSignals();
+    void okWritesTheFileEvenWithoutChanges();
+    void okShowsTheBackupNotice();
+    void editChangeCancelRestoresTheStoredTitle();
+    void newThenCancelKeepsTheCount();
+    void escapeActsAsCancel();
+    void closeButtonActsAsCancel();
+    void enterInASingleLineBoxPressesNothing();
+    void failedSaveKeepsTheDialogAndTheEdit();
+    void refusedSaveOfAnUnreadableStoreKeepsTheDialog();
+    void reloadPutsTheTableBackInListOrder_data();
+    void reloadPutsTheTableBackInListOrder();
+
+private:
+    template<typename T>
+    T *child(const char *name) const
+    {
+        T *w = dlg->findChild<T *>(QLatin1String(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    QLineEdit *box(const char *name) const { return child<QLineEdit>(name); }
+    // Opens the dialog on a slot the way the main window does.
+    void openOn(int index)
+    {
+        dlg->prepare(index);
+        Modal::exec(dlg.get());
+        QVERIFY(dlg->isVisible());
+    }
+    static void retype(QLineEdit *edit, const QString &text)
+    {
+        edit->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, text);
+    }
+
+    std::unique_ptr<StoreSandbox> sandbox;
+    std::unique_ptr<FakeSeam> seam;
+    std::unique_ptr<FrmTask> dlg;
+};
+
+void TestFrmTask::initTestCase()
+{
+    EditorTest::applyProgramLook();
+}
+
+void TestFrmTask::init()
+{
+    sandbox = std::make_unique<StoreSandbox>();
+    seam = std::make_unique<FakeSeam>();
+    Modal::forgetReportedProblems();
+    StoreSandbox::write(storeBytes({kDentist, kReport}, kRule));
+    loadTasks();
+    sortMode = 2;
+    sortTasks();
+    dlg = std::make_unique<FrmTask>();
+}
+
+void TestFrmTask::cleanup()
+{
+    dlg.reset();
+    seam.reset();
+    sandbox.reset();
+}
+
+void TestFrmTask::dialogIsAFixedModalDialogWithItsCaption()
+{
+    QCOMPARE(dlg->objectName(), QStringLiteral("frmTask"));
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("New / Edit task"));
+    QVERIFY(dlg->isModal());
+    const QSize client(Twips::toPixels(3975), Twips::toPixels(3225));
+    QCOMPARE(dlg->minimumSize(), client);
+    QCOMPARE(dlg->maximumSize(), client);
+    const Qt::WindowFlags flags = dlg->windowFlags();
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QCOMPARE(child<QPushButton>("Command1")->text(), QStringLiteral("&Ok"));
+    QCOMPARE(child<QPushButton>("Command2")->text(), QStringLiteral("&Cancel"));
+    QVERIFY(!child<QPushButton>("Command1")->autoDefault());
+    QVERIFY(!child<QPushButton>("Command2")->autoDefault());
+    const QStringList months = [this] {
+        QStringList names;
+        QComboBox *list = child<QComboBox>("lstMonth");
+        for (int i = 0; i < list->count(); ++i)
+            names << list->itemText(i);
+        return names;
+    }();
+    QCOMPARE(months, (QStringList{"January", "February", "March", "April", "May", "June", "July", "August",
+                                  "September", "October", "November", "December"}));
+    QVERIFY(!child<QComboBox>("lstMonth")->isEditable());
+    for (const char *name : {"txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"})
+        QCOMPARE(box(name)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QCOMPARE(child<QPlainTextEdit>("txtDescript")->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+void TestFrmTask::controlsSitAtTheirRectangles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips");
+    QTest::newRow("txtTitle") << "txtTitle" << QRect(840, 120, 3015, 285);
+    QTest::newRow("txtFor") << "txtFor" << QRect(840, 480, 3015, 285);
+    QTest::newRow("txtDay") << "txtDay" << QRect(840, 840, 375, 285);
+    QTest::newRow("lstMonth") << "lstMonth" << QRect(1320, 840, 1815, 315);
+    QTest::newRow("txtYear") << "txtYear" << QRect(3240, 840, 615, 285);
+    QTest::newRow("txtHour") << "txtHour" << QRect(840, 1440, 375, 285);
+    QTest::newRow("txtMinute") << "txtMinute" << QRect(1440, 1440, 375, 285);
+    QTest::newRow("txtSecond") << "txtSecond" << QRect(2040, 1440, 375, 285);
+    QTest::newRow("txtDescript") << "txtDescript" << QRect(120, 2040, 3735, 735);
+    QTest::newRow("Command1") << "Command1" << QRect(2880, 2880, 975, 255);
+    QTest::newRow("Command2") << "Command2" << QRect(1800, 2880, 975, 255);
+}
+
+void TestFrmTask::controlsSitAtTheirRectangles()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    auto *w = dlg->findChild<QWidget *>(name);
+    QVERIFY2(w, qPrintable(name));
+    QCOMPARE(w->parentWidget(), dlg.get());
+    QCOMPARE(w->geometry(), Twips::toPixels(Twips::Rect{double(twips.x()), double(twips.y()),
+                                                        double(twips.width()), double(twips.height())}));
+}
+
+void TestFrmTask::labelsReadAndSitAsDesigned_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QPoint>("twips");
+    QTest::newRow("Title") << "Title:" << QPoint(120, 120);
+    QTest::newRow("For") << "For:" << QPoint(120, 480);
+    QTest::newRow("Due") << "Due:" << QPoint(120, 840);
+    QTest::newRow("yyyy") << "(yyyy)" << QPoint(3240, 1200);
+    QTest::newRow("Time") << "Time:" << QPoint(120, 1440);
+    QTest::newRow("Description") << "Description:" << QPoint(120, 1800);
+}
+
+void TestFrmTask::labelsReadAndSitAsDesigned()
+{
+    QFETCH(QString, text);
+    QFETCH(QPoint, twips);
+    const auto labels = dlg->findChildren<QLabel *>();
+    QLabel *found = nullptr;
+    for (QLabel *l : labels) {
+        if (l->text() == text)
+            found = l;
+    }
+    QVERIFY2(found, qPrintable(text));
+    QCOMPARE(found->pos(), QPoint(Twips::toPixels(twips.x()), Twips::toPixels(twips.y())));
+    if (text == QLatin1String("(yyyy)")) {
+        // Centred under the year box.
+        QCOMPARE(found->width(), Twips::toPixels(615));
+        QVERIFY(found->alignment() & Qt::AlignHCenter);
+    }
+}
+
+void TestFrmTask::tabOrderFollowsTheForm()
+{
+    openOn(1);
+    dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+    box("txtTitle")->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), box("txtTitle"));
+    QStringList visited;
+    for (int i = 0; i < 11; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, (QStringList{"txtFor", "txtDay", "lstMonth", "txtYear", "txtHour", "txtMinute", "txtSecond",
+                                   "txtDescript", "Command1", "Command2", "txtTitle"}));
+}
+
+void TestFrmTask::captionsFitTheirControls()
+{
+    openOn(1);
+    EditorTest::savePicture(dlg.get(), QStringLiteral("frmTask"));
+    QCOMPARE(EditorTest::clippedCaptions(dlg.get()), QStringList());
+    // The longest month name must fit the closed list as well.
+    QComboBox *list = child<QComboBox>("lstMonth");
+    QVERIFY(list->fontMetrics().horizontalAdvance(QStringLiteral("September")) < list->width() - 20);
+}
+
+void TestFrmTask::prepareFillsTheBoxesFromTheSlot()
+{
+    openOn(1);
+    QCOMPARE(dlg->selected(), 1);
+    QCOMPARE(box("txtTitle")->text(), QStringLiteral("Dentist"));
+    QCOMPARE(box("txtFor")->text(), QStringLiteral("Me"));
+    QCOMPARE(box("txtDay")->text(), QStringLiteral("7"));
+    QCOMPARE(child<QComboBox>("lstMonth")->currentIndex(), 2);
+    QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("March"));
+    QCOMPARE(box("txtYear")->text(), QStringLiteral("2003"));
+    QCOMPARE(box("txtHour")->text(), QStringLiteral("9"));
+    QCOMPARE(box("txtMinute")->text(), QStringLiteral("5"));
+    QCOMPARE(box("txtSecond")->text(), QStringLiteral("0"));
+    QTextDocument *doc = child<QPlainTextEdit>("txtDescript")->document();
+    QCOMPARE(doc->blockCount(), 2);
+    QCOMPARE(doc->findBlockByNumber(1).text(), QStringLiteral("card"));
+    // Filling wrote the same values back: the record is as it was.
+    QCOMPARE(tasks[0].description, QStringLiteral("Bring\r\ncard"));
+    QCOMPARE(storeText(), storeBytes({kDentist, kReport}, kRule));
+
+    // A second prepare refills everything from the other slot.
+    dlg->prepare(2);
+    QCOMPARE(box("txtTitle")->text(), QStringLiteral("Report"));
+    QCOMPARE(box("txtMinute")->text(), QStringLiteral("30"));
+    QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("January"));
+    QCOMPARE(child<QPlainTextEdit>("txtDescript")->toPlainText(), QString());
+    QCOMPARE(storeText(), storeBytes({kDentist, kReport}, kRule));
+}
+
+void TestFrmTask::prepareOutsideTheTableTouchesNothing_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::newRow("zero") << 0;
+    QTest::newRow("negative") << -1;
+    QTest::newRow("one past the table") << 1002;
+    QTest::newRow("far past") << 32767;
+}
+
+void TestFrmTask::prepareOutsideTheTableTouchesNothing()
+{
+    QFETCH(int, index);
+    openOn(1);
+    const QString firstBefore = tasks[0].title;
+    dlg->prepare(index);
+    QCOMPARE(dlg->selected(), 0);
+    // Typing now must reach no slot: not the one shown before, not the last.
+    QTest::keyClicks(box("txtTitle"), QStringLiteral("zz"));
+    QTest::keyClicks(box("txtDay"), QStringLiteral("9"));
+    child<QComboBox>("lstMonth")->setCurrentIndex(7);
+    QCOMPARE(tasks[0].title, firstBefore);
+    QCOMPARE(tasks[0].month, qint16(3));
+    QCOMPARE(tasks[kTaskSlots - 1].title, QString());
+    QCOMPARE(tasks[kTaskSlots - 1].day, qint16(0));
+    QCOMPARE(taskCount, qint16(2));
+}
+
+void TestFrmTask::newOnANeverUsedSlotStoresZerosAndNoMonth()
+{
+    ++taskCount; // what New does before it prepares the slot
+    openOn(taskCount);
+    QCOMPARE(box("txtTitle")->text(), QString());
+    for (const char *name : {"txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"})
+        QCOMPARE(box(name)->text(), QStringLiteral("0"));
+    QCOMPARE(child<QComboBox>("lstMonth")->currentIndex(), -1);
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(!dlg->isVisible());
+    // Written in table order, the new task last.
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, StoredTask{}}, kRule));
+    QCOMPARE(taskCount, qint16(3));
+    // Reloaded and back in due-date order, where year 0 comes first.
+    QCOMPARE(tasks[0].title, QString());
+    QCOMPARE(tasks[0].month, qint16(0));
+    QCOMPARE(tasks[1].title, QStringLiteral("Dentist"));
+}
+
+void TestFrmTask::newAfterADeletionShowsTheFormerLastTask()
+{
+    // A deletion lowers the count and leaves the old last slot as it was.
+    tasks[0] = tasks[1];
+    taskCount = 1;
+    ++taskCount;
+    openOn(taskCount);
+    QCOMPARE(box("txtTitle")->text(), QStringLiteral("Report"));
+    QCOMPARE(box("txtFor")->text(), QStringLiteral("Boss"));
+    QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("January"));
+    QCOMPARE(box("txtYear")->text(), QStringLiteral("2004"));
+}
+
+void TestFrmTask::numberBoxesReadTheLeadingNumber_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("stored");
+    const char *boxes[] = {"txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"};
+    for (const char *name : boxes) {
+        const QString n = QLatin1String(name);
+        QTest::addRow("%s 12abc", name) << n << "12abc" << 12;
+        QTest::addRow("%s 99999 clamped", name) << n << "99999" << 32767;
+    }
+    QTest::newRow("two and a half rounds down") << "txtDay" << "2.5" << 2;
+    QTest::newRow("three and a half rounds up") << "txtDay" << "3.5" << 4;
+    QTest::newRow("empty box") << "txtDay" << "" << 0;
+    QTest::newRow("letters only") << "txtDay" << "abc" << 0;
+    QTest::newRow("leading blanks") << "txtHour" << "  7" << 7;
+    QTest::newRow("negative") << "txtMinute" << "-1" << -1;
+    QTest::newRow("largest") << "txtYear" << "32767" << 32767;
+    QTest::newRow("one past the largest") << "txtYear" << "32768" << 32767;
+    QTest::newRow("smallest") << "txtSecond" << "-32768" << -32768;
+    QTest::newRow("below the smallest") << "txtSecond" << "-99999" << -32768;
+    QTest::newRow("huge") << "txtDay" << "1e30" << 32767;
+}
+
+void TestFrmTask::numberBoxesReadTheLeadingNumber()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, typed);
+    QFETCH(int, stored);
+    openOn(2);
+    retype(box(qPrintable(name)), typed);
+    QCOMPARE(box(qPrintable(name))->text(), typed);
+    const Task &t = tasks[1];
+    const QHash<QString, int> fields{{"txtDay", t.day},
+                                     {"txtYear", t.year},
+                                     {"txtHour", t.hour},
+                                     {"txtMinute", t.minute},
+                                     {"txtSecond", t.second}};
+    QCOMPARE(fields.value(name), stored);
+    // Only that field changed.
+    QCOMPARE(t.title, QStringLiteral("Report"));
+    QCOMPARE(t.month, qint16(1));
+    // And the clamped value is what Ok writes.
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    const QByteArray key = QHash<QString, QByteArray>{{"txtDay", "day="},
+                                                      {"txtYear", "yea="},
+                                                      {"txtHour", "hou="},
+                                                      {"txtMinute", "min="},
+                                                      {"txtSecond", "sec="}}
+                               .value(name);
+    QVERIFY(StoreSandbox::read().contains("\r\n" + key + QByteArray::number(stored) + "\r\n"));
+}
+
+void TestFrmTask::everyKeystrokeIsWrittenIntoTheRecord()
+{
+    openOn(1);
+    QLineEdit *title = box("txtTitle");
+    title->end(false);
+    QTest::keyClick(title, Qt::Key_S);
+    QCOMPARE(tasks[0].title, QStringLiteral("Dentists"));
+    QTest::keyClick(title, Qt::Key_Backspace);
+    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+    retype(box("txtFor"), QStringLiteral("Anna"));
+    QCOMPARE(tasks[0].forWhom, QStringLiteral("Anna"));
+    retype(box("txtDay"), QStringLiteral("1"));
+    QCOMPARE(tasks[0].day, qint16(1));
+    QTest::keyClick(box("txtDay"), Qt::Key_5);
+    QCOMPARE(tasks[0].day, qint16(15));
+    // The other task is untouched.
+    QCOMPARE(tasks[1].title, QStringLiteral("Report"));
+    QCOMPARE(tasks[1].forWhom, QStringLiteral("Boss"));
+}
+
+void TestFrmTask::pickingAMonthStoresItsNumber()
+{
+    openOn(1);
+    QComboBox *list = child<QComboBox>("lstMonth");
+    list->setCurrentIndex(11);
+    QCOMPARE(tasks[0].month, qint16(12));
+    list->setCurrentIndex(0);
+    QCOMPARE(tasks[0].month, qint16(1));
+    // The keyboard picks as well.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentIndex(), 1);
+    QCOMPARE(tasks[0].month, qint16(2));
+}
+
+void TestFrmTask::unshowableMonthIsKeptThroughOk_data()
+{
+    QTest::addColumn<int>("month");
+    QTest::newRow("zero") << 0;
+    QTest::newRow("thirteen") << 13;
+    QTest::newRow("fourteen") << 14;
+    QTest::newRow("negative") << -2;
+}
+
+void TestFrmTask::unshowableMonthIsKeptThroughOk()
+{
+    QFETCH(int, month);
+    StoredTask odd = kReport;
+    odd.month = month;
+    StoreSandbox::write(storeBytes({odd}));
+    loadTasks();
+    // Show a real month first, so the list has a selection to give up.
+    tasks[1] = tasks[0];
+    tasks[1].month = 5;
+    dlg->prepare(2);
+    QCOMPARE(child<QComboBox>("lstMonth")->currentIndex(), 4);
+
+    openOn(1);
+    QCOMPARE(child<QComboBox>("lstMonth")->currentIndex(), -1);
+    QCOMPARE(tasks[0].month, qint16(month));
+    retype(box("txtTitle"), QStringLiteral("Renamed"));
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    odd.title = "Renamed";
+    QCOMPARE(StoreSandbox::read(), storeBytes({odd}));
+}
+
+void TestFrmTask::descriptionKeepsCrLfBreaks()
+{
+    openOn(2);
+    auto *text = child<QPlainTextEdit>("txtDescript");
+    QTest::keyClicks(text, QStringLiteral("one"));
+    QTest::keyClick(text, Qt::Key_Return);
+    QTest::keyClicks(text, QStringLiteral("two"));
+    QCOMPARE(tasks[1].description, QStringLiteral("one\r\ntwo"));
+    // Enter in the description is a line break, not Ok.
+    QVERIFY(dlg->isVisible());
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    StoredTask saved = kReport;
+    saved.description = "one|~two";
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, saved}, kRule));
+    QCOMPARE(tasks[1].description, QStringLiteral("one\r\ntwo"));
+}
+
+void TestFrmTask::pastedBreaksNeverSplitASingleLineField()
+{
+    openOn(1);
+    box("txtTitle")->setText(QStringLiteral("two\nlines"));
+    box("txtFor")->setText(QStringLiteral("a\r\nb"));
+    QVERIFY(!tasks[0].title.contains(QLatin1Char('\n')));
+    QVERIFY(!tasks[0].forWhom.contains(QLatin1Char('\n')));
+    QVERIFY(!tasks[0].forWhom.contains(QLatin1Char('\r')));
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    // The store still reads back as the same two tasks.
+    QCOMPARE(taskCount, qint16(2));
+    QCOMPARE(lastLoadReport().problems, QStringList());
+}
+
+void TestFrmTask::okSavesReloadsHidesThenSignals()
+{
+    openOn(1);
+    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    bool hiddenWhenSignalled = false;
+    connect(dlg.get(), &FrmTask::storeReloaded, this, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
+    retype(box("txtDay"), QStringLiteral("8"));
+    QCOMPARE(tasks[0].sortKey, QStringLiteral("2003-03 - 07 09:05:00")); // not rebuilt while typing
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(reloaded.count(), 1);
+    QVERIFY(hiddenWhenSignalled);
+    QCOMPARE(dlg->result(), int(QDialog::Accepted));
+    QCOMPARE(dlg->selected(), 1);
+    StoredTask changed = kDentist;
+    changed.day = 8;
+    QCOMPARE(StoreSandbox::read(), storeBytes({changed, kReport}, kRule));
+    // The reload rebuilt the derived fields.
+    QCOMPARE(tasks[0].sortKey, QStringLiteral("2003-03 - 08 09:05:00"));
+    QCOMPARE(taskCount, qint16(2));
+    QCOMPARE(ruleCount, qint16(1));
+    QVERIFY(seam->messages.isEmpty());
+}
+
+void TestFrmTask::okWritesTheFileEvenWithoutChanges()
+{
+    // A file in another layout: Ok rewrites it in the writer's own.
+    StoreSandbox::write("ttl=Dentist\nfor=Me\nday=7\nmon=3\nyea=2003\nhou=9\nmin=5\nsec=0\ndes=Bring|~card\nact=x\n");
+    loadTasks();
+    openOn(1);
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist}));
+}
+
+void TestFrmTask::okShowsTheBackupNotice()
+{
+    // More tasks than the table holds: the first save keeps the original.
+    QList<StoredTask> many;
+    for (int i = 0; i < kTaskSlots + 1; ++i)
+        many << StoredTask{"T" + QByteArray::number(i), "", 1, 1, 2020, 0, 0, 0, ""};
+    StoreSandbox::write(storeBytes(many));
+    loadTasks();
+    QCOMPARE(taskCount, qint16(kTaskSlots));
+    openOn(1);
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].kind, Modal::Kind::Information);
+    QVERIFY2(seam->messages[0].text.contains(QStringLiteral("tasks.txt.bak")), qPrintable(seam->messages[0].text));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), storeBytes(many));
+}
+
+void TestFrmTask::editChangeCancelRestoresTheStoredTitle()
+{
+    openOn(1);
+    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    retype(box("txtTitle"), QStringLiteral("Changed"));
+    child<QComboBox>("lstMonth")->setCurrentIndex(6);
+    QCOMPARE(tasks[0].title, QStringLiteral("Changed"));
+    QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(dlg->selected(), -1);
+    QCOMPARE(dlg->result(), int(QDialog::Rejected));
+    QCOMPARE(reloaded.count(), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(tasks[0].month, qint16(3));
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
+}
+
+void TestFrmTask::newThenCancelKeepsTheCount()
+{
+    ++taskCount;
+    openOn(taskCount);
+    retype(box("txtTitle"), QStringLiteral("Draft"));
+    QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+    QCOMPARE(taskCount, qint16(2));
+    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(tasks[1].title, QStringLiteral("Report"));
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
+}
+
+void TestFrmTask::escapeActsAsCancel()
+{
+    openOn(1);
+    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    retype(box("txtTitle"), QStringLiteral("Changed"));
+    QTest::keyClick(box("txtTitle"), Qt::Key_Escape);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(dlg->selected(), -1);
+    QCOMPARE(reloaded.count(), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+}
+
+void TestFrmTask::closeButtonActsAsCancel()
+{
+    openOn(1);
+    QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    retype(box("txtTitle"), QStringLiteral("Changed"));
+    // What the window system sends when its close button is pressed.
+    QCloseEvent close;
+    QCoreApplication::sendEvent(dlg->windowHandle(), &close);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(dlg->selected(), -1);
+    QCOMPARE(reloaded.count(), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+    // The half-edited title must not reach the file with the next save.
+    QVERIFY(saveTasks().ok);
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
+
+    // Closed through the program rather than the window system: the same.
+    openOn(2);
+    retype(box("txtTitle"), QStringLiteral("Changed too"));
+    QVERIFY(dlg->close());
+    QCOMPARE(reloaded.count(), 2);
+    QCOMPARE(tasks[1].title, QStringLiteral("Report"));
+}
+
+void TestFrmTask::enterInASingleLineBoxPressesNothing()
+{
+    openOn(1);
+    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    for (const char *name : {"txtTitle", "txtFor", "txtDay", "txtYear", "txtSecond"}) {
+        retype(box(name), QStringLiteral("5"));
+        QTest::keyClick(box(name), Qt::Key_Return);
+        QTest::keyClick(box(name), Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(reloaded.count(), 0);
+    QCOMPARE(dlg->selected(), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("5"));
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
+}
+
+void TestFrmTask::failedSaveKeepsTheDialogAndTheEdit()
+{
+    StoredTask big = kDentist;
+    big.description = QByteArray(4096, 'x');
+    StoreSandbox::write(storeBytes({big, kReport}, kRule));
+    loadTasks();
+    const QByteArray before = StoreSandbox::read();
+    openOn(1);
+    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    retype(box("txtTitle"), QStringLiteral("Kept"));
+    {
+        FileSizeLimit full(1024);
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    }
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(reloaded.count(), 0);
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].kind, Modal::Kind::Warning);
+    QVERIFY2(seam->messages[0].text.startsWith(QStringLiteral("Could not save tasks.txt: ")),
+             qPrintable(seam->messages[0].text));
+    QCOMPARE(tasks[0].title, QStringLiteral("Kept"));
+    QCOMPARE(StoreSandbox::read(), before);
+
+    // Room again: Ok now saves what was typed before the failure.
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(reloaded.count(), 1);
+    big.title = "Kept";
+    QCOMPARE(StoreSandbox::read(), storeBytes({big, kReport}, kRule));
+}
+
+void TestFrmTask::refusedSaveOfAnUnreadableStoreKeepsTheDialog()
+{
+    QFile::remove(kStoreFileName);
+    QVERIFY(QDir().mkdir(kStoreFileName));
+    QVERIFY(loadTasks().unreadable);
+    ++taskCount;
+    openOn(taskCount);
+    retype(box("txtTitle"), QStringLiteral("Typed"));
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].kind, Modal::Kind::Warning);
+    QCOMPARE(tasks[0].title, QStringLiteral("Typed"));
+    QVERIFY(QFileInfo(kStoreFileName).isDir());
+}
+
+void TestFrmTask::reloadPutsTheTableBackInListOrder_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("Ok") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+void TestFrmTask::reloadPutsTheTableBackInListOrder()
+{
+    QFETCH(bool, ok);
+    // In the file by due date; on screen by title.
+    const StoredTask zebra{"Zebra", "", 1, 1, 2001, 0, 0, 0, ""};
+    const StoredTask apple{"apple", "", 1, 1, 2002, 0, 0, 0, ""};
+    StoreSandbox::write(storeBytes({zebra, apple}));
+    loadTasks();
+    sortMode = 0;
+    sortTasks();
+    QCOMPARE(tasks[0].title, QStringLiteral("apple"));
+    openOn(1);
+    QTest::mouseClick(child<QPushButton>(ok ? "Command1" : "Command2"), Qt::LeftButton);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(tasks[0].title, QStringLiteral("apple"));
+    QCOMPARE(tasks[1].title, QStringLiteral("Zebra"));
+}
+
+QTEST_MAIN(TestFrmTask)
+#include "test_frmtask.moc"
