@@ -1,19 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "module1.h"
+#include "appearance.h"
+#include "program.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QStringList>
+
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    const auto report = Module1::loadTasks();
-    Module1::sortMode = 2;
-    Module1::sortTasks();
-    for (const QString &p : report.problems)
-        std::fprintf(stderr, "%s\n", qPrintable(p));
-    std::printf("%d tasks, %d rules\n", Module1::taskCount, Module1::ruleCount);
-    for (int i = 0; i < Module1::taskCount; ++i)
-        std::printf("%s  %s\n", qPrintable(Module1::tasks[i].dueText), qPrintable(Module1::tasks[i].title));
-    return 0;
+    // The command line is read before any window system is touched, so
+    // --help, --version and mistakes work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Program::Options options = Program::parseArguments(Program::stripQtOptions(arguments));
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "quorvi: %s\n%s\nTry 'quorvi --help' for more.\n", qPrintable(options.error),
+                     qPrintable(Program::usageLine()));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(Program::helpText()), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s\n", qPrintable(Program::versionText()));
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quorvi"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVI_VERSION));
+    Appearance::applyAppearance(app);
+    return Program::run(app, options);
 }

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Start-to-rendered time and peak memory of `quorvi --screenshot` with a full
+// store, beside a bare QTextBrowser program showing a page of the same size.
+//
+//   startup_bench [RUNS]      (default 15; runs alternate between the two)
+#include "storegen.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Sample {
+    double seconds = 0;
+    long peakKiB = 0;
+    int status = -1;
+};
+
+Sample runOnce(const std::vector<QByteArray> &command, const QByteArray &folder)
+{
+    std::vector<char *> argv;
+    for (const QByteArray &a : command)
+        argv.push_back(const_cast<char *>(a.constData()));
+    argv.push_back(nullptr);
+
+    Sample sample;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(folder.constData()) != 0)
+            ::_exit(127);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid)
+        return sample;
+    sample.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    sample.peakKiB = usage.ru_maxrss;
+    sample.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return sample;
+}
+
+template <typename T>
+T median(std::vector<T> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+
+    QTemporaryDir work;
+    if (!work.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    const QString runtime = work.filePath(QStringLiteral("runtime"));
+    QDir().mkdir(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ::setenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime).constData(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    const QString failed = StoreGen::writeStore(work.path());
+    if (!failed.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed));
+        return 1;
+    }
+
+    const QByteArray folder = QFile::encodeName(work.path());
+    const std::vector<QByteArray> quorvi = {QByteArrayLiteral(QUORVI_BINARY), "--screenshot", "quorvi.png"};
+    // One run first: it writes the page the bare program then shows, and
+    // both programs' files are in the page cache before timing starts.
+    const Sample first = runOnce(quorvi, folder);
+    const QString page = runtime + QStringLiteral("/quorvi/al.html");
+    if (first.status != 0 || !QFileInfo::exists(page)) {
+        std::fprintf(stderr, "quorvi --screenshot failed (status %d)\n", first.status);
+        return 1;
+    }
+    const QString pageCopy = work.filePath(QStringLiteral("page.html"));
+    QFile::copy(page, pageCopy);
+    const std::vector<QByteArray> bare = {QByteArrayLiteral(BARE_BINARY), QFile::encodeName(pageCopy), "bare.png"};
+    if (runOnce(bare, folder).status != 0) {
+        std::fprintf(stderr, "bare_textbrowser failed\n");
+        return 1;
+    }
+
+    std::vector<double> quorviTimes, bareTimes;
+    std::vector<long> quorviPeaks, barePeaks;
+    for (int i = 0; i < runs; ++i) {
+        for (const bool isQuorvi : {true, false}) {
+            const Sample s = runOnce(isQuorvi ? quorvi : bare, folder);
+            if (s.status != 0) {
+                std::fprintf(stderr, "a run failed (status %d)\n", s.status);
+                return 1;
+            }
+            (isQuorvi ? quorviTimes : bareTimes).push_back(s.seconds);
+            (isQuorvi ? quorviPeaks : barePeaks).push_back(s.peakKiB);
+        }
+    }
+
+    const QByteArray pageBytes = [&] {
+        QFile f(pageCopy);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    const double qt = median(quorviTimes) * 1000;
+    const double bt = median(bareTimes) * 1000;
+    const double qm = median(quorviPeaks) / 1024.0;
+    const double bm = median(barePeaks) / 1024.0;
+    const double ratio = qt / bt;
+    const double extra = qm - bm;
+
+    std::printf("store: 1001 tasks, 101 rules; page %lld bytes, %lld tasks listed\n",
+                static_cast<long long>(pageBytes.size()), static_cast<long long>(pageBytes.count("<table ")));
+    std::printf("median of %d runs, start until the window is rendered to PNG (offscreen):\n", runs);
+    std::printf("  quorvi --screenshot   %8.1f ms   peak RSS %7.1f MiB\n", qt, qm);
+    std::printf("  bare QTextBrowser     %8.1f ms   peak RSS %7.1f MiB\n", bt, bm);
+    std::printf("  time ratio %.2f (goal <= 1.30): %s\n", ratio, ratio <= 1.3 ? "met" : "NOT met");
+    std::printf("  extra memory %.1f MiB (goal <= 10): %s\n", extra, extra <= 10 ? "met" : "NOT met");
+    return 0;
+}

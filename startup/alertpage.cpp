@@ -1,0 +1,306 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "alertpage.h"
+
+#include "calendar.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace AlertPage {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kWindowsTemp = QStringLiteral("c:\\windows\\temp");
+const QString kPageName = QStringLiteral("al.html");
+
+void appendEscaped(QString &out, QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        switch (c.unicode()) {
+        case u'&': out += QLatin1String("&amp;"); continue;
+        case u'<': out += QLatin1String("&lt;"); continue;
+        case u'>': out += QLatin1String("&gt;"); continue;
+        case u'"': out += QLatin1String("&quot;"); continue;
+        case u'\'': out += QLatin1String("&#39;"); continue;
+        default: break;
+        }
+        if (c.unicode() < 0x80) {
+            out += c;
+            continue;
+        }
+        char32_t codePoint = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(c, text[i + 1]);
+            ++i;
+        } else if (c.isSurrogate()) {
+            codePoint = 0xFFFD; // half a pair is not a character
+        }
+        out += QLatin1String("&#") + QString::number(quint32(codePoint)) + QLatin1Char(';');
+    }
+}
+
+// Units compared as the rules hold them; rules that share a unit share one
+// date difference per task, which keeps a full table cheap to report.
+struct UnitPlan {
+    QList<QString> units;
+    QList<int> unitOfRule;
+};
+
+UnitPlan planUnits(std::span<const Module1::AlertRule> rules)
+{
+    UnitPlan plan;
+    plan.unitOfRule.reserve(qsizetype(rules.size()));
+    for (const Module1::AlertRule &rule : rules) {
+        qsizetype index = plan.units.indexOf(rule.unit);
+        if (index < 0) {
+            index = plan.units.size();
+            plan.units.append(rule.unit);
+        }
+        plan.unitOfRule.append(int(index));
+    }
+    return plan;
+}
+
+QDate dueDate(const Module1::Task &task)
+{
+    return Calendar::makeDate(task.year, task.month, task.day);
+}
+
+Selection select(std::span<const Module1::AlertRule> rules, const UnitPlan &plan, QList<qint16> &unitsLeft,
+                 QDate due, QDate today)
+{
+    for (qsizetype u = 0; u < plan.units.size(); ++u)
+        unitsLeft[u] = Calendar::dateDiff16(plan.units[u], today, due);
+
+    Selection s;
+    for (size_t r = 0; r < rules.size(); ++r) {
+        const Module1::AlertRule &rule = rules[r];
+        // ">=" on both sides: among equal intervals the later rule takes over.
+        if (s.best >= rule.interval && rule.interval >= unitsLeft[plan.unitOfRule[qsizetype(r)]]) {
+            s.best = rule.interval;
+            if (rule.popup) {
+                s.listed = true;
+                s.boxColor = rule.color;
+            }
+        }
+    }
+    return s;
+}
+
+void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 days)
+{
+    out += QLatin1String("<table width=100% align=center border=0 cellspacing=15 bgcolor=#") + colorText(color)
+        + QLatin1Char('>') + kCrLf;
+    out += QLatin1String("<tr><td bgcolor=#FFFFFF><b><small>Title:</small> ") + escapeHtml(task.title)
+        + QLatin1String("</b><br><small>") + kCrLf;
+    out += QLatin1String("<B>For: </b> ") + escapeHtml(task.forWhom) + QLatin1String(" <BR>") + kCrLf;
+    out += QLatin1String("<b>Due: </b> ") + escapeHtml(task.dueText) + QLatin1String(" <BR>") + kCrLf;
+    if (days >= 1)
+        out += QLatin1String("<b>T -: </b> ") + QString::number(days) + QLatin1String(" days left <BR>");
+    else if (days == 0)
+        out += QLatin1String("<b>T -: </b> <B>TODAY!!!</b> <BR>");
+    else
+        out += QLatin1String("<b>T -: </b> <B>LATE!!!!</b> <BR>");
+    out += kCrLf;
+    out += QLatin1String("<hr>") + escapeDescription(task.description) + kCrLf;
+    out += QLatin1String("</small></td></tR></table><br>") + kCrLf;
+}
+
+#ifdef Q_OS_UNIX
+QString systemError(const QString &what, int error)
+{
+    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// The page folder must be ours alone: another user who could write there
+// could swap the page for a link to one of our files.
+QString ensurePrivateFolder(const QString &folder)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+        return systemError(QStringLiteral("cannot create the folder %1").arg(folder), errno);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0)
+        return systemError(QStringLiteral("cannot examine the folder %1").arg(folder), errno);
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("%1 is a link, not a folder").arg(folder);
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(folder);
+    if (st.st_uid != ::geteuid())
+        return QStringLiteral("the folder %1 belongs to another user").arg(folder);
+    if ((st.st_mode & 0077) != 0 && ::chmod(name.constData(), 0700) != 0)
+        return systemError(QStringLiteral("cannot make the folder %1 private").arg(folder), errno);
+    return {};
+}
+
+// Anything but a plain file at the page's name is taken away, so the write
+// below can never be steered through a link.
+QString clearPagePath(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0)
+        return errno == ENOENT ? QString() : systemError(QStringLiteral("cannot examine %1").arg(path), errno);
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is a folder").arg(path);
+    if (!S_ISREG(st.st_mode) && ::unlink(name.constData()) != 0)
+        return systemError(QStringLiteral("cannot remove %1").arg(path), errno);
+    return {};
+}
+#endif
+
+} // namespace
+
+qint32 daysLeft(const Module1::Task &task, QDate today)
+{
+    const qint64 days = Calendar::dateDiff(u"d", today, dueDate(task));
+    return qint32(std::clamp<qint64>(days, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+}
+
+Selection selectRule(const Module1::Task &task, std::span<const Module1::AlertRule> rules, QDate today)
+{
+    const UnitPlan plan = planUnits(rules);
+    QList<qint16> unitsLeft(plan.units.size());
+    return select(rules, plan, unitsLeft, dueDate(task), today);
+}
+
+QString colorText(qint32 color)
+{
+    const auto value = quint32(color);
+    const auto hex = [](quint32 byte) { return QStringLiteral("%1").arg(byte & 0xFF, 2, 16, QLatin1Char('0')); };
+    return (hex(value) + hex(value >> 8) + hex(value >> 16)).toUpper();
+}
+
+QString escapeHtml(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    appendEscaped(out, text);
+    return out;
+}
+
+QString escapeDescription(QStringView text)
+{
+    // Descriptions hold CR LF breaks, but a lone CR or LF is a break too.
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        appendEscaped(out, text.mid(start, i - start));
+        out += QLatin1String("<br>") + kCrLf;
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    appendEscaped(out, text.mid(start));
+    return out;
+}
+
+Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today)
+{
+    Page page;
+    page.text.reserve(256 + qsizetype(tasks.size()) * 400);
+    page.text += QLatin1String("<head><title>Alerts</title></head>") + kCrLf;
+    page.text += QLatin1String("<body>") + kCrLf;
+    page.text += QLatin1String("<h1>HEY BITCH! Get your ass on these!</h1>") + kCrLf;
+
+    const UnitPlan plan = planUnits(rules);
+    QList<qint16> unitsLeft(plan.units.size());
+    for (const Module1::Task &task : tasks) {
+        const QDate due = dueDate(task);
+        const Selection s = select(rules, plan, unitsLeft, due, today);
+        if (!s.listed)
+            continue;
+        page.anyListed = true;
+        appendTask(page.text, task, s.boxColor, daysLeft(task, today));
+    }
+
+    page.text += QLatin1String("</body></html>") + kCrLf;
+    return page;
+}
+
+Page drawAlert(QDate today)
+{
+    return drawAlert(std::span<const Module1::Task>(Module1::tasks.data(), size_t(qMax<qint16>(Module1::taskCount, 0))),
+                     std::span<const Module1::AlertRule>(Module1::rules.data(),
+                                                         size_t(qMax<qint16>(Module1::ruleCount, 0))),
+                     today);
+}
+
+QString choosePageLocation(bool windowsTempExists, const QString &runtimeFolder)
+{
+    if (windowsTempExists)
+        return kWindowsTemp + QLatin1Char('\\') + kPageName;
+    if (runtimeFolder.isEmpty())
+        return {};
+    return runtimeFolder + QLatin1String("/quorvi/") + kPageName;
+}
+
+QString pageLocation()
+{
+#ifdef Q_OS_WIN
+    const bool windowsTemp = QFileInfo(kWindowsTemp).isDir();
+#else
+    // Elsewhere "c:\windows\temp" would only name a file in the working folder.
+    const bool windowsTemp = false;
+#endif
+    return choosePageLocation(windowsTemp, QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+}
+
+WriteResult writePage(const QString &path, const QString &text)
+{
+    WriteResult result;
+    if (path.isEmpty()) {
+        result.ok = false;
+        result.reason = QStringLiteral("there is no private runtime folder to write it to");
+        return result;
+    }
+
+#ifdef Q_OS_UNIX
+    QString problem = ensurePrivateFolder(QFileInfo(path).path());
+    if (problem.isEmpty())
+        problem = clearPagePath(path);
+    if (!problem.isEmpty()) {
+        result.ok = false;
+        result.reason = problem;
+        return result;
+    }
+#else
+    QDir().mkpath(QFileInfo(path).path());
+#endif
+
+    // Task text is escaped to ASCII, so these bytes read the same in any
+    // encoding a viewer assumes.
+    const QByteArray bytes = text.toUtf8();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
+        result.ok = false;
+        result.reason = file.errorString();
+        file.cancelWriting();
+        return result;
+    }
+    if (!file.commit()) {
+        result.ok = false;
+        result.reason = file.errorString();
+    }
+    return result;
+}
+
+} // namespace AlertPage

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "module1.h"
+
+#include <QDate>
+#include <QString>
+
+#include <span>
+
+// The alert page: which tasks a start reports, the page text, and where the
+// page is written. Everything here works without a window, so the rules of
+// what gets listed can be pinned down by plain tests.
+namespace AlertPage {
+
+struct Page {
+    QString text;
+    bool anyListed = false;
+};
+
+// How one task fares against the rules.
+struct Selection {
+    int best = 99999;     // the narrowest interval that matched so far
+    bool listed = false;  // a popup rule matched (kept even if a narrower quiet rule follows)
+    qint32 boxColor = 0;  // colour of the popup rule that listed it
+};
+
+// Whole days from today to the task's due date (time of day ignored).
+qint32 daysLeft(const Module1::Task &task, QDate today);
+
+// Runs the rules in table order over one task.
+Selection selectRule(const Module1::Task &task, std::span<const Module1::AlertRule> rules, QDate today);
+
+// "RRGGBB" in upper-case hex from red + 256 * green + 65536 * blue.
+QString colorText(qint32 color);
+
+// Task text made safe for the page: markup characters become entities, and
+// everything outside ASCII becomes a numeric reference, so the page reads
+// the same whatever encoding a viewer guesses.
+QString escapeHtml(QStringView text);
+
+// The same, with each line break shown as a line break on the page.
+QString escapeDescription(QStringView text);
+
+// The whole page, CR LF line ends, tasks in table order.
+Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today);
+
+// The page for the tables as they stand now.
+Page drawAlert(QDate today);
+
+// Where the page goes. A Windows temporary folder "c:\windows\temp" wins when
+// it exists; elsewhere a "quorvi" folder in the per-user runtime folder.
+// Empty when there is no runtime folder to use.
+QString choosePageLocation(bool windowsTempExists, const QString &runtimeFolder);
+
+// The location for this machine.
+QString pageLocation();
+
+struct WriteResult {
+    bool ok = true;
+    QString reason; // why the page could not be written
+};
+
+// Writes the page atomically. The runtime subfolder is created owner-only and
+// must be a real folder that belongs to us; a link planted at the page's name
+// is replaced, never followed.
+WriteResult writePage(const QString &path, const QString &text);
+
+} // namespace AlertPage

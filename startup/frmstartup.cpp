@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "frmstartup.h"
+
+#include "frmmain.h"
+#include "modal.h"
+#include "module1.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QUrl>
+
+#include <cstdio>
+
+FrmStartup::FrmStartup(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmStartup"));
+    setWindowTitle(QStringLiteral("Quorvi Alert!"));
+
+    m_cmdExit = new QPushButton(QStringLiteral("&Exit"), this);
+    m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    Twips::place(m_cmdExit, StartupLayout::kExitRect);
+
+    m_cmdShowAll = new QPushButton(QStringLiteral("&Show all..."), this);
+    m_cmdShowAll->setObjectName(QStringLiteral("cmdShowAll"));
+    Twips::place(m_cmdShowAll, StartupLayout::kShowAllRect);
+
+    m_webBrowser1 = new QTextBrowser(this);
+    m_webBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    // Tab moves between the two buttons only; a click still gives the page
+    // the keyboard for scrolling.
+    m_webBrowser1->setFocusPolicy(Qt::ClickFocus);
+    m_webBrowser1->setOpenLinks(false);
+    placeBrowser();
+
+    setTabOrder(m_cmdExit, m_cmdShowAll);
+    m_cmdExit->setFocus();
+
+    connect(m_cmdExit, &QPushButton::clicked, this, &FrmStartup::cmdExit_Click);
+    connect(m_cmdShowAll, &QPushButton::clicked, this, &FrmStartup::cmdShowAll_Click);
+}
+
+FrmStartup::~FrmStartup() = default;
+
+bool FrmStartup::formLoad(QDate today)
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect screenPixels = screen ? screen->geometry() : QRect(0, 0, 800, 600);
+    const Twips::Rect place = StartupLayout::windowRect(Twips::fromPixels(screenPixels.width()),
+                                                        Twips::fromPixels(screenPixels.height()));
+    setGeometry(Twips::toPixels(place).translated(screenPixels.topLeft()));
+
+    Module1::sortMode = 2;
+    const Module1::LoadReport report = Module1::loadTasks();
+    Module1::sortTasks();
+    // Told before any window appears, and even when none will.
+    Modal::reportLoadProblems(this, report);
+
+    placeBrowser();
+
+    m_page = AlertPage::drawAlert(today);
+    m_pagePath = AlertPage::pageLocation();
+    const AlertPage::WriteResult written = AlertPage::writePage(m_pagePath, m_page.text);
+    m_pageProblem = written.ok ? QString() : written.reason;
+    if (!m_page.anyListed)
+        return false;
+
+    if (written.ok) {
+        m_webBrowser1->setSource(QUrl::fromLocalFile(m_pagePath), QTextDocument::HtmlResource);
+    } else {
+        // The page is only a view of the store: show it from memory instead.
+        std::fprintf(stderr, "quorvi: could not write the alert page%s%s: %s; showing it from memory\n",
+                     m_pagePath.isEmpty() ? "" : " ", qPrintable(m_pagePath), qPrintable(written.reason));
+        m_webBrowser1->setHtml(m_page.text);
+    }
+    return true;
+}
+
+FrmMain *FrmStartup::mainWindow()
+{
+    if (!m_frmMain) {
+        m_frmMain = std::make_unique<FrmMain>();
+        m_frmMain->formLoad();
+    }
+    return m_frmMain.get();
+}
+
+void FrmStartup::cmdExit_Click()
+{
+    Modal::seam().endProgram(0);
+}
+
+void FrmStartup::cmdShowAll_Click()
+{
+    hide();
+    FrmMain *frmMain = mainWindow();
+    frmMain->show();
+    frmMain->raise();
+    frmMain->activateWindow();
+}
+
+void FrmStartup::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeBrowser();
+}
+
+void FrmStartup::placeBrowser()
+{
+    Twips::place(m_webBrowser1,
+                 StartupLayout::browserRect(Twips::fromPixels(width()), Twips::fromPixels(height())));
+}

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "alertpage.h"
+#include "twips.h"
+
+#include <QDate>
+#include <QWidget>
+
+#include <memory>
+
+class FrmMain;
+class QPushButton;
+class QTextBrowser;
+
+// Where the alert window's pieces go, in twips, worked out without a window.
+namespace StartupLayout {
+
+inline constexpr Twips::Rect kExitRect{0, 0, 1095, 255};
+inline constexpr Twips::Rect kShowAllRect{1200, 0, 1335, 255};
+// The page starts just below the buttons, with a small gap so the first
+// table does not touch them.
+inline constexpr double kBrowserTop = 300;
+
+// Two thirds of the screen in each direction, centred on it.
+inline Twips::Rect windowRect(double screenWidth, double screenHeight)
+{
+    const double width = screenWidth / 1.5;
+    const double height = screenHeight / 1.5;
+    return {screenWidth / 2 - width / 2, screenHeight / 2 - height / 2, width, height};
+}
+
+// The page fills the window below the buttons.
+inline Twips::Rect browserRect(double windowWidth, double windowHeight)
+{
+    return {0, kBrowserTop, windowWidth, windowHeight > kBrowserTop ? windowHeight - kBrowserTop : 0};
+}
+
+} // namespace StartupLayout
+
+// The alert window the program starts with: it loads the store, writes the
+// alert page and shows it, and leads on to the task list.
+class FrmStartup : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmStartup(QWidget *parent = nullptr);
+    ~FrmStartup() override;
+
+    // Form_Load: places the window, loads and orders the store, reports what
+    // the load found, writes the page and points the browser at it. Returns
+    // whether any task was listed, that is whether the window has anything
+    // to show. The window is not shown here.
+    bool formLoad(QDate today = QDate::currentDate());
+
+    // The task list, created and loaded on first use.
+    FrmMain *mainWindow();
+    // The task list if it was created, else null.
+    FrmMain *existingMainWindow() const { return m_frmMain.get(); }
+
+    const AlertPage::Page &page() const { return m_page; }
+    QString pagePath() const { return m_pagePath; }
+    // Why the page could not be written; empty when it was.
+    QString pageProblem() const { return m_pageProblem; }
+
+public Q_SLOTS:
+    void cmdExit_Click();
+    void cmdShowAll_Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void placeBrowser();
+
+    QPushButton *m_cmdExit = nullptr;
+    QPushButton *m_cmdShowAll = nullptr;
+    QTextBrowser *m_webBrowser1 = nullptr;
+    std::unique_ptr<FrmMain> m_frmMain;
+    AlertPage::Page m_page;
+    QString m_pagePath;
+    QString m_pageProblem;
+};

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+class FrmStartup;
+class QApplication;
+class QWidget;
+
+// The program's entry, in pieces a test can run without starting an event
+// loop: reading the command line, choosing the first window, screenshots.
+namespace Program {
+
+struct Options {
+    bool showAll = false;
+    QString screenshotFile; // empty: show the window as usual
+    bool help = false;
+    bool version = false;
+    QString error; // one line; set when the command line cannot be used
+};
+
+// Drops the options every Qt program understands (-platform NAME, -style=X,
+// ...) so they are not mistaken for mistakes; QApplication acts on them.
+QStringList stripQtOptions(const QStringList &arguments);
+
+// Reads our options; arguments[0] is the program's name.
+Options parseArguments(const QStringList &arguments);
+
+QString usageLine();
+// The usage, and where tasks.txt and the alert page are.
+QString helpText();
+QString versionText();
+
+enum class Opening { Nothing, Alert, MainWindow };
+
+// Which window a start leads to. A missing store is a first run: the task
+// list opens so the first task can be made, where an existing store with
+// nothing due ends quietly.
+Opening chooseOpening(bool showAll, bool storeMissing, bool anyListed);
+
+// Loads the start as the alert window does and returns the window to show,
+// not yet shown: `startup` itself, its task list, or null when the program
+// ends quietly.
+QWidget *openStart(FrmStartup &startup, bool showAll, QDate today = QDate::currentDate());
+
+// Lays the window out without putting it on a screen and writes it to `file`
+// as PNG at its normal size.
+bool saveScreenshot(QWidget *window, const QString &file, QString *reason = nullptr);
+
+// Everything after the application object exists; returns the exit status.
+int run(QApplication &app, const Options &options);
+
+} // namespace Program
