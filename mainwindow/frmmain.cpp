@@ -1,17 +1,383 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmmain.h"
 
+#include "calendar.h"
+#include "listcell.h"
+#include "listorder.h"
 #include "modal.h"
 #include "module1.h"
+#include "refreshtimer.h"
+#include "rowlook.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace {
+
+constexpr double kDesignClientWidth = 8520;
+constexpr double kDesignClientHeight = 5010;
+
+ListCell::Look templateLook()
+{
+    return {};
+}
+
+int toScrollUnits(double twips)
+{
+    return qMax(1, int(twips / ListLayout::kTwipsPerScrollUnit));
+}
+
+} // namespace
 
 FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quorvi"));
+
+    buildMenus();
+    buildControls();
+
+    m_timer1 = new RefreshTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(m_timer1, &RefreshTimer::timeout, this, &FrmMain::drawList);
+
+    applyGeometry();
+    resize(Twips::toPixels(kDesignClientWidth),
+           Twips::toPixels(kDesignClientHeight) + menuBar()->sizeHint().height());
+}
+
+void FrmMain::buildMenus()
+{
+    QMenu *tasksMenu = menuBar()->addMenu(QStringLiteral("&Tasks"));
+    tasksMenu->setObjectName(QStringLiteral("Menu_Tasks"));
+    auto addEntry = [](QMenu *menu, const char *name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    addEntry(tasksMenu, "menu_new", QStringLiteral("&New Task..."));
+    addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
+    addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
+    tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
+    addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"));
+
+    QMenu *optionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
+    optionsMenu->setObjectName(QStringLiteral("menu_options"));
+    addEntry(optionsMenu, "menu_manage", QStringLiteral("&Colors And Alerts"));
+
+    QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpMenu->setObjectName(QStringLiteral("menu_help"));
+    addEntry(helpMenu, "menu_about", QStringLiteral("&About"));
+
+    // The rows' popup menu; it never appears in the menu bar.
+    m_menuShort = new QMenu(QStringLiteral("&submenu"), this);
+    m_menuShort->setObjectName(QStringLiteral("menu_short"));
+    addEntry(m_menuShort, "menu_modify2", QStringLiteral("&Edit..."));
+    addEntry(m_menuShort, "menu_delete2", QStringLiteral("&Delete"));
+}
+
+void FrmMain::buildControls()
+{
+    m_client = new QWidget(this);
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this);
+
+    // Created first so it comes first in the focus chain.
+    m_txtDescription = new QPlainTextEdit(m_client);
+    m_txtDescription->setObjectName(QStringLiteral("txtDescription"));
+    // Nothing typed, deleted, pasted or dropped here may reach the task: the
+    // box only shows the description.
+    m_txtDescription->setReadOnly(true);
+    m_txtDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont descriptionFont;
+    descriptionFont.setFamilies({QStringLiteral("MS Sans Serif"), QApplication::font().family(),
+                                 QStringLiteral("Sans Serif")});
+    descriptionFont.setPointSizeF(9.75);
+    descriptionFont.setWeight(QFont::Normal);
+    m_txtDescription->setFont(descriptionFont);
+
+    m_pctContainer = new QFrame(m_client);
+    m_pctContainer->setObjectName(QStringLiteral("pctContainer"));
+    m_pctContainer->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_pctContainer->setLineWidth(1);
+    m_pctContainer->setBackgroundRole(QPalette::Dark); // the workspace colour
+    m_pctContainer->setAutoFillBackground(true);
+
+    // Children are placed inside the border and clipped there.
+    m_viewport = new QWidget(m_pctContainer);
+
+    m_lstContainer = new QWidget(m_viewport);
+    m_lstContainer->setObjectName(QStringLiteral("lstContainer"));
+    m_lstContainer->setBackgroundRole(QPalette::Base);
+    m_lstContainer->setAutoFillBackground(true);
+    m_lstContainer->installEventFilter(this);
+
+    m_vscroll = new QScrollBar(Qt::Vertical, m_viewport);
+    m_vscroll->setObjectName(QStringLiteral("vscroll"));
+    m_vscroll->setRange(0, 0);
+    m_vscroll->raise();
+    connect(m_vscroll, &QScrollBar::valueChanged, this, &FrmMain::vscrollChanged);
+
+    auto makeHeader = [this](const char *name, const QString &caption, int column) {
+        auto *button = new QPushButton(caption, m_lstContainer);
+        button->setObjectName(QLatin1String(name));
+        connect(button, &QPushButton::clicked, this, [this, column] { headerClicked(column); });
+        button->installEventFilter(this);
+        return button;
+    };
+    m_cmdTitle = makeHeader("cmdTitle", QStringLiteral("Title"), ListOrder::Title);
+    m_cmdFor = makeHeader("cmdFor", QStringLiteral("For"), ListOrder::For);
+    m_cmdDue = makeHeader("cmdDue", QStringLiteral("Due"), ListOrder::Due);
+
+    m_lblTitle = {makeCell(QStringLiteral("lblTitle"))};
+    m_lblFor = {makeCell(QStringLiteral("lblFor"))};
+    m_lblDue = {makeCell(QStringLiteral("lblDue"))};
+    for (ListCell *cell : {m_lblTitle[0], m_lblFor[0], m_lblDue[0]}) {
+        cell->setText(QStringLiteral(" "));
+        cell->hide();
+    }
+}
+
+ListCell *FrmMain::makeCell(const QString &name)
+{
+    auto *cell = new ListCell(m_lstContainer);
+    cell->setObjectName(name);
+    connect(cell, &ListCell::pressed, this, &FrmMain::cellPressed);
+    cell->installEventFilter(this);
+    return cell;
 }
 
 void FrmMain::formLoad()
 {
     Module1::sortMode = 2;
-    Modal::reportLoadProblems(this, Module1::loadTasks());
+    const Module1::LoadReport report = Module1::loadTasks();
+    drawList();
+    Modal::reportLoadProblems(this, report);
+}
+
+void FrmMain::drawList()
+{
+    const int remembered = m_selectedRow;
+    // The old rows stay on screen until the new ones have taken their cells,
+    // so a redraw does not hide and show every cell again.
+    detachRows(false);
+    Module1::sortTasks();
+    if (remembered <= Module1::taskCount)
+        m_selectedRow = remembered;
+
+    for (int i = 0; i < Module1::taskCount; ++i) {
+        const Module1::Task &t = Module1::tasks[i];
+        addListTask(t.title, t.forWhom, Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second));
+    }
+    hideSpareRows();
+
+    m_geometry = ListLayout::fitPanel(m_geometry, Module1::taskCount);
+    applyPanel();
+
+    if (m_selectedRow > 0)
+        highlight(m_selectedRow);
+}
+
+void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QString &wdue)
+{
+    const int n = int(m_lblFor.size());
+    Row row;
+    if (!m_spare.isEmpty()) {
+        row = m_spare.takeLast();
+    } else {
+        row = {makeCell(QStringLiteral("lblFor")), makeCell(QStringLiteral("lblTitle")),
+               makeCell(QStringLiteral("lblDue"))};
+    }
+    m_lblFor.append(row[0]);
+    m_lblTitle.append(row[1]);
+    m_lblDue.append(row[2]);
+
+    row[0]->setText(wfor);
+    row[1]->setText(wtitle);
+    row[2]->setText(wdue);
+    for (ListCell *cell : row) {
+        cell->setRow(n);
+        // A new row starts from the template's look.
+        ListCell::Look look = templateLook();
+        look.color = cell->look().color; // setColor below decides the colour
+        look.bold = false;
+        cell->setLook(look);
+    }
+    placeRow(n);
+    setColor(n);
+    for (ListCell *cell : row)
+        cell->show();
+}
+
+void FrmMain::cleanList()
+{
+    detachRows(true);
+}
+
+void FrmMain::detachRows(bool hideNow)
+{
+    m_selectedRow = 0;
+    // Highest row first, so the pool hands row 1's cells out first again.
+    for (int i = int(m_lblFor.size()) - 1; i >= 1; --i) {
+        Row row = {m_lblFor.takeLast(), m_lblTitle.takeLast(), m_lblDue.takeLast()};
+        for (ListCell *cell : row) {
+            cell->setRow(0);
+            if (hideNow)
+                cell->hide();
+        }
+        m_spare.append(row);
+    }
+}
+
+void FrmMain::hideSpareRows()
+{
+    for (const Row &row : std::as_const(m_spare)) {
+        for (ListCell *cell : row)
+            cell->hide();
+    }
+}
+
+void FrmMain::setColor(int index)
+{
+    if (index < 1 || index >= int(m_lblFor.size()))
+        return;
+    const RowLook::Look decided = RowLook::forTask(Module1::tasks[index - 1], QDate::currentDate());
+    for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]}) {
+        ListCell::Look look = cell->look();
+        look.color = decided.color;
+        if (decided.ruleRan)
+            look.bold = decided.bold;
+        cell->setLook(look);
+    }
+}
+
+void FrmMain::highlight(int index)
+{
+    if (index < 1 || index >= int(m_lblFor.size()))
+        return;
+    m_selectedRow = index;
+    const QDate today = QDate::currentDate();
+    // Every row goes back to its rule colour on a clear background; only the
+    // cells whose look actually changes are repainted.
+    for (int i = 1; i < int(m_lblFor.size()); ++i) {
+        const RowLook::Look decided = RowLook::forTask(Module1::tasks[i - 1], today);
+        for (ListCell *cell : {m_lblFor[i], m_lblTitle[i], m_lblDue[i]}) {
+            ListCell::Look look = cell->look();
+            look.opaque = false;
+            look.background = 0;
+            look.color = decided.color;
+            if (decided.ruleRan)
+                look.bold = decided.bold;
+            if (i == index) {
+                look.opaque = true;
+                look.background = RowLook::kSelectedBackground;
+                look.color = RowLook::kSelectedText;
+            }
+            cell->setLook(look);
+        }
+    }
+    QString text = Module1::tasks[index - 1].description;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    m_txtDescription->setPlainText(text);
+}
+
+void FrmMain::cellPressed(int row, Qt::MouseButton button, const QPoint &globalPos)
+{
+    if (row < 1)
+        return;
+    highlight(row);
+    // Selected first, so the popup's commands act on the row under the mouse.
+    if (button == Qt::RightButton)
+        m_menuShort->popup(globalPos);
+}
+
+void FrmMain::headerClicked(int column)
+{
+    Module1::sortMode = qint16(ListOrder::nextSortMode(Module1::sortMode, column));
+    drawList();
+}
+
+void FrmMain::vscrollChanged(int value)
+{
+    m_geometry.scrollValue = value;
+    m_geometry.lstContainer.top = ListLayout::panelTop(value);
+    m_lstContainer->move(Twips::toPixels(m_geometry.lstContainer.left), Twips::toPixels(m_geometry.lstContainer.top));
+}
+
+void FrmMain::formResize()
+{
+    const double outerWidth = Twips::fromPixels(m_client->width()) + ListLayout::kOuterExtraWidth;
+    const double outerHeight = Twips::fromPixels(m_client->height()) + ListLayout::kOuterExtraHeight;
+    m_geometry = ListLayout::formResize(m_geometry, outerWidth, outerHeight, Module1::taskCount).geometry;
+    applyGeometry();
+}
+
+void FrmMain::placeRow(int row)
+{
+    const double top = ListLayout::rowTop(m_geometry, row);
+    const auto place = [top](ListCell *cell, const Twips::Rect &column) {
+        Twips::place(cell, column.left, top, column.width, column.height);
+    };
+    place(m_lblFor[row], m_geometry.lblFor);
+    place(m_lblTitle[row], m_geometry.lblTitle);
+    place(m_lblDue[row], m_geometry.lblDue);
+}
+
+void FrmMain::applyGeometry()
+{
+    const ListLayout::Geometry &g = m_geometry;
+    Twips::place(m_pctContainer, g.pctContainer);
+    m_viewport->setGeometry(m_pctContainer->contentsRect());
+    Twips::place(m_txtDescription, g.txtDescription);
+
+    // The scroll bar is as tall as the whole viewport; inside the border it
+    // would lose its lower arrow, so it stops where the border begins.
+    QRect bar = Twips::toPixels(g.vscroll);
+    bar.setHeight(qMin(bar.height(), m_viewport->height() - bar.top()));
+    bar.moveLeft(qMin(bar.left(), m_viewport->width() - bar.width()));
+    m_vscroll->setGeometry(bar);
+
+    Twips::place(m_cmdTitle, g.cmdTitle);
+    Twips::place(m_cmdFor, g.cmdFor);
+    Twips::place(m_cmdDue, g.cmdDue);
+    Twips::place(m_lblTitle[0], g.lblTitle);
+    Twips::place(m_lblFor[0], g.lblFor);
+    Twips::place(m_lblDue[0], g.lblDue);
+    for (int i = 1; i < int(m_lblFor.size()); ++i)
+        placeRow(i);
+    applyPanel();
+}
+
+void FrmMain::applyPanel()
+{
+    const ListLayout::Geometry &g = m_geometry;
+    m_vscroll->setSingleStep(toScrollUnits(g.lblFor.height));
+    m_vscroll->setPageStep(toScrollUnits(g.pctContainer.height));
+    // The bar pulls its value into the new range itself; that moves the
+    // panel through vscrollChanged.
+    m_vscroll->setMaximum(g.scrollMax);
+    m_vscroll->setValue(g.scrollValue);
+    Twips::place(m_lstContainer, m_geometry.lstContainer);
+}
+
+bool FrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        formResize();
+    } else if (event->type() == QEvent::Wheel && watched != m_client) {
+        // The wheel anywhere over the rows scrolls them, as over the bar.
+        // Caught on each cell too: a wheel event that is not the user's own
+        // does not travel up to the panel.
+        QApplication::sendEvent(m_vscroll, event);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

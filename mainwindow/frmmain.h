@@ -1,9 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "listlayout.h"
+
+#include <QList>
 #include <QMainWindow>
 
-// The task list window. (Placeholder until the list is built.)
+#include <array>
+
+class ListCell;
+class QAction;
+class QFrame;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class RefreshTimer;
+
+// The task list window: one row of three cells per task, coloured by the
+// rules, selectable, ordered by the header buttons and scrolled inside a
+// clipping viewport, with the selected task's description below.
 class FrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -12,4 +28,80 @@ public:
 
     // Form_Load: order by due date, reload the store, draw the list.
     void formLoad();
+
+    // Throws every row away and builds them again from the store in the
+    // current order. The selection stays on the same row position when that
+    // row still exists.
+    void drawList();
+    // Appends one row.
+    void addListTask(const QString &wtitle, const QString &wfor, const QString &wdue);
+    // Removes every row and clears the selection.
+    void cleanList();
+    // Gives row `index` the rule colour and weight of its task.
+    void setColor(int index);
+    // Selects row `index` (from 1) and shows its description.
+    void highlight(int index);
+
+    // The selected row number, 0 when none.
+    int selectedRow() const { return m_selectedRow; }
+    void setSelectedRow(int row) { m_selectedRow = row; }
+
+    // Number of rows shown.
+    int rowCount() const { return int(m_lblFor.size()) - 1; }
+
+    // The cell arrays; member 0 of each is the hidden template.
+    const QList<ListCell *> &lblTitle() const { return m_lblTitle; }
+    const QList<ListCell *> &lblFor() const { return m_lblFor; }
+    const QList<ListCell *> &lblDue() const { return m_lblDue; }
+
+    RefreshTimer *timer1() const { return m_timer1; }
+    QMenu *shortMenu() const { return m_menuShort; }
+
+    // The controls' geometry in twips as last laid out.
+    const ListLayout::Geometry &layoutGeometry() const { return m_geometry; }
+
+    // Form_Resize: lays the controls out for the current client area.
+    void formResize();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    using Row = std::array<ListCell *, 3>; // for, title, due
+
+    void buildControls();
+    void buildMenus();
+    ListCell *makeCell(const QString &name);
+    // Moves every row into the spare pool; hideNow false leaves them on
+    // screen for a redraw that is about to reuse them.
+    void detachRows(bool hideNow);
+    void hideSpareRows();
+    void placeRow(int row);
+    void applyGeometry();
+    void applyPanel();
+    void cellPressed(int row, Qt::MouseButton button, const QPoint &globalPos);
+    void headerClicked(int column);
+    void vscrollChanged(int value);
+
+    ListLayout::Geometry m_geometry;
+    int m_selectedRow = 0;
+
+    QWidget *m_client = nullptr;
+    QFrame *m_pctContainer = nullptr;
+    QWidget *m_viewport = nullptr; // the part of pctContainer inside its border
+    QWidget *m_lstContainer = nullptr;
+    QScrollBar *m_vscroll = nullptr;
+    QPushButton *m_cmdTitle = nullptr;
+    QPushButton *m_cmdFor = nullptr;
+    QPushButton *m_cmdDue = nullptr;
+    QPlainTextEdit *m_txtDescription = nullptr;
+    RefreshTimer *m_timer1 = nullptr;
+    QMenu *m_menuShort = nullptr;
+
+    QList<ListCell *> m_lblTitle;
+    QList<ListCell *> m_lblFor;
+    QList<ListCell *> m_lblDue;
+    // Cells of removed rows, kept for the next rows: building thousands of
+    // labels on every redraw would make the list sluggish.
+    QList<Row> m_spare;
 };

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QLabel>
+
+// One cell of a task row. It knows its row number and reports any mouse
+// press on it, and it remembers the look it was last given so a redraw or a
+// new selection only touches the cells whose look really changes.
+class ListCell : public QLabel
+{
+    Q_OBJECT
+public:
+    struct Look {
+        qint32 color = 0;          // text colour, red in the low byte
+        bool bold = false;
+        bool opaque = false;       // background filled (the selected row)
+        qint32 background = 0;
+        friend bool operator==(const Look &, const Look &) = default;
+    };
+
+    explicit ListCell(QWidget *parent = nullptr);
+
+    int row() const { return m_row; }
+    void setRow(int row) { m_row = row; }
+
+    const Look &look() const { return m_look; }
+    void setLook(const Look &look);
+
+Q_SIGNALS:
+    void pressed(int row, Qt::MouseButton button, const QPoint &globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    int m_row = 0;
+    Look m_look;
+};

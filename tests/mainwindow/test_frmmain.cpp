@@ -1,0 +1,692 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "frmmain.h"
+#include "listcell.h"
+#include "modal.h"
+#include "refreshtimer.h"
+#include "rowlook.h"
+#include "storetestutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStyleFactory>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr qint32 kGreen = RowLook::rgb(0, 160, 0);
+constexpr qint32 kRed = RowLook::rgb(220, 0, 0);
+constexpr qint32 kBlue = RowLook::rgb(0, 0, 255);
+
+class FakeSeam : public Modal::Seam
+{
+public:
+    int exec(QDialog *) override { return 0; }
+    void message(QWidget *, const QString &, const QString &text, Modal::Kind) override { messages << text; }
+    std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return std::nullopt; }
+    void endProgram(int) override { ++ended; }
+    QStringList messages;
+    int ended = 0;
+};
+
+QColor textColor(const QLabel *label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+bool isSelectedLook(const QLabel *label)
+{
+    return label->autoFillBackground() && label->palette().color(QPalette::Window) == QColor(0, 0, 100)
+        && textColor(label) == Qt::white;
+}
+
+// The rows as the window shows them: title, for, due per row.
+QStringList rowTitles(const FrmMain &w)
+{
+    QStringList titles;
+    for (int i = 1; i <= w.rowCount(); ++i)
+        titles << w.lblTitle()[i]->text();
+    return titles;
+}
+
+} // namespace
+
+class TestFrmMain : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // As the program sets itself up.
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    }
+
+    void init()
+    {
+        m_sandbox = std::make_unique<StoreSandbox>();
+        m_seam = std::make_unique<FakeSeam>();
+        Modal::setSeam(m_seam.get());
+        Modal::forgetReportedProblems();
+        m_window = std::make_unique<FrmMain>();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        Modal::setSeam(nullptr);
+        m_seam.reset();
+        m_sandbox.reset();
+    }
+
+    void controlsAndCaptions()
+    {
+        FrmMain &w = *m_window;
+        QCOMPARE(w.objectName(), QStringLiteral("frmMain"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Quorvi"));
+        QCOMPARE(w.findChild<QPushButton *>("cmdTitle")->text(), QStringLiteral("Title"));
+        QCOMPARE(w.findChild<QPushButton *>("cmdFor")->text(), QStringLiteral("For"));
+        QCOMPARE(w.findChild<QPushButton *>("cmdDue")->text(), QStringLiteral("Due"));
+        QWidget *pct = w.findChild<QWidget *>("pctContainer");
+        QWidget *lst = w.findChild<QWidget *>("lstContainer");
+        QVERIFY(pct && lst && w.findChild<QScrollBar *>("vscroll") && w.findChild<QPlainTextEdit *>("txtDescription"));
+        QVERIFY(pct->isAncestorOf(lst));
+        QVERIFY(pct->isAncestorOf(w.findChild<QScrollBar *>("vscroll")));
+        QVERIFY(lst->isAncestorOf(w.findChild<QPushButton *>("cmdFor")));
+        QCOMPARE(w.findChild<RefreshTimer *>("Timer1"), w.timer1());
+        // The templates: one blank, never shown.
+        for (const QLabel *t : {w.lblTitle()[0], w.lblFor()[0], w.lblDue()[0]}) {
+            QCOMPARE(t->text(), QStringLiteral(" "));
+            QVERIFY(!t->isVisible());
+            QVERIFY(!t->autoFillBackground());
+        }
+        QCOMPARE(w.lblTitle()[0]->objectName(), QStringLiteral("lblTitle"));
+        QCOMPARE(w.lblFor()[0]->objectName(), QStringLiteral("lblFor"));
+        QCOMPARE(w.lblDue()[0]->objectName(), QStringLiteral("lblDue"));
+        const QFont f = w.findChild<QPlainTextEdit *>("txtDescription")->font();
+        QCOMPARE(f.families().value(0), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(f.pointSizeF(), 9.75);
+        QVERIFY(!f.bold());
+    }
+
+    void menuTree()
+    {
+        FrmMain &w = *m_window;
+        struct Entry {
+            const char *name;
+            const char *caption;
+            const char *under;
+        };
+        const Entry entries[] = {
+            {"menu_new", "&New Task...", "Menu_Tasks"},   {"menu_modify", "&Edit...", "Menu_Tasks"},
+            {"menu_delete", "&Delete", "Menu_Tasks"},     {"menu_exi", "&Exit", "Menu_Tasks"},
+            {"menu_manage", "&Colors And Alerts", "menu_options"}, {"menu_about", "&About", "menu_help"},
+            {"menu_modify2", "&Edit...", "menu_short"},   {"menu_delete2", "&Delete", "menu_short"},
+        };
+        for (const Entry &e : entries) {
+            QAction *a = w.findChild<QAction *>(e.name);
+            QVERIFY2(a, e.name);
+            QCOMPARE(a->text(), QString::fromUtf8(e.caption));
+            QVERIFY2(a->shortcut().isEmpty(), e.name);
+            QMenu *menu = w.findChild<QMenu *>(e.under);
+            QVERIFY2(menu && menu->actions().contains(a), e.name);
+        }
+        QMenu *tasks = w.findChild<QMenu *>("Menu_Tasks");
+        QAction *sep = w.findChild<QAction *>("menu_sep");
+        QVERIFY(sep && sep->isSeparator());
+        QCOMPARE(tasks->actions().indexOf(sep), 3);
+        QCOMPARE(tasks->actions().size(), 5);
+
+        QStringList bar;
+        for (QAction *a : w.menuBar()->actions())
+            bar << a->text();
+        QCOMPARE(bar, QStringList({"&Tasks", "&Options", "&Help"}));
+        QMenu *popup = w.findChild<QMenu *>("menu_short");
+        QCOMPARE(popup->title(), QStringLiteral("&submenu"));
+        QVERIFY(!w.menuBar()->actions().contains(popup->menuAction()));
+        QCOMPARE(w.shortMenu(), popup);
+    }
+
+    void emptyStoreShowsOnlyTheHeader()
+    {
+        FrmMain &w = *m_window;
+        w.formLoad();
+        QCOMPARE(Module1::sortMode, qint16(2));
+        QCOMPARE(w.rowCount(), 0);
+        QCOMPARE(w.lblFor().size(), 1);
+        QCOMPARE(w.lblTitle().size(), 1);
+        QCOMPARE(w.lblDue().size(), 1);
+        QVERIFY(w.findChild<QPushButton *>("cmdDue")->isVisible());
+        const ListLayout::Geometry &g = w.layoutGeometry();
+        QCOMPARE(g.lstContainer.height, 2 * 255.0 + g.pctContainer.height);
+        QCOMPARE(w.findChild<QScrollBar *>("vscroll")->maximum(), 0);
+        QCOMPARE(w.selectedRow(), 0);
+        QVERIFY(m_seam->messages.isEmpty());
+    }
+
+    void fullStoreBuildsEveryRow()
+    {
+        FrmMain &w = *m_window;
+        fillStore(1001);
+        Module1::sortMode = 2;
+        w.drawList();
+        QCOMPARE(w.rowCount(), 1001);
+        QCOMPARE(w.lblFor().size(), 1002);
+        QCOMPARE(w.lblTitle().size(), 1002);
+        QCOMPARE(w.lblDue().size(), 1002);
+        for (int i : {1, 2, 500, 1001}) {
+            const Module1::Task &t = Module1::tasks[i - 1];
+            QCOMPARE(w.lblTitle()[i]->text(), t.title);
+            QCOMPARE(w.lblFor()[i]->text(), t.forWhom);
+            QCOMPARE(w.lblDue()[i]->text(), t.dueText);
+            QCOMPARE(w.lblFor()[i]->row(), i);
+            QVERIFY(w.lblDue()[i]->isVisible());
+            // Stacked one row apart under the header buttons.
+            QCOMPARE(w.lblFor()[i]->y(), Twips::toPixels(255.0 * i));
+            QCOMPARE(w.lblTitle()[i]->y(), w.lblFor()[i]->y());
+            QCOMPARE(w.lblFor()[i]->height(), 17);
+        }
+        // Ordered by due date.
+        for (int i = 1; i < 1001; ++i)
+            QVERIFY(Module1::tasks[i - 1].sortKey <= Module1::tasks[i].sortKey);
+        const ListLayout::Geometry &g = w.layoutGeometry();
+        QCOMPARE(g.lstContainer.height, 1003 * 255.0 + g.pctContainer.height);
+        const int max = int((1003 * 255.0 - g.pctContainer.height) / 15);
+        QCOMPARE(w.findChild<QScrollBar *>("vscroll")->maximum(), max);
+        QCOMPARE(countVisibleCells(), 3 * 1001);
+    }
+
+    void redrawWithFewerTasksDropsTheRest()
+    {
+        FrmMain &w = *m_window;
+        fillStore(30);
+        w.drawList();
+        Module1::taskCount = 4;
+        w.drawList();
+        QCOMPARE(w.rowCount(), 4);
+        QCOMPARE(countVisibleCells(), 12);
+        w.cleanList();
+        QCOMPARE(w.rowCount(), 0);
+        QCOMPARE(w.lblDue().size(), 1);
+        QCOMPARE(countVisibleCells(), 0);
+        Module1::taskCount = 30;
+        w.drawList();
+        QCOMPARE(countVisibleCells(), 90);
+    }
+
+    void rowsTakeTheirRuleColour()
+    {
+        FrmMain &w = *m_window;
+        addColourRules();
+        TestData::addTask(TestData::dueIn(QStringLiteral("five"), 5));
+        TestData::addTask(TestData::dueIn(QStringLiteral("two"), 2));
+        TestData::addTask(TestData::dueIn(QStringLiteral("today"), 0));
+        TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
+        TestData::addTask(TestData::dueIn(QStringLiteral("far"), 10));
+        TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
+        Module1::sortMode = 0;
+        w.drawList();
+        QCOMPARE(rowTitles(w), QStringList({"far", "five", "late", "today", "tomorrow", "two"}));
+        const QList<QColor> colours = {Qt::black, RowLook::toColor(kGreen), RowLook::toColor(kBlue),
+                                       RowLook::toColor(kBlue), RowLook::toColor(kRed), RowLook::toColor(kRed)};
+        const QList<bool> bold = {false, false, true, true, false, false};
+        for (int i = 1; i <= 6; ++i) {
+            for (const QLabel *cell : {w.lblTitle()[i], w.lblFor()[i], w.lblDue()[i]}) {
+                QCOMPARE(textColor(cell), colours[i - 1]);
+                QCOMPARE(cell->font().bold(), bold[i - 1]);
+                QVERIFY(!cell->autoFillBackground());
+            }
+        }
+    }
+
+    void noRulesMeansBlackAndNormal()
+    {
+        FrmMain &w = *m_window;
+        addColourRules();
+        TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
+        w.drawList();
+        QVERIFY(w.lblFor()[1]->font().bold());
+        Module1::ruleCount = 0;
+        w.drawList();
+        QCOMPARE(textColor(w.lblFor()[1]), QColor(Qt::black));
+        QVERIFY(!w.lblFor()[1]->font().bold());
+        QVERIFY(!w.lblDue()[1]->font().bold());
+    }
+
+    void clickingSelectsAndReselects()
+    {
+        FrmMain &w = *m_window;
+        addColourRules();
+        for (int i = 0; i < 8; ++i)
+            TestData::addTask(TestData::dueIn(QStringLiteral("t%1").arg(i), i - 1, QStringLiteral("f%1").arg(i)));
+        Module1::tasks[2].description = QStringLiteral("third\r\nline two");
+        Module1::tasks[4].description = QStringLiteral("fifth");
+        w.drawList();
+        const QColor row3Colour = textColor(w.lblTitle()[3]);
+        QCOMPARE(row3Colour, RowLook::toColor(kRed)); // due in 1 day
+
+        QTest::mouseClick(w.lblTitle()[3], Qt::LeftButton);
+        QCOMPARE(w.selectedRow(), 3);
+        for (const QLabel *cell : {w.lblTitle()[3], w.lblFor()[3], w.lblDue()[3]})
+            QVERIFY(isSelectedLook(cell));
+        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        QCOMPARE(description->toPlainText(), QStringLiteral("third\nline two"));
+
+        QTest::mouseClick(w.lblDue()[5], Qt::LeftButton);
+        QCOMPARE(w.selectedRow(), 5);
+        for (const QLabel *cell : {w.lblTitle()[3], w.lblFor()[3], w.lblDue()[3]}) {
+            QVERIFY(!cell->autoFillBackground());
+            QCOMPARE(textColor(cell), row3Colour);
+        }
+        for (const QLabel *cell : {w.lblTitle()[5], w.lblFor()[5], w.lblDue()[5]})
+            QVERIFY(isSelectedLook(cell));
+        QCOMPARE(description->toPlainText(), QStringLiteral("fifth"));
+        QCOMPARE(countSelectedCells(), 3);
+    }
+
+    void anyButtonSelectsAndOnlyTheRightOnePopsUp_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<bool>("popup");
+        QTest::newRow("left") << Qt::LeftButton << false;
+        QTest::newRow("middle") << Qt::MiddleButton << false;
+        QTest::newRow("right") << Qt::RightButton << true;
+    }
+
+    void anyButtonSelectsAndOnlyTheRightOnePopsUp()
+    {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(bool, popup);
+        FrmMain &w = *m_window;
+        fillStore(6);
+        w.drawList();
+        QMenu *menu = w.findChild<QMenu *>("menu_short");
+        // The menu must find the row already selected when it opens.
+        int selectedWhenShown = -1;
+        connect(menu, &QMenu::aboutToShow, this, [&] { selectedWhenShown = w.selectedRow(); });
+        QTest::mousePress(w.lblFor()[4], button, {}, QPoint(5, 5));
+        QCOMPARE(w.selectedRow(), 4);
+        QVERIFY(isSelectedLook(w.lblFor()[4]));
+        QCOMPARE(menu->isVisible(), popup);
+        QCOMPARE(selectedWhenShown, popup ? 4 : -1);
+        if (popup) {
+            // Shown at the mouse, without blocking the caller.
+            const QPoint at = w.lblFor()[4]->mapToGlobal(QPoint(5, 5));
+            QVERIFY((menu->geometry().topLeft() - at).manhattanLength() <= 2);
+            menu->hide();
+        }
+        QTest::mouseRelease(w.lblFor()[4], button, {}, QPoint(5, 5));
+    }
+
+    void clicksOutsideTheRowsKeepTheSelection()
+    {
+        FrmMain &w = *m_window;
+        fillStore(3);
+        w.drawList();
+        w.highlight(2);
+        QWidget *lst = w.findChild<QWidget *>("lstContainer");
+        // Empty panel below the last row.
+        QTest::mouseClick(lst, Qt::LeftButton, {}, QPoint(5, w.lblFor()[3]->geometry().bottom() + 20));
+        QCOMPARE(w.selectedRow(), 2);
+        QTest::mouseClick(w.findChild<QScrollBar *>("vscroll"), Qt::LeftButton);
+        QCOMPARE(w.selectedRow(), 2);
+    }
+
+    void highlightIgnoresRowsThatDoNotExist()
+    {
+        FrmMain &w = *m_window;
+        fillStore(3);
+        w.drawList();
+        w.highlight(2);
+        w.highlight(0);
+        w.highlight(4);
+        w.highlight(-1);
+        QCOMPARE(w.selectedRow(), 2);
+        QCOMPARE(countSelectedCells(), 3);
+    }
+
+    void selectedLateTaskStaysBold()
+    {
+        FrmMain &w = *m_window;
+        addColourRules();
+        TestData::addTask(TestData::dueIn(QStringLiteral("late"), -2));
+        TestData::addTask(TestData::dueIn(QStringLiteral("later"), 4));
+        w.drawList();
+        w.highlight(1);
+        QVERIFY(isSelectedLook(w.lblTitle()[1]));
+        QVERIFY(w.lblTitle()[1]->font().bold());
+        w.highlight(2);
+        QVERIFY(isSelectedLook(w.lblTitle()[2]));
+        QVERIFY(!w.lblTitle()[2]->font().bold());
+        QVERIFY(w.lblTitle()[1]->font().bold());
+        QCOMPARE(textColor(w.lblTitle()[1]), RowLook::toColor(kBlue));
+    }
+
+    void headerButtonsOrderAndReverse()
+    {
+        FrmMain &w = *m_window;
+        TestData::addTask(TestData::task(QStringLiteral("banana"), QStringLiteral("Zed"), 2030, 1, 2));
+        TestData::addTask(TestData::task(QStringLiteral("Apple"), QStringLiteral("amy"), 2030, 1, 3));
+        TestData::addTask(TestData::task(QStringLiteral("cherry"), QStringLiteral("Bob"), 2030, 1, 1));
+        w.formLoad(); // no file: an empty store
+        QCOMPARE(w.rowCount(), 0);
+        TestData::addTask(TestData::task(QStringLiteral("banana"), QStringLiteral("Zed"), 2030, 1, 2));
+        TestData::addTask(TestData::task(QStringLiteral("Apple"), QStringLiteral("amy"), 2030, 1, 3));
+        TestData::addTask(TestData::task(QStringLiteral("cherry"), QStringLiteral("Bob"), 2030, 1, 1));
+        w.drawList();
+        QCOMPARE(rowTitles(w), QStringList({"cherry", "banana", "Apple"}));
+
+        auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(name), Qt::LeftButton); };
+        click("cmdTitle");
+        QCOMPARE(Module1::sortMode, qint16(0));
+        QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
+        click("cmdTitle");
+        QCOMPARE(Module1::sortMode, qint16(10));
+        QCOMPARE(rowTitles(w), QStringList({"cherry", "banana", "Apple"}));
+        click("cmdTitle");
+        QCOMPARE(Module1::sortMode, qint16(0));
+        click("cmdFor");
+        QCOMPARE(Module1::sortMode, qint16(1));
+        QCOMPARE(rowTitles(w), QStringList({"Apple", "cherry", "banana"}));
+        click("cmdDue");
+        QCOMPARE(Module1::sortMode, qint16(2));
+        click("cmdDue");
+        QCOMPARE(Module1::sortMode, qint16(12));
+        QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
+        QCOMPARE(w.rowCount(), 3);
+    }
+
+    void selectionStaysOnTheRowPositionAfterReordering()
+    {
+        FrmMain &w = *m_window;
+        fillStore(10);
+        Module1::sortMode = 2;
+        w.drawList();
+        w.highlight(5);
+        const QString before = w.lblTitle()[5]->text();
+        QTest::mouseClick(w.findChild<QPushButton *>("cmdDue"), Qt::LeftButton); // latest first
+        QCOMPARE(w.selectedRow(), 5);
+        QVERIFY(w.lblTitle()[5]->text() != before);
+        QVERIFY(isSelectedLook(w.lblTitle()[5]));
+        QCOMPARE(countSelectedCells(), 3);
+        QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(),
+                 Module1::tasks[4].description);
+    }
+
+    void selectionClearedWhenItsRowIsGone()
+    {
+        FrmMain &w = *m_window;
+        fillStore(6);
+        w.drawList();
+        w.highlight(6);
+        Module1::taskCount = 5; // the last task went elsewhere
+        w.drawList();
+        QCOMPARE(w.selectedRow(), 0);
+        QCOMPARE(countSelectedCells(), 0);
+        // A row within range survives.
+        w.highlight(5);
+        w.drawList();
+        QCOMPARE(w.selectedRow(), 5);
+        w.cleanList();
+        QCOMPARE(w.selectedRow(), 0);
+    }
+
+    void scrollingMovesThePanel()
+    {
+        FrmMain &w = *m_window;
+        fillStore(1001);
+        w.drawList();
+        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        QWidget *lst = w.findChild<QWidget *>("lstContainer");
+        bar->setValue(100);
+        QCOMPARE(w.layoutGeometry().lstContainer.top, -1500.0);
+        QCOMPARE(lst->y(), -100);
+        // The far end of a full list, beyond a 16-bit product.
+        bar->setValue(bar->maximum());
+        QCOMPARE(w.layoutGeometry().lstContainer.top, -15.0 * bar->maximum());
+        QCOMPARE(lst->y(), -bar->maximum());
+        QVERIFY(lst->y() < -2185);
+        // The last row is in view at the end.
+        const QWidget *viewport = lst->parentWidget();
+        const QRect last = w.lblFor()[1001]->geometry().translated(lst->pos());
+        QVERIFY2(viewport->rect().contains(last), qPrintable(QStringLiteral("%1 %2").arg(last.bottom()).arg(viewport->height())));
+    }
+
+    void scrollStepsSuitALongList()
+    {
+        FrmMain &w = *m_window;
+        fillStore(200);
+        w.drawList();
+        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        QCOMPARE(bar->singleStep(), 17); // one row
+        QCOMPARE(bar->pageStep(), int(w.layoutGeometry().pctContainer.height / 15));
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(bar->value(), 17);
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(bar->value(), 17 + bar->pageStep());
+        bar->setValue(0);
+
+        // One notch of the wheel over a row: three rows down.
+        QLabel *cell = w.lblTitle()[2];
+        const QPointF pos(4, 4);
+        QWheelEvent notch(pos, cell->mapToGlobal(pos), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(cell, &notch);
+        QCOMPARE(bar->value(), 3 * 17);
+        QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -51);
+        // Over the header and over the panel's empty part alike.
+        QApplication::sendEvent(w.findChild<QPushButton *>("cmdFor"), &notch);
+        QCOMPARE(bar->value(), 6 * 17);
+        QApplication::sendEvent(w.findChild<QWidget *>("lstContainer"), &notch);
+        QCOMPARE(bar->value(), 9 * 17);
+    }
+
+    void resizingLaysTheWindowOut()
+    {
+        FrmMain &w = *m_window;
+        fillStore(40);
+        w.drawList();
+        w.resize(700, 500);
+        QWidget *client = w.centralWidget();
+        QTRY_COMPARE(client->size().width(), 700);
+        const ListLayout::Geometry &g = w.layoutGeometry();
+        QCOMPARE(g.pctContainer.width, 15.0 * client->width());
+        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        // The description box fills the rest of the client area.
+        QCOMPARE(description->geometry().bottom() + 1, client->height());
+        QCOMPARE(description->width(), client->width());
+        QCOMPARE(w.findChild<QWidget *>("pctContainer")->geometry(), Twips::toPixels(g.pctContainer));
+        QCOMPARE(w.findChild<QPushButton *>("cmdDue")->geometry(), Twips::toPixels(g.cmdDue));
+        // Every row follows the columns.
+        for (int i : {1, 40}) {
+            QCOMPARE(w.lblFor()[i]->x(), Twips::toPixels(g.cmdFor.left));
+            QCOMPARE(w.lblFor()[i]->width(), Twips::toPixels(g.cmdFor.width));
+            QCOMPARE(w.lblDue()[i]->x(), Twips::toPixels(g.cmdDue.left));
+            QCOMPARE(w.lblTitle()[i]->width(), Twips::toPixels(g.cmdTitle.width));
+        }
+        // The bar sits at the panel's right edge, fully inside the viewport.
+        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        const QWidget *viewport = bar->parentWidget();
+        QVERIFY(viewport->rect().contains(bar->geometry()));
+        QVERIFY(bar->geometry().right() >= viewport->width() - 3);
+        QCOMPARE(bar->maximum(), g.scrollMax);
+    }
+
+    void growingWhileScrolledToTheEndPullsBack()
+    {
+        FrmMain &w = *m_window;
+        fillStore(60);
+        w.drawList();
+        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        bar->setValue(bar->maximum());
+        const int before = bar->maximum();
+        w.resize(w.width(), w.height() + 200);
+        QTRY_VERIFY(bar->maximum() < before);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -bar->maximum());
+    }
+
+    void tinyWindowStillLaysOutWhatItCan()
+    {
+        FrmMain &w = *m_window;
+        fillStore(10);
+        w.drawList();
+        const ListLayout::Geometry before = w.layoutGeometry();
+        w.resize(60, 40);
+        QTRY_VERIFY(w.layoutGeometry().pctContainer.width != before.pctContainer.width);
+        const ListLayout::Geometry &g = w.layoutGeometry();
+        // Too low for the viewport: its height stays; the width still follows.
+        QCOMPARE(g.pctContainer.height, before.pctContainer.height);
+        QCOMPARE(g.pctContainer.width, 15.0 * w.centralWidget()->width());
+        QCOMPARE(g.txtDescription.top, g.pctContainer.height + 30);
+    }
+
+    void descriptionCannotBeEdited()
+    {
+        FrmMain &w = *m_window;
+        fillStore(3);
+        Module1::tasks[1].description = QStringLiteral("keep\r\nme");
+        w.drawList();
+        w.highlight(2);
+        auto *box = w.findChild<QPlainTextEdit *>("txtDescription");
+        const QString shown = box->toPlainText();
+        QCOMPARE(shown, QStringLiteral("keep\nme"));
+        box->setFocus();
+        QTest::keyClicks(box, QStringLiteral("typed"));
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Return);
+        QApplication::clipboard()->setText(QStringLiteral("pasted"));
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->toPlainText(), shown);
+        // Whatever the context menu offers leaves the text alone.
+        std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+        for (QAction *a : menu->actions()) {
+            if (a->isEnabled() && !a->isSeparator())
+                a->trigger();
+        }
+        QCOMPARE(box->toPlainText(), shown);
+        QCOMPARE(Module1::tasks[1].description, QStringLiteral("keep\r\nme"));
+    }
+
+    void timerWithoutIntervalNeverTicks()
+    {
+        FrmMain &w = *m_window;
+        RefreshTimer *timer = w.timer1();
+        QCOMPARE(timer->interval(), 0);
+        QSignalSpy ticks(timer, &RefreshTimer::timeout);
+        timer->setEnabled(false);
+        timer->setEnabled(true);
+        QVERIFY(timer->isEnabled());
+        QVERIFY(!timer->isTicking());
+        // A zero-interval Qt timer would fire on every one of these passes.
+        fillStore(2);
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCOMPARE(ticks.count(), 0);
+        QCOMPARE(w.rowCount(), 0); // no redraw happened
+    }
+
+    void timerWithAnIntervalRedraws()
+    {
+        FrmMain &w = *m_window;
+        RefreshTimer *timer = w.timer1();
+        fillStore(4);
+        timer->setInterval(10);
+        QVERIFY(timer->isTicking());
+        QTRY_COMPARE(w.rowCount(), 4);
+        timer->setEnabled(false);
+        QVERIFY(!timer->isTicking());
+        timer->setEnabled(true);
+        QVERIFY(timer->isTicking());
+        timer->setInterval(0);
+        QVERIFY(!timer->isTicking());
+    }
+
+    void loadProblemsAreShownOnce()
+    {
+        FrmMain &w = *m_window;
+        StoreSandbox::write("; Quorvi\r\n[Tasks]\r\nttl=A\r\nab\r\nact=addtask\r\n\r\n");
+        w.formLoad();
+        QCOMPARE(w.rowCount(), 1);
+        QCOMPARE(m_seam->messages.size(), 1);
+        w.formLoad();
+        QCOMPARE(m_seam->messages.size(), 1);
+    }
+
+    void captionsFitTheirControls()
+    {
+        FrmMain &w = *m_window;
+        TestData::addTask(TestData::task(QStringLiteral("Gypsy jig"), QStringLiteral("Quy"), 2030, 12, 28, 23, 59, 59));
+        addColourRules();
+        w.drawList();
+        for (const char *name : {"cmdTitle", "cmdFor", "cmdDue"}) {
+            const QPushButton *b = w.findChild<QPushButton *>(name);
+            QVERIFY2(b->fontMetrics().height() <= b->height() - 2, name);
+            QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) < b->width() - 4, name);
+        }
+        for (const QLabel *cell : {w.lblTitle()[1], w.lblFor()[1], w.lblDue()[1]}) {
+            QVERIFY(cell->fontMetrics().height() <= cell->height());
+        }
+        // The due cell holds a whole date and time at the window's opening width.
+        QVERIFY(w.lblDue()[1]->fontMetrics().horizontalAdvance(w.lblDue()[1]->text()) <= w.lblDue()[1]->width());
+    }
+
+private:
+    static void fillStore(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            Module1::Task t = TestData::dueIn(QStringLiteral("Task %1").arg(count - i, 4, 10, QLatin1Char('0')),
+                                              (i * 37) % 400 - 100, QStringLiteral("For %1").arg(i % 17));
+            t.description = QStringLiteral("Description %1").arg(i);
+            TestData::addTask(t);
+        }
+    }
+
+    static void addColourRules()
+    {
+        TestData::addRule(7, kGreen, false);
+        TestData::addRule(0, kBlue, true);
+        TestData::addRule(2, kRed, false);
+    }
+
+    int countVisibleCells() const
+    {
+        int n = 0;
+        for (const ListCell *cell : m_window->findChildren<ListCell *>()) {
+            if (cell->isVisible())
+                ++n;
+        }
+        return n;
+    }
+
+    int countSelectedCells() const
+    {
+        int n = 0;
+        for (const ListCell *cell : m_window->findChildren<ListCell *>()) {
+            if (cell->isVisible() && isSelectedLook(cell))
+                ++n;
+        }
+        return n;
+    }
+
+    std::unique_ptr<StoreSandbox> m_sandbox;
+    std::unique_ptr<FakeSeam> m_seam;
+    std::unique_ptr<FrmMain> m_window;
+};
+
+QTEST_MAIN(TestFrmMain)
+#include "test_frmmain.moc"
