@@ -89,6 +89,37 @@ private:
 
 namespace EditorTest {
 
+struct StoredTask {
+    QByteArray title, forWhom;
+    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    QByteArray description; // already encoded, as in the file
+};
+
+// The store file as the writer lays it out, spelled out byte by byte here so
+// the tests do not lean on the writer they check.
+inline QByteArray storeBytes(const QList<StoredTask> &list, const QByteArray &rules = {})
+{
+    QByteArray out = "; Quorvi\r\n; ----------\r\n; Tasks and settings\r\n; DO NOT MODIFY THIS FILE\r\n\r\n"
+                     "[Tasks]\r\n\r\n";
+    for (const StoredTask &t : list) {
+        out += "ttl=" + t.title + "\r\nfor=" + t.forWhom + "\r\nday=" + QByteArray::number(t.day)
+            + "\r\nmon=" + QByteArray::number(t.month) + "\r\nyea=" + QByteArray::number(t.year)
+            + "\r\nhou=" + QByteArray::number(t.hour) + "\r\nmin=" + QByteArray::number(t.minute)
+            + "\r\nsec=" + QByteArray::number(t.second) + "\r\ndes=" + t.description
+            + "\r\nact=addtask\r\n\r\n";
+    }
+    out += "[Alerts]\r\n\r\n" + rules + "\r\n";
+    return out;
+}
+
+// One rule record as the writer lays it out.
+inline QByteArray ruleBytes(int interval, const QByteArray &unit, qint32 color, bool popup)
+{
+    return "val=" + QByteArray::number(interval) + "\r\nunt=" + unit + "\r\nclr=" + QByteArray::number(color)
+        + (popup ? "\r\nalr=on" : "\r\nalr=off") + "\r\nact=addalert\r\n\r\n";
+}
+
+
 // The look the program runs with: Fusion and DejaVu Sans 8 pt.
 inline void applyProgramLook()
 {
