@@ -84,8 +84,12 @@ void fill(const Options &options)
     const int ruleCount = qBound(0, options.rules, Module1::kRuleSlots);
     for (int i = 0; i < ruleCount; ++i) {
         Module1::AlertRule &r = Module1::rules[i];
-        r.interval = qint16(60 - (i * 60) / qMax(1, ruleCount));
+        const int days = 60 - (i * 60) / qMax(1, ruleCount);
         r.unit = i % 10 == 9 ? pick(rng, kUnits) : QStringLiteral("d");
+        // The same span in the rule's own unit, so weeks and months do not
+        // reach far beyond the day rules.
+        const int perUnit = r.unit == u"ww" ? 7 : r.unit == u"m" ? 30 : 1;
+        r.interval = qint16(days / perUnit);
         r.color = qint32(rng.bounded(0x1000000));
         r.popup = i % 4 != 3;
     }
