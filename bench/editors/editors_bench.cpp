@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times the editors' Ok and Cancel with a full store (1001 tasks, 101 rules):
+// the task editor's Ok is save, reload, sort and, with the main window
+// listening, the redraw of every row; the rules dialog's Ok is a save.
+// Usage: editors_bench [runs]
+#include "frmalerts.h"
+#include "frmmain.h"
+#include "frmtask.h"
+#include "module1.h"
+#include "storegen.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// `prepare` runs untimed before each run: opening the dialog and typing.
+std::vector<double> timeRuns(int runs, const std::function<void(int)> &prepare, const std::function<void()> &action)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        prepare(i);
+        QApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        action();
+        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    return times;
+}
+
+void report(const char *what, const std::vector<double> &times, double goal)
+{
+    const double med = median(times);
+    std::printf("%-40s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs, goal < %g ms: %s)\n", what, med,
+                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
+                times.size(), goal, med < goal ? "met" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+
+    int runs = 15;
+    if (argc > 1 && QByteArray(argv[1]).toInt() > 0)
+        runs = QByteArray(argv[1]).toInt();
+
+    QTemporaryDir dir;
+    const QString failed = StoreGen::writeStore(dir.path());
+    if (!failed.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed));
+        return 1;
+    }
+    QDir::setCurrent(dir.path());
+    Module1::loadTasks();
+    Module1::sortMode = 2;
+    Module1::sortTasks();
+    std::printf("tasks %d, rules %d, store %lld bytes, platform %s\n", int(Module1::taskCount),
+                int(Module1::ruleCount), QFileInfo(Module1::kStoreFileName).size(),
+                qPrintable(QGuiApplication::platformName()));
+
+    FrmTask editor;
+    auto *title = editor.findChild<QLineEdit *>(QStringLiteral("txtTitle"));
+    auto *ok = editor.findChild<QPushButton *>(QStringLiteral("Command1"));
+    auto *cancel = editor.findChild<QPushButton *>(QStringLiteral("Command2"));
+    const auto openAndType = [&](int i) {
+        editor.prepare(1 + (i * 97) % Module1::taskCount);
+        editor.show();
+        title->setText(title->text() + QLatin1Char('x'));
+    };
+
+    report("task Ok (save, reload, sort)", timeRuns(runs, openAndType, [&] { ok->click(); }), 80);
+    report("task Cancel (reload, sort)", timeRuns(runs, openAndType, [&] { cancel->click(); }), 80);
+
+    // The whole road: the main window redraws its list when the store is reloaded.
+    FrmMain window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    window.drawList();
+    QObject::connect(&editor, &FrmTask::storeReloaded, &window, &FrmMain::drawList);
+    report("task Ok + drawList + repaint", timeRuns(runs, openAndType, [&] {
+               ok->click();
+               window.repaint();
+           }),
+           80);
+
+    FrmAlerts rulesDialog;
+    auto *interval = rulesDialog.findChild<QLineEdit *>(QStringLiteral("txtInterval"));
+    auto *rulesOk = rulesDialog.findChild<QPushButton *>(QStringLiteral("cmdOk"));
+    auto *rulesCancel = rulesDialog.findChild<QPushButton *>(QStringLiteral("cmdCancel"));
+    QObject::connect(&rulesDialog, &FrmAlerts::rulesSaved, &window, &FrmMain::drawList);
+    QObject::connect(&rulesDialog, &FrmAlerts::storeReloaded, &window, &FrmMain::drawList);
+    const auto openRules = [&](int i) {
+        rulesDialog.drawAlert(i % Module1::ruleCount);
+        rulesDialog.show();
+        interval->setText(QString::number(i));
+    };
+    report("rules Ok (save) + drawList + repaint", timeRuns(runs, openRules, [&] {
+               rulesOk->click();
+               window.repaint();
+           }),
+           80);
+    report("rules Cancel (reload) + drawList", timeRuns(runs, openRules, [&] {
+               rulesCancel->click();
+               window.repaint();
+           }),
+           80);
+    return 0;
+}
