@@ -25,11 +25,6 @@ namespace {
 constexpr double kDesignClientWidth = 8520;
 constexpr double kDesignClientHeight = 5010;
 
-ListCell::Look templateLook()
-{
-    return {};
-}
-
 int toScrollUnits(double twips)
 {
     return qMax(1, int(twips / ListLayout::kTwipsPerScrollUnit));
@@ -152,6 +147,7 @@ ListCell *FrmMain::makeCell(const QString &name)
     cell->setObjectName(name);
     connect(cell, &ListCell::pressed, this, &FrmMain::cellPressed);
     cell->installEventFilter(this);
+    cell->setAttribute(Qt::WA_UpdatesDisabled, m_cellsQuiet);
     return cell;
 }
 
@@ -166,6 +162,10 @@ void FrmMain::formLoad()
 void FrmMain::drawList()
 {
     const int remembered = m_selectedRow;
+    // Cells far outside the viewport still queue a repaint of their own when
+    // their text or font changes, and thousands of those cost far more than
+    // the redraw itself; they stay quiet and the visible part is repainted once.
+    setCellsQuiet(true);
     // The old rows stay on screen until the new ones have taken their cells,
     // so a redraw does not hide and show every cell again.
     detachRows(false);
@@ -178,6 +178,7 @@ void FrmMain::drawList()
         addListTask(t.title, t.forWhom, Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second));
     }
     hideSpareRows();
+    setCellsQuiet(false);
 
     m_geometry = ListLayout::fitPanel(m_geometry, Module1::taskCount);
     applyPanel();
@@ -203,16 +204,15 @@ void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QStr
     row[0]->setText(wfor);
     row[1]->setText(wtitle);
     row[2]->setText(wdue);
+    // A new row starts from the template's look, then takes its rule colour
+    // and weight. Worked out before touching the cells, so a reused cell
+    // changes its font or palette at most once.
+    const RowLook::Look decided = RowLook::forTask(Module1::tasks[n - 1], QDate::currentDate());
     for (ListCell *cell : row) {
         cell->setRow(n);
-        // A new row starts from the template's look.
-        ListCell::Look look = templateLook();
-        look.color = cell->look().color; // setColor below decides the colour
-        look.bold = false;
-        cell->setLook(look);
+        cell->setLook(ruledLook(ListCell::Look{}, decided));
     }
     placeRow(n);
-    setColor(n);
     for (ListCell *cell : row)
         cell->show();
 }
@@ -237,6 +237,25 @@ void FrmMain::detachRows(bool hideNow)
     }
 }
 
+void FrmMain::setCellsQuiet(bool quiet)
+{
+    // The plain attribute, not setUpdatesEnabled(): switching updates back
+    // on that way makes every cell ask for a repaint again.
+    m_cellsQuiet = quiet;
+    const auto setQuiet = [quiet](ListCell *cell) { cell->setAttribute(Qt::WA_UpdatesDisabled, quiet); };
+    for (int i = 1; i < int(m_lblFor.size()); ++i) {
+        setQuiet(m_lblFor[i]);
+        setQuiet(m_lblTitle[i]);
+        setQuiet(m_lblDue[i]);
+    }
+    for (const Row &row : std::as_const(m_spare)) {
+        for (ListCell *cell : row)
+            setQuiet(cell);
+    }
+    if (!quiet)
+        m_lstContainer->update(m_lstContainer->visibleRegion().boundingRect());
+}
+
 void FrmMain::hideSpareRows()
 {
     for (const Row &row : std::as_const(m_spare)) {
@@ -250,13 +269,17 @@ void FrmMain::setColor(int index)
     if (index < 1 || index >= int(m_lblFor.size()))
         return;
     const RowLook::Look decided = RowLook::forTask(Module1::tasks[index - 1], QDate::currentDate());
-    for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]}) {
-        ListCell::Look look = cell->look();
-        look.color = decided.color;
-        if (decided.ruleRan)
-            look.bold = decided.bold;
-        cell->setLook(look);
-    }
+    for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]})
+        cell->setLook(ruledLook(cell->look(), decided));
+}
+
+ListCell::Look FrmMain::ruledLook(ListCell::Look look, const RowLook::Look &decided)
+{
+    look.color = decided.color;
+    // With no rules at all the row keeps the weight it had.
+    if (decided.ruleRan)
+        look.bold = decided.bold;
+    return look;
 }
 
 void FrmMain::highlight(int index)
@@ -273,9 +296,7 @@ void FrmMain::highlight(int index)
             ListCell::Look look = cell->look();
             look.opaque = false;
             look.background = 0;
-            look.color = decided.color;
-            if (decided.ruleRan)
-                look.bold = decided.bold;
+            look = ruledLook(look, decided);
             if (i == index) {
                 look.opaque = true;
                 look.background = RowLook::kSelectedBackground;

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "listcell.h"
 #include "listlayout.h"
+#include "rowlook.h"
 
 #include <QList>
 #include <QMainWindow>
 
 #include <array>
 
-class ListCell;
 class QAction;
 class QFrame;
 class QMenu;
@@ -72,10 +73,12 @@ private:
     void buildControls();
     void buildMenus();
     ListCell *makeCell(const QString &name);
+    static ListCell::Look ruledLook(ListCell::Look look, const RowLook::Look &decided);
     // Moves every row into the spare pool; hideNow false leaves them on
     // screen for a redraw that is about to reuse them.
     void detachRows(bool hideNow);
     void hideSpareRows();
+    void setCellsQuiet(bool quiet);
     void placeRow(int row);
     void applyGeometry();
     void applyPanel();
@@ -85,6 +88,7 @@ private:
 
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
+    bool m_cellsQuiet = false;
 
     QWidget *m_client = nullptr;
     QFrame *m_pctContainer = nullptr;

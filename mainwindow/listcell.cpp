@@ -11,6 +11,10 @@ ListCell::ListCell(QWidget *parent) : QLabel(parent)
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setAutoFillBackground(false);
+    // Set outright: inherited from the panel they would be Base and Text,
+    // and the colours given below would never show.
+    setBackgroundRole(QPalette::Window);
+    setForegroundRole(QPalette::WindowText);
     QPalette p = palette();
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);

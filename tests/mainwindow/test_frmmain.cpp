@@ -42,6 +42,33 @@ QColor textColor(const QLabel *label)
     return label->palette().color(QPalette::WindowText);
 }
 
+// The cell as the panel paints it, with whatever shows through.
+QImage painted(QLabel *label)
+{
+    return label->parentWidget()->grab(label->geometry()).toImage();
+}
+
+// Whether the cell, as painted, shows some text in about this colour.
+bool paintsTextIn(QLabel *label, const QColor &colour)
+{
+    const QImage image = painted(label);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) + qAbs(c.blue() - colour.blue()) < 60)
+                return true;
+        }
+    }
+    return false;
+}
+
+QColor paintedBackground(QLabel *label)
+{
+    // The far right end of a cell holds no text.
+    const QImage image = painted(label);
+    return image.pixelColor(image.width() - 1, image.height() / 2);
+}
+
 bool isSelectedLook(const QLabel *label)
 {
     return label->autoFillBackground() && label->palette().color(QPalette::Window) == QColor(0, 0, 100)
@@ -281,6 +308,11 @@ private Q_SLOTS:
             QVERIFY(isSelectedLook(cell));
         auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
         QCOMPARE(description->toPlainText(), QStringLiteral("third\nline two"));
+        // As painted, not only as set.
+        QCOMPARE(paintedBackground(w.lblFor()[3]), QColor(0, 0, 100));
+        QVERIFY(paintsTextIn(w.lblFor()[3], Qt::white));
+        QCOMPARE(paintedBackground(w.lblFor()[4]), w.lblFor()[4]->parentWidget()->palette().color(QPalette::Base));
+        QVERIFY(paintsTextIn(w.lblFor()[4], RowLook::toColor(kRed)));
 
         QTest::mouseClick(w.lblDue()[5], Qt::LeftButton);
         QCOMPARE(w.selectedRow(), 5);
@@ -288,6 +320,9 @@ private Q_SLOTS:
             QVERIFY(!cell->autoFillBackground());
             QCOMPARE(textColor(cell), row3Colour);
         }
+        QVERIFY(paintsTextIn(w.lblTitle()[3], row3Colour));
+        QVERIFY(!paintsTextIn(w.lblTitle()[3], Qt::black));
+        QCOMPARE(paintedBackground(w.lblTitle()[3]), w.lblFor()[4]->parentWidget()->palette().color(QPalette::Base));
         for (const QLabel *cell : {w.lblTitle()[5], w.lblFor()[5], w.lblDue()[5]})
             QVERIFY(isSelectedLook(cell));
         QCOMPARE(description->toPlainText(), QStringLiteral("fifth"));

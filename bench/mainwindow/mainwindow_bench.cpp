@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times the task list with a full store (1001 tasks, 101 rules) in the real
+// window: a whole redraw, one click on a row, and a click on a header button.
+// Usage: mainwindow_bench [runs] [--grab file.png]
+#include "frmmain.h"
+#include "listcell.h"
+#include "module1.h"
+#include "storegen.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Milliseconds per run; `settle` lets the window repaint between runs so
+// each run starts from a drawn window, as after a real click.
+std::vector<double> timeRuns(int runs, const std::function<void(int)> &action)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        action(i);
+        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    return times;
+}
+
+void report(const char *what, const std::vector<double> &times, double goal)
+{
+    const double med = median(times);
+    std::printf("%-34s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs, goal < %g ms: %s)\n", what, med,
+                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
+                times.size(), goal, med < goal ? "met" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+
+    int runs = 15;
+    QString grab;
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--grab") && i + 1 < args.size())
+            grab = args[++i];
+        else if (args[i].toInt() > 0)
+            runs = args[i].toInt();
+    }
+
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    StoreGen::fill();
+    Module1::sortMode = 2;
+
+    FrmMain window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+
+    QElapsedTimer first;
+    first.start();
+    window.drawList();
+    const double firstMs = double(first.nsecsElapsed()) / 1e6;
+    QApplication::processEvents();
+
+    std::printf("tasks %d, rules %d, rows %d, platform %s\n", int(Module1::taskCount), int(Module1::ruleCount),
+                window.rowCount(), qPrintable(QGuiApplication::platformName()));
+    std::printf("%-34s %7.2f ms (creates every cell)\n", "first drawList", firstMs);
+
+    report("drawList", timeRuns(runs, [&](int) { window.drawList(); }), 60);
+    report("repaint alone", timeRuns(runs, [&](int) { window.repaint(); }), 60);
+    report("drawList + repaint", timeRuns(runs, [&](int) {
+               window.drawList();
+               window.repaint();
+           }),
+           60);
+
+    // A click on a row: the press selects it, the old selection goes back.
+    const int rows[] = {3, 500, 998, 12, 731};
+    report("highlight (mouse press on a row)", timeRuns(runs, [&](int i) {
+               QTest::mousePress(window.lblTitle()[rows[i % 5]], Qt::LeftButton);
+               QTest::mouseRelease(window.lblTitle()[rows[i % 5]], Qt::LeftButton);
+           }),
+           20);
+    report("highlight (call)", timeRuns(runs, [&](int i) { window.highlight(rows[(i + 2) % 5]); }), 20);
+
+    // A header click re-sorts the whole table before redrawing.
+    const char *headers[] = {"cmdTitle", "cmdFor", "cmdDue"};
+    report("header click (sort + drawList)", timeRuns(runs, [&](int i) {
+               QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
+           }),
+           1e9);
+    report("header click + repaint", timeRuns(runs, [&](int i) {
+               QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
+               window.repaint();
+           }),
+           1e9);
+
+    // What a deletion does: all rows go, then the list is drawn again.
+    report("cleanList + drawList + repaint", timeRuns(runs, [&](int) {
+               window.cleanList();
+               window.drawList();
+               window.repaint();
+           }),
+           60);
+
+    // Dragging the window's edge: every row follows the new columns.
+    report("resize + repaint", timeRuns(runs, [&](int i) {
+               window.resize(window.width() + (i % 2 ? -40 : 40), window.height() + (i % 2 ? -30 : 30));
+               QApplication::processEvents();
+               window.repaint();
+           }),
+           60);
+
+    if (!grab.isEmpty()) {
+        Module1::sortMode = 2;
+        window.drawList();
+        window.highlight(4);
+        window.grab().save(grab);
+        std::printf("window saved to %s\n", qPrintable(grab));
+    }
+    return 0;
+}
