@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <QWindow>
@@ -76,6 +77,9 @@ private Q_SLOTS:
     void cancelReloadsAndSignals_data();
     void cancelReloadsAndSignals();
     void failedSaveKeepsTheDialogAndTheRules();
+
+    void buttonsEndTheRealModalLoop_data();
+    void buttonsEndTheRealModalLoop();
 
 private:
     template<typename T>
@@ -677,6 +681,36 @@ void TestFrmAlerts::failedSaveKeepsTheDialogAndTheRules()
     QVERIFY(!dlg->isVisible());
     QCOMPARE(saved.count(), 1);
     QCOMPARE(StoreSandbox::read(), storeBytes({big}, ruleBytes(30, "d", 255, true) + kGreen + kBlue));
+}
+
+void TestFrmAlerts::buttonsEndTheRealModalLoop_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Ok") << "cmdOk" << int(QDialog::Accepted);
+    QTest::newRow("Cancel") << "cmdCancel" << int(QDialog::Rejected);
+}
+
+void TestFrmAlerts::buttonsEndTheRealModalLoop()
+{
+    QFETCH(QString, button);
+    QFETCH(int, result);
+    // The program's own seam runs QDialog::exec; hiding must end that loop.
+    // The watchdog only turns a hang into a failure; it never fires when
+    // the dialog works.
+    dlg->drawAlert(0);
+    bool watchdogFired = false;
+    QTimer::singleShot(0, dlg.get(), [&] { child<QPushButton>(qPrintable(button))->click(); });
+    QTimer::singleShot(20000, dlg.get(), [&] {
+        watchdogFired = true;
+        dlg->done(-1);
+    });
+    Modal::setSeam(nullptr);
+    const int returned = Modal::exec(dlg.get());
+    Modal::setSeam(seam.get());
+    QVERIFY(!watchdogFired);
+    QCOMPARE(returned, result);
+    QVERIFY(!dlg->isVisible());
 }
 
 QTEST_MAIN(TestFrmAlerts)

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QWindow>
@@ -73,6 +74,9 @@ private Q_SLOTS:
     void refusedSaveOfAnUnreadableStoreKeepsTheDialog();
     void reloadPutsTheTableBackInListOrder_data();
     void reloadPutsTheTableBackInListOrder();
+
+    void buttonsEndTheRealModalLoop_data();
+    void buttonsEndTheRealModalLoop();
 
 private:
     template<typename T>
@@ -688,6 +692,36 @@ void TestFrmTask::reloadPutsTheTableBackInListOrder()
     QVERIFY(!dlg->isVisible());
     QCOMPARE(tasks[0].title, QStringLiteral("apple"));
     QCOMPARE(tasks[1].title, QStringLiteral("Zebra"));
+}
+
+void TestFrmTask::buttonsEndTheRealModalLoop_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Ok") << "Command1" << int(QDialog::Accepted);
+    QTest::newRow("Cancel") << "Command2" << int(QDialog::Rejected);
+}
+
+void TestFrmTask::buttonsEndTheRealModalLoop()
+{
+    QFETCH(QString, button);
+    QFETCH(int, result);
+    // The program's own seam runs QDialog::exec; hiding must end that loop.
+    // The watchdog only turns a hang into a failure; it never fires when
+    // the dialog works.
+    dlg->prepare(1);
+    bool watchdogFired = false;
+    QTimer::singleShot(0, dlg.get(), [&] { child<QPushButton>(qPrintable(button))->click(); });
+    QTimer::singleShot(20000, dlg.get(), [&] {
+        watchdogFired = true;
+        dlg->done(-1);
+    });
+    Modal::setSeam(nullptr);
+    const int returned = Modal::exec(dlg.get());
+    Modal::setSeam(seam.get());
+    QVERIFY(!watchdogFired);
+    QCOMPARE(returned, result);
+    QVERIFY(!dlg->isVisible());
 }
 
 QTEST_MAIN(TestFrmTask)
