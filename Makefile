@@ -28,7 +28,10 @@ test: build
 
 bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks
-	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/store_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/store/store_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/mainwindow/mainwindow_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/editors/editors_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # in a build folder of its own.

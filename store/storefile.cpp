@@ -289,46 +289,45 @@ QString describeProblems(const LoadReport &report)
 
 QByteArray storeText()
 {
-    QString out;
-    out.reserve(256 + taskCount * 160 + ruleCount * 48);
-    const auto line = [&out](const QString &s) {
-        out += s;
-        out += QLatin1String("\r\n");
+    // Built straight into UTF-8: a full store is rewritten after every change.
+    QByteArray out;
+    out.reserve(256 + taskCount * 200 + ruleCount * 64);
+    const auto line = [&out](const char *key, const QString &value) {
+        out += key;
+        out += value.toUtf8();
+        out += "\r\n";
     };
-    line(QStringLiteral("; Quorvi"));
-    line(QStringLiteral("; ----------"));
-    line(QStringLiteral("; Tasks and settings"));
-    line(QStringLiteral("; DO NOT MODIFY THIS FILE"));
-    line(QString());
-    line(QStringLiteral("[Tasks]"));
-    line(QString());
+    const auto number = [&out](const char *key, qint64 value) {
+        out += key;
+        out += QByteArray::number(value);
+        out += "\r\n";
+    };
+    out += "; Quorvi\r\n; ----------\r\n; Tasks and settings\r\n; DO NOT MODIFY THIS FILE\r\n\r\n"
+           "[Tasks]\r\n\r\n";
     for (int i = 0; i < taskCount; ++i) {
         const Task &t = tasks[i];
-        line(QLatin1String("ttl=") + t.title);
-        line(QLatin1String("for=") + t.forWhom);
-        line(QLatin1String("day=") + QString::number(t.day));
-        line(QLatin1String("mon=") + QString::number(t.month));
-        line(QLatin1String("yea=") + QString::number(t.year));
-        line(QLatin1String("hou=") + QString::number(t.hour));
-        line(QLatin1String("min=") + QString::number(t.minute));
-        line(QLatin1String("sec=") + QString::number(t.second));
-        line(QLatin1String("des=") + encodeBreaks(t.description));
-        line(QStringLiteral("act=addtask"));
-        line(QString());
+        line("ttl=", t.title);
+        line("for=", t.forWhom);
+        number("day=", t.day);
+        number("mon=", t.month);
+        number("yea=", t.year);
+        number("hou=", t.hour);
+        number("min=", t.minute);
+        number("sec=", t.second);
+        line("des=", encodeBreaks(t.description));
+        out += "act=addtask\r\n\r\n";
     }
-    line(QStringLiteral("[Alerts]"));
-    line(QString());
+    out += "[Alerts]\r\n\r\n";
     for (int i = 0; i < ruleCount; ++i) {
         const AlertRule &r = rules[i];
-        line(QLatin1String("val=") + QString::number(r.interval));
-        line(QLatin1String("unt=") + r.unit);
-        line(QLatin1String("clr=") + QString::number(r.color));
-        line(r.popup ? QStringLiteral("alr=on") : QStringLiteral("alr=off"));
-        line(QStringLiteral("act=addalert"));
-        line(QString());
+        number("val=", r.interval);
+        line("unt=", r.unit);
+        number("clr=", r.color);
+        out += r.popup ? "alr=on\r\n" : "alr=off\r\n";
+        out += "act=addalert\r\n\r\n";
     }
-    line(QString());
-    return out.toUtf8();
+    out += "\r\n";
+    return out;
 }
 
 SaveResult saveTasks()

@@ -17,41 +17,24 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "timing.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
+using Timing::report;
+
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// `prepare` runs untimed before each run: opening the dialog and typing.
+// Events queued by opening and typing are handled before the clock starts.
 std::vector<double> timeRuns(int runs, const std::function<void(int)> &prepare, const std::function<void()> &action)
 {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
+    return Timing::timeRuns(runs, [&](int i) {
         prepare(i);
         QApplication::processEvents();
-        QElapsedTimer clock;
-        clock.start();
-        action();
-        times.push_back(double(clock.nsecsElapsed()) / 1e6);
-    }
-    return times;
-}
-
-void report(const char *what, const std::vector<double> &times, double goal)
-{
-    const double med = median(times);
-    std::printf("%-40s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs, goal < %g ms: %s)\n", what, med,
-                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
-                times.size(), goal, med < goal ? "met" : "MISSED");
+    }, action);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 //
 //   startup_bench [RUNS]      (default 15; runs alternate between the two)
 #include "storegen.h"
+#include "timing.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -53,14 +54,6 @@ Sample runOnce(const std::vector<QByteArray> &command, const QByteArray &folder)
     sample.peakKiB = usage.ru_maxrss;
     sample.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return sample;
-}
-
-template <typename T>
-T median(std::vector<T> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 } // namespace
@@ -122,10 +115,10 @@ int main(int argc, char **argv)
         QFile f(pageCopy);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
-    const double qt = median(quorviTimes) * 1000;
-    const double bt = median(bareTimes) * 1000;
-    const double qm = median(quorviPeaks) / 1024.0;
-    const double bm = median(barePeaks) / 1024.0;
+    const double qt = Timing::median(quorviTimes) * 1000;
+    const double bt = Timing::median(bareTimes) * 1000;
+    const double qm = Timing::median(quorviPeaks) / 1024.0;
+    const double bm = Timing::median(barePeaks) / 1024.0;
     const double ratio = qt / bt;
     const double extra = qm - bm;
 
