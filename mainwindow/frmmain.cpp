@@ -2,6 +2,7 @@
 #include "frmmain.h"
 
 #include "calendar.h"
+#include "descriptionbox.h"
 #include "listcell.h"
 #include "listorder.h"
 #include "modal.h"
@@ -86,11 +87,8 @@ void FrmMain::buildControls()
     m_client->installEventFilter(this);
 
     // Created first so it comes first in the focus chain.
-    m_txtDescription = new QPlainTextEdit(m_client);
+    m_txtDescription = new DescriptionBox(m_client);
     m_txtDescription->setObjectName(QStringLiteral("txtDescription"));
-    // Nothing typed, deleted, pasted or dropped here may reach the task: the
-    // box only shows the description.
-    m_txtDescription->setReadOnly(true);
     m_txtDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont descriptionFont;
     descriptionFont.setFamilies({QStringLiteral("MS Sans Serif"), QApplication::font().family(),
@@ -207,7 +205,7 @@ void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QStr
     // A new row starts from the template's look, then takes its rule colour
     // and weight. Worked out before touching the cells, so a reused cell
     // changes its font or palette at most once.
-    const RowLook::Look decided = RowLook::forTask(Module1::tasks[n - 1], QDate::currentDate());
+    const RowLook::Look decided = lookOfRow(n, QDate::currentDate());
     for (ListCell *cell : row) {
         cell->setRow(n);
         cell->setLook(ruledLook(ListCell::Look{}, decided));
@@ -268,9 +266,17 @@ void FrmMain::setColor(int index)
 {
     if (index < 1 || index >= int(m_lblFor.size()))
         return;
-    const RowLook::Look decided = RowLook::forTask(Module1::tasks[index - 1], QDate::currentDate());
+    const RowLook::Look decided = lookOfRow(index, QDate::currentDate());
     for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]})
         cell->setLook(ruledLook(cell->look(), decided));
+}
+
+RowLook::Look FrmMain::lookOfRow(int row, QDate today)
+{
+    // A row appended by hand beyond the table has no task to colour it by.
+    if (row < 1 || row > Module1::kTaskSlots)
+        return {};
+    return RowLook::forTask(Module1::tasks[row - 1], today);
 }
 
 ListCell::Look FrmMain::ruledLook(ListCell::Look look, const RowLook::Look &decided)
@@ -284,14 +290,14 @@ ListCell::Look FrmMain::ruledLook(ListCell::Look look, const RowLook::Look &deci
 
 void FrmMain::highlight(int index)
 {
-    if (index < 1 || index >= int(m_lblFor.size()))
+    if (index < 1 || index >= int(m_lblFor.size()) || index > Module1::kTaskSlots)
         return;
     m_selectedRow = index;
     const QDate today = QDate::currentDate();
     // Every row goes back to its rule colour on a clear background; only the
     // cells whose look actually changes are repainted.
     for (int i = 1; i < int(m_lblFor.size()); ++i) {
-        const RowLook::Look decided = RowLook::forTask(Module1::tasks[i - 1], today);
+        const RowLook::Look decided = lookOfRow(i, today);
         for (ListCell *cell : {m_lblFor[i], m_lblTitle[i], m_lblDue[i]}) {
             ListCell::Look look = cell->look();
             look.opaque = false;

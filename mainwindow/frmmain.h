@@ -43,7 +43,8 @@ public:
     // Selects row `index` (from 1) and shows its description.
     void highlight(int index);
 
-    // The selected row number, 0 when none.
+    // The selected row number, 0 when none. Setting it only changes the
+    // number; highlight() also marks the row and shows its description.
     int selectedRow() const { return m_selectedRow; }
     void setSelectedRow(int row) { m_selectedRow = row; }
 
@@ -73,6 +74,7 @@ private:
     void buildControls();
     void buildMenus();
     ListCell *makeCell(const QString &name);
+    static RowLook::Look lookOfRow(int row, QDate today);
     static ListCell::Look ruledLook(ListCell::Look look, const RowLook::Look &decided);
     // Moves every row into the spare pool; hideNow false leaves them on
     // screen for a redraw that is about to reuse them.

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -614,6 +615,18 @@ private Q_SLOTS:
                 a->trigger();
         }
         QCOMPARE(box->toPlainText(), shown);
+        // Nor does text dropped on it or composed by an input method.
+        QMimeData mime;
+        mime.setText(QStringLiteral("dropped"));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box->viewport(), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box->viewport(), &drop);
+        QCOMPARE(box->toPlainText(), shown);
+        QInputMethodEvent composed;
+        composed.setCommitString(QStringLiteral("composed"));
+        QApplication::sendEvent(box, &composed);
+        QCOMPARE(box->toPlainText(), shown);
         QCOMPARE(Module1::tasks[1].description, QStringLiteral("keep\r\nme"));
     }
 
@@ -660,6 +673,22 @@ private Q_SLOTS:
         QCOMPARE(m_seam->messages.size(), 1);
         w.formLoad();
         QCOMPARE(m_seam->messages.size(), 1);
+    }
+
+    void rowsAddedByHandBeyondTheTableStayBlack()
+    {
+        FrmMain &w = *m_window;
+        addColourRules();
+        fillStore(1001);
+        Module1::tasks[1000] = TestData::dueIn(QStringLiteral("late"), -5);
+        w.drawList();
+        w.addListTask(QStringLiteral("extra"), QStringLiteral("x"), QStringLiteral("y"));
+        QCOMPARE(w.rowCount(), 1002);
+        QCOMPARE(textColor(w.lblTitle()[1002]), QColor(Qt::black));
+        w.highlight(1002); // no task behind it: nothing to select
+        QCOMPARE(w.selectedRow(), 0);
+        w.highlight(1001);
+        QCOMPARE(w.selectedRow(), 1001);
     }
 
     void captionsFitTheirControls()
