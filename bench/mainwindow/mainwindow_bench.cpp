@@ -43,12 +43,16 @@ std::vector<double> timeRuns(int runs, const std::function<void(int)> &action)
     return times;
 }
 
-void report(const char *what, const std::vector<double> &times, double goal)
+// goal 0: measured for information only.
+void report(const char *what, const std::vector<double> &times, double goal = 0)
 {
     const double med = median(times);
-    std::printf("%-34s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs, goal < %g ms: %s)\n", what, med,
+    std::printf("%-36s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs", what, med,
                 *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
-                times.size(), goal, med < goal ? "met" : "MISSED");
+                times.size());
+    if (goal > 0)
+        std::printf(", goal < %g ms: %s", goal, med < goal ? "met" : "MISSED");
+    std::printf(")\n");
 }
 
 } // namespace
@@ -89,10 +93,10 @@ int main(int argc, char **argv)
 
     std::printf("tasks %d, rules %d, rows %d, platform %s\n", int(Module1::taskCount), int(Module1::ruleCount),
                 window.rowCount(), qPrintable(QGuiApplication::platformName()));
-    std::printf("%-34s %7.2f ms (creates every cell)\n", "first drawList", firstMs);
+    std::printf("%-36s %7.2f ms (creates every cell)\n", "first drawList", firstMs);
 
     report("drawList", timeRuns(runs, [&](int) { window.drawList(); }), 60);
-    report("repaint alone", timeRuns(runs, [&](int) { window.repaint(); }), 60);
+    report("repaint alone", timeRuns(runs, [&](int) { window.repaint(); }));
     report("drawList + repaint", timeRuns(runs, [&](int) {
                window.drawList();
                window.repaint();
@@ -110,15 +114,14 @@ int main(int argc, char **argv)
 
     // A header click re-sorts the whole table before redrawing.
     const char *headers[] = {"cmdTitle", "cmdFor", "cmdDue"};
+    // Every row shows another task afterwards, so every cell changes.
     report("header click (sort + drawList)", timeRuns(runs, [&](int i) {
                QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
-           }),
-           1e9);
+           }));
     report("header click + repaint", timeRuns(runs, [&](int i) {
                QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
                window.repaint();
-           }),
-           1e9);
+           }));
 
     // What a deletion does: all rows go, then the list is drawn again.
     report("cleanList + drawList + repaint", timeRuns(runs, [&](int) {
