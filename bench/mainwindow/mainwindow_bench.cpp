@@ -6,6 +6,7 @@
 #include "listcell.h"
 #include "module1.h"
 #include "storegen.h"
+#include "timing.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,38 +22,19 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Milliseconds per run; `settle` lets the window repaint between runs so
-// each run starts from a drawn window, as after a real click.
+// Each run starts from a drawn window, as after a real click.
 std::vector<double> timeRuns(int runs, const std::function<void(int)> &action)
 {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QApplication::processEvents();
-        QElapsedTimer clock;
-        clock.start();
-        action(i);
-        times.push_back(double(clock.nsecsElapsed()) / 1e6);
-    }
-    return times;
+    int run = 0;
+    return Timing::timeRuns(runs, [&](int i) { run = i; QApplication::processEvents(); }, [&] { action(run); });
 }
 
-// goal 0: measured for information only.
-void report(const char *what, const std::vector<double> &times, double goal = 0)
+// A figure measured for information, with no goal of its own.
+void inform(const char *what, const std::vector<double> &times)
 {
-    const double med = median(times);
-    std::printf("%-36s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs", what, med,
+    std::printf("%-40s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs)\n", what, Timing::median(times),
                 *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
                 times.size());
-    if (goal > 0)
-        std::printf(", goal < %g ms: %s", goal, med < goal ? "met" : "MISSED");
-    std::printf(")\n");
 }
 
 } // namespace
@@ -93,11 +75,11 @@ int main(int argc, char **argv)
 
     std::printf("tasks %d, rules %d, rows %d, platform %s\n", int(Module1::taskCount), int(Module1::ruleCount),
                 window.rowCount(), qPrintable(QGuiApplication::platformName()));
-    std::printf("%-36s %7.2f ms (creates every cell)\n", "first drawList", firstMs);
+    std::printf("%-40s %7.2f ms (creates every cell)\n", "first drawList", firstMs);
 
-    report("drawList", timeRuns(runs, [&](int) { window.drawList(); }), 60);
-    report("repaint alone", timeRuns(runs, [&](int) { window.repaint(); }));
-    report("drawList + repaint", timeRuns(runs, [&](int) {
+    Timing::report("drawList", timeRuns(runs, [&](int) { window.drawList(); }), 60);
+    inform("repaint alone", timeRuns(runs, [&](int) { window.repaint(); }));
+    Timing::report("drawList + repaint", timeRuns(runs, [&](int) {
                window.drawList();
                window.repaint();
            }),
@@ -105,26 +87,26 @@ int main(int argc, char **argv)
 
     // A click on a row: the press selects it, the old selection goes back.
     const int rows[] = {3, 500, 998, 12, 731};
-    report("highlight (mouse press on a row)", timeRuns(runs, [&](int i) {
+    Timing::report("highlight (mouse press on a row)", timeRuns(runs, [&](int i) {
                QTest::mousePress(window.lblTitle()[rows[i % 5]], Qt::LeftButton);
                QTest::mouseRelease(window.lblTitle()[rows[i % 5]], Qt::LeftButton);
            }),
            20);
-    report("highlight (call)", timeRuns(runs, [&](int i) { window.highlight(rows[(i + 2) % 5]); }), 20);
+    Timing::report("highlight (call)", timeRuns(runs, [&](int i) { window.highlight(rows[(i + 2) % 5]); }), 20);
 
     // A header click re-sorts the whole table before redrawing.
     const char *headers[] = {"cmdTitle", "cmdFor", "cmdDue"};
     // Every row shows another task afterwards, so every cell changes.
-    report("header click (sort + drawList)", timeRuns(runs, [&](int i) {
+    inform("header click (sort + drawList)", timeRuns(runs, [&](int i) {
                QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
            }));
-    report("header click + repaint", timeRuns(runs, [&](int i) {
+    inform("header click + repaint", timeRuns(runs, [&](int i) {
                QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
                window.repaint();
            }));
 
     // What a deletion does: all rows go, then the list is drawn again.
-    report("cleanList + drawList + repaint", timeRuns(runs, [&](int) {
+    Timing::report("cleanList + drawList + repaint", timeRuns(runs, [&](int) {
                window.cleanList();
                window.drawList();
                window.repaint();
@@ -132,7 +114,7 @@ int main(int argc, char **argv)
            60);
 
     // Dragging the window's edge: every row follows the new columns.
-    report("resize + repaint", timeRuns(runs, [&](int i) {
+    Timing::report("resize + repaint", timeRuns(runs, [&](int i) {
                window.resize(window.width() + (i % 2 ? -40 : 40), window.height() + (i % 2 ? -30 : 30));
                QApplication::processEvents();
                window.repaint();
