@@ -40,6 +40,7 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
 
     buildMenus();
     buildControls();
+    connectCommands();
 
     m_timer1 = new RefreshTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));

@@ -3,6 +3,7 @@
 
 #include "listcell.h"
 #include "listlayout.h"
+#include "module1.h"
 #include "rowlook.h"
 
 #include <QList>
@@ -10,6 +11,8 @@
 
 #include <array>
 
+class FrmAlerts;
+class FrmTask;
 class QAction;
 class QFrame;
 class QMenu;
@@ -65,6 +68,21 @@ public:
     // Form_Resize: lays the controls out for the current client area.
     void formResize();
 
+    // The menu commands.
+    void menu_new_Click();
+    void menu_modify_Click();
+    void menu_modify2_Click();
+    // Removes the selected task, without asking, and saves the store (also
+    // when nothing was selected).
+    void deleteTask();
+    void menu_manage_Click();
+    void menu_about_Click();
+    void menu_exi_Click();
+
+    // The dialogs, created on first use and hidden, never destroyed, after it.
+    FrmTask *frmTask();
+    FrmAlerts *frmAlerts();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -73,6 +91,8 @@ private:
 
     void buildControls();
     void buildMenus();
+    void connectCommands();
+    void reportSave(const Module1::SaveResult &result);
     ListCell *makeCell(const QString &name);
     static RowLook::Look lookOfRow(int row, QDate today);
     static ListCell::Look ruledLook(ListCell::Look look, const RowLook::Look &decided);
@@ -103,6 +123,8 @@ private:
     QPlainTextEdit *m_txtDescription = nullptr;
     RefreshTimer *m_timer1 = nullptr;
     QMenu *m_menuShort = nullptr;
+    FrmTask *m_frmTask = nullptr;
+    FrmAlerts *m_frmAlerts = nullptr;
 
     QList<ListCell *> m_lblTitle;
     QList<ListCell *> m_lblFor;

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's menu commands: new, edit and delete tasks, the rules
+// dialog, About and Exit.
+#include "frmalerts.h"
+#include "frmmain.h"
+#include "frmtask.h"
+#include "modal.h"
+#include "module1.h"
+#include "refreshtimer.h"
+
+#include <QAction>
+
+using namespace Module1;
+
+namespace {
+
+const QString kAboutTitle = QStringLiteral("About Quorvi");
+
+QString aboutText()
+{
+    return QStringLiteral("Quorvi %1\n"
+                          "A small reminder for tasks and their due dates.\n\n"
+                          "Written by the Quorvi authors; see the project's README for how to reach them.\n"
+                          "Special thanks to: Wendeline Marchbanks, keeper of the first task list")
+        .arg(QStringLiteral(QUORVI_VERSION));
+}
+
+} // namespace
+
+void FrmMain::connectCommands()
+{
+    const auto on = [this](const char *name, void (FrmMain::*command)()) {
+        QAction *action = findChild<QAction *>(QLatin1String(name));
+        Q_ASSERT(action);
+        connect(action, &QAction::triggered, this, command);
+    };
+    on("menu_new", &FrmMain::menu_new_Click);
+    on("menu_modify", &FrmMain::menu_modify_Click);
+    on("menu_modify2", &FrmMain::menu_modify2_Click);
+    on("menu_delete", &FrmMain::deleteTask);
+    on("menu_delete2", &FrmMain::deleteTask);
+    on("menu_manage", &FrmMain::menu_manage_Click);
+    on("menu_about", &FrmMain::menu_about_Click);
+    on("menu_exi", &FrmMain::menu_exi_Click);
+}
+
+FrmTask *FrmMain::frmTask()
+{
+    if (!m_frmTask) {
+        // Parented to this window, so it is centred on it and stays out of
+        // the task bar.
+        m_frmTask = new FrmTask(this);
+        // Ok and Cancel both reload the store; the rows must show the table
+        // again, or a later Edit or Delete would reach another task.
+        connect(m_frmTask, &FrmTask::storeReloaded, this, &FrmMain::drawList);
+    }
+    return m_frmTask;
+}
+
+FrmAlerts *FrmMain::frmAlerts()
+{
+    if (!m_frmAlerts) {
+        m_frmAlerts = new FrmAlerts(this);
+        connect(m_frmAlerts, &FrmAlerts::rulesSaved, this, &FrmMain::drawList);
+        connect(m_frmAlerts, &FrmAlerts::storeReloaded, this, &FrmMain::drawList);
+    }
+    return m_frmAlerts;
+}
+
+void FrmMain::menu_new_Click()
+{
+    // The new task takes the slot after the last; there is none past 1001.
+    if (taskCount >= kTaskSlots) {
+        Modal::information(this, QStringLiteral("Quorvi"),
+                           QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
+        return;
+    }
+    m_timer1->setEnabled(false);
+    ++taskCount;
+    FrmTask *editor = frmTask();
+    editor->prepare(taskCount);
+    Modal::exec(editor);
+    // A cancelled editor has reloaded the store, which restored the count.
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::menu_modify_Click()
+{
+    if (m_selectedRow < 1)
+        return;
+    frmTask()->prepare(m_selectedRow);
+    Modal::exec(frmTask());
+}
+
+void FrmMain::menu_modify2_Click()
+{
+    m_timer1->setEnabled(false);
+    // The popup only opens over a row, which selects it first; the check
+    // keeps a stray trigger from opening an editor on nothing.
+    if (m_selectedRow >= 1) {
+        frmTask()->prepare(m_selectedRow);
+        Modal::exec(frmTask());
+    }
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::deleteTask()
+{
+    m_timer1->setEnabled(false);
+    if (m_selectedRow > 0 && m_selectedRow <= taskCount) {
+        // cleanList forgets the selection; the redraw puts it back on the
+        // same row, which now shows the task that followed.
+        const int row = m_selectedRow;
+        cleanList();
+        for (int i = row; i <= taskCount - 1; ++i)
+            tasks[i - 1] = tasks[i];
+        --taskCount;
+        m_selectedRow = row;
+        drawList();
+    }
+    m_timer1->setEnabled(true);
+    reportSave(saveTasks());
+}
+
+void FrmMain::menu_manage_Click()
+{
+    m_timer1->setEnabled(false);
+    FrmAlerts *dialog = frmAlerts();
+    dialog->drawAlert(0);
+    Modal::exec(dialog);
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::menu_about_Click()
+{
+    Modal::information(this, kAboutTitle, aboutText());
+}
+
+void FrmMain::menu_exi_Click()
+{
+    // Every change was saved by the command that made it.
+    Modal::seam().endProgram(0);
+}
+
+void FrmMain::reportSave(const SaveResult &result)
+{
+    if (!result.ok)
+        Modal::warning(this, QStringLiteral("Quorvi"), result.message);
+    else if (!result.message.isEmpty())
+        Modal::information(this, QStringLiteral("Quorvi"), result.message);
+}

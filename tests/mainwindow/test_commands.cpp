@@ -1,0 +1,416 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's commands, driven through its menu actions with the
+// dialogs answered by a script instead of a person.
+#include "../storetestutil.h"
+#include "../taskeditor/editortestutil.h"
+#include "frmalerts.h"
+#include "frmmain.h"
+#include "frmtask.h"
+#include "listcell.h"
+#include "refreshtimer.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using namespace Module1;
+using EditorTest::ruleBytes;
+using EditorTest::storeBytes;
+using EditorTest::StoredTask;
+
+namespace {
+
+// Runs a script while "the dialog is open", as a person would, and records
+// whether the main window's timer was off meanwhile.
+class ScriptedSeam : public FakeSeam
+{
+public:
+    int exec(QDialog *dialog) override
+    {
+        ++execCount;
+        dialog->show();
+        if (timer)
+            timerOffWhileOpen.append(!timer->isEnabled());
+        if (script)
+            script(dialog);
+        return 0;
+    }
+    std::function<void(QDialog *)> script;
+    RefreshTimer *timer = nullptr;
+    QList<bool> timerOffWhileOpen;
+};
+
+template<typename T>
+T *child(QWidget *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+QStringList shownTitles(const FrmMain &w)
+{
+    QStringList out;
+    for (int i = 1; i <= w.rowCount(); ++i)
+        out << w.lblTitle()[i]->text();
+    return out;
+}
+
+const StoredTask kReport{"Report", "Boss", 7, 3, 2030, 9, 5, 0, "one|~two"};
+const StoredTask kDentist{"Dentist", "Me", 1, 1, 2029, 8, 0, 0, ""};
+const StoredTask kTaxes{"Taxes", "Household", 30, 4, 2031, 12, 0, 0, "forms"};
+
+} // namespace
+
+class TestCommands : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { EditorTest::applyProgramLook(); }
+    void init();
+    void cleanup();
+
+    void menusReachTheirCommands();
+    void newTaskOnAFreshSlotStoresZeros();
+    void newTaskCancelKeepsTheCount();
+    void newTaskAfterDeleteShowsTheFormerLastTask();
+    void newTaskRefusesAFullList();
+    void editFromTheMenuBarNeedsASelection();
+    void editCancelRestoresAndRowsStillMatchSlots();
+    void popupEditSwitchesTheTimerOff();
+    void deleteMovesTheSelectionToTheNextTask();
+    void deletingTheLastTaskClearsTheSelection();
+    void deleteWithNothingSelectedStillSaves();
+    void failedDeleteSaveIsReported();
+    void rulesDialogRedrawsTheList();
+    void dialogsAreCreatedOnceAndKept();
+    void aboutAndExit();
+    void wholeRoad();
+
+private:
+    void start(const QByteArray &store);
+
+    std::unique_ptr<StoreSandbox> m_box;
+    std::unique_ptr<ScriptedSeam> m_seam;
+    std::unique_ptr<FrmMain> m_window;
+};
+
+void TestCommands::init()
+{
+    m_box = std::make_unique<StoreSandbox>();
+    m_seam = std::make_unique<ScriptedSeam>();
+    Modal::forgetReportedProblems();
+}
+
+void TestCommands::cleanup()
+{
+    m_window.reset();
+    m_seam.reset();
+    m_box.reset();
+}
+
+void TestCommands::start(const QByteArray &store)
+{
+    if (!store.isNull())
+        StoreSandbox::write(store);
+    m_window = std::make_unique<FrmMain>();
+    m_window->formLoad();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_seam->timer = m_window->timer1();
+}
+
+void TestCommands::menusReachTheirCommands()
+{
+    start(storeBytes({kReport}));
+    m_window->findChild<QAction *>(QStringLiteral("menu_about"))->trigger();
+    QCOMPARE(m_seam->messages.size(), 1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_exi"))->trigger();
+    QCOMPARE(m_seam->endCount, 1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_manage"))->trigger();
+    QCOMPARE(m_seam->execCount, 1);
+    for (const char *name : {"menu_new", "menu_modify", "menu_modify2", "menu_delete", "menu_delete2"})
+        QVERIFY2(m_window->findChild<QAction *>(QLatin1String(name))->shortcut().isEmpty(), name);
+}
+
+void TestCommands::newTaskOnAFreshSlotStoresZeros()
+{
+    start(storeBytes({kReport}));
+    m_seam->script = [](QDialog *d) {
+        QCOMPARE(child<QLineEdit>(d, "txtTitle")->text(), QString());
+        QCOMPARE(child<QLineEdit>(d, "txtDay")->text(), QStringLiteral("0"));
+        QCOMPARE(child<QComboBox>(d, "lstMonth")->currentIndex(), -1);
+        child<QPushButton>(d, "Command1")->click();
+    };
+    m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
+    QCOMPARE(int(taskCount), 2);
+    QCOMPARE(StoreSandbox::read(), storeBytes({kReport, StoredTask{"", "", 0, 0, 0, 0, 0, 0, ""}}));
+    QCOMPARE(m_window->rowCount(), 2);
+    QCOMPARE(m_seam->timerOffWhileOpen, QList<bool>{true});
+    QVERIFY(m_window->timer1()->isEnabled());
+}
+
+void TestCommands::newTaskCancelKeepsTheCount()
+{
+    start(storeBytes({kReport, kDentist}));
+    const QStringList before = shownTitles(*m_window);
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("half typed"));
+        child<QPushButton>(d, "Command2")->click();
+    };
+    m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
+    QCOMPARE(int(taskCount), 2);
+    QCOMPARE(shownTitles(*m_window), before);
+    QCOMPARE(m_window->frmTask()->selected(), -1);
+}
+
+void TestCommands::newTaskAfterDeleteShowsTheFormerLastTask()
+{
+    start(storeBytes({kReport, kDentist, kTaxes}));
+    // Due order: Dentist, Report, Taxes.
+    m_window->highlight(1);
+    m_window->deleteTask();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Report", "Taxes"}));
+    QString shown;
+    m_seam->script = [&shown](QDialog *d) {
+        shown = child<QLineEdit>(d, "txtTitle")->text();
+        child<QPushButton>(d, "Command2")->click();
+    };
+    m_window->menu_new_Click();
+    QCOMPARE(shown, QStringLiteral("Taxes"));
+}
+
+void TestCommands::newTaskRefusesAFullList()
+{
+    QList<StoredTask> many;
+    for (int i = 0; i < kTaskSlots; ++i)
+        many.append(StoredTask{"T" + QByteArray::number(i), "", 1, 1, 2030, 0, 0, 0, ""});
+    const QByteArray bytes = storeBytes(many);
+    start(bytes);
+    QCOMPARE(int(taskCount), kTaskSlots);
+    m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
+    QCOMPARE(m_seam->execCount, 0);
+    QCOMPARE(int(taskCount), kTaskSlots);
+    QCOMPARE(m_seam->messages.size(), 1);
+    QCOMPARE(m_seam->messages[0].text, QStringLiteral("The task list is full (1001 tasks)."));
+    QCOMPARE(StoreSandbox::read(), bytes);
+}
+
+void TestCommands::editFromTheMenuBarNeedsASelection()
+{
+    start(storeBytes({kReport}));
+    m_window->findChild<QAction *>(QStringLiteral("menu_modify"))->trigger();
+    QCOMPARE(m_seam->execCount, 0);
+    m_window->highlight(1);
+    m_seam->script = [](QDialog *d) { child<QPushButton>(d, "Command2")->click(); };
+    m_window->findChild<QAction *>(QStringLiteral("menu_modify"))->trigger();
+    QCOMPARE(m_seam->execCount, 1);
+    // The menu bar's Edit leaves the timer alone.
+    QCOMPARE(m_seam->timerOffWhileOpen, QList<bool>{false});
+}
+
+void TestCommands::editCancelRestoresAndRowsStillMatchSlots()
+{
+    start(storeBytes({kReport, kDentist, kTaxes}));
+    // Order the list by title descending: Taxes, Report, Dentist. The file
+    // stays in its own order, which Cancel's reload brings back.
+    m_window->findChild<QPushButton *>(QStringLiteral("cmdTitle"))->click();
+    m_window->findChild<QPushButton *>(QStringLiteral("cmdTitle"))->click();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Taxes", "Report", "Dentist"}));
+    m_window->highlight(1);
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Changed"));
+        child<QPushButton>(d, "Command2")->click();
+    };
+    m_window->menu_modify_Click();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Taxes", "Report", "Dentist"}));
+    for (int row = 1; row <= 3; ++row)
+        QCOMPARE(m_window->lblTitle()[row]->text(), tasks[row - 1].title);
+    // Deleting the selected row removes the task the user sees there.
+    QCOMPARE(m_window->selectedRow(), 1);
+    m_window->deleteTask();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Report", "Dentist"}));
+}
+
+void TestCommands::popupEditSwitchesTheTimerOff()
+{
+    start(storeBytes({kReport, kDentist}));
+    m_window->highlight(2);
+    QString shown;
+    m_seam->script = [&shown](QDialog *d) {
+        shown = child<QLineEdit>(d, "txtTitle")->text();
+        child<QPushButton>(d, "Command2")->click();
+    };
+    m_window->findChild<QAction *>(QStringLiteral("menu_modify2"))->trigger();
+    QCOMPARE(shown, QStringLiteral("Report"));
+    QCOMPARE(m_seam->timerOffWhileOpen, QList<bool>{true});
+    QVERIFY(m_window->timer1()->isEnabled());
+}
+
+void TestCommands::deleteMovesTheSelectionToTheNextTask()
+{
+    start(storeBytes({kReport, kDentist, kTaxes}));
+    m_window->highlight(2); // Report
+    m_window->findChild<QAction *>(QStringLiteral("menu_delete2"))->trigger();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
+    QCOMPARE(m_window->selectedRow(), 2);
+    QCOMPARE(m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtDescription"))->toPlainText(),
+             QStringLiteral("forms"));
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kTaxes}));
+    // The old last slot keeps a copy of the former last task.
+    QCOMPARE(tasks[2].title, QStringLiteral("Taxes"));
+}
+
+void TestCommands::deletingTheLastTaskClearsTheSelection()
+{
+    start(storeBytes({kReport, kDentist}));
+    m_window->highlight(2);
+    m_window->findChild<QAction *>(QStringLiteral("menu_delete"))->trigger();
+    QCOMPARE(shownTitles(*m_window), QStringList{"Dentist"});
+    QCOMPARE(m_window->selectedRow(), 0);
+    QVERIFY(m_window->timer1()->isEnabled());
+}
+
+void TestCommands::deleteWithNothingSelectedStillSaves()
+{
+    // The file on disk is in title order; the save writes the table's due order.
+    start(storeBytes({kTaxes, kReport, kDentist}));
+    m_window->findChild<QAction *>(QStringLiteral("menu_delete"))->trigger();
+    QCOMPARE(int(taskCount), 3);
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, kTaxes}));
+    QVERIFY(m_seam->messages.isEmpty());
+}
+
+void TestCommands::failedDeleteSaveIsReported()
+{
+    start(storeBytes({kReport, kDentist}));
+    const QByteArray before = StoreSandbox::read();
+    m_window->highlight(1);
+    {
+        FileSizeLimit full(64);
+        m_window->deleteTask();
+    }
+    QCOMPARE(m_seam->messages.size(), 1);
+    QVERIFY2(m_seam->messages[0].text.startsWith(QStringLiteral("Could not save tasks.txt: ")),
+             qPrintable(m_seam->messages[0].text));
+    QCOMPARE(StoreSandbox::read(), before);
+    // The deletion stays in memory; the next save writes it.
+    QCOMPARE(int(taskCount), 1);
+    m_window->setSelectedRow(0);
+    m_window->deleteTask();
+    QCOMPARE(StoreSandbox::read(), storeBytes({kReport}));
+}
+
+void TestCommands::rulesDialogRedrawsTheList()
+{
+    start(storeBytes({kReport}, ruleBytes(32767, "d", 255, false)));
+    QCOMPARE(m_window->lblTitle()[1]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    m_seam->colorToChoose = QColor(0, 0, 255);
+    m_seam->script = [](QDialog *d) {
+        child<QPushButton>(d, "cmdSelect")->click();
+        child<QPushButton>(d, "cmdOk")->click();
+    };
+    m_window->findChild<QAction *>(QStringLiteral("menu_manage"))->trigger();
+    QCOMPARE(m_seam->timerOffWhileOpen, QList<bool>{true});
+    QCOMPARE(m_window->lblTitle()[1]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(StoreSandbox::read(), storeBytes({kReport}, ruleBytes(32767, "d", 255 << 16, false)));
+}
+
+void TestCommands::dialogsAreCreatedOnceAndKept()
+{
+    start(storeBytes({kReport}));
+    FrmTask *editor = m_window->frmTask();
+    FrmAlerts *rules = m_window->frmAlerts();
+    m_seam->script = [](QDialog *d) {
+        if (auto *cancel = d->findChild<QPushButton *>(QStringLiteral("Command2")))
+            cancel->click();
+        else
+            child<QPushButton>(d, "cmdCancel")->click();
+    };
+    m_window->menu_new_Click();
+    m_window->menu_manage_Click();
+    QCOMPARE(m_window->frmTask(), editor);
+    QCOMPARE(m_window->frmAlerts(), rules);
+    QVERIFY(editor->isHidden());
+    QVERIFY(rules->isHidden());
+    QCOMPARE(editor->parentWidget(), m_window.get());
+}
+
+void TestCommands::aboutAndExit()
+{
+    start(storeBytes({}));
+    m_window->menu_about_Click();
+    QCOMPARE(m_seam->messages.size(), 1);
+    QCOMPARE(m_seam->messages[0].title, QStringLiteral("About Quorvi"));
+    const QStringList lines = m_seam->messages[0].text.split(QLatin1Char('\n'));
+    QVERIFY(lines[0].startsWith(QStringLiteral("Quorvi ")));
+    QVERIFY(lines[0].endsWith(QStringLiteral(QUORVI_VERSION)));
+    QVERIFY(lines.last().startsWith(QStringLiteral("Special thanks to: ")));
+    QCOMPARE(m_seam->endCount, 0);
+    m_window->menu_exi_Click();
+    QCOMPARE(m_seam->endCount, 1);
+}
+
+void TestCommands::wholeRoad()
+{
+    // Start with a store, open the list, create a task, edit it, delete
+    // another, change a rule's colour; the file is checked after each step.
+    const QByteArray rule = ruleBytes(30, "d", 65280, true);
+    start(storeBytes({kReport, kDentist}, rule));
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Report"}));
+
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Garden"));
+        child<QLineEdit>(d, "txtFor")->setText(QStringLiteral("Aunt May"));
+        child<QLineEdit>(d, "txtDay")->setText(QStringLiteral("15"));
+        child<QComboBox>(d, "lstMonth")->setCurrentIndex(5);
+        child<QLineEdit>(d, "txtYear")->setText(QStringLiteral("2029"));
+        child<QLineEdit>(d, "txtHour")->setText(QStringLiteral("10"));
+        child<QLineEdit>(d, "txtMinute")->setText(QStringLiteral("30"));
+        child<QLineEdit>(d, "txtSecond")->setText(QStringLiteral("0"));
+        child<QPlainTextEdit>(d, "txtDescript")->setPlainText(QStringLiteral("seeds\nwater"));
+        child<QPushButton>(d, "Command1")->click();
+    };
+    m_window->menu_new_Click();
+    // The table was put in due order at load, and is saved in that order.
+    const StoredTask garden{"Garden", "Aunt May", 15, 6, 2029, 10, 30, 0, "seeds|~water"};
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, garden}, rule));
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Garden", "Report"}));
+
+    m_window->highlight(2);
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Garden party"));
+        child<QLineEdit>(d, "txtDay")->setText(QStringLiteral("16abc"));
+        child<QPushButton>(d, "Command1")->click();
+    };
+    m_window->menu_modify_Click();
+    // Ok saved the table in the list's order, then reloaded it.
+    const StoredTask party{"Garden party", "Aunt May", 16, 6, 2029, 10, 30, 0, "seeds|~water"};
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, party, kReport}, rule));
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Garden party", "Report"}));
+
+    m_window->highlight(1);
+    m_window->deleteTask();
+    QCOMPARE(StoreSandbox::read(), storeBytes({party, kReport}, rule));
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Garden party", "Report"}));
+
+    m_seam->colorToChoose = QColor(255, 0, 0);
+    m_seam->script = [](QDialog *d) {
+        child<QPushButton>(d, "cmdSelect")->click();
+        child<QPushButton>(d, "cmdOk")->click();
+    };
+    m_window->menu_manage_Click();
+    QCOMPARE(StoreSandbox::read(), storeBytes({party, kReport}, ruleBytes(30, "d", 255, true)));
+    QVERIFY(m_seam->messages.isEmpty());
+}
+
+QTEST_MAIN(TestCommands)
+#include "test_commands.moc"
