@@ -61,3 +61,15 @@ fuzz: deps
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+
+# Installs the program, its launcher, icon and manual page under PREFIX
+# (DESTDIR is honoured too, for staging): `make install PREFIX=$HOME/.local`.
+PREFIX ?= /usr/local
+.PHONY: install package
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)" --strip
+
+# The Debian package, quorvi_<version>_<arch>.deb, in the build folder.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -l $(BUILD_DIR)/quorvi_*.deb

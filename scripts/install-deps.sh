@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-dejavu-core
   xvfb xauth
+  desktop-file-utils dpkg-dev file
 )
 # The fuzzing build needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = "fuzz" ]; then

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appearance.h"
+#include "autostart.h"
 #include "program.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QStringList>
 
 #include <cstdio>
@@ -14,7 +17,26 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const Program::Options options = Program::parseArguments(Program::stripQtOptions(arguments));
+    const QStringList ours = Program::stripQtOptions(arguments);
+
+    // --autostart only writes a file, so it runs without a display too.
+    const Autostart::Command autostart = Autostart::parseCommand(ours);
+    if (autostart.present) {
+        if (!autostart.error.isEmpty()) {
+            std::fprintf(stderr, "quorvi: %s\n%s\n", qPrintable(autostart.error), qPrintable(Autostart::usageLine()));
+            return 2;
+        }
+        QCoreApplication core(argc, argv);
+        const Autostart::Outcome outcome = Autostart::run(
+            autostart.action, {QCoreApplication::applicationFilePath(), QDir::currentPath(),
+                               qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME")});
+        std::fputs(qPrintable(outcome.out), stdout);
+        if (!outcome.err.isEmpty())
+            std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.err));
+        return outcome.exitStatus;
+    }
+
+    const Program::Options options = Program::parseArguments(ours);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "quorvi: %s\n%s\nTry 'quorvi --help' for more.\n", qPrintable(options.error),
                      qPrintable(Program::usageLine()));
@@ -22,6 +44,9 @@ int main(int argc, char **argv)
     }
     if (options.help) {
         std::fputs(qPrintable(Program::helpText()), stdout);
+        std::fputs(qPrintable(Autostart::helpText(Autostart::entryFile(qEnvironmentVariable("XDG_CONFIG_HOME"),
+                                                                       qEnvironmentVariable("HOME")))),
+                   stdout);
         return 0;
     }
     if (options.version) {
@@ -32,6 +57,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvi"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVI_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvi.png")));
     Appearance::applyAppearance(app);
     return Program::run(app, options);
 }

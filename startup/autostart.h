@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// Alerts at login: `quorvi --autostart on|off` writes or removes a per-user
+// XDG autostart entry that starts quorvi in the folder where the command was
+// run, so the alert at login reads that folder's tasks.txt. The entry's text,
+// its escapes and reading it back are plain functions; only run() touches
+// files, and nothing here needs a window system.
+namespace Autostart {
+
+// Desktop Entry string escapes: backslash, line feed, tab and carriage
+// return always; blanks only at either end, where a reader would trim them.
+QString escapeValue(QStringView text);
+// The reverse; an unknown escape is kept as it stands.
+QString unescapeValue(QStringView text);
+
+// One Exec argument: quoted when it holds a reserved character, with the
+// four characters that stay special inside quotes escaped, and "%" doubled
+// so it is not taken for a field code. Not yet string-escaped.
+QString quoteArgument(QStringView argument);
+// The first argument of an (unescaped) Exec value, quotes and "%%" undone.
+// Empty when the value is empty or a quote is left open.
+QString firstArgument(QStringView exec);
+
+// A desktop entry can carry tab, line feed and carriage return (escaped),
+// but no other control character.
+bool representable(QStringView text);
+
+struct EntryText {
+    QString text;   // empty when it cannot be written
+    QString reason; // why not
+};
+
+// The whole autostart entry for `program` (an absolute path) started in
+// `folder`.
+EntryText entryText(const QString &program, const QString &folder);
+
+struct Entry {
+    bool valid = false;  // a [Desktop Entry] group with an Exec key
+    QString program;     // Exec's first argument
+    QString folder;      // Path; empty when the entry has none
+    bool hidden = false; // Hidden=true or X-GNOME-Autostart-enabled=false: a login skips it
+};
+
+// Reads an entry back (ours or one a user has edited).
+Entry parseEntry(QStringView text);
+
+// Where per-user autostart entries live: $XDG_CONFIG_HOME/autostart, or
+// $HOME/.config/autostart when XDG_CONFIG_HOME is unset or not absolute.
+// Empty when neither can be used.
+QString entryFolder(const QString &xdgConfigHome, const QString &home);
+// The entry's file name inside that folder.
+inline constexpr QStringView kEntryName = u"quorvi.desktop";
+// The entry's full path; empty when there is no folder for it.
+QString entryFile(const QString &xdgConfigHome, const QString &home);
+
+enum class Action { Status, On, Off };
+
+struct Command {
+    bool present = false; // --autostart was given
+    Action action = Action::Status;
+    QString error; // one line; set for a bad value or an extra option
+};
+
+// Looks for --autostart [on|off] (or --autostart=on|off); arguments[0] is the
+// program's name and Qt's own options are already gone.
+Command parseCommand(const QStringList &arguments);
+
+QString usageLine();
+// The lines --help adds for this option; `file` is where the entry
+// goes for this user (empty when there is nowhere).
+QString helpText(const QString &file);
+
+// What --autostart alone says. `entry` is only read when `exists`.
+QString statusText(const QString &file, bool exists, const Entry &entry, bool programExists);
+
+struct Outcome {
+    int exitStatus = 0; // 0 done, 1 a file could not be written or removed
+    QString out;        // for stdout
+    QString err;        // one line for stderr, on failure
+};
+
+struct Context {
+    QString program;       // this program's absolute path
+    QString workingFolder; // where the command was run
+    QString xdgConfigHome;
+    QString home;
+};
+
+// Carries out a parsed command (one without an error).
+Outcome run(Action action, const Context &context);
+
+} // namespace Autostart

@@ -1,0 +1,538 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "autostart.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Autostart::Action;
+
+Q_DECLARE_METATYPE(Autostart::Action)
+
+namespace {
+
+QByteArray readFile(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// The value of `key` exactly as it stands in the entry's text.
+QString rawValue(const QString &text, const QString &key)
+{
+    for (const QString &line : text.split(u'\n')) {
+        if (line.startsWith(key + u'='))
+            return line.mid(key.size() + 1);
+    }
+    return QStringLiteral("<missing>");
+}
+
+} // namespace
+
+class TestAutostart : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void escapesStringValues_data();
+    void escapesStringValues();
+    void unescapeKeepsUnknownEscapes();
+    void quotesExecArguments_data();
+    void quotesExecArguments();
+    void readsFirstExecArgument_data();
+    void readsFirstExecArgument();
+    void entryRoundTrips_data();
+    void entryRoundTrips();
+    void entryHasTheKeysALoginNeeds();
+    void entryRefusesControlCharacters_data();
+    void entryRefusesControlCharacters();
+    void parsesEditedEntries_data();
+    void parsesEditedEntries();
+    void findsTheEntryFolder_data();
+    void findsTheEntryFolder();
+    void parsesTheCommand_data();
+    void parsesTheCommand();
+    void statusTells_data();
+    void statusTells();
+    void onWritesAndOffRemoves();
+    void onNotesAMissingStore();
+    void onFailsWhenTheFolderCannotBeMade();
+    void offFailsWhenTheEntryIsAFolder();
+    void statusSeesAProgramThatMoved();
+    void noConfigurationFolderIsAFailure();
+    void helpNamesTheEntry();
+    void windowIconIsBuiltIn();
+};
+
+void TestAutostart::escapesStringValues_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("escaped");
+    QTest::newRow("plain") << "/home/ann/tasks" << "/home/ann/tasks";
+    QTest::newRow("inner blanks stay") << "/home/ann/my tasks" << "/home/ann/my tasks";
+    QTest::newRow("leading blank") << " tasks" << "\\stasks";
+    QTest::newRow("trailing blanks") << "tasks  " << "tasks\\s\\s";
+    QTest::newRow("only blanks") << "  " << "\\s\\s";
+    QTest::newRow("backslash") << "a\\b" << "a\\\\b";
+    QTest::newRow("backslash then s") << "a\\s" << "a\\\\s";
+    QTest::newRow("line feed") << "a\nb" << "a\\nb";
+    QTest::newRow("tab") << "a\tb" << "a\\tb";
+    QTest::newRow("carriage return") << "a\rb" << "a\\rb";
+    QTest::newRow("list and comment marks stay") << "a;b#c=d[e]" << "a;b#c=d[e]";
+    QTest::newRow("non-ASCII stays") << QStringLiteral("/home/zoë/Aufgaben für mich")
+                                     << QStringLiteral("/home/zoë/Aufgaben für mich");
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestAutostart::escapesStringValues()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, escaped);
+    QCOMPARE(Autostart::escapeValue(text), escaped);
+    QCOMPARE(Autostart::unescapeValue(escaped), text);
+}
+
+void TestAutostart::unescapeKeepsUnknownEscapes()
+{
+    QCOMPARE(Autostart::unescapeValue(u"a\\qb"), QStringLiteral("a\\qb"));
+    QCOMPARE(Autostart::unescapeValue(u"ends in \\"), QStringLiteral("ends in \\"));
+    QCOMPARE(Autostart::unescapeValue(u"\\s\\s\\\\s"), QStringLiteral("  \\s"));
+}
+
+void TestAutostart::quotesExecArguments_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("plain") << "/usr/bin/quorvi" << "/usr/bin/quorvi";
+    QTest::newRow("blank") << "/opt/my apps/quorvi" << "\"/opt/my apps/quorvi\"";
+    QTest::newRow("double quote") << "/opt/a\"b/quorvi" << "\"/opt/a\\\"b/quorvi\"";
+    QTest::newRow("dollar") << "/opt/$HOME/quorvi" << "\"/opt/\\$HOME/quorvi\"";
+    QTest::newRow("backtick") << "/opt/`x`/quorvi" << "\"/opt/\\`x\\`/quorvi\"";
+    QTest::newRow("backslash") << "/opt/a\\b/quorvi" << "\"/opt/a\\\\b/quorvi\"";
+    QTest::newRow("single quote") << "/opt/ann's/quorvi" << "\"/opt/ann's/quorvi\"";
+    QTest::newRow("tilde") << "/opt/~/quorvi" << "\"/opt/~/quorvi\"";
+    QTest::newRow("hash and semicolon") << "/opt/#1;2/quorvi" << "\"/opt/#1;2/quorvi\"";
+    QTest::newRow("percent unquoted") << "/opt/100%/quorvi" << "/opt/100%%/quorvi";
+    QTest::newRow("percent quoted") << "/opt/100 %f/quorvi" << "\"/opt/100 %%f/quorvi\"";
+    QTest::newRow("empty") << "" << "\"\"";
+}
+
+void TestAutostart::quotesExecArguments()
+{
+    QFETCH(QString, argument);
+    QFETCH(QString, quoted);
+    QCOMPARE(Autostart::quoteArgument(argument), quoted);
+    if (!argument.isEmpty())
+        QCOMPARE(Autostart::firstArgument(quoted), argument);
+}
+
+void TestAutostart::readsFirstExecArgument_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QString>("program");
+    QTest::newRow("bare") << "quorvi" << "quorvi";
+    QTest::newRow("with arguments") << "/usr/bin/quorvi --show-all %U" << "/usr/bin/quorvi";
+    QTest::newRow("leading blanks") << "   /usr/bin/quorvi" << "/usr/bin/quorvi";
+    QTest::newRow("quoted with arguments") << "\"/opt/my apps/quorvi\" --show-all" << "/opt/my apps/quorvi";
+    QTest::newRow("open quote") << "\"/opt/my apps/quorvi" << "";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("only blanks") << "  " << "";
+    QTest::newRow("other backslashes kept") << "\"/opt/a\\xb\"" << "/opt/a\\xb";
+}
+
+void TestAutostart::readsFirstExecArgument()
+{
+    QFETCH(QString, exec);
+    QFETCH(QString, program);
+    QCOMPARE(Autostart::firstArgument(exec), program);
+}
+
+void TestAutostart::entryRoundTrips_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("rawExec");
+    QTest::addColumn<QString>("rawPath");
+    QTest::newRow("plain") << "/usr/bin/quorvi" << "/home/ann" << "/usr/bin/quorvi" << "/home/ann";
+    QTest::newRow("blanks in both") << "/opt/my apps/quorvi" << "/home/ann/my tasks"
+                                    << "\"/opt/my apps/quorvi\"" << "/home/ann/my tasks";
+    // Quoting first, then the string escape doubles the quote's backslash.
+    QTest::newRow("quote in program") << "/opt/a\"b/quorvi" << "/home/ann"
+                                      << "\"/opt/a\\\\\"b/quorvi\"" << "/home/ann";
+    QTest::newRow("backslash in program") << "/opt/a\\b/quorvi" << "/home/ann"
+                                          << "\"/opt/a\\\\\\\\b/quorvi\"" << "/home/ann";
+    QTest::newRow("dollar in both") << "/opt/$x/quorvi" << "/home/$x"
+                                    << "\"/opt/\\\\$x/quorvi\"" << "/home/$x";
+    QTest::newRow("percent in both") << "/opt/50%/quorvi" << "/home/50%" << "/opt/50%%/quorvi" << "/home/50%";
+    QTest::newRow("folder with a blank at the end") << "/usr/bin/quorvi" << "/home/ann/ tasks "
+                                                    << "/usr/bin/quorvi" << "/home/ann/ tasks\\s";
+    QTest::newRow("line break in folder") << "/usr/bin/quorvi" << "/tmp/a\nb" << "/usr/bin/quorvi" << "/tmp/a\\nb";
+    QTest::newRow("tab in folder") << "/usr/bin/quorvi" << "/tmp/a\tb" << "/usr/bin/quorvi" << "/tmp/a\\tb";
+    QTest::newRow("backslash in folder") << "/usr/bin/quorvi" << "/tmp/a\\nb" << "/usr/bin/quorvi"
+                                         << "/tmp/a\\\\nb";
+    QTest::newRow("key-like folder") << "/usr/bin/quorvi" << "/tmp/Exec=x [Desktop Entry] #1"
+                                     << "/usr/bin/quorvi" << "/tmp/Exec=x [Desktop Entry] #1";
+    QTest::newRow("placeholders") << "/opt/%1/quorvi" << "/tmp/%1 %2" << "/opt/%%1/quorvi" << "/tmp/%1 %2";
+    QTest::newRow("non-ASCII") << QStringLiteral("/opt/zoë/quorvi") << QStringLiteral("/home/zoë/Aufgaben")
+                               << QStringLiteral("/opt/zoë/quorvi") << QStringLiteral("/home/zoë/Aufgaben");
+}
+
+void TestAutostart::entryRoundTrips()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, folder);
+    QFETCH(QString, rawExec);
+    QFETCH(QString, rawPath);
+    const Autostart::EntryText entry = Autostart::entryText(program, folder);
+    QVERIFY2(entry.reason.isEmpty(), qPrintable(entry.reason));
+    QCOMPARE(rawValue(entry.text, QStringLiteral("Exec")), rawExec);
+    QCOMPARE(rawValue(entry.text, QStringLiteral("Path")), rawPath);
+    // No value may spill onto a line of its own.
+    QCOMPARE(entry.text.count(u'\n'), 10);
+
+    const Autostart::Entry back = Autostart::parseEntry(entry.text);
+    QVERIFY(back.valid);
+    QVERIFY(!back.hidden);
+    QCOMPARE(back.program, program);
+    QCOMPARE(back.folder, folder);
+}
+
+void TestAutostart::entryHasTheKeysALoginNeeds()
+{
+    const QString text = Autostart::entryText(QStringLiteral("/usr/bin/quorvi"), QStringLiteral("/home/ann")).text;
+    QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    QCOMPARE(rawValue(text, QStringLiteral("Type")), QStringLiteral("Application"));
+    QCOMPARE(rawValue(text, QStringLiteral("Name")), QStringLiteral("Quorvi"));
+    QCOMPARE(rawValue(text, QStringLiteral("Icon")), QStringLiteral("quorvi"));
+    QCOMPARE(rawValue(text, QStringLiteral("Terminal")), QStringLiteral("false"));
+    // A login start is the plain alert start, never the task list.
+    QVERIFY(!text.contains(QStringLiteral("--show-all")));
+    QVERIFY(!text.contains(QStringLiteral("Hidden=")));
+}
+
+void TestAutostart::entryRefusesControlCharacters_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("reasonNames");
+    QTest::newRow("escape in folder") << "/usr/bin/quorvi" << QStringLiteral("/tmp/a\x1b" "b") << "folder";
+    QTest::newRow("bell in program") << QStringLiteral("/opt/\a/quorvi") << "/tmp" << "program";
+    QTest::newRow("delete in folder") << "/usr/bin/quorvi" << QStringLiteral("/tmp/a\x7f") << "folder";
+}
+
+void TestAutostart::entryRefusesControlCharacters()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, folder);
+    QFETCH(QString, reasonNames);
+    const Autostart::EntryText entry = Autostart::entryText(program, folder);
+    QVERIFY(entry.text.isEmpty());
+    QVERIFY2(entry.reason.contains(reasonNames), qPrintable(entry.reason));
+    QVERIFY(!Autostart::representable(folder) || !Autostart::representable(program));
+}
+
+void TestAutostart::parsesEditedEntries_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("blanks around =") << "[Desktop Entry]\nExec = /usr/bin/quorvi\nPath =  /home/ann\n" << true
+                                     << "/usr/bin/quorvi" << "/home/ann" << false;
+    QTest::newRow("CR LF lines") << "[Desktop Entry]\r\nExec=/usr/bin/quorvi\r\nPath=/home/ann\r\n" << true
+                                 << "/usr/bin/quorvi" << "/home/ann" << false;
+    QTest::newRow("comments and indented keys") << "# mine\n[Desktop Entry]\n# Exec=/bin/false\n  Exec=quorvi\n"
+                                                << true << "quorvi" << "" << false;
+    QTest::newRow("hidden") << "[Desktop Entry]\nExec=quorvi\nHidden=true\n" << true << "quorvi" << "" << true;
+    QTest::newRow("hidden false") << "[Desktop Entry]\nExec=quorvi\nHidden=false\n" << true << "quorvi" << ""
+                                  << false;
+    QTest::newRow("GNOME switch off") << "[Desktop Entry]\nExec=quorvi\nX-GNOME-Autostart-enabled=false\n" << true
+                                      << "quorvi" << "" << true;
+    QTest::newRow("other group's keys ignored")
+        << "[Desktop Entry]\nExec=quorvi\nPath=/a\n[Desktop Action x]\nExec=/bin/false\nPath=/b\nHidden=true\n"
+        << true << "quorvi" << "/a" << false;
+    QTest::newRow("a later Desktop Entry group is not the entry")
+        << "[Other]\nExec=/bin/false\n[Desktop Entry]\nExec=quorvi\n" << false << "" << "" << false;
+    QTest::newRow("no group") << "Exec=quorvi\n" << false << "" << "" << false;
+    QTest::newRow("no Exec") << "[Desktop Entry]\nPath=/a\n" << false << "" << "/a" << false;
+    QTest::newRow("empty Exec") << "[Desktop Entry]\nExec=\n" << false << "" << "" << false;
+    QTest::newRow("open quote") << "[Desktop Entry]\nExec=\"/opt/a b\n" << false << "" << "" << false;
+    QTest::newRow("line without =") << "[Desktop Entry]\nnonsense\nExec=quorvi\n" << true << "quorvi" << ""
+                                    << false;
+    QTest::newRow("empty text") << "" << false << "" << "" << false;
+}
+
+void TestAutostart::parsesEditedEntries()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(QString, program);
+    QFETCH(QString, folder);
+    QFETCH(bool, hidden);
+    const Autostart::Entry entry = Autostart::parseEntry(text);
+    QCOMPARE(entry.valid, valid);
+    QCOMPARE(entry.program, program);
+    QCOMPARE(entry.folder, folder);
+    QCOMPARE(entry.hidden, hidden);
+}
+
+void TestAutostart::findsTheEntryFolder_data()
+{
+    QTest::addColumn<QString>("xdgConfigHome");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("XDG_CONFIG_HOME wins") << "/cfg" << "/home/ann" << "/cfg/autostart";
+    QTest::newRow("trailing slash") << "/cfg/" << "/home/ann" << "/cfg/autostart";
+    QTest::newRow("unset") << "" << "/home/ann" << "/home/ann/.config/autostart";
+    QTest::newRow("relative is ignored") << "cfg" << "/home/ann" << "/home/ann/.config/autostart";
+    QTest::newRow("blanks") << "/my cfg" << "/home/ann" << "/my cfg/autostart";
+    QTest::newRow("nothing") << "" << "" << "";
+    QTest::newRow("relative home") << "" << "home" << "";
+}
+
+void TestAutostart::findsTheEntryFolder()
+{
+    QFETCH(QString, xdgConfigHome);
+    QFETCH(QString, home);
+    QFETCH(QString, folder);
+    QCOMPARE(Autostart::entryFolder(xdgConfigHome, home), folder);
+    QCOMPARE(Autostart::entryFile(xdgConfigHome, home),
+             folder.isEmpty() ? QString() : folder + QStringLiteral("/quorvi.desktop"));
+}
+
+void TestAutostart::parsesTheCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no option") << QStringList{"quorvi"} << false << Action::Status << "";
+    QTest::newRow("other options only") << QStringList{"quorvi", "--show-all"} << false << Action::Status << "";
+    QTest::newRow("alone") << QStringList{"quorvi", "--autostart"} << true << Action::Status << "";
+    QTest::newRow("on") << QStringList{"quorvi", "--autostart", "on"} << true << Action::On << "";
+    QTest::newRow("off") << QStringList{"quorvi", "--autostart", "off"} << true << Action::Off << "";
+    QTest::newRow("=on") << QStringList{"quorvi", "--autostart=on"} << true << Action::On << "";
+    QTest::newRow("single dash") << QStringList{"quorvi", "-autostart", "off"} << true << Action::Off << "";
+    QTest::newRow("bad value") << QStringList{"quorvi", "--autostart", "yes"} << true << Action::Status
+                               << "--autostart takes 'on' or 'off', not 'yes'.";
+    QTest::newRow("case matters") << QStringList{"quorvi", "--autostart=ON"} << true << Action::Status
+                                  << "--autostart takes 'on' or 'off', not 'ON'.";
+    QTest::newRow("empty value") << QStringList{"quorvi", "--autostart="} << true << Action::Status
+                                 << "--autostart takes 'on' or 'off', not ''.";
+    QTest::newRow("with another option") << QStringList{"quorvi", "--autostart", "--show-all"} << true
+                                         << Action::Status << "--autostart cannot be combined with '--show-all'.";
+    QTest::newRow("option first") << QStringList{"quorvi", "--help", "--autostart", "on"} << true << Action::On
+                                  << "--autostart cannot be combined with '--help'.";
+    QTest::newRow("extra word") << QStringList{"quorvi", "--autostart", "on", "now"} << true << Action::On
+                                << "--autostart cannot be combined with 'now'.";
+    QTest::newRow("twice") << QStringList{"quorvi", "--autostart", "on", "--autostart", "off"} << true
+                           << Action::On << "--autostart is given twice.";
+    QTest::newRow("a look-alike is not it") << QStringList{"quorvi", "--autostarts"} << false << Action::Status
+                                            << "";
+}
+
+void TestAutostart::parsesTheCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, present);
+    QFETCH(Action, action);
+    QFETCH(QString, error);
+    const Autostart::Command command = Autostart::parseCommand(arguments);
+    QCOMPARE(command.present, present);
+    QCOMPARE(command.error, error);
+    if (error.isEmpty())
+        QCOMPARE(command.action, action);
+}
+
+void TestAutostart::statusTells_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("programExists");
+    QTest::addColumn<QString>("expected");
+    const QString file = QStringLiteral("/cfg/autostart/quorvi.desktop");
+    QTest::newRow("no entry") << false << "" << true << "Autostart is off.\n";
+    QTest::newRow("on") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\nPath=/home/ann/my tasks\n" << true
+                        << "Autostart is on: at login, quorvi shows the alerts for /home/ann/my tasks.\n"
+                           "Entry: /cfg/autostart/quorvi.desktop\n";
+    QTest::newRow("placeholder-like folder") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\nPath=/tmp/%2\n"
+                                             << true
+                                             << "Autostart is on: at login, quorvi shows the alerts for /tmp/%2.\n"
+                                                "Entry: /cfg/autostart/quorvi.desktop\n";
+    QTest::newRow("no Path") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\n" << true
+                             << "Autostart is on: at login, quorvi shows the alerts for the folder a login "
+                                "starts in (usually your home folder).\nEntry: /cfg/autostart/quorvi.desktop\n";
+    QTest::newRow("switched off") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\nHidden=true\n" << true
+                                  << "Autostart is off: /cfg/autostart/quorvi.desktop is switched off.\n";
+    QTest::newRow("starts nothing") << true << "garbage" << true
+                                    << "Autostart is off: /cfg/autostart/quorvi.desktop starts no program.\n";
+    QTest::newRow("program gone") << true << "[Desktop Entry]\nExec=/old/quorvi\nPath=/home/ann\n" << false
+                                  << "Autostart is on: at login, quorvi shows the alerts for /home/ann.\n"
+                                     "Entry: /cfg/autostart/quorvi.desktop\n"
+                                     "Note: the program it starts, /old/quorvi, does not exist; "
+                                     "run 'quorvi --autostart on' again.\n";
+}
+
+void TestAutostart::statusTells()
+{
+    QFETCH(bool, exists);
+    QFETCH(QString, text);
+    QFETCH(bool, programExists);
+    QFETCH(QString, expected);
+    QCOMPARE(Autostart::statusText(QStringLiteral("/cfg/autostart/quorvi.desktop"), exists,
+                                   Autostart::parseEntry(text), programExists),
+             expected);
+}
+
+void TestAutostart::onWritesAndOffRemoves()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const QString config = temp.filePath(QStringLiteral("my config"));
+    const QString work = temp.filePath(QStringLiteral("my tasks"));
+    QVERIFY(QDir().mkpath(work));
+    writeFile(work + QStringLiteral("/tasks.txt"), "; Quorvi\r\n");
+    const Autostart::Context context{QStringLiteral("/opt/my apps/quorvi"), work, config, QStringLiteral("/nohome")};
+    const QString entry = config + QStringLiteral("/autostart/quorvi.desktop");
+
+    Autostart::Outcome outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QVERIFY(outcome.err.isEmpty());
+    QCOMPARE(outcome.out, QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1.\nEntry: %2\n")
+                              .arg(work, entry));
+    QCOMPARE(QString::fromUtf8(readFile(entry)), Autostart::entryText(context.program, work).text);
+
+    // Again from another folder: the entry follows.
+    const QString other = temp.filePath(QStringLiteral("other"));
+    QVERIFY(QDir().mkpath(other));
+    Autostart::Context moved = context;
+    moved.workingFolder = other;
+    QCOMPARE(Autostart::run(Action::On, moved).exitStatus, 0);
+    QCOMPARE(Autostart::parseEntry(QString::fromUtf8(readFile(entry))).folder, other);
+
+    outcome = Autostart::run(Action::Status, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QVERIFY2(outcome.out.startsWith(QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1.\n")
+                                        .arg(other)),
+             qPrintable(outcome.out));
+    // The program named in the entry does not exist here.
+    QVERIFY(outcome.out.contains(QStringLiteral("/opt/my apps/quorvi, does not exist")));
+
+    outcome = Autostart::run(Action::Off, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QCOMPARE(outcome.out, QStringLiteral("Autostart is off.\n"));
+    QVERIFY(!QFileInfo::exists(entry));
+    // The folder stays: other programs' entries live there too.
+    QVERIFY(QFileInfo(config + QStringLiteral("/autostart")).isDir());
+
+    outcome = Autostart::run(Action::Off, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QCOMPARE(outcome.out, QStringLiteral("Autostart was already off.\n"));
+
+    outcome = Autostart::run(Action::Status, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QCOMPARE(outcome.out, QStringLiteral("Autostart is off.\n"));
+}
+
+void TestAutostart::onNotesAMissingStore()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {}};
+    const Autostart::Outcome outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QVERIFY2(outcome.out.contains(QStringLiteral("Note: there is no tasks.txt in that folder yet")),
+             qPrintable(outcome.out));
+    QVERIFY(QFileInfo::exists(temp.filePath("cfg/autostart/quorvi.desktop")));
+}
+
+void TestAutostart::onFailsWhenTheFolderCannotBeMade()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    // A file where the configuration folder should be.
+    const QString config = temp.filePath(QStringLiteral("cfg"));
+    writeFile(config, "not a folder");
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), config, {}};
+    const Autostart::Outcome outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 1);
+    QCOMPARE(outcome.err, QStringLiteral("could not create the folder %1/autostart").arg(config));
+    QVERIFY(outcome.out.isEmpty());
+    QCOMPARE(readFile(config), QByteArray("not a folder"));
+}
+
+void TestAutostart::offFailsWhenTheEntryIsAFolder()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const QString entry = temp.filePath(QStringLiteral("autostart/quorvi.desktop"));
+    QVERIFY(QDir().mkpath(entry + QStringLiteral("/inside")));
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.path(), {}};
+
+    Autostart::Outcome outcome = Autostart::run(Action::Off, context);
+    QCOMPARE(outcome.exitStatus, 1);
+    QCOMPARE(outcome.err, QStringLiteral("could not remove %1: it is a folder").arg(entry));
+    QVERIFY(QFileInfo(entry).isDir());
+
+    outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 1);
+    QVERIFY2(outcome.err.startsWith(QStringLiteral("could not write %1: ").arg(entry)), qPrintable(outcome.err));
+}
+
+void TestAutostart::statusSeesAProgramThatMoved()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const QString program = QCoreApplication::applicationFilePath(); // surely executable
+    const Autostart::Context context{program, temp.path(), temp.path(), {}};
+    QCOMPARE(Autostart::run(Action::On, context).exitStatus, 0);
+    const Autostart::Outcome outcome = Autostart::run(Action::Status, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QVERIFY2(!outcome.out.contains(QStringLiteral("does not exist")), qPrintable(outcome.out));
+    QVERIFY(outcome.out.contains(temp.path()));
+}
+
+void TestAutostart::noConfigurationFolderIsAFailure()
+{
+    for (const Action action : {Action::On, Action::Off, Action::Status}) {
+        const Autostart::Outcome outcome =
+            Autostart::run(action, {QStringLiteral("/usr/bin/quorvi"), QStringLiteral("/tmp"), {}, {}});
+        QCOMPARE(outcome.exitStatus, 1);
+        QVERIFY(outcome.err.contains(QStringLiteral("neither XDG_CONFIG_HOME nor HOME")));
+    }
+}
+
+void TestAutostart::helpNamesTheEntry()
+{
+    QVERIFY(Autostart::helpText(QStringLiteral("/cfg/autostart/quorvi.desktop"))
+                .contains(QStringLiteral("for you alone: /cfg/autostart/quorvi.desktop\n")));
+    QVERIFY(Autostart::helpText({}).contains(QStringLiteral("no configuration folder")));
+    for (const char *word : {"--autostart on", "--autostart off", "--autostart  "})
+        QVERIFY2(Autostart::helpText({}).contains(QLatin1String(word)), word);
+}
+
+void TestAutostart::windowIconIsBuiltIn()
+{
+    // main sets this as every window's icon; a missing resource would leave
+    // windows with the window system's blank one and no error anywhere.
+    const QImage icon(QStringLiteral(":/icons/quorvi.png"));
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.size(), QSize(48, 48));
+    QVERIFY(icon.hasAlphaChannel());
+    QCOMPARE(qAlpha(icon.pixel(0, icon.height() - 1)), 0); // rounded corner
+    QCOMPARE(qAlpha(icon.pixel(24, 30)), 255);             // the clock face
+}
+
+QTEST_GUILESS_MAIN(TestAutostart)
+#include "test_autostart.moc"

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Runs the real program's --autostart in a temporary XDG_CONFIG_HOME, from a
+# working folder with blanks in its name, from a copy of the program whose
+# path has blanks too, and then starts what the entry says, as a login would.
+# Usage: test_autostart_cli.sh QUORVI
+set -euo pipefail
+built=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+export XDG_CONFIG_HOME="$work/config home"
+export XDG_RUNTIME_DIR="$work/runtime"
+export QT_QPA_PLATFORM=offscreen
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$work/my apps" "$work/my tasks"
+program="$work/my apps/quorvi"
+cp "$built" "$program"
+entry="$XDG_CONFIG_HOME/autostart/quorvi.desktop"
+cd "$work/my tasks"
+
+# Off to begin with.
+out=$("$program" --autostart) || fail "status exited $?"
+[ "$out" = "Autostart is off." ] || fail "status before: $out"
+
+# On: a valid entry that starts this program in this folder.
+out=$("$program" --autostart on) || fail "--autostart on exited $?"
+[ -f "$entry" ] || fail "no entry at $entry"
+desktop-file-validate "$entry" || fail "the autostart entry does not validate"
+grep -qx "Exec=\"$program\"" "$entry" || fail "Exec: $(grep '^Exec=' "$entry")"
+grep -qx "Path=$work/my tasks" "$entry" || fail "Path: $(grep '^Path=' "$entry")"
+grep -q "shows the alerts for $work/my tasks\." <<<"$out" || fail "on said: $out"
+grep -q "no tasks.txt in that folder yet" <<<"$out" || fail "on did not note the missing store: $out"
+
+out=$("$program" --autostart) || fail "status exited $?"
+grep -q "^Autostart is on: at login, quorvi shows the alerts for $work/my tasks\.$" <<<"$out" \
+  || fail "status after on: $out"
+grep -q "does not exist" <<<"$out" && fail "status thinks the program is missing: $out"
+
+# What a login does: go to Path and run Exec. A due task under a popup rule
+# must reach the alert window, so the screenshot is written.
+today=$(date +%Y-%m-%d)
+printf '%s\r\n' '; Quorvi' '[Tasks]' 'ttl=Water the plants' 'for=Home' \
+  "day=${today:8:2}" "mon=${today:5:2}" "yea=${today:0:4}" 'hou=9' 'min=0' 'sec=0' 'des=' 'act=addtask' \
+  '[Alerts]' 'val=3' 'unt=d' 'clr=255' 'alr=on' 'act=addalert' >"$work/my tasks/tasks.txt"
+login_folder=$(sed -n 's/^Path=//p' "$entry")
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+eval "set -- $exec_line"
+(cd / && cd "$login_folder" && "$@" --screenshot "$work/login.png") || fail "the login start exited $?"
+[ -s "$work/login.png" ] || fail "the login start showed no alert"
+grep -q 'Water the plants' "$XDG_RUNTIME_DIR/quorvi/al.html" || fail "the login start did not read that tasks.txt"
+
+# Off removes the entry; off again is fine.
+out=$("$program" --autostart off) || fail "--autostart off exited $?"
+[ "$out" = "Autostart is off." ] || fail "off said: $out"
+[ ! -e "$entry" ] || fail "the entry is still there"
+out=$("$program" --autostart=off) || fail "a second off exited $?"
+[ "$out" = "Autostart was already off." ] || fail "second off said: $out"
+out=$("$program" --autostart) || fail "status exited $?"
+[ "$out" = "Autostart is off." ] || fail "status after off: $out"
+
+# Usage errors exit 2 and write nothing.
+for bad in "--autostart yes" "--autostart on --show-all" "--autostart=" "--autostart on extra"; do
+  set +e
+  # shellcheck disable=SC2086 # the words are meant to split
+  err=$("$program" $bad 2>&1 >/dev/null)
+  status=$?
+  set -e
+  [ $status -eq 2 ] || fail "'$bad' exited $status, not 2"
+  grep -q '^quorvi: ' <<<"$err" || fail "'$bad' gave no reason: $err"
+  [ ! -e "$entry" ] || fail "'$bad' wrote an entry"
+done
+
+# A failure to write exits 1 with one line on stderr.
+mkdir -p "$work/blocked"
+touch "$work/blocked/autostart"
+set +e
+err=$(XDG_CONFIG_HOME="$work/blocked" "$program" --autostart on 2>&1 >/dev/null)
+status=$?
+set -e
+[ $status -eq 1 ] || fail "an unwritable entry exited $status, not 1"
+[ "$(wc -l <<<"$err")" -eq 1 ] || fail "more than one line on stderr: $err"
+grep -q "^quorvi: could not create the folder $work/blocked/autostart$" <<<"$err" || fail "reason: $err"
+
+# Without XDG_CONFIG_HOME the entry goes under HOME/.config.
+HOME="$work/home" XDG_CONFIG_HOME="" "$program" --autostart on >/dev/null || fail "on under HOME exited $?"
+[ -f "$work/home/.config/autostart/quorvi.desktop" ] || fail "no entry under HOME/.config/autostart"
+
+# --autostart needs no display at all.
+QT_QPA_PLATFORM=xcb DISPLAY= WAYLAND_DISPLAY= "$program" --autostart >/dev/null || fail "status needed a display"
+
+echo "autostart: all checks passed"

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the build into a temporary prefix, as `make install PREFIX=...`
+# does, and checks that every file a desktop needs is there and sound.
+# Usage: test_install.sh BUILD_DIR
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for f in bin/quorvi \
+         share/applications/quorvi.desktop \
+         share/icons/hicolor/scalable/apps/quorvi.svg \
+         share/icons/hicolor/48x48/apps/quorvi.png \
+         share/man/man1/quorvi.1 \
+         share/doc/quorvi/copyright; do
+  [ -s "$prefix/$f" ] || fail "$f was not installed"
+done
+[ -x "$prefix/bin/quorvi" ] || fail "bin/quorvi is not executable"
+
+# The launcher: valid, and it opens the task list.
+desktop-file-validate "$prefix/share/applications/quorvi.desktop" || fail "the launcher does not validate"
+grep -qx 'Name=Quorvi' "$prefix/share/applications/quorvi.desktop" || fail "launcher name"
+grep -qx 'Exec=quorvi --show-all' "$prefix/share/applications/quorvi.desktop" || fail "launcher command"
+grep -qx 'Icon=quorvi' "$prefix/share/applications/quorvi.desktop" || fail "launcher icon"
+
+# The icons: what their names say they are.
+file -b "$prefix/share/icons/hicolor/48x48/apps/quorvi.png" | grep -q '^PNG image data, 48 x 48' \
+  || fail "the 48 px icon is not a 48 x 48 PNG"
+grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/quorvi.svg" || fail "the scalable icon is not SVG"
+
+# The manual page: renders without warnings, carries this version and the
+# parts a user looks for.
+man_page="$prefix/share/man/man1/quorvi.1"
+version=$("$prefix/bin/quorvi" --version | awk '{print $2}')
+[ -n "$version" ] || fail "the installed program tells no version"
+grep -q "Quorvi $version" "$man_page" || fail "the manual page is not for version $version"
+if command -v man >/dev/null; then
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$man_page" 2>&1 >/dev/null) \
+    || fail "man could not render the page"
+  [ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
+  text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -E UTF-8 -l "$man_page" 2>/dev/null)
+  for section in NAME SYNOPSIS OPTIONS FILES 'EXIT STATUS'; do
+    grep -q "^$section" <<<"$text" || fail "the manual page has no $section section"
+  done
+  for word in --show-all --screenshot --autostart tasks.txt al.html autostart/quorvi.desktop; do
+    grep -qe "$word" <<<"$text" || fail "the manual page does not mention $word"
+  done
+fi
+
+# The installed program runs from its new place.
+"$prefix/bin/quorvi" --help | grep -q -- '--autostart' || fail "the installed program's help lacks --autostart"
+
+echo "installed size: $(du -sk "$prefix" | cut -f1) KiB"
+echo "install: all files in place"

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds the Debian package from the build folder into a temporary folder, as
+# `make package` does, and checks its contents and control fields.
+# Usage: test_package.sh BUILD_DIR
+set -euo pipefail
+build=$1
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$out" >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log" >&2; fail "cpack failed"; }
+shopt -s nullglob
+debs=("$out"/quorvi_*.deb)
+[ ${#debs[@]} -eq 1 ] || fail "expected one quorvi_*.deb, found ${#debs[*]}"
+deb=${debs[0]}
+
+contents=$(dpkg-deb --contents "$deb")
+for f in ./usr/bin/quorvi \
+         ./usr/share/applications/quorvi.desktop \
+         ./usr/share/icons/hicolor/scalable/apps/quorvi.svg \
+         ./usr/share/icons/hicolor/48x48/apps/quorvi.png \
+         ./usr/share/man/man1/quorvi.1 \
+         ./usr/share/doc/quorvi/copyright; do
+  grep -q " $f\$" <<<"$contents" || fail "the package lacks $f"
+done
+# Nothing for all users' logins, and nothing outside /usr.
+grep -q 'autostart' <<<"$contents" && fail "the package installs an autostart entry"
+grep -Ev ' \./usr(/|$)| \./$' <<<"$contents" && fail "the package installs outside /usr"
+grep -q ' ./usr/bin/quorvi$' <<<"$contents" && grep ' ./usr/bin/quorvi$' <<<"$contents" | grep -q '^-rwxr-xr-x' \
+  || fail "bin/quorvi is not executable in the package"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = quorvi ] || fail "Package: $(field Package)"
+version=$("$build/startup/quorvi" --version | awk '{print $2}')
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version), the program says $version"
+[ "$(field Section)" = utils ] || fail "Section: $(field Section)"
+[ "$(field Maintainer)" = "Quorvi authors" ] || fail "Maintainer: $(field Maintainer)"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
+depends=$(field Depends)
+[ -n "$depends" ] || fail "no Depends line"
+# Computed from the binary: the Qt libraries it links and the C library,
+# plus the window-system plugins no scan can see.
+for lib in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins; do
+  grep -q "\\b$lib\\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+description=$(field Description)
+grep -q 'tasks.txt' <<<"$description" || fail "Description: $description"
+grep -q '^ *;' <<<"$description" && fail "the Description is a CMake list, not text: $description"
+
+# The packaged program is stripped and still runs.
+tree="$out/tree"
+dpkg-deb -x "$deb" "$tree"
+file -b "$tree/usr/bin/quorvi" | grep -q 'stripped' || fail "the packaged program was not looked at"
+file -b "$tree/usr/bin/quorvi" | grep -q 'not stripped' && fail "the packaged program is not stripped"
+"$tree/usr/bin/quorvi" --version | grep -qx "quorvi $version" || fail "the packaged program does not run"
+desktop-file-validate "$tree/usr/share/applications/quorvi.desktop" || fail "the packaged launcher does not validate"
+
+echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes, Installed-Size $(field Installed-Size) KiB"
