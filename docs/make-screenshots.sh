@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Makes the README's pictures with the program's own --screenshot: the alert
+# window (docs/alert.png) and the task list (docs/main.png), from the demo
+# store in docs/demo with its dates moved to run from today.
+# Usage: docs/make-screenshots.sh [path/to/quorvi [output folder]]
+#        (defaults: build/startup/quorvi, and docs/ itself)
+set -euo pipefail
+docs=$(cd "$(dirname "$0")" && pwd)
+quorvi=$(realpath "${1:-$docs/../build/startup/quorvi}")
+shots=$(realpath "${2:-$docs}")
+[ -x "$quorvi" ] || { echo "make-screenshots.sh: no program at $quorvi; run 'make' first" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -m 700 "$work/runtime"
+
+# The store file has CR LF line ends; "due=DAYS HH:MM" becomes six lines.
+while IFS= read -r line || [ -n "$line" ]; do
+  if [[ $line =~ ^due=(-?[0-9]+)\ ([0-9]{1,2}):([0-9]{2})$ ]]; then
+    read -r y m d < <(date -d "${BASH_REMATCH[1]} days" '+%Y %-m %-d')
+    printf '%s\r\n' "day=$d" "mon=$m" "yea=$y" "hou=$((10#${BASH_REMATCH[2]}))" \
+      "min=$((10#${BASH_REMATCH[3]}))" "sec=0"
+  else
+    printf '%s\r\n' "$line"
+  fi
+done <"$docs/demo/tasks.template" >"$work/tasks.txt"
+
+cd "$work"
+# Set for the program alone: Qt reads the locale's name from these even where
+# the C library has no such locale installed.
+run() { env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 \
+  "$quorvi" "$@" 2> >(grep -v 'propagateSizeHints' >&2); }
+run --screenshot "$shots/alert.png"
+run --show-all --screenshot "$shots/main.png"
+# A demo whose dates went wrong would list nothing and write no alert picture.
+[ -s "$shots/alert.png" ] || { echo "make-screenshots.sh: the demo store listed no task" >&2; exit 1; }
+echo "wrote $shots/alert.png and $shots/main.png"
