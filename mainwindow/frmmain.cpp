@@ -184,6 +184,8 @@ void FrmMain::drawList()
 
     if (m_selectedRow > 0)
         highlight(m_selectedRow);
+    else
+        m_txtDescription->clear(); // no row, so no task's description
 }
 
 void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QString &wdue)

@@ -257,6 +257,10 @@ LoadReport loadTasks()
     } else if (info.isDir()) {
         report.unreadable = true;
         report.unreadableReason = QStringLiteral("it is a folder, not a file");
+    } else if (!info.isFile()) {
+        // A pipe would block the start for ever and a device could be endless.
+        report.unreadable = true;
+        report.unreadableReason = QStringLiteral("it is not a regular file");
     } else if (!file.open(QIODevice::ReadOnly)) {
         report.unreadable = true;
         report.unreadableReason = file.errorString();

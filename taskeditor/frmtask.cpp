@@ -14,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace {
 
 const QString kMessageTitle = QStringLiteral("Quorvi");
@@ -35,6 +37,9 @@ QLineEdit *addBox(QWidget *parent, const char *name, double left, double top, do
 {
     auto *box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
+    // The default limit of 32767 characters would cut a longer stored title
+    // as soon as the editor shows it, and Ok would save the cut text.
+    box->setMaxLength(std::numeric_limits<int>::max());
     if (centred)
         box->setAlignment(Qt::AlignCenter);
     Twips::place(box, left, top, width, kRowHeight);

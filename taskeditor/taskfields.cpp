@@ -64,7 +64,7 @@ QString singleLine(const QString &text)
 {
     QString out = text;
     for (QChar &c : out) {
-        if (isBreak(c))
+        if (c == u'\r' || c == u'\n')
             c = u' ';
     }
     return out;

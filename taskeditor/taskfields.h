@@ -28,7 +28,7 @@ QString descriptionForEditor(const QString &stored);
 QString descriptionFromEditor(const QString &raw);
 
 // Title and for-whom text live on one line of the store file; a break pasted
-// into them would cut the record in two, so breaks become blanks.
+// into them would cut the record in two, so CR and LF become blanks.
 QString singleLine(const QString &text);
 
 } // namespace TaskFields

@@ -273,9 +273,13 @@ void TestCommands::deletingTheLastTaskClearsTheSelection()
 {
     start(storeBytes({kReport, kDentist}));
     m_window->highlight(2);
+    QCOMPARE(m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtDescription"))->toPlainText(),
+             QStringLiteral("one\ntwo"));
     m_window->findChild<QAction *>(QStringLiteral("menu_delete"))->trigger();
     QCOMPARE(shownTitles(*m_window), QStringList{"Dentist"});
     QCOMPARE(m_window->selectedRow(), 0);
+    // The deleted task's description does not linger under the list.
+    QCOMPARE(m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtDescription"))->toPlainText(), QString());
     QVERIFY(m_window->timer1()->isEnabled());
 }
 

@@ -8,6 +8,7 @@
 #include <csignal>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Module1;
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void writesUtf8();
     void failedSaveKeepsTheOldFile();
     void unreadableStoreIsNeverOverwritten();
+    void aPipeOrDeviceIsNotReadAsAStore();
 };
 
 void TestStoreFile::writesTheExactLayout()
@@ -416,6 +418,25 @@ void TestStoreFile::unreadableStoreIsNeverOverwritten()
     QVERIFY2(result.message.startsWith(QStringLiteral("tasks.txt could not be read, so it will not be overwritten: ")),
              qPrintable(result.message));
     QVERIFY(QFileInfo(kStoreFileName).isDir());
+}
+
+void TestStoreFile::aPipeOrDeviceIsNotReadAsAStore()
+{
+    StoreSandbox box;
+    // Opening a pipe with no writer would block the start for ever.
+    QVERIFY(::mkfifo(QFile::encodeName(kStoreFileName).constData(), 0600) == 0);
+    LoadReport report = loadTasks();
+    QVERIFY(report.unreadable);
+    QVERIFY(!saveTasks().ok);
+    QVERIFY(QFile::remove(kStoreFileName));
+
+    // A link to an endless device.
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), kStoreFileName));
+    report = loadTasks();
+    QVERIFY(report.unreadable);
+    QCOMPARE(int(taskCount), 0);
+    QVERIFY(!saveTasks().ok);
+    QVERIFY(QFileInfo(kStoreFileName).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(TestStoreFile)

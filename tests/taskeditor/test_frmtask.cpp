@@ -63,6 +63,7 @@ private Q_SLOTS:
     void pastedBreaksNeverSplitASingleLineField();
 
     void okSavesReloadsHidesThenSignals();
+    void openingTheEditorChangesNoStoredText();
     void okWritesTheFileEvenWithoutChanges();
     void okShowsTheBackupNotice();
     void editChangeCancelRestoresTheStoredTitle();
@@ -510,6 +511,21 @@ void TestFrmTask::okSavesReloadsHidesThenSignals()
     QCOMPARE(taskCount, qint16(2));
     QCOMPARE(ruleCount, qint16(1));
     QVERIFY(seam->messages.isEmpty());
+}
+
+void TestFrmTask::openingTheEditorChangesNoStoredText()
+{
+    // Longer than a line edit holds by default, and with separators that do
+    // not end a line of the file: showing them must not alter them.
+    const QString longTitle = QString(40000, QLatin1Char('t')) + QStringLiteral("\u2028end");
+    tasks[0].title = longTitle;
+    tasks[0].forWhom = QStringLiteral("a\u2029b");
+    const QByteArray before = storeText();
+    openOn(1);
+    QCOMPARE(tasks[0].title, longTitle);
+    QCOMPARE(storeText(), before);
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(StoreSandbox::read(), before);
 }
 
 void TestFrmTask::okWritesTheFileEvenWithoutChanges()

@@ -120,7 +120,11 @@ void TestTaskFields::singleLineTurnsBreaksIntoBlanks_data()
     QTest::newRow("plain") << QStringLiteral("Tax return") << QStringLiteral("Tax return");
     QTest::newRow("LF") << QStringLiteral("a\nb") << QStringLiteral("a b");
     QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QStringLiteral("a  b");
-    QTest::newRow("paragraph separator") << QStringLiteral("a\u2029b") << QStringLiteral("a b");
+    QTest::newRow("lone CR") << QStringLiteral("a\rb") << QStringLiteral("a b");
+    // Only CR and LF end a line of the store file; other separators are kept
+    // as stored, so opening the editor changes nothing by itself.
+    QTest::newRow("paragraph separator") << QStringLiteral("a\u2029b") << QStringLiteral("a\u2029b");
+    QTest::newRow("line separator") << QStringLiteral("a\u2028b") << QStringLiteral("a\u2028b");
 }
 
 void TestTaskFields::singleLineTurnsBreaksIntoBlanks()
