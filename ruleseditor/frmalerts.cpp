@@ -259,10 +259,7 @@ void FrmAlerts::cmdOk_Click()
 
 void FrmAlerts::cmdCancel_Click()
 {
-    const Module1::LoadReport report = Module1::loadTasks();
-    // The reload brings the tasks back in file order; put them back into the
-    // list's order so the list's rows still name the right slots.
-    Module1::sortTasks();
+    const Module1::LoadReport report = Module1::reloadInListOrder();
     setResult(Rejected);
     hide();
     Modal::reportLoadProblems(parentWidget(), report);

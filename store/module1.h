@@ -84,6 +84,11 @@ void deriveFields(Task &task);
 // Reorders slots 0..taskCount-1 by sortMode.
 void sortTasks();
 
+// loadTasks, then sortTasks: the file keeps the order the table had when it
+// was saved, which may not be the list's order any more, and the list's rows
+// must name the right slots again before anyone acts on "the selected row".
+LoadReport reloadInListOrder();
+
 // Empties the tables and forgets the last load, as at program start.
 void resetStore();
 

@@ -79,4 +79,11 @@ void sortTasks()
     std::move(sorted.begin(), sorted.end(), tasks.begin());
 }
 
+LoadReport reloadInListOrder()
+{
+    LoadReport report = loadTasks();
+    sortTasks();
+    return report;
+}
+
 } // namespace Module1

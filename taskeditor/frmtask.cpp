@@ -207,11 +207,7 @@ void FrmTask::Command2_Click()
 
 void FrmTask::reloadAndHide(int result)
 {
-    const Module1::LoadReport report = Module1::loadTasks();
-    // The file keeps the order the table had when it was saved, which may not
-    // be the list's order any more; rows and slots must agree again before
-    // anyone acts on "the selected row".
-    Module1::sortTasks();
+    const Module1::LoadReport report = Module1::reloadInListOrder();
     setResult(result);
     hide();
     Modal::reportLoadProblems(parentWidget(), report);

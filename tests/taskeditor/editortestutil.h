@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <optional>
@@ -119,6 +120,24 @@ inline QByteArray ruleBytes(int interval, const QByteArray &unit, qint32 color, 
         + (popup ? "\r\nalr=on" : "\r\nalr=off") + "\r\nact=addalert\r\n\r\n";
 }
 
+
+// Presses `button` while the dialog runs in the program's own modal loop
+// (QDialog::exec through the real seam) and returns what exec returned; the
+// test then checks that hiding the dialog ended the loop. A watchdog turns a
+// hang into the result -1 instead of a stuck test; it never fires when the
+// dialog works.
+inline int pressInRealModalLoop(QDialog *dialog, QPushButton *button, Modal::Seam *testSeam)
+{
+    QTimer::singleShot(0, dialog, [button] { button->click(); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, dialog, [dialog] { dialog->done(-1); });
+    watchdog.start(20000);
+    Modal::setSeam(nullptr);
+    const int returned = Modal::exec(dialog);
+    Modal::setSeam(testSeam);
+    return returned;
+}
 
 // The look the program runs with: Fusion and DejaVu Sans 8 pt.
 inline void applyProgramLook()
