@@ -99,7 +99,7 @@ Options parseArguments(const QStringList &arguments)
 
 QString usageLine()
 {
-    return QStringLiteral("Usage: quorvi [--show-all] [--screenshot FILE] [--help] [--version]");
+    return QStringLiteral("Usage: quorvi [--show-all] [--screenshot FILE] [--autostart [on|off]] [--help] [--version]");
 }
 
 QString helpText()
