@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "colors.h"
+
 #include "module1.h"
 
 #include <QColor>
@@ -30,16 +32,8 @@ Look decide(QDate due, std::span<const Module1::AlertRule> rules, QDate today);
 // The look of a task against the live rule table.
 Look forTask(const Module1::Task &task, QDate today);
 
-// The colours of the table are stored red in the low byte.
-inline QColor toColor(qint32 rgb)
-{
-    return QColor(rgb & 0xff, (rgb >> 8) & 0xff, (rgb >> 16) & 0xff);
-}
-
-inline constexpr qint32 rgb(int red, int green, int blue)
-{
-    return red + 256 * green + 65536 * blue;
-}
+using Colors::rgb;
+using Colors::toColor;
 
 // The selected row: white on dark blue.
 inline constexpr qint32 kSelectedBackground = rgb(0, 0, 100);

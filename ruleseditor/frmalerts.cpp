@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmalerts.h"
 
+#include "colors.h"
+
 #include "modal.h"
 #include "module1.h"
 #include "numbers.h"
@@ -163,7 +165,7 @@ int FrmAlerts::currentNumber() const
 void FrmAlerts::showSwatch(qint32 color)
 {
     QPalette p = pctColor->palette();
-    p.setColor(QPalette::Window, RuleOps::toColor(color));
+    p.setColor(QPalette::Window, Colors::toColor(color));
     pctColor->setPalette(p);
 }
 
@@ -218,11 +220,11 @@ void FrmAlerts::cmdSelect_Click()
     if (slot < 0)
         return;
     const std::optional<QColor> chosen =
-        Modal::seam().chooseColor(this, RuleOps::toColor(Module1::rules[slot].color));
+        Modal::seam().chooseColor(this, Colors::toColor(Module1::rules[slot].color));
     // Closing the chooser without a choice keeps the rule's colour.
     if (!chosen)
         return;
-    const qint32 color = RuleOps::fromColor(*chosen);
+    const qint32 color = Colors::fromColor(*chosen);
     showSwatch(color);
     Module1::rules[slot].color = color;
 }

@@ -6,18 +6,6 @@
 
 namespace RuleOps {
 
-QColor toColor(qint32 value)
-{
-    const auto v = quint32(value);
-    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
-}
-
-qint32 fromColor(const QColor &color)
-{
-    const QColor rgb = color.toRgb();
-    return qint32(rgb.red() + 256 * rgb.green() + 65536 * rgb.blue());
-}
-
 int slotFromNumberText(QStringView text)
 {
     const int slot = Numbers::readInt16(text) - 1;

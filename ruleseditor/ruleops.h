@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QColor>
 #include <QStringView>
 #include <QtGlobal>
 
@@ -9,11 +8,6 @@
 // apart from the widgets. Slots count from 0; rule numbers shown to the user
 // count from 1.
 namespace RuleOps {
-
-// Stored colours are red + 256 * green + 65536 * blue; the high byte is not
-// a colour and is ignored when showing one.
-QColor toColor(qint32 value);
-qint32 fromColor(const QColor &color);
 
 // The slot of the rule whose number a box shows (its leading number - 1), or
 // -1 when that is not a slot of the table.

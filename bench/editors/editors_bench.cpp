@@ -3,6 +3,7 @@
 // the task editor's Ok is save, reload, sort and, with the main window
 // listening, the redraw of every row; the rules dialog's Ok is a save.
 // Usage: editors_bench [runs]
+#include "appearance.h"
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "frmtask.h"
@@ -13,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,8 +44,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    Appearance::applyAppearance(app);
 
     int runs = 15;
     if (argc > 1 && QByteArray(argv[1]).toInt() > 0)

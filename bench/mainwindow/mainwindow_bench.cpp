@@ -2,6 +2,7 @@
 // Times the task list with a full store (1001 tasks, 101 rules) in the real
 // window: a whole redraw, one click on a row, and a click on a header button.
 // Usage: mainwindow_bench [runs] [--grab file.png]
+#include "appearance.h"
 #include "frmmain.h"
 #include "listcell.h"
 #include "module1.h"
@@ -11,7 +12,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,8 +44,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    Appearance::applyAppearance(app);
 
     int runs = 15;
     QString grab;

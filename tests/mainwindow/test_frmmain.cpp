@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "appearance.h"
 #include "frmmain.h"
 #include "listcell.h"
 #include "modal.h"
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QStyleFactory>
 #include <QTest>
 
 #include <memory>
@@ -94,8 +94,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         // As the program sets itself up.
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+        Appearance::applyAppearance(*qApp);
     }
 
     void init()

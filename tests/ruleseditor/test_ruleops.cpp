@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "colors.h"
 #include "ruleops.h"
 
 #include "module1.h"
@@ -50,7 +51,7 @@ void TestRuleOps::colourFromStoredInteger()
 {
     QFETCH(qint32, stored);
     QFETCH(QColor, color);
-    QCOMPARE(RuleOps::toColor(stored), color);
+    QCOMPARE(Colors::toColor(stored), color);
 }
 
 void TestRuleOps::storedIntegerFromColour_data()
@@ -69,8 +70,8 @@ void TestRuleOps::storedIntegerFromColour()
 {
     QFETCH(QColor, color);
     QFETCH(qint32, stored);
-    QCOMPARE(RuleOps::fromColor(color), stored);
-    QCOMPARE(RuleOps::toColor(stored).rgb() & 0xFFFFFF, color.toRgb().rgb() & 0xFFFFFF);
+    QCOMPARE(Colors::fromColor(color), stored);
+    QCOMPARE(Colors::toColor(stored).rgb() & 0xFFFFFF, color.toRgb().rgb() & 0xFFFFFF);
 }
 
 void TestRuleOps::slotFromNumberText_data()

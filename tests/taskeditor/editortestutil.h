@@ -5,6 +5,7 @@
 // what would have been shown, a way to make saving fail, and the program's
 // look for tests that measure captions.
 
+#include "appearance.h"
 #include "modal.h"
 
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QList>
 #include <QPushButton>
-#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
 
@@ -142,12 +142,7 @@ inline int pressInRealModalLoop(QDialog *dialog, QPushButton *button, Modal::Sea
 // The look the program runs with: Fusion and DejaVu Sans 8 pt.
 inline void applyProgramLook()
 {
-    if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
-    QFont font = QApplication::font();
-    font.setFamily(QStringLiteral("DejaVu Sans"));
-    font.setPointSize(8);
-    QApplication::setFont(font);
+    Appearance::applyAppearance(*qApp);
 }
 
 // Captions drawn without their mnemonic marker.
