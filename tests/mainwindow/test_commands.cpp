@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands, driven through its menu actions with the
 // dialogs answered by a script instead of a person.
-#include "../storetestutil.h"
-#include "../taskeditor/editortestutil.h"
+#include "storesandbox.h"
+#include "dialogkit.h"
+#include "fakeseam.h"
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "frmtask.h"
@@ -21,28 +22,23 @@
 #include <memory>
 
 using namespace Module1;
-using EditorTest::ruleBytes;
-using EditorTest::storeBytes;
-using EditorTest::StoredTask;
+using TestData::ruleBytes;
+using TestData::storeBytes;
+using TestData::StoredTask;
 
 namespace {
 
-// Runs a script while "the dialog is open", as a person would, and records
-// whether the main window's timer was off meanwhile.
+// The kit's seam, which also records whether the main window's timer was
+// off while each dialog was open.
 class ScriptedSeam : public FakeSeam
 {
 public:
     int exec(QDialog *dialog) override
     {
-        ++execCount;
-        dialog->show();
         if (timer)
             timerOffWhileOpen.append(!timer->isEnabled());
-        if (script)
-            script(dialog);
-        return 0;
+        return FakeSeam::exec(dialog);
     }
-    std::function<void(QDialog *)> script;
     RefreshTimer *timer = nullptr;
     QList<bool> timerOffWhileOpen;
 };
@@ -74,7 +70,7 @@ class TestCommands : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { EditorTest::applyProgramLook(); }
+    void initTestCase() { DialogKit::applyProgramLook(); }
     void init();
     void cleanup();
 
@@ -107,7 +103,6 @@ void TestCommands::init()
 {
     m_box = std::make_unique<StoreSandbox>();
     m_seam = std::make_unique<ScriptedSeam>();
-    Modal::forgetReportedProblems();
 }
 
 void TestCommands::cleanup()
@@ -134,7 +129,7 @@ void TestCommands::menusReachTheirCommands()
     m_window->findChild<QAction *>(QStringLiteral("menu_about"))->trigger();
     QCOMPARE(m_seam->messages.size(), 1);
     m_window->findChild<QAction *>(QStringLiteral("menu_exi"))->trigger();
-    QCOMPARE(m_seam->endCount, 1);
+    QCOMPARE(m_seam->endCodes.size(), 1);
     m_window->findChild<QAction *>(QStringLiteral("menu_manage"))->trigger();
     QCOMPARE(m_seam->execCount, 1);
     for (const char *name : {"menu_new", "menu_modify", "menu_modify2", "menu_delete", "menu_delete2"})
@@ -358,9 +353,9 @@ void TestCommands::aboutAndExit()
     QVERIFY(lines[0].startsWith(QStringLiteral("Quorvi ")));
     QVERIFY(lines[0].endsWith(QStringLiteral(QUORVI_VERSION)));
     QVERIFY(lines.last().startsWith(QStringLiteral("Special thanks to: ")));
-    QCOMPARE(m_seam->endCount, 0);
+    QCOMPARE(m_seam->endCodes.size(), 0);
     m_window->menu_exi_Click();
-    QCOMPARE(m_seam->endCount, 1);
+    QCOMPARE(m_seam->endCodes.size(), 1);
 }
 
 void TestCommands::wholeRoad()

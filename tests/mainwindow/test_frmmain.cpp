@@ -4,8 +4,9 @@
 #include "listcell.h"
 #include "modal.h"
 #include "refreshtimer.h"
+#include "fakeseam.h"
 #include "rowlook.h"
-#include "storetestutil.h"
+#include "storesandbox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,17 +27,6 @@ namespace {
 constexpr qint32 kGreen = RowLook::rgb(0, 160, 0);
 constexpr qint32 kRed = RowLook::rgb(220, 0, 0);
 constexpr qint32 kBlue = RowLook::rgb(0, 0, 255);
-
-class FakeSeam : public Modal::Seam
-{
-public:
-    int exec(QDialog *) override { return 0; }
-    void message(QWidget *, const QString &, const QString &text, Modal::Kind) override { messages << text; }
-    std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return std::nullopt; }
-    void endProgram(int) override { ++ended; }
-    QStringList messages;
-    int ended = 0;
-};
 
 QColor textColor(const QLabel *label)
 {
@@ -101,8 +91,6 @@ private Q_SLOTS:
     {
         m_sandbox = std::make_unique<StoreSandbox>();
         m_seam = std::make_unique<FakeSeam>();
-        Modal::setSeam(m_seam.get());
-        Modal::forgetReportedProblems();
         m_window = std::make_unique<FrmMain>();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -111,7 +99,6 @@ private Q_SLOTS:
     void cleanup()
     {
         m_window.reset();
-        Modal::setSeam(nullptr);
         m_seam.reset();
         m_sandbox.reset();
     }

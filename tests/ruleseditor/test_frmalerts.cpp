@@ -3,8 +3,9 @@
 
 #include "modal.h"
 #include "module1.h"
-#include "storetestutil.h"
-#include "taskeditor/editortestutil.h"
+#include "storesandbox.h"
+#include "dialogkit.h"
+#include "fakeseam.h"
 #include "twips.h"
 
 #include <QCheckBox>
@@ -22,9 +23,9 @@
 #include <memory>
 
 using namespace Module1;
-using EditorTest::ruleBytes;
-using EditorTest::StoredTask;
-using EditorTest::storeBytes;
+using TestData::ruleBytes;
+using TestData::StoredTask;
+using TestData::storeBytes;
 
 namespace {
 
@@ -111,14 +112,13 @@ private:
 
 void TestFrmAlerts::initTestCase()
 {
-    EditorTest::applyProgramLook();
+    DialogKit::applyProgramLook();
 }
 
 void TestFrmAlerts::init()
 {
     sandbox = std::make_unique<StoreSandbox>();
     seam = std::make_unique<FakeSeam>();
-    Modal::forgetReportedProblems();
     StoreSandbox::write(storeBytes({kTask}, kRed + kGreen + kBlue));
     loadTasks();
     sortMode = 2;
@@ -237,8 +237,8 @@ void TestFrmAlerts::tabOrderFollowsTheForm()
 void TestFrmAlerts::captionsFitTheirControls()
 {
     open();
-    EditorTest::savePicture(dlg.get(), QStringLiteral("frmAlerts"));
-    const QStringList clipped = EditorTest::clippedCaptions(dlg.get());
+    DialogKit::savePicture(dlg.get(), QStringLiteral("frmAlerts"));
+    const QStringList clipped = DialogKit::clippedCaptions(dlg.get());
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1String(", "))));
 }
 
@@ -251,10 +251,10 @@ void TestFrmAlerts::sentenceLabelsFitWithALargerFont()
     large.setPointSize(10);
     QApplication::setFont(large);
     FrmAlerts big;
-    EditorTest::savePicture(&big, QStringLiteral("frmAlertsLargeFont"));
+    DialogKit::savePicture(&big, QStringLiteral("frmAlertsLargeFont"));
     QApplication::setFont(programFont);
     QStringList clippedLabels;
-    const QStringList clipped = EditorTest::clippedCaptions(&big);
+    const QStringList clipped = DialogKit::clippedCaptions(&big);
     for (const QString &line : clipped) {
         if (line.startsWith(QLatin1String("label:")))
             clippedLabels << line;
@@ -697,7 +697,7 @@ void TestFrmAlerts::buttonsEndTheRealModalLoop()
     QFETCH(int, result);
     // The program's own seam runs QDialog::exec; hiding must end that loop.
     dlg->drawAlert(0);
-    const int returned = EditorTest::pressInRealModalLoop(dlg.get(), child<QPushButton>(qPrintable(button)), seam.get());
+    const int returned = DialogKit::pressInRealModalLoop(dlg.get(), child<QPushButton>(qPrintable(button)), seam.get());
     QCOMPARE(returned, result);
     QVERIFY(!dlg->isVisible());
 }

@@ -3,9 +3,11 @@
 #include "ruleops.h"
 
 #include "module1.h"
-#include "storetestutil.h"
+#include "storesandbox.h"
 
 #include <QTest>
+
+#include <memory>
 
 using namespace Module1;
 
@@ -13,7 +15,9 @@ class TestRuleOps : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { resetStore(); }
+    // Every case starts from empty tables in a folder of its own.
+    void init() { m_box = std::make_unique<StoreSandbox>(); }
+    void cleanup() { m_box.reset(); }
 
     void colourFromStoredInteger_data();
     void colourFromStoredInteger();
@@ -31,6 +35,9 @@ private Q_SLOTS:
     void deleteClosesTheGap();
     void deletingTheOnlyRuleKeepsItsSlot();
     void deleteOfASlotPastTheEndRemovesNothing();
+
+private:
+    std::unique_ptr<StoreSandbox> m_box;
 };
 
 void TestRuleOps::colourFromStoredInteger_data()

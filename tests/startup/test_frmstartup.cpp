@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "../storetestutil.h"
+#include "storesandbox.h"
 #include "appearance.h"
 #include "frmmain.h"
 #include "frmstartup.h"
 #include "program.h"
-#include "startuptestutil.h"
+#include "fakeseam.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -26,8 +26,6 @@ char *toString(const Rect &r)
 }
 } // namespace Twips
 
-using TestData::addRule;
-using TestData::addTask;
 using TestData::dueIn;
 
 class TestFrmStartup : public QObject
@@ -64,7 +62,7 @@ private:
 
     std::unique_ptr<StoreSandbox> m_store;
     std::unique_ptr<RuntimeSandbox> m_runtime;
-    std::unique_ptr<RecordingSeam> m_seam;
+    std::unique_ptr<FakeSeam> m_seam;
     std::unique_ptr<FrmStartup> m_form;
 };
 
@@ -77,16 +75,13 @@ void TestFrmStartup::init()
 {
     m_store = std::make_unique<StoreSandbox>();
     m_runtime = std::make_unique<RuntimeSandbox>();
-    m_seam = std::make_unique<RecordingSeam>();
-    Modal::setSeam(m_seam.get());
-    Modal::forgetReportedProblems();
+    m_seam = std::make_unique<FakeSeam>();
     m_form = std::make_unique<FrmStartup>();
 }
 
 void TestFrmStartup::cleanup()
 {
     m_form.reset();
-    Modal::setSeam(nullptr);
     m_seam.reset();
     m_runtime.reset();
     m_store.reset();
@@ -94,12 +89,7 @@ void TestFrmStartup::cleanup()
 
 void TestFrmStartup::writeStore(const QList<Module1::Task> &tasks, bool popupRule)
 {
-    Module1::resetStore();
-    for (const Module1::Task &t : tasks)
-        addTask(t);
-    addRule(7, 255, popupRule);
-    QVERIFY(Module1::saveTasks().ok);
-    Module1::resetStore();
+    TestData::saveStore(tasks, {TestData::rule(7, 255, popupRule)});
 }
 
 void TestFrmStartup::controlsAndCaptions()

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "../storetestutil.h"
+#include "storesandbox.h"
 #include "program.h"
-#include "startuptestutil.h"
+#include "fakeseam.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -12,8 +12,6 @@
 #include <sys/stat.h>
 
 using Program::Opening;
-using TestData::addRule;
-using TestData::addTask;
 using TestData::dueIn;
 
 Q_DECLARE_METATYPE(Program::Opening)
@@ -57,12 +55,9 @@ QProcessEnvironment environmentFor(const RuntimeSandbox &runtime)
 
 void saveStore(bool due, bool popup = true)
 {
-    Module1::resetStore();
-    addTask(dueIn(QStringLiteral("Call the plumber"), due ? 0 : 200, QStringLiteral("Home")));
-    addTask(dueIn(QStringLiteral("Tax return"), due ? -3 : 300, QStringLiteral("Me")));
-    addRule(7, 255, popup);
-    QVERIFY(Module1::saveTasks().ok);
-    Module1::resetStore();
+    TestData::saveStore({dueIn(QStringLiteral("Call the plumber"), due ? 0 : 200, QStringLiteral("Home")),
+                         dueIn(QStringLiteral("Tax return"), due ? -3 : 300, QStringLiteral("Me"))},
+                        {TestData::rule(7, 255, popup)});
 }
 
 bool hasColor(const QImage &image, const QColor &color)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Kills a process in the middle of saving, again and again: the store file
 // must always be one whole generation, never a torn mix.
-#include "../storetestutil.h"
+#include "storesandbox.h"
 #include "saverstore.h"
 
 #include <QProcess>

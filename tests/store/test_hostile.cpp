@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Store files that no sane writer produces: each must load what can be read,
 // report the rest, and leave the file on disk exactly as it was.
-#include "../storetestutil.h"
+#include "storesandbox.h"
 #include "module1.h"
 
 #include <QRandomGenerator>

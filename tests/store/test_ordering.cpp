@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "../storetestutil.h"
+#include "storesandbox.h"
 #include "module1.h"
 
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <memory>
 
 #include <vector>
 
@@ -49,13 +51,18 @@ class TestOrdering : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { resetStore(); }
+    // Every case starts from empty tables in a folder of its own.
+    void init() { m_box = std::make_unique<StoreSandbox>(); }
+    void cleanup() { m_box.reset(); }
     void zeroOrOneTaskStays();
     void caseRules();
     void sameDayOrdersByTime();
     void unknownModeKeepsOrder();
     void matchesTheExchangeSortOnEqualKeys_data();
     void matchesTheExchangeSortOnEqualKeys();
+
+private:
+    std::unique_ptr<StoreSandbox> m_box;
 };
 
 void TestOrdering::zeroOrOneTaskStays()

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "../storetestutil.h"
+#include "storesandbox.h"
 #include "module1.h"
 
 #include <QFileInfo>

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmtask.h"
 
-#include "editortestutil.h"
+#include "dialogkit.h"
+#include "fakeseam.h"
 #include "modal.h"
 #include "module1.h"
-#include "storetestutil.h"
+#include "storesandbox.h"
 #include "twips.h"
 
 #include <QComboBox>
@@ -21,8 +22,8 @@
 #include <memory>
 
 using namespace Module1;
-using EditorTest::StoredTask;
-using EditorTest::storeBytes;
+using TestData::StoredTask;
+using TestData::storeBytes;
 
 namespace {
 
@@ -112,14 +113,13 @@ private:
 
 void TestFrmTask::initTestCase()
 {
-    EditorTest::applyProgramLook();
+    DialogKit::applyProgramLook();
 }
 
 void TestFrmTask::init()
 {
     sandbox = std::make_unique<StoreSandbox>();
     seam = std::make_unique<FakeSeam>();
-    Modal::forgetReportedProblems();
     StoreSandbox::write(storeBytes({kDentist, kReport}, kRule));
     loadTasks();
     sortMode = 2;
@@ -244,8 +244,8 @@ void TestFrmTask::tabOrderFollowsTheForm()
 void TestFrmTask::captionsFitTheirControls()
 {
     openOn(1);
-    EditorTest::savePicture(dlg.get(), QStringLiteral("frmTask"));
-    const QStringList clipped = EditorTest::clippedCaptions(dlg.get());
+    DialogKit::savePicture(dlg.get(), QStringLiteral("frmTask"));
+    const QStringList clipped = DialogKit::clippedCaptions(dlg.get());
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1String(", "))));
     // The longest month name must fit the closed list as well.
     QComboBox *list = child<QComboBox>("lstMonth");
@@ -724,7 +724,7 @@ void TestFrmTask::buttonsEndTheRealModalLoop()
     QFETCH(int, result);
     // The program's own seam runs QDialog::exec; hiding must end that loop.
     dlg->prepare(1);
-    const int returned = EditorTest::pressInRealModalLoop(dlg.get(), child<QPushButton>(qPrintable(button)), seam.get());
+    const int returned = DialogKit::pressInRealModalLoop(dlg.get(), child<QPushButton>(qPrintable(button)), seam.get());
     QCOMPARE(returned, result);
     QVERIFY(!dlg->isVisible());
 }

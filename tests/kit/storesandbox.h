@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The store as tests meet it: a fresh, empty working folder and empty tables
+// for every test, a private runtime folder, records to fill the tables with,
+// the store file spelled out byte by byte, and a way to make saving fail.
+
+#include "module1.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+// Points the per-user runtime folder at a fresh temporary one, where the
+// alert page then goes.
+class RuntimeSandbox
+{
+public:
+    RuntimeSandbox() : m_previous(qgetenv("XDG_RUNTIME_DIR"))
+    {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
+    }
+    ~RuntimeSandbox() { qputenv("XDG_RUNTIME_DIR", m_previous); }
+
+    QString path() const { return m_dir.path(); }
+    QString pageFolder() const { return m_dir.path() + QStringLiteral("/quorvi"); }
+    QString page() const { return pageFolder() + QStringLiteral("/al.html"); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previous;
+};
+
+// Runs a test inside its own empty working directory, where tasks.txt lives,
+// with the tables as at program start.
+class StoreSandbox
+{
+public:
+    StoreSandbox() : m_dir(std::make_unique<QTemporaryDir>()), m_previous(QDir::currentPath())
+    {
+        QVERIFY2(m_dir->isValid(), "no temporary folder");
+        QDir::setCurrent(m_dir->path());
+        Module1::resetStore();
+    }
+    ~StoreSandbox() { QDir::setCurrent(m_previous); }
+
+    QString path() const { return m_dir->path(); }
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+
+    static void write(const QByteArray &bytes, const QString &name = Module1::kStoreFileName)
+    {
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+
+    static QByteArray read(const QString &name = Module1::kStoreFileName)
+    {
+        QFile f(name);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return f.readAll();
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previous;
+};
+
+// While alive, no file this process writes may grow past `bytes`: the next
+// save fails the way it does on a full disk (even for root, who ignores
+// read-only folders).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = m_old;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    struct rlimit m_old {};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+namespace TestData {
+
+inline Module1::Task task(const QString &title, const QString &forWhom, int year, int month, int day,
+                          int hour = 0, int minute = 0, int second = 0, const QString &description = {})
+{
+    Module1::Task t;
+    t.title = title;
+    t.forWhom = forWhom;
+    t.year = qint16(year);
+    t.month = qint16(month);
+    t.day = qint16(day);
+    t.hour = qint16(hour);
+    t.minute = qint16(minute);
+    t.second = qint16(second);
+    t.description = description;
+    Module1::deriveFields(t);
+    return t;
+}
+
+inline Module1::AlertRule rule(int interval, qint32 color, bool popup = false,
+                               const QString &unit = QStringLiteral("d"))
+{
+    Module1::AlertRule r;
+    r.interval = qint16(interval);
+    r.unit = unit;
+    r.color = color;
+    r.popup = popup;
+    return r;
+}
+
+inline void addTask(const Module1::Task &t)
+{
+    Module1::tasks[Module1::taskCount++] = t;
+}
+
+inline void addRule(int interval, qint32 color, bool popup, const QString &unit = QStringLiteral("d"))
+{
+    Module1::rules[Module1::ruleCount++] = rule(interval, color, popup, unit);
+}
+
+// A task due `days` from today (negative: overdue).
+inline Module1::Task dueIn(const QString &title, int days, const QString &forWhom = {})
+{
+    const QDate d = QDate::currentDate().addDays(days);
+    return task(title, forWhom, d.year(), d.month(), d.day(), 12, 0, 0);
+}
+
+// Writes a store holding these records through the program's own writer,
+// then empties the tables again, as they are before a start reads the file.
+inline void saveStore(const QList<Module1::Task> &tasks, const QList<Module1::AlertRule> &rules)
+{
+    Module1::resetStore();
+    for (const Module1::Task &t : tasks)
+        addTask(t);
+    for (const Module1::AlertRule &r : rules)
+        Module1::rules[Module1::ruleCount++] = r;
+    QVERIFY(Module1::saveTasks().ok);
+    Module1::resetStore();
+}
+
+struct StoredTask {
+    QByteArray title, forWhom;
+    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    QByteArray description; // already encoded, as in the file
+};
+
+// The store file as the writer lays it out, spelled out byte by byte here so
+// the tests do not lean on the writer they check.
+inline QByteArray storeBytes(const QList<StoredTask> &list, const QByteArray &rules = {})
+{
+    QByteArray out = "; Quorvi\r\n; ----------\r\n; Tasks and settings\r\n; DO NOT MODIFY THIS FILE\r\n\r\n"
+                     "[Tasks]\r\n\r\n";
+    for (const StoredTask &t : list) {
+        out += "ttl=" + t.title + "\r\nfor=" + t.forWhom + "\r\nday=" + QByteArray::number(t.day)
+            + "\r\nmon=" + QByteArray::number(t.month) + "\r\nyea=" + QByteArray::number(t.year)
+            + "\r\nhou=" + QByteArray::number(t.hour) + "\r\nmin=" + QByteArray::number(t.minute)
+            + "\r\nsec=" + QByteArray::number(t.second) + "\r\ndes=" + t.description
+            + "\r\nact=addtask\r\n\r\n";
+    }
+    out += "[Alerts]\r\n\r\n" + rules + "\r\n";
+    return out;
+}
+
+// One rule record as the writer lays it out.
+inline QByteArray ruleBytes(int interval, const QByteArray &unit, qint32 color, bool popup)
+{
+    return "val=" + QByteArray::number(interval) + "\r\nunt=" + unit + "\r\nclr=" + QByteArray::number(color)
+        + (popup ? "\r\nalr=on" : "\r\nalr=off") + "\r\nact=addalert\r\n\r\n";
+}
+
+} // namespace TestData
