@@ -4,11 +4,10 @@
 #include "calendar.h"
 #include "descriptionbox.h"
 #include "listcell.h"
-#include "listorder.h"
 #include "modal.h"
 #include "module1.h"
 #include "refreshtimer.h"
-#include "rowlook.h"
+#include "rules.h"
 #include "twips.h"
 
 #include <QAction>
@@ -120,16 +119,16 @@ void FrmMain::buildControls()
     m_vscroll->raise();
     connect(m_vscroll, &QScrollBar::valueChanged, this, &FrmMain::vscrollChanged);
 
-    auto makeHeader = [this](const char *name, const QString &caption, int column) {
+    auto makeHeader = [this](const char *name, const QString &caption, Module1::Column column) {
         auto *button = new QPushButton(caption, m_lstContainer);
         button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, [this, column] { headerClicked(column); });
         button->installEventFilter(this);
         return button;
     };
-    m_cmdTitle = makeHeader("cmdTitle", QStringLiteral("Title"), ListOrder::Title);
-    m_cmdFor = makeHeader("cmdFor", QStringLiteral("For"), ListOrder::For);
-    m_cmdDue = makeHeader("cmdDue", QStringLiteral("Due"), ListOrder::Due);
+    m_cmdTitle = makeHeader("cmdTitle", QStringLiteral("Title"), Module1::Column::Title);
+    m_cmdFor = makeHeader("cmdFor", QStringLiteral("For"), Module1::Column::For);
+    m_cmdDue = makeHeader("cmdDue", QStringLiteral("Due"), Module1::Column::Due);
 
     m_lblTitle = {makeCell(QStringLiteral("lblTitle"))};
     m_lblFor = {makeCell(QStringLiteral("lblFor"))};
@@ -152,7 +151,7 @@ ListCell *FrmMain::makeCell(const QString &name)
 
 void FrmMain::formLoad()
 {
-    Module1::sortMode = 2;
+    Module1::sortMode = Module1::ByDue;
     const Module1::LoadReport report = Module1::loadTasks();
     drawList();
     Modal::reportLoadProblems(this, report);
@@ -208,10 +207,10 @@ void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QStr
     // A new row starts from the template's look, then takes its rule colour
     // and weight. Worked out before touching the cells, so a reused cell
     // changes its font or palette at most once.
-    const RowLook::Look decided = lookOfRow(n, QDate::currentDate());
+    const Rules::Choice choice = choiceForRow(n, QDate::currentDate());
     for (ListCell *cell : row) {
         cell->setRow(n);
-        cell->setLook(ruledLook(ListCell::Look{}, decided));
+        cell->setLook(ruledLook(ListCell::Look{}, choice));
     }
     placeRow(n);
     for (ListCell *cell : row)
@@ -269,25 +268,25 @@ void FrmMain::setColor(int index)
 {
     if (index < 1 || index >= int(m_lblFor.size()))
         return;
-    const RowLook::Look decided = lookOfRow(index, QDate::currentDate());
+    const Rules::Choice choice = choiceForRow(index, QDate::currentDate());
     for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]})
-        cell->setLook(ruledLook(cell->look(), decided));
+        cell->setLook(ruledLook(cell->look(), choice));
 }
 
-RowLook::Look FrmMain::lookOfRow(int row, QDate today)
+Rules::Choice FrmMain::choiceForRow(int row, QDate today)
 {
     // A row appended by hand beyond the table has no task to colour it by.
     if (row < 1 || row > Module1::kTaskSlots)
         return {};
-    return RowLook::forTask(Module1::tasks[row - 1], today);
+    return Rules::choose(Module1::tasks[row - 1], today);
 }
 
-ListCell::Look FrmMain::ruledLook(ListCell::Look look, const RowLook::Look &decided)
+ListCell::Look FrmMain::ruledLook(ListCell::Look look, const Rules::Choice &choice)
 {
-    look.color = decided.color;
+    look.color = choice.color;
     // With no rules at all the row keeps the weight it had.
-    if (decided.ruleRan)
-        look.bold = decided.bold;
+    if (choice.ruleRan)
+        look.bold = choice.dueOrLate;
     return look;
 }
 
@@ -300,16 +299,16 @@ void FrmMain::highlight(int index)
     // Every row goes back to its rule colour on a clear background; only the
     // cells whose look actually changes are repainted.
     for (int i = 1; i < int(m_lblFor.size()); ++i) {
-        const RowLook::Look decided = lookOfRow(i, today);
+        const Rules::Choice choice = choiceForRow(i, today);
         for (ListCell *cell : {m_lblFor[i], m_lblTitle[i], m_lblDue[i]}) {
             ListCell::Look look = cell->look();
             look.opaque = false;
             look.background = 0;
-            look = ruledLook(look, decided);
+            look = ruledLook(look, choice);
             if (i == index) {
                 look.opaque = true;
-                look.background = RowLook::kSelectedBackground;
-                look.color = RowLook::kSelectedText;
+                look.background = ListCell::kSelectedBackground;
+                look.color = ListCell::kSelectedText;
             }
             cell->setLook(look);
         }
@@ -329,9 +328,9 @@ void FrmMain::cellPressed(int row, Qt::MouseButton button, const QPoint &globalP
         m_menuShort->popup(globalPos);
 }
 
-void FrmMain::headerClicked(int column)
+void FrmMain::headerClicked(Module1::Column column)
 {
-    Module1::sortMode = qint16(ListOrder::nextSortMode(Module1::sortMode, column));
+    Module1::sortMode = Module1::nextSortMode(Module1::sortMode, column);
     drawList();
 }
 

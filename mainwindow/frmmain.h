@@ -4,7 +4,7 @@
 #include "listcell.h"
 #include "listlayout.h"
 #include "module1.h"
-#include "rowlook.h"
+#include "rules.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -94,8 +94,8 @@ private:
     void connectCommands();
     void reportSave(const Module1::SaveResult &result);
     ListCell *makeCell(const QString &name);
-    static RowLook::Look lookOfRow(int row, QDate today);
-    static ListCell::Look ruledLook(ListCell::Look look, const RowLook::Look &decided);
+    static Rules::Choice choiceForRow(int row, QDate today);
+    static ListCell::Look ruledLook(ListCell::Look look, const Rules::Choice &choice);
     // Moves every row into the spare pool; hideNow false leaves them on
     // screen for a redraw that is about to reuse them.
     void detachRows(bool hideNow);
@@ -105,7 +105,7 @@ private:
     void applyGeometry();
     void applyPanel();
     void cellPressed(int row, Qt::MouseButton button, const QPoint &globalPos);
-    void headerClicked(int column);
+    void headerClicked(Module1::Column column);
     void vscrollChanged(int value);
 
     ListLayout::Geometry m_geometry;

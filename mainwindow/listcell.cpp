@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "listcell.h"
 
-#include "rowlook.h"
-
 #include <QMouseEvent>
 
 ListCell::ListCell(QWidget *parent) : QLabel(parent)
@@ -28,9 +26,9 @@ void ListCell::setLook(const Look &look)
     // cells, and style sheets re-polish each one.
     if (look.color != m_look.color || look.opaque != m_look.opaque || look.background != m_look.background) {
         QPalette p = palette();
-        p.setColor(QPalette::WindowText, RowLook::toColor(look.color));
+        p.setColor(QPalette::WindowText, Colors::toColor(look.color));
         if (look.opaque)
-            p.setColor(QPalette::Window, RowLook::toColor(look.background));
+            p.setColor(QPalette::Window, Colors::toColor(look.background));
         setPalette(p);
         if (look.opaque != m_look.opaque)
             setAutoFillBackground(look.opaque);

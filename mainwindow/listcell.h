@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "colors.h"
+
 #include <QLabel>
 
 // One cell of a task row. It knows its row number and reports any mouse
@@ -17,6 +19,10 @@ public:
         qint32 background = 0;
         friend bool operator==(const Look &, const Look &) = default;
     };
+
+    // The selected row: white on dark blue.
+    static constexpr qint32 kSelectedBackground = Colors::rgb(0, 0, 100);
+    static constexpr qint32 kSelectedText = Colors::rgb(255, 255, 255);
 
     explicit ListCell(QWidget *parent = nullptr);
 

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alertpage.h"
 
-#include "calendar.h"
+#include "rules.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <algorithm>
 #include <cerrno>
-#include <limits>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
@@ -51,54 +49,6 @@ void appendEscaped(QString &out, QStringView text)
         }
         out += QLatin1String("&#") + QString::number(quint32(codePoint)) + QLatin1Char(';');
     }
-}
-
-// Units compared as the rules hold them; rules that share a unit share one
-// date difference per task, which keeps a full table cheap to report.
-struct UnitPlan {
-    QList<QString> units;
-    QList<int> unitOfRule;
-};
-
-UnitPlan planUnits(std::span<const Module1::AlertRule> rules)
-{
-    UnitPlan plan;
-    plan.unitOfRule.reserve(qsizetype(rules.size()));
-    for (const Module1::AlertRule &rule : rules) {
-        qsizetype index = plan.units.indexOf(rule.unit);
-        if (index < 0) {
-            index = plan.units.size();
-            plan.units.append(rule.unit);
-        }
-        plan.unitOfRule.append(int(index));
-    }
-    return plan;
-}
-
-QDate dueDate(const Module1::Task &task)
-{
-    return Calendar::makeDate(task.year, task.month, task.day);
-}
-
-Selection select(std::span<const Module1::AlertRule> rules, const UnitPlan &plan, QList<qint16> &unitsLeft,
-                 QDate due, QDate today)
-{
-    for (qsizetype u = 0; u < plan.units.size(); ++u)
-        unitsLeft[u] = Calendar::dateDiff16(plan.units[u], today, due);
-
-    Selection s;
-    for (size_t r = 0; r < rules.size(); ++r) {
-        const Module1::AlertRule &rule = rules[r];
-        // ">=" on both sides: among equal intervals the later rule takes over.
-        if (s.best >= rule.interval && rule.interval >= unitsLeft[plan.unitOfRule[qsizetype(r)]]) {
-            s.best = rule.interval;
-            if (rule.popup) {
-                s.listed = true;
-                s.boxColor = rule.color;
-            }
-        }
-    }
-    return s;
 }
 
 void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 days)
@@ -165,19 +115,6 @@ QString clearPagePath(const QString &path)
 
 } // namespace
 
-qint32 daysLeft(const Module1::Task &task, QDate today)
-{
-    const qint64 days = Calendar::dateDiff(u"d", today, dueDate(task));
-    return qint32(std::clamp<qint64>(days, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
-}
-
-Selection selectRule(const Module1::Task &task, std::span<const Module1::AlertRule> rules, QDate today)
-{
-    const UnitPlan plan = planUnits(rules);
-    QList<qint16> unitsLeft(plan.units.size());
-    return select(rules, plan, unitsLeft, dueDate(task), today);
-}
-
 QString colorText(qint32 color)
 {
     const auto value = quint32(color);
@@ -221,15 +158,12 @@ Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::Al
     page.text += QLatin1String("<body>") + kCrLf;
     page.text += QLatin1String("<h1>HEY BITCH! Get your ass on these!</h1>") + kCrLf;
 
-    const UnitPlan plan = planUnits(rules);
-    QList<qint16> unitsLeft(plan.units.size());
     for (const Module1::Task &task : tasks) {
-        const QDate due = dueDate(task);
-        const Selection s = select(rules, plan, unitsLeft, due, today);
-        if (!s.listed)
+        const Rules::Choice choice = Rules::choose(Rules::dueDate(task), rules, today);
+        if (!choice.listed)
             continue;
         page.anyListed = true;
-        appendTask(page.text, task, s.boxColor, daysLeft(task, today));
+        appendTask(page.text, task, choice.boxColor, Rules::daysLeft(task, today));
     }
 
     page.text += QLatin1String("</body></html>") + kCrLf;
@@ -238,10 +172,7 @@ Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::Al
 
 Page drawAlert(QDate today)
 {
-    return drawAlert(std::span<const Module1::Task>(Module1::tasks.data(), size_t(qMax<qint16>(Module1::taskCount, 0))),
-                     std::span<const Module1::AlertRule>(Module1::rules.data(),
-                                                         size_t(qMax<qint16>(Module1::ruleCount, 0))),
-                     today);
+    return drawAlert(Module1::liveTasks(), Module1::liveRules(), today);
 }
 
 QString choosePageLocation(bool windowsTempExists, const QString &runtimeFolder)

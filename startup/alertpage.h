@@ -8,28 +8,14 @@
 
 #include <span>
 
-// The alert page: which tasks a start reports, the page text, and where the
-// page is written. Everything here works without a window, so the rules of
-// what gets listed can be pinned down by plain tests.
+// The alert page: its text for the tasks the rules list, and where the page
+// is written. Everything here works without a window.
 namespace AlertPage {
 
 struct Page {
     QString text;
     bool anyListed = false;
 };
-
-// How one task fares against the rules.
-struct Selection {
-    int best = 99999;     // the narrowest interval that matched so far
-    bool listed = false;  // a popup rule matched (kept even if a narrower quiet rule follows)
-    qint32 boxColor = 0;  // colour of the popup rule that listed it
-};
-
-// Whole days from today to the task's due date (time of day ignored).
-qint32 daysLeft(const Module1::Task &task, QDate today);
-
-// Runs the rules in table order over one task.
-Selection selectRule(const Module1::Task &task, std::span<const Module1::AlertRule> rules, QDate today);
 
 // "RRGGBB" in upper-case hex from red + 256 * green + 65536 * blue.
 QString colorText(qint32 color);
@@ -42,7 +28,8 @@ QString escapeHtml(QStringView text);
 // The same, with each line break shown as a line break on the page.
 QString escapeDescription(QStringView text);
 
-// The whole page, CR LF line ends, tasks in table order.
+// The whole page, CR LF line ends: every task a popup rule lists, in table
+// order.
 Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today);
 
 // The page for the tables as they stand now.

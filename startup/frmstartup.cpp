@@ -51,7 +51,7 @@ bool FrmStartup::formLoad(QDate today)
                                                         Twips::fromPixels(screenPixels.height()));
     setGeometry(Twips::toPixels(place).translated(screenPixels.topLeft()));
 
-    Module1::sortMode = 2;
+    Module1::sortMode = Module1::ByDue;
     const Module1::LoadReport report = Module1::loadTasks();
     Module1::sortTasks();
     // Told before any window appears, and even when none will.

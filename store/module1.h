@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <span>
 
 // The whole state of the program: the task and rule tables, their counts and
 // the current order. Every window reads and writes these directly; there is
@@ -41,6 +42,57 @@ inline qint16 taskCount = 0;
 inline std::array<AlertRule, kRuleSlots> rules;
 inline qint16 ruleCount = 0;
 inline qint16 sortMode = 0;
+
+// The live parts of the tables.
+inline std::span<Task> liveTasks()
+{
+    return {tasks.data(), std::size_t(qMax<qint16>(taskCount, 0))};
+}
+inline std::span<AlertRule> liveRules()
+{
+    return {rules.data(), std::size_t(qMax<qint16>(ruleCount, 0))};
+}
+
+// The list's columns, in the order of its header buttons.
+enum class Column : qint16 { Title = 0, For = 1, Due = 2 };
+
+// The orders sortMode names. The values are what sortMode holds: a column,
+// plus 10 when reversed. Any other value leaves the table as it stands.
+enum SortOrder : qint16 {
+    ByTitle = 0,
+    ByFor = 1,
+    ByDue = 2,
+    ByTitleReversed = 10,
+    ByForReversed = 11,
+    ByDueReversed = 12,
+};
+
+inline constexpr qint16 sortOrder(Column column, bool reversed)
+{
+    return qint16(qint16(column) + (reversed ? ByTitleReversed : ByTitle));
+}
+
+// The column and direction of an order; false for a value that names none.
+inline constexpr bool decodeSortOrder(qint16 mode, Column *column, bool *reversed)
+{
+    const bool isReversed = mode >= ByTitleReversed;
+    const qint16 base = qint16(isReversed ? mode - ByTitleReversed : mode);
+    if (base < qint16(Column::Title) || base > qint16(Column::Due))
+        return false;
+    *column = Column(base);
+    *reversed = isReversed;
+    return true;
+}
+
+// The order after a click on a column's header: another column keeps the
+// direction, the current one reverses it. Every value from 9 up counts as
+// reversed here, so even an order no header gave flips the expected way.
+inline constexpr qint16 nextSortMode(qint16 current, Column column)
+{
+    const bool reversed = current >= 9;
+    const qint16 same = sortOrder(column, reversed);
+    return current == same ? sortOrder(column, !reversed) : same;
+}
 
 // The store file's bare name: it lives in the working directory.
 inline const QString kStoreFileName = QStringLiteral("tasks.txt");

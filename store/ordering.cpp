@@ -11,18 +11,16 @@ namespace Module1 {
 
 namespace {
 
-// The comparison text of one task in the given mode, or a null string when
-// the mode keeps the current order.
-QString keyFor(const Task &t, int mode)
+// The comparison text of one task: ascending orders ignore case, reversed
+// ones compare the text as it stands.
+QString keyFor(const Task &t, Column column, bool reversed)
 {
-    switch (mode) {
-    case 0: return t.title.toLower();
-    case 1: return t.forWhom.toLower();
-    case 2: case 12: return t.sortKey;
-    case 10: return t.title;
-    case 11: return t.forWhom;
-    default: return {};
+    switch (column) {
+    case Column::Title: return reversed ? t.title : t.title.toLower();
+    case Column::For: return reversed ? t.forWhom : t.forWhom.toLower();
+    case Column::Due: return t.sortKey;
     }
+    return {};
 }
 
 } // namespace
@@ -35,15 +33,14 @@ QString keyFor(const Task &t, int mode)
 void sortTasks()
 {
     const int n = taskCount;
-    const int mode = sortMode;
-    const bool ascending = mode == 0 || mode == 1 || mode == 2;
-    const bool descending = mode == 10 || mode == 11 || mode == 12;
-    if (n < 2 || (!ascending && !descending))
+    Column column = Column::Due;
+    bool reversed = false;
+    if (n < 2 || !decodeSortOrder(sortMode, &column, &reversed))
         return;
 
     std::vector<QString> keys(n);
     for (int i = 0; i < n; ++i)
-        keys[i] = keyFor(tasks[i], mode);
+        keys[i] = keyFor(tasks[i], column, reversed);
 
     // Rank the distinct keys by plain UTF-16 code comparison.
     std::vector<int> byKey(n);
@@ -65,7 +62,7 @@ void sortTasks()
     std::vector<int> pr(rank); // rank at each position
     for (int k = 0; k < n - 1; ++k) {
         for (int i = k; i < n; ++i) {
-            const bool swap = ascending ? pr[k] > pr[i] : pr[k] < pr[i];
+            const bool swap = reversed ? pr[k] < pr[i] : pr[k] > pr[i];
             if (swap) {
                 std::swap(pr[k], pr[i]);
                 std::swap(order[k], order[i]);

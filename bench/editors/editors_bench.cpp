@@ -58,7 +58,7 @@ int main(int argc, char **argv)
     }
     QDir::setCurrent(dir.path());
     Module1::loadTasks();
-    Module1::sortMode = 2;
+    Module1::sortMode = Module1::ByDue;
     Module1::sortTasks();
     std::printf("tasks %d, rules %d, store %lld bytes, platform %s\n", int(Module1::taskCount),
                 int(Module1::ruleCount), QFileInfo(Module1::kStoreFileName).size(),

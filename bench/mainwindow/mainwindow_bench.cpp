@@ -59,7 +59,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     StoreGen::fill();
-    Module1::sortMode = 2;
+    Module1::sortMode = Module1::ByDue;
 
     FrmMain window;
     window.show();
@@ -121,7 +121,7 @@ int main(int argc, char **argv)
            60);
 
     if (!grab.isEmpty()) {
-        Module1::sortMode = 2;
+        Module1::sortMode = Module1::ByDue;
         window.drawList();
         window.highlight(4);
         window.grab().save(grab);

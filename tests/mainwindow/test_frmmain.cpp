@@ -4,8 +4,8 @@
 #include "listcell.h"
 #include "modal.h"
 #include "refreshtimer.h"
+#include "colors.h"
 #include "fakeseam.h"
-#include "rowlook.h"
 #include "storesandbox.h"
 
 #include <QAction>
@@ -24,9 +24,9 @@
 
 namespace {
 
-constexpr qint32 kGreen = RowLook::rgb(0, 160, 0);
-constexpr qint32 kRed = RowLook::rgb(220, 0, 0);
-constexpr qint32 kBlue = RowLook::rgb(0, 0, 255);
+constexpr qint32 kGreen = Colors::rgb(0, 160, 0);
+constexpr qint32 kRed = Colors::rgb(220, 0, 0);
+constexpr qint32 kBlue = Colors::rgb(0, 0, 255);
 
 QColor textColor(const QLabel *label)
 {
@@ -251,8 +251,8 @@ private Q_SLOTS:
         Module1::sortMode = 0;
         w.drawList();
         QCOMPARE(rowTitles(w), QStringList({"far", "five", "late", "today", "tomorrow", "two"}));
-        const QList<QColor> colours = {Qt::black, RowLook::toColor(kGreen), RowLook::toColor(kBlue),
-                                       RowLook::toColor(kBlue), RowLook::toColor(kRed), RowLook::toColor(kRed)};
+        const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
+                                       Colors::toColor(kBlue), Colors::toColor(kRed), Colors::toColor(kRed)};
         const QList<bool> bold = {false, false, true, true, false, false};
         for (int i = 1; i <= 6; ++i) {
             for (const QLabel *cell : {w.lblTitle()[i], w.lblFor()[i], w.lblDue()[i]}) {
@@ -287,7 +287,7 @@ private Q_SLOTS:
         Module1::tasks[4].description = QStringLiteral("fifth");
         w.drawList();
         const QColor row3Colour = textColor(w.lblTitle()[3]);
-        QCOMPARE(row3Colour, RowLook::toColor(kRed)); // due in 1 day
+        QCOMPARE(row3Colour, Colors::toColor(kRed)); // due in 1 day
 
         QTest::mouseClick(w.lblTitle()[3], Qt::LeftButton);
         QCOMPARE(w.selectedRow(), 3);
@@ -299,7 +299,7 @@ private Q_SLOTS:
         QCOMPARE(paintedBackground(w.lblFor()[3]), QColor(0, 0, 100));
         QVERIFY(paintsTextIn(w.lblFor()[3], Qt::white));
         QCOMPARE(paintedBackground(w.lblFor()[4]), w.lblFor()[4]->parentWidget()->palette().color(QPalette::Base));
-        QVERIFY(paintsTextIn(w.lblFor()[4], RowLook::toColor(kRed)));
+        QVERIFY(paintsTextIn(w.lblFor()[4], Colors::toColor(kRed)));
 
         QTest::mouseClick(w.lblDue()[5], Qt::LeftButton);
         QCOMPARE(w.selectedRow(), 5);
@@ -391,7 +391,7 @@ private Q_SLOTS:
         QVERIFY(isSelectedLook(w.lblTitle()[2]));
         QVERIFY(!w.lblTitle()[2]->font().bold());
         QVERIFY(w.lblTitle()[1]->font().bold());
-        QCOMPARE(textColor(w.lblTitle()[1]), RowLook::toColor(kBlue));
+        QCOMPARE(textColor(w.lblTitle()[1]), Colors::toColor(kBlue));
     }
 
     void headerButtonsOrderAndReverse()

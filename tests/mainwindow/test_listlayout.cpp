@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "listlayout.h"
-#include "listorder.h"
 
 #include <QTest>
 
@@ -20,50 +19,6 @@ class TestListLayout : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void headerClicksFollowTheOrderTable_data()
-    {
-        QTest::addColumn<int>("current");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("next");
-        const int table[6][4] = {
-            {0, 10, 1, 2}, {1, 0, 11, 2}, {2, 0, 1, 12}, {10, 0, 11, 12}, {11, 10, 1, 12}, {12, 10, 11, 2},
-        };
-        const char *names[] = {"Title", "For", "Due"};
-        for (const auto &row : table) {
-            for (int column = 0; column < 3; ++column)
-                QTest::addRow("%d, %s", row[0], names[column]) << row[0] << column << row[column + 1];
-        }
-    }
-
-    void headerClicksFollowTheOrderTable()
-    {
-        QFETCH(int, current);
-        QFETCH(int, column);
-        QFETCH(int, next);
-        QCOMPARE(ListOrder::nextSortMode(current, column), next);
-    }
-
-    void titleThreeTimesFromTheStart()
-    {
-        int mode = 2;
-        QList<int> seen;
-        for (int i = 0; i < 3; ++i) {
-            mode = ListOrder::nextSortMode(mode, ListOrder::Title);
-            seen << mode;
-        }
-        QCOMPARE(seen, QList<int>({0, 10, 0}));
-        QCOMPARE(ListOrder::nextSortMode(10, ListOrder::Due), 12);
-    }
-
-    void unknownOrdersCountByTheirSide()
-    {
-        // 9 and above count as descending, anything below as ascending.
-        QCOMPARE(ListOrder::nextSortMode(9, ListOrder::Title), 10);
-        QCOMPARE(ListOrder::nextSortMode(5, ListOrder::For), 1);
-        QCOMPARE(ListOrder::nextSortMode(-1, ListOrder::Due), 2);
-        QCOMPARE(ListOrder::nextSortMode(40, ListOrder::For), 11);
-    }
-
     void designWindowWithEmptyList()
     {
         const ListLayout::Result r = layFor(Geometry{}, 8520, 5010, 0);

@@ -58,8 +58,53 @@ private Q_SLOTS:
     void caseRules();
     void sameDayOrdersByTime();
     void unknownModeKeepsOrder();
+    void namedOrdersDecodeToTheirColumn();
     void matchesTheExchangeSortOnEqualKeys_data();
     void matchesTheExchangeSortOnEqualKeys();
+
+    void headerClicksFollowTheOrderTable_data()
+    {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("next");
+        const int table[6][4] = {
+            {0, 10, 1, 2}, {1, 0, 11, 2}, {2, 0, 1, 12}, {10, 0, 11, 12}, {11, 10, 1, 12}, {12, 10, 11, 2},
+        };
+        const char *names[] = {"Title", "For", "Due"};
+        for (const auto &row : table) {
+            for (int column = 0; column < 3; ++column)
+                QTest::addRow("%d, %s", row[0], names[column]) << row[0] << column << row[column + 1];
+        }
+    }
+
+    void headerClicksFollowTheOrderTable()
+    {
+        QFETCH(int, current);
+        QFETCH(int, column);
+        QFETCH(int, next);
+        QCOMPARE(nextSortMode(qint16(current), Column(column)), qint16(next));
+    }
+
+    void titleThreeTimesFromTheStart()
+    {
+        int mode = 2;
+        QList<int> seen;
+        for (int i = 0; i < 3; ++i) {
+            mode = nextSortMode(qint16(mode), Column::Title);
+            seen << mode;
+        }
+        QCOMPARE(seen, QList<int>({0, 10, 0}));
+        QCOMPARE(nextSortMode(ByTitleReversed, Column::Due), qint16(ByDueReversed));
+    }
+
+    void unknownOrdersCountByTheirSide()
+    {
+        // 9 and above count as descending, anything below as ascending.
+        QCOMPARE(nextSortMode(9, Column::Title), qint16(10));
+        QCOMPARE(nextSortMode(5, Column::For), qint16(1));
+        QCOMPARE(nextSortMode(-1, Column::Due), qint16(2));
+        QCOMPARE(nextSortMode(40, Column::For), qint16(11));
+    }
 
 private:
     std::unique_ptr<StoreSandbox> m_box;
@@ -117,6 +162,32 @@ void TestOrdering::unknownModeKeepsOrder()
         sortMode = mode;
         sortTasks();
         QCOMPARE(titles(), (QStringList{"z", "a"}));
+    }
+}
+
+void TestOrdering::namedOrdersDecodeToTheirColumn()
+{
+    struct Expected {
+        qint16 mode;
+        Column column;
+        bool reversed;
+    };
+    const Expected named[] = {{ByTitle, Column::Title, false}, {ByFor, Column::For, false},
+                              {ByDue, Column::Due, false},     {ByTitleReversed, Column::Title, true},
+                              {ByForReversed, Column::For, true}, {ByDueReversed, Column::Due, true}};
+    for (const Expected &e : named) {
+        Column column = Column::Title;
+        bool reversed = !e.reversed;
+        QVERIFY(decodeSortOrder(e.mode, &column, &reversed));
+        QCOMPARE(column, e.column);
+        QCOMPARE(reversed, e.reversed);
+        QCOMPARE(sortOrder(e.column, e.reversed), e.mode);
+    }
+    // What the sort leaves alone names no order at all.
+    for (qint16 mode : {qint16(-1), qint16(3), qint16(9), qint16(13), qint16(32767)}) {
+        Column column;
+        bool reversed;
+        QVERIFY2(!decodeSortOrder(mode, &column, &reversed), qPrintable(QString::number(mode)));
     }
 }
 
