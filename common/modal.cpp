@@ -85,12 +85,21 @@ void warning(QWidget *parent, const QString &title, const QString &text)
     seam().message(parent, title, text, Kind::Warning);
 }
 
+bool reportSave(QWidget *parent, const Module1::SaveResult &result)
+{
+    if (!result.ok)
+        warning(parent, kMessageTitle, result.message);
+    else if (!result.message.isEmpty())
+        information(parent, kMessageTitle, result.message);
+    return result.ok;
+}
+
 void reportLoadProblems(QWidget *parent, const Module1::LoadReport &report)
 {
     if (report.problems.isEmpty() || report.problems == g_shownProblems)
         return;
     g_shownProblems = report.problems;
-    warning(parent, QStringLiteral("Quorvi"),
+    warning(parent, kMessageTitle,
             QStringLiteral("Some of %1 could not be read as it stands:\n\n%2")
                 .arg(Module1::kStoreFileName, Module1::describeProblems(report)));
 }

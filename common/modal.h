@@ -11,11 +11,15 @@ class QWidget;
 
 namespace Module1 {
 struct LoadReport;
+struct SaveResult;
 }
 
 // Everything that would block on the user goes through here, so tests can
 // replace it and no test ever waits on a dialog.
 namespace Modal {
+
+// The title of the program's own message boxes.
+inline const QString kMessageTitle = QStringLiteral("Quorvi");
 
 enum class Kind { Information, Warning };
 
@@ -44,6 +48,10 @@ bool messagesToStderr();
 inline int exec(QDialog *dialog) { return seam().exec(dialog); }
 void information(QWidget *parent, const QString &title, const QString &text);
 void warning(QWidget *parent, const QString &title, const QString &text);
+
+// Tells the user why a save failed, or the notice a successful one brings
+// (a backup kept); returns whether the save succeeded.
+bool reportSave(QWidget *parent, const Module1::SaveResult &result);
 
 // Shows the problems the last load found, once: the same list is not shown
 // again when the main window reloads the store the alert window just read.

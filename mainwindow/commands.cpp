@@ -44,26 +44,19 @@ void FrmMain::connectCommands()
     on("menu_exi", &FrmMain::menu_exi_Click);
 }
 
+// Parented to this window, so they are centred on it and stay out of the
+// task bar. What they change is announced by the store, not told to us.
 FrmTask *FrmMain::frmTask()
 {
-    if (!m_frmTask) {
-        // Parented to this window, so it is centred on it and stays out of
-        // the task bar.
+    if (!m_frmTask)
         m_frmTask = new FrmTask(this);
-        // Ok and Cancel both reload the store; the rows must show the table
-        // again, or a later Edit or Delete would reach another task.
-        connect(m_frmTask, &FrmTask::storeReloaded, this, &FrmMain::drawList);
-    }
     return m_frmTask;
 }
 
 FrmAlerts *FrmMain::frmAlerts()
 {
-    if (!m_frmAlerts) {
+    if (!m_frmAlerts)
         m_frmAlerts = new FrmAlerts(this);
-        connect(m_frmAlerts, &FrmAlerts::rulesSaved, this, &FrmMain::drawList);
-        connect(m_frmAlerts, &FrmAlerts::storeReloaded, this, &FrmMain::drawList);
-    }
     return m_frmAlerts;
 }
 
@@ -71,7 +64,7 @@ void FrmMain::menu_new_Click()
 {
     // The new task takes the slot after the last; there is none past 1001.
     if (taskCount >= kTaskSlots) {
-        Modal::information(this, QStringLiteral("Quorvi"),
+        Modal::information(this, Modal::kMessageTitle,
                            QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
         return;
     }
@@ -107,19 +100,12 @@ void FrmMain::menu_modify2_Click()
 void FrmMain::deleteTask()
 {
     m_timer1->setEnabled(false);
-    if (m_selectedRow > 0 && m_selectedRow <= taskCount) {
-        // cleanList forgets the selection; the redraw puts it back on the
-        // same row, which now shows the task that followed.
-        const int row = m_selectedRow;
-        cleanList();
-        for (int i = row; i <= taskCount - 1; ++i)
-            tasks[i - 1] = tasks[i];
-        --taskCount;
-        m_selectedRow = row;
-        drawList();
-    }
+    // The redraw this announces keeps the selection on the same row, which
+    // now shows the task that followed.
+    if (m_selectedRow > 0)
+        removeTask(m_selectedRow - 1);
     m_timer1->setEnabled(true);
-    reportSave(saveTasks());
+    Modal::reportSave(this, saveTasks());
 }
 
 void FrmMain::menu_manage_Click()
@@ -140,12 +126,4 @@ void FrmMain::menu_exi_Click()
 {
     // Every change was saved by the command that made it.
     Modal::seam().endProgram(0);
-}
-
-void FrmMain::reportSave(const SaveResult &result)
-{
-    if (!result.ok)
-        Modal::warning(this, QStringLiteral("Quorvi"), result.message);
-    else if (!result.message.isEmpty())
-        Modal::information(this, QStringLiteral("Quorvi"), result.message);
 }

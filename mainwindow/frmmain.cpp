@@ -44,6 +44,8 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
     m_timer1 = new RefreshTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &RefreshTimer::timeout, this, &FrmMain::drawList);
+    // Every reload and every confirmed edit, whoever made it, is redrawn.
+    connect(&Module1::notifier(), &Module1::Notifier::changed, this, &FrmMain::drawList);
 
     applyGeometry();
     resize(Twips::toPixels(kDesignClientWidth),
@@ -152,8 +154,8 @@ ListCell *FrmMain::makeCell(const QString &name)
 void FrmMain::formLoad()
 {
     Module1::sortMode = Module1::ByDue;
-    const Module1::LoadReport report = Module1::loadTasks();
-    drawList();
+    // The reload is announced, and the list drawn, on the way.
+    const Module1::LoadReport report = Module1::reloadInListOrder();
     Modal::reportLoadProblems(this, report);
 }
 

@@ -92,7 +92,6 @@ private:
     void buildControls();
     void buildMenus();
     void connectCommands();
-    void reportSave(const Module1::SaveResult &result);
     ListCell *makeCell(const QString &name);
     static Rules::Choice choiceForRow(int row, QDate today);
     static ListCell::Look ruledLook(ListCell::Look look, const Rules::Choice &choice);

@@ -10,7 +10,7 @@
 #include "twips.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,8 +18,6 @@
 #include <QTimer>
 
 namespace {
-
-const QString kMessageTitle = QStringLiteral("Quorvi");
 
 QPushButton *addButton(QWidget *parent, const char *name, const QString &caption, double left, double top,
                        double width)
@@ -71,12 +69,8 @@ QLabel *addLabel(QWidget *parent, const QString &text, double left, double top, 
 } // namespace
 
 FrmAlerts::FrmAlerts(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : StoreDialog(parent, QStringLiteral("frmAlerts"), QStringLiteral("Colors & Alerts"), 3585, 2595)
 {
-    setObjectName(QStringLiteral("frmAlerts"));
-    setWindowTitle(QStringLiteral("Colors & Alerts"));
-    setModal(true);
-    setFixedSize(Twips::toPixels(3585), Twips::toPixels(2595));
     buildControls();
     connectHandlers();
 }
@@ -202,7 +196,7 @@ void FrmAlerts::cmdNew_Click()
 {
     const int slot = RuleOps::appendRule();
     if (slot < 0) {
-        Modal::information(this, kMessageTitle,
+        Modal::information(this, Modal::kMessageTitle,
                            QStringLiteral("The rule list is full (%1 rules).").arg(Module1::kRuleSlots));
         return;
     }
@@ -245,39 +239,18 @@ void FrmAlerts::txtInterval_Change(const QString &text)
 
 void FrmAlerts::cmdOk_Click()
 {
-    const Module1::SaveResult saved = Module1::saveTasks();
-    if (!saved.ok) {
-        // Stay open with the rules as edited, so Ok can be pressed again once
-        // the disk or the folder is put right.
-        Modal::warning(this, kMessageTitle, saved.message);
+    // The rules stay as edited and the dialog open when the save fails.
+    if (!saveOrWarn())
         return;
-    }
-    if (!saved.message.isEmpty())
-        Modal::information(this, kMessageTitle, saved.message);
+    // Saved as they stand, not read back: the new colours are announced.
     setResult(Accepted);
     hide();
-    Q_EMIT rulesSaved();
+    Module1::announceChange();
 }
 
 void FrmAlerts::cmdCancel_Click()
 {
-    const Module1::LoadReport report = Module1::reloadInListOrder();
-    setResult(Rejected);
-    hide();
-    Modal::reportLoadProblems(parentWidget(), report);
-    Q_EMIT storeReloaded();
-}
-
-void FrmAlerts::reject()
-{
-    cmdCancel_Click();
-}
-
-void FrmAlerts::closeEvent(QCloseEvent *event)
-{
-    if (isVisible())
-        cmdCancel_Click();
-    event->accept();
+    hideAndReload(Rejected);
 }
 
 bool FrmAlerts::eventFilter(QObject *watched, QEvent *event)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDialog>
+#include "storedialog.h"
 
 class QCheckBox;
 class QFrame;
@@ -11,7 +11,7 @@ class QPushButton;
 
 // "Colors & Alerts": shows one rule of Module1::rules at a time and edits it
 // in place. Ok rewrites the store; Cancel reloads it, dropping every change.
-class FrmAlerts : public QDialog
+class FrmAlerts : public StoreDialog
 {
     Q_OBJECT
 public:
@@ -21,16 +21,8 @@ public:
     // holds at least one rule, so an empty table gets rule 1 here.
     void drawAlert(int index);
 
-Q_SIGNALS:
-    // Ok saved the store (the tables were not reloaded).
-    void rulesSaved();
-    // Cancel reloaded the store and the dialog is hidden.
-    void storeReloaded();
-
 protected:
-    // Esc and the window's close button both end in Cancel.
-    void reject() override;
-    void closeEvent(QCloseEvent *event) override;
+    void cancel() override { cmdCancel_Click(); }
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -52,8 +52,7 @@ bool FrmStartup::formLoad(QDate today)
     setGeometry(Twips::toPixels(place).translated(screenPixels.topLeft()));
 
     Module1::sortMode = Module1::ByDue;
-    const Module1::LoadReport report = Module1::loadTasks();
-    Module1::sortTasks();
+    const Module1::LoadReport report = Module1::reloadInListOrder();
     // Told before any window appears, and even when none will.
     Modal::reportLoadProblems(this, report);
 

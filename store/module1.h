@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -94,6 +95,24 @@ inline constexpr qint16 nextSortMode(qint16 current, Column column)
     return current == same ? sortOrder(column, !reversed) : same;
 }
 
+// Announces that the tables changed: they were reloaded, or an edit the user
+// confirmed was made. Whoever shows or acts on the tables listens here, so no
+// dialog has to know who that is. Edits still being typed are not announced.
+class Notifier : public QObject
+{
+    Q_OBJECT
+Q_SIGNALS:
+    void changed();
+};
+
+Notifier &notifier();
+void announceChange();
+
+// Removes the task in `slot` by moving every later task down one place (the
+// old last slot keeps a copy of the last task), then announces the change.
+// A slot that holds no live task is left alone.
+void removeTask(int slot);
+
 // The store file's bare name: it lives in the working directory.
 inline const QString kStoreFileName = QStringLiteral("tasks.txt");
 
@@ -136,9 +155,10 @@ void deriveFields(Task &task);
 // Reorders slots 0..taskCount-1 by sortMode.
 void sortTasks();
 
-// loadTasks, then sortTasks: the file keeps the order the table had when it
-// was saved, which may not be the list's order any more, and the list's rows
-// must name the right slots again before anyone acts on "the selected row".
+// loadTasks, then sortTasks, then announces the change: the file keeps the
+// order the table had when it was saved, which may not be the list's order
+// any more, and the list's rows must name the right slots again before
+// anyone acts on "the selected row".
 LoadReport reloadInListOrder();
 
 // Empties the tables and forgets the last load, as at program start.

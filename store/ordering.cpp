@@ -80,6 +80,7 @@ LoadReport reloadInListOrder()
 {
     LoadReport report = loadTasks();
     sortTasks();
+    announceChange();
     return report;
 }
 

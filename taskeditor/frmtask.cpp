@@ -7,7 +7,6 @@
 #include "taskfields.h"
 #include "twips.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,8 +16,6 @@
 #include <limits>
 
 namespace {
-
-const QString kMessageTitle = QStringLiteral("Quorvi");
 
 // Labels are as tall as the boxes beside them, so their text sits on the
 // same line as the text in the box.
@@ -60,12 +57,8 @@ QPushButton *addButton(QWidget *parent, const char *name, const QString &caption
 } // namespace
 
 FrmTask::FrmTask(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : StoreDialog(parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), 3975, 3225)
 {
-    setObjectName(QStringLiteral("frmTask"));
-    setWindowTitle(QStringLiteral("New / Edit task"));
-    setModal(true);
-    setFixedSize(Twips::toPixels(3975), Twips::toPixels(3225));
     buildControls();
     connectHandlers();
 }
@@ -187,41 +180,14 @@ void FrmTask::txtDescript_Change()
 
 void FrmTask::Command1_Click()
 {
-    const Module1::SaveResult saved = Module1::saveTasks();
-    if (!saved.ok) {
-        // The edits stay in memory and the dialog stays open: once the disk
-        // or the folder is put right, Ok again saves everything typed.
-        Modal::warning(this, kMessageTitle, saved.message);
+    // The edits stay in memory and the dialog open when the save fails.
+    if (!saveOrWarn())
         return;
-    }
-    if (!saved.message.isEmpty())
-        Modal::information(this, kMessageTitle, saved.message);
-    reloadAndHide(Accepted);
+    hideAndReload(Accepted);
 }
 
 void FrmTask::Command2_Click()
 {
     m_selected = -1;
-    reloadAndHide(Rejected);
-}
-
-void FrmTask::reloadAndHide(int result)
-{
-    const Module1::LoadReport report = Module1::reloadInListOrder();
-    setResult(result);
-    hide();
-    Modal::reportLoadProblems(parentWidget(), report);
-    Q_EMIT storeReloaded();
-}
-
-void FrmTask::reject()
-{
-    Command2_Click();
-}
-
-void FrmTask::closeEvent(QCloseEvent *event)
-{
-    if (isVisible())
-        Command2_Click();
-    event->accept();
+    hideAndReload(Rejected);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDialog>
+#include "storedialog.h"
 
 class QComboBox;
 class QLineEdit;
@@ -15,7 +15,7 @@ struct Task;
 // "New / Edit task": edits one slot of Module1::tasks in place. Every change
 // in a box is written straight into the record; Ok makes it permanent by
 // rewriting the store, Cancel throws it away by reloading the store.
-class FrmTask : public QDialog
+class FrmTask : public StoreDialog
 {
     Q_OBJECT
 public:
@@ -28,15 +28,8 @@ public:
     // The slot number being edited; -1 after Cancel, 0 when prepare refused.
     int selected() const { return m_selected; }
 
-Q_SIGNALS:
-    // After every reload this dialog does (Ok and Cancel), once it is hidden.
-    void storeReloaded();
-
 protected:
-    // Esc and the window's close button both end in Cancel, so nothing
-    // half-edited stays in memory for the next save to pick up.
-    void reject() override;
-    void closeEvent(QCloseEvent *event) override;
+    void cancel() override { Command2_Click(); }
 
 private:
     void buildControls();
@@ -47,7 +40,6 @@ private:
     void txtDescript_Change();
     void Command1_Click();
     void Command2_Click();
-    void reloadAndHide(int result);
 
     int m_selected = 0;
 

@@ -238,6 +238,24 @@ private Q_SLOTS:
         QCOMPARE(countVisibleCells(), 90);
     }
 
+    void changesAnnouncedByTheStoreAreRedrawn()
+    {
+        // No dialog tells the window anything: the store's signal does.
+        FrmMain &w = *m_window;
+        fillStore(3);
+        Module1::sortMode = Module1::ByDue;
+        Module1::announceChange();
+        QCOMPARE(w.rowCount(), 3);
+        w.highlight(3);
+        Module1::tasks[2].title = QStringLiteral("Renamed elsewhere");
+        Module1::announceChange();
+        QCOMPARE(w.lblTitle()[3]->text(), QStringLiteral("Renamed elsewhere"));
+        QCOMPARE(w.selectedRow(), 3);
+        Module1::removeTask(2);
+        QCOMPARE(w.rowCount(), 2);
+        QCOMPARE(w.selectedRow(), 0); // its row is gone
+    }
+
     void rowsTakeTheirRuleColour()
     {
         FrmMain &w = *m_window;

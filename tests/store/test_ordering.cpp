@@ -3,6 +3,7 @@
 #include "module1.h"
 
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -59,6 +60,8 @@ private Q_SLOTS:
     void sameDayOrdersByTime();
     void unknownModeKeepsOrder();
     void namedOrdersDecodeToTheirColumn();
+    void reloadAnnouncesOnceWithTheTableInOrder();
+    void removeTaskClosesTheGapAndAnnounces();
     void matchesTheExchangeSortOnEqualKeys_data();
     void matchesTheExchangeSortOnEqualKeys();
 
@@ -189,6 +192,41 @@ void TestOrdering::namedOrdersDecodeToTheirColumn()
         bool reversed;
         QVERIFY2(!decodeSortOrder(mode, &column, &reversed), qPrintable(QString::number(mode)));
     }
+}
+
+void TestOrdering::reloadAnnouncesOnceWithTheTableInOrder()
+{
+    addTask(task(QStringLiteral("later"), {}, 2030, 1, 1));
+    addTask(task(QStringLiteral("sooner"), {}, 2020, 1, 1));
+    QVERIFY(saveTasks().ok);
+    sortMode = ByDue;
+    QStringList seen;
+    QObject listener;
+    connect(&notifier(), &Notifier::changed, &listener, [&seen] { seen << titles().join(u','); });
+    reloadInListOrder();
+    // Whoever listens finds the rows in the list's order already.
+    QCOMPARE(seen, QStringList{QStringLiteral("sooner,later")});
+    // Ordering alone is the list's own business and announces nothing.
+    sortMode = ByDueReversed;
+    sortTasks();
+    QCOMPARE(seen.size(), 1);
+}
+
+void TestOrdering::removeTaskClosesTheGapAndAnnounces()
+{
+    for (const char *title : {"a", "b", "c"})
+        addTask(task(QString::fromLatin1(title), {}, 2020, 1, 1));
+    QSignalSpy changed(&notifier(), &Notifier::changed);
+    removeTask(1);
+    QCOMPARE(titles(), (QStringList{"a", "c"}));
+    QCOMPARE(changed.count(), 1);
+    // The old last slot keeps its copy, as New Task after a deletion shows.
+    QCOMPARE(tasks[2].title, QStringLiteral("c"));
+    // Slots without a live task are left alone and nothing is announced.
+    for (int slot : {-1, 2, kTaskSlots})
+        removeTask(slot);
+    QCOMPARE(titles(), (QStringList{"a", "c"}));
+    QCOMPARE(changed.count(), 1);
 }
 
 void TestOrdering::matchesTheExchangeSortOnEqualKeys_data()

@@ -63,7 +63,7 @@ private Q_SLOTS:
     void descriptionKeepsCrLfBreaks();
     void pastedBreaksNeverSplitASingleLineField();
 
-    void okSavesReloadsHidesThenSignals();
+    void okSavesHidesThenReloadsAndAnnounces();
     void openingTheEditorChangesNoStoredText();
     void okWritesTheFileEvenWithoutChanges();
     void okShowsTheBackupNotice();
@@ -490,12 +490,14 @@ void TestFrmTask::pastedBreaksNeverSplitASingleLineField()
     QCOMPARE(lastLoadReport().problems, QStringList());
 }
 
-void TestFrmTask::okSavesReloadsHidesThenSignals()
+void TestFrmTask::okSavesHidesThenReloadsAndAnnounces()
 {
     openOn(1);
-    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    QSignalSpy reloaded(&notifier(), &Notifier::changed);
     bool hiddenWhenSignalled = false;
-    connect(dlg.get(), &FrmTask::storeReloaded, this, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
+    // A listener that ends with this test: the notifier outlives it.
+    QObject listener;
+    connect(&notifier(), &Notifier::changed, &listener, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
     retype(box("txtDay"), QStringLiteral("8"));
     QCOMPARE(tasks[0].sortKey, QStringLiteral("2003-03 - 07 09:05:00")); // not rebuilt while typing
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
@@ -559,7 +561,7 @@ void TestFrmTask::okShowsTheBackupNotice()
 void TestFrmTask::editChangeCancelRestoresTheStoredTitle()
 {
     openOn(1);
-    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    QSignalSpy reloaded(&notifier(), &Notifier::changed);
     retype(box("txtTitle"), QStringLiteral("Changed"));
     child<QComboBox>("lstMonth")->setCurrentIndex(6);
     QCOMPARE(tasks[0].title, QStringLiteral("Changed"));
@@ -588,7 +590,7 @@ void TestFrmTask::newThenCancelKeepsTheCount()
 void TestFrmTask::escapeActsAsCancel()
 {
     openOn(1);
-    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    QSignalSpy reloaded(&notifier(), &Notifier::changed);
     retype(box("txtTitle"), QStringLiteral("Changed"));
     QTest::keyClick(box("txtTitle"), Qt::Key_Escape);
     QVERIFY(!dlg->isVisible());
@@ -601,7 +603,7 @@ void TestFrmTask::closeButtonActsAsCancel()
 {
     openOn(1);
     QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    QSignalSpy reloaded(&notifier(), &Notifier::changed);
     retype(box("txtTitle"), QStringLiteral("Changed"));
     // What the window system sends when its close button is pressed.
     QCloseEvent close;
@@ -625,7 +627,7 @@ void TestFrmTask::closeButtonActsAsCancel()
 void TestFrmTask::enterInASingleLineBoxPressesNothing()
 {
     openOn(1);
-    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    QSignalSpy reloaded(&notifier(), &Notifier::changed);
     for (const char *name : {"txtTitle", "txtFor", "txtDay", "txtYear", "txtSecond"}) {
         retype(box(name), QStringLiteral("5"));
         QTest::keyClick(box(name), Qt::Key_Return);
@@ -646,7 +648,7 @@ void TestFrmTask::failedSaveKeepsTheDialogAndTheEdit()
     loadTasks();
     const QByteArray before = StoreSandbox::read();
     openOn(1);
-    QSignalSpy reloaded(dlg.get(), &FrmTask::storeReloaded);
+    QSignalSpy reloaded(&notifier(), &Notifier::changed);
     retype(box("txtTitle"), QStringLiteral("Kept"));
     {
         FileSizeLimit full(1024);
