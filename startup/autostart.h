@@ -7,28 +7,10 @@
 
 // Alerts at login: `quorvi --autostart on|off` writes or removes a per-user
 // XDG autostart entry that starts quorvi in the folder where the command was
-// run, so the alert at login reads that folder's tasks.txt. The entry's text,
-// its escapes and reading it back are plain functions; only run() touches
+// run, so the alert at login reads that folder's tasks.txt. Which keys the
+// entry holds and what they mean are plain functions; only run() touches
 // files, and nothing here needs a window system.
 namespace Autostart {
-
-// Desktop Entry string escapes: backslash, line feed, tab and carriage
-// return always; blanks only at either end, where a reader would trim them.
-QString escapeValue(QStringView text);
-// The reverse; an unknown escape is kept as it stands.
-QString unescapeValue(QStringView text);
-
-// One Exec argument: quoted when it holds a reserved character, with the
-// four characters that stay special inside quotes escaped, and "%" doubled
-// so it is not taken for a field code. Not yet string-escaped.
-QString quoteArgument(QStringView argument);
-// The first argument of an (unescaped) Exec value, quotes and "%%" undone.
-// Empty when the value is empty or a quote is left open.
-QString firstArgument(QStringView exec);
-
-// A desktop entry can carry tab, line feed and carriage return (escaped),
-// but no other control character.
-bool representable(QStringView text);
 
 struct EntryText {
     QString text;   // empty when it cannot be written
@@ -59,21 +41,6 @@ inline constexpr QStringView kEntryName = u"quorvi.desktop";
 QString entryFile(const QString &xdgConfigHome, const QString &home);
 
 enum class Action { Status, On, Off };
-
-struct Command {
-    bool present = false; // --autostart was given
-    Action action = Action::Status;
-    QString error; // one line; set for a bad value or an extra option
-};
-
-// Looks for --autostart [on|off] (or --autostart=on|off); arguments[0] is the
-// program's name and Qt's own options are already gone.
-Command parseCommand(const QStringList &arguments);
-
-QString usageLine();
-// The lines --help adds for this option; `file` is where the entry
-// goes for this user (empty when there is nowhere).
-QString helpText(const QString &file);
 
 // What --autostart alone says. `entry` is only read when `exists`.
 QString statusText(const QString &file, bool exists, const Entry &entry, bool programExists);

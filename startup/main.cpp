@@ -19,23 +19,6 @@ int main(int argc, char **argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     const QStringList ours = Program::stripQtOptions(arguments);
 
-    // --autostart only writes a file, so it runs without a display too.
-    const Autostart::Command autostart = Autostart::parseCommand(ours);
-    if (autostart.present) {
-        if (!autostart.error.isEmpty()) {
-            std::fprintf(stderr, "quorvi: %s\n%s\n", qPrintable(autostart.error), qPrintable(Autostart::usageLine()));
-            return 2;
-        }
-        QCoreApplication core(argc, argv);
-        const Autostart::Outcome outcome = Autostart::run(
-            autostart.action, {QCoreApplication::applicationFilePath(), QDir::currentPath(),
-                               qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME")});
-        std::fputs(qPrintable(outcome.out), stdout);
-        if (!outcome.err.isEmpty())
-            std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.err));
-        return outcome.exitStatus;
-    }
-
     const Program::Options options = Program::parseArguments(ours);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "quorvi: %s\n%s\nTry 'quorvi --help' for more.\n", qPrintable(options.error),
@@ -44,14 +27,22 @@ int main(int argc, char **argv)
     }
     if (options.help) {
         std::fputs(qPrintable(Program::helpText()), stdout);
-        std::fputs(qPrintable(Autostart::helpText(Autostart::entryFile(qEnvironmentVariable("XDG_CONFIG_HOME"),
-                                                                       qEnvironmentVariable("HOME")))),
-                   stdout);
         return 0;
     }
     if (options.version) {
         std::printf("%s\n", qPrintable(Program::versionText()));
         return 0;
+    }
+    // --autostart only writes a file, so it runs without a display too.
+    if (options.autostart) {
+        QCoreApplication core(argc, argv);
+        const Autostart::Outcome outcome = Autostart::run(
+            *options.autostart, {QCoreApplication::applicationFilePath(), QDir::currentPath(),
+                                 qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME")});
+        std::fputs(qPrintable(outcome.out), stdout);
+        if (!outcome.err.isEmpty())
+            std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.err));
+        return outcome.exitStatus;
     }
 
     QApplication app(argc, argv);

@@ -35,8 +35,124 @@ const QStringList kQtFlagOptions = {
 
 const QString kShowAll = QStringLiteral("show-all");
 const QString kScreenshot = QStringLiteral("screenshot");
+const QString kAutostart = QStringLiteral("autostart");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
+
+// Every option the program takes, named once: the parser, the usage line and
+// the help are all built from this table.
+struct OptionEntry {
+    QCommandLineOption option;
+    QString operand; // what may follow the option, as the usage shows it
+};
+
+const QList<OptionEntry> &optionTable()
+{
+    static const QList<OptionEntry> table = {
+        {QCommandLineOption(kShowAll, QStringLiteral("open the task list instead of the alert window")), {}},
+        {QCommandLineOption(kScreenshot,
+                            QStringLiteral("write the window that would be shown to FILE as PNG, then exit "
+                                           "(nothing is written when nothing is due)"),
+                            QStringLiteral("FILE")),
+         QStringLiteral("FILE")},
+        // A flag to the parser: its optional value is taken off beforehand.
+        {QCommandLineOption(kAutostart,
+                            QStringLiteral("on: show the alert window at every login, for the tasks.txt of the "
+                                           "folder this is run in; off: stop doing so; alone: tell whether it is "
+                                           "on, and for which folder")),
+         QStringLiteral("[on|off]")},
+        {QCommandLineOption({QStringLiteral("h"), kHelp}, QStringLiteral("show this help and exit")), {}},
+        {QCommandLineOption(kVersion, QStringLiteral("show the version and exit")), {}},
+    };
+    return table;
+}
+
+QString spelled(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// "--autostart" as a person may type it: one or two dashes, perhaps "=value".
+bool isAutostart(const QString &arg, QString *value, bool *hasValue)
+{
+    QStringView name(arg);
+    if (!name.startsWith(u'-'))
+        return false;
+    name = name.mid(name.startsWith(u"--") ? 2 : 1);
+    const qsizetype equals = name.indexOf(u'=');
+    *hasValue = equals >= 0;
+    if (*hasValue) {
+        *value = name.mid(equals + 1).toString();
+        name = name.left(equals);
+    }
+    return name == kAutostart;
+}
+
+// --autostart takes an optional value, which a command line parser cannot
+// express: the value goes with it when it follows as "=value" or as the next
+// word that is not an option. Returns the error, if any; `rest` is what is
+// left for the parser, with the option itself as a plain flag.
+QString takeAutostart(const QStringList &arguments, Options &options, QStringList &rest)
+{
+    QString firstOther;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString value;
+        bool hasValue = false;
+        if (i == 0 || !isAutostart(arguments[i], &value, &hasValue)) {
+            if (i > 0 && firstOther.isNull())
+                firstOther = arguments[i];
+            rest << arguments[i];
+            continue;
+        }
+        if (options.autostart)
+            return QStringLiteral("--autostart is given twice.");
+        rest << spelled(kAutostart);
+        if (!hasValue && i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-')) {
+            value = arguments[++i];
+            hasValue = true;
+        }
+        if (!hasValue)
+            options.autostart = Autostart::Action::Status;
+        else if (value == u"on")
+            options.autostart = Autostart::Action::On;
+        else if (value == u"off")
+            options.autostart = Autostart::Action::Off;
+        else
+            return QStringLiteral("--autostart takes 'on' or 'off', not '%1'.").arg(value);
+    }
+    if (options.autostart && !firstOther.isNull())
+        return QStringLiteral("--autostart cannot be combined with '%1'.").arg(firstOther);
+    return {};
+}
+
+// The help's left column: how the option is written, with its operand.
+QString synopsis(const OptionEntry &entry)
+{
+    QStringList names;
+    for (const QString &name : entry.option.names())
+        names << spelled(name);
+    QString text = names.join(QStringLiteral(", "));
+    if (!entry.operand.isEmpty())
+        text += u' ' + entry.operand;
+    return text;
+}
+
+// Words wrapped into lines of at most `width` characters.
+QStringList wrapped(const QString &text, int width)
+{
+    QStringList lines;
+    QString line;
+    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
+}
 
 } // namespace
 
@@ -69,16 +185,17 @@ QStringList stripQtOptions(const QStringList &arguments)
 
 Options parseArguments(const QStringList &arguments)
 {
+    Options options;
+    QStringList rest;
+    options.error = takeAutostart(arguments, options, rest);
+    if (!options.error.isEmpty())
+        return options;
+
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOption({kShowAll, QStringLiteral("Open the task list instead of the alert window.")});
-    parser.addOption({kScreenshot, QStringLiteral("Write the window that would be shown to FILE as PNG, then exit."),
-                      QStringLiteral("FILE")});
-    parser.addOption({{QStringLiteral("h"), kHelp}, QStringLiteral("Show this help and exit.")});
-    parser.addOption({kVersion, QStringLiteral("Show the version and exit.")});
-
-    Options options;
-    if (!parser.parse(arguments)) {
+    for (const OptionEntry &entry : optionTable())
+        parser.addOption(entry.option);
+    if (!parser.parse(rest)) {
         options.error = parser.errorText();
         return options;
     }
@@ -99,27 +216,47 @@ Options parseArguments(const QStringList &arguments)
 
 QString usageLine()
 {
-    return QStringLiteral("Usage: quorvi [--show-all] [--screenshot FILE] [--autostart [on|off]] [--help] [--version]");
+    QString line = QStringLiteral("Usage: quorvi");
+    for (const OptionEntry &entry : optionTable()) {
+        line += QStringLiteral(" [") + spelled(entry.option.names().constLast());
+        if (!entry.operand.isEmpty())
+            line += u' ' + entry.operand;
+        line += u']';
+    }
+    return line;
 }
 
 QString helpText()
 {
+    constexpr int kColumn = 24;
+    constexpr int kWidth = 79;
+    QString options;
+    for (const OptionEntry &entry : optionTable()) {
+        const QString left = QStringLiteral("  ") + synopsis(entry);
+        const QStringList lines = wrapped(entry.option.description(), kWidth - kColumn);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString start = i == 0 ? left : QString();
+            options += (start.size() < kColumn ? start.leftJustified(kColumn) : start + u'\n' + QString(kColumn, u' '))
+                + lines[i] + u'\n';
+        }
+    }
+
     const QString page = AlertPage::pageLocation();
+    const QString entry =
+        Autostart::entryFile(qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
     return usageLine() + QStringLiteral("\n\n"
         "Quorvi shows the tasks that need attention when it starts, and ends\n"
         "quietly when nothing is due.\n\n"
-        "Options:\n"
-        "  --show-all         open the task list instead of the alert window\n"
-        "  --screenshot FILE  write the window that would be shown to FILE as PNG,\n"
-        "                     then exit (nothing is written when nothing is due)\n"
-        "  -h, --help         show this help and exit\n"
-        "  --version          show the version and exit\n\n"
+        "Options:\n") + options + QStringLiteral("\n"
         "Files:\n"
-        "  tasks.txt    tasks and rules, in the working folder: %1\n"
-        "  alert page   rewritten at every start: %2\n")
+        "  tasks.txt        tasks and rules, in the working folder: %1\n"
+        "  alert page       rewritten at every start: %2\n"
+        "  autostart entry  for you alone: %3\n")
         .arg(QDir::toNativeSeparators(QDir::current().absoluteFilePath(Module1::kStoreFileName)),
              page.isEmpty() ? QStringLiteral("(no private runtime folder; shown from memory)")
-                            : QDir::toNativeSeparators(page));
+                            : QDir::toNativeSeparators(page),
+             entry.isEmpty() ? QStringLiteral("(no configuration folder: set HOME)")
+                             : QDir::toNativeSeparators(entry));
 }
 
 QString versionText()

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "autostart.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class FrmStartup;
 class QApplication;
@@ -18,6 +22,7 @@ struct Options {
     QString screenshotFile; // empty: show the window as usual
     bool help = false;
     bool version = false;
+    std::optional<Autostart::Action> autostart; // --autostart [on|off] was given
     QString error; // one line; set when the command line cannot be used
 };
 
@@ -28,8 +33,10 @@ QStringList stripQtOptions(const QStringList &arguments);
 // Reads our options; arguments[0] is the program's name.
 Options parseArguments(const QStringList &arguments);
 
+// Both are built from the options the command line takes.
 QString usageLine();
-// The usage, and where tasks.txt and the alert page are.
+// The usage, the options, and where tasks.txt, the alert page and the
+// autostart entry are.
 QString helpText();
 QString versionText();
 

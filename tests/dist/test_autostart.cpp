@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "autostart.h"
+#include "desktopentry.h"
+#include "program.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,15 +100,15 @@ void TestAutostart::escapesStringValues()
 {
     QFETCH(QString, text);
     QFETCH(QString, escaped);
-    QCOMPARE(Autostart::escapeValue(text), escaped);
-    QCOMPARE(Autostart::unescapeValue(escaped), text);
+    QCOMPARE(DesktopEntry::escapeValue(text), escaped);
+    QCOMPARE(DesktopEntry::unescapeValue(escaped), text);
 }
 
 void TestAutostart::unescapeKeepsUnknownEscapes()
 {
-    QCOMPARE(Autostart::unescapeValue(u"a\\qb"), QStringLiteral("a\\qb"));
-    QCOMPARE(Autostart::unescapeValue(u"ends in \\"), QStringLiteral("ends in \\"));
-    QCOMPARE(Autostart::unescapeValue(u"\\s\\s\\\\s"), QStringLiteral("  \\s"));
+    QCOMPARE(DesktopEntry::unescapeValue(u"a\\qb"), QStringLiteral("a\\qb"));
+    QCOMPARE(DesktopEntry::unescapeValue(u"ends in \\"), QStringLiteral("ends in \\"));
+    QCOMPARE(DesktopEntry::unescapeValue(u"\\s\\s\\\\s"), QStringLiteral("  \\s"));
 }
 
 void TestAutostart::quotesExecArguments_data()
@@ -131,9 +133,9 @@ void TestAutostart::quotesExecArguments()
 {
     QFETCH(QString, argument);
     QFETCH(QString, quoted);
-    QCOMPARE(Autostart::quoteArgument(argument), quoted);
+    QCOMPARE(DesktopEntry::quoteArgument(argument), quoted);
     if (!argument.isEmpty())
-        QCOMPARE(Autostart::firstArgument(quoted), argument);
+        QCOMPARE(DesktopEntry::firstArgument(quoted), argument);
 }
 
 void TestAutostart::readsFirstExecArgument_data()
@@ -154,7 +156,7 @@ void TestAutostart::readsFirstExecArgument()
 {
     QFETCH(QString, exec);
     QFETCH(QString, program);
-    QCOMPARE(Autostart::firstArgument(exec), program);
+    QCOMPARE(DesktopEntry::firstArgument(exec), program);
 }
 
 void TestAutostart::entryRoundTrips_data()
@@ -238,7 +240,7 @@ void TestAutostart::entryRefusesControlCharacters()
     const Autostart::EntryText entry = Autostart::entryText(program, folder);
     QVERIFY(entry.text.isEmpty());
     QVERIFY2(entry.reason.contains(reasonNames), qPrintable(entry.reason));
-    QVERIFY(!Autostart::representable(folder) || !Autostart::representable(program));
+    QVERIFY(!DesktopEntry::representable(folder) || !DesktopEntry::representable(program));
 }
 
 void TestAutostart::parsesEditedEntries_data()
@@ -339,7 +341,7 @@ void TestAutostart::parsesTheCommand_data()
     QTest::newRow("twice") << QStringList{"quorvi", "--autostart", "on", "--autostart", "off"} << true
                            << Action::On << "--autostart is given twice.";
     QTest::newRow("a look-alike is not it") << QStringList{"quorvi", "--autostarts"} << false << Action::Status
-                                            << "";
+                                            << "Unknown option 'autostarts'.";
 }
 
 void TestAutostart::parsesTheCommand()
@@ -348,11 +350,14 @@ void TestAutostart::parsesTheCommand()
     QFETCH(bool, present);
     QFETCH(Action, action);
     QFETCH(QString, error);
-    const Autostart::Command command = Autostart::parseCommand(arguments);
-    QCOMPARE(command.present, present);
-    QCOMPARE(command.error, error);
-    if (error.isEmpty())
-        QCOMPARE(command.action, action);
+    // The option is one of the program's own, read by the one parser.
+    const Program::Options options = Program::parseArguments(arguments);
+    QCOMPARE(options.error, error);
+    if (error.isEmpty()) {
+        QCOMPARE(options.autostart.has_value(), present);
+        if (present)
+            QCOMPARE(*options.autostart, action);
+    }
 }
 
 void TestAutostart::statusTells_data()
@@ -515,11 +520,20 @@ void TestAutostart::noConfigurationFolderIsAFailure()
 
 void TestAutostart::helpNamesTheEntry()
 {
-    QVERIFY(Autostart::helpText(QStringLiteral("/cfg/autostart/quorvi.desktop"))
-                .contains(QStringLiteral("for you alone: /cfg/autostart/quorvi.desktop\n")));
-    QVERIFY(Autostart::helpText({}).contains(QStringLiteral("no configuration folder")));
-    for (const char *word : {"--autostart on", "--autostart off", "--autostart  "})
-        QVERIFY2(Autostart::helpText({}).contains(QLatin1String(word)), word);
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray home = qgetenv("HOME");
+    qputenv("XDG_CONFIG_HOME", "/cfg");
+    const QString help = Program::helpText();
+    QVERIFY2(help.contains(QStringLiteral("for you alone: /cfg/autostart/quorvi.desktop\n")), qPrintable(help));
+    QVERIFY(help.contains(QStringLiteral("--autostart [on|off]")));
+    QVERIFY(Program::usageLine().contains(QStringLiteral("[--autostart [on|off]]")));
+    for (const char *word : {"on:", "off:", "alone:"})
+        QVERIFY2(help.contains(QLatin1String(word)), word);
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("HOME");
+    QVERIFY2(Program::helpText().contains(QStringLiteral("no configuration folder")), qPrintable(Program::helpText()));
+    qputenv("XDG_CONFIG_HOME", config);
+    qputenv("HOME", home);
 }
 
 void TestAutostart::windowIconIsBuiltIn()
