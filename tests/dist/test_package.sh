@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build folder into a temporary folder, as
 # `make package` does, and checks its contents and control fields.
-# Usage: test_package.sh BUILD_DIR
+# Usage: test_package.sh BUILD_DIR CONTACT   (CONTACT: "Name <address>")
 set -euo pipefail
 build=$1
+contact=$2
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -35,7 +36,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 version=$("$build/startup/quorvi" --version | awk '{print $2}')
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), the program says $version"
 [ "$(field Section)" = utils ] || fail "Section: $(field Section)"
-[ "$(field Maintainer)" = "Quorvi authors" ] || fail "Maintainer: $(field Maintainer)"
+[ "$(field Maintainer)" = "$contact" ] || fail "Maintainer: $(field Maintainer), not $contact"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
 depends=$(field Depends)
 [ -n "$depends" ] || fail "no Depends line"
