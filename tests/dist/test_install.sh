@@ -15,17 +15,19 @@ for f in bin/quorvi \
          share/applications/quorvi.desktop \
          share/icons/hicolor/scalable/apps/quorvi.svg \
          share/icons/hicolor/48x48/apps/quorvi.png \
-         share/man/man1/quorvi.1 \
-         share/doc/quorvi/copyright; do
+         share/man/man1/quorvi.1.gz \
+         share/doc/quorvi/copyright \
+         share/doc/quorvi/changelog.gz; do
   [ -s "$prefix/$f" ] || fail "$f was not installed"
 done
 [ -x "$prefix/bin/quorvi" ] || fail "bin/quorvi is not executable"
 
 # The launcher: valid, and it opens the task list.
-desktop-file-validate "$prefix/share/applications/quorvi.desktop" || fail "the launcher does not validate"
-grep -qx 'Name=Quorvi' "$prefix/share/applications/quorvi.desktop" || fail "launcher name"
-grep -qx 'Exec=quorvi --show-all' "$prefix/share/applications/quorvi.desktop" || fail "launcher command"
-grep -qx 'Icon=quorvi' "$prefix/share/applications/quorvi.desktop" || fail "launcher icon"
+launcher="$prefix/share/applications/quorvi.desktop"
+desktop-file-validate "$launcher" || fail "the launcher does not validate"
+grep -qx 'Name=Quorvi' "$launcher" || fail "launcher name"
+grep -qx 'Exec=quorvi --show-all' "$launcher" || fail "launcher command"
+grep -qx 'Icon=quorvi' "$launcher" || fail "launcher icon"
 
 # The icons: what their names say they are.
 file -b "$prefix/share/icons/hicolor/48x48/apps/quorvi.png" | grep -q '^PNG image data, 48 x 48' \
@@ -34,10 +36,11 @@ grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/quorvi.svg" || fail "t
 
 # The manual page: renders without warnings, carries this version and the
 # parts a user looks for.
-man_page="$prefix/share/man/man1/quorvi.1"
+man_page="$prefix/share/man/man1/quorvi.1.gz"
 version=$("$prefix/bin/quorvi" --version | awk '{print $2}')
 [ -n "$version" ] || fail "the installed program tells no version"
-grep -q "Quorvi $version" "$man_page" || fail "the manual page is not for version $version"
+gzip -t "$man_page" || fail "the manual page is not gzip data"
+zcat "$man_page" | grep -q "Quorvi $version" || fail "the manual page is not for version $version"
 if command -v man >/dev/null; then
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$man_page" 2>&1 >/dev/null) \
     || fail "man could not render the page"

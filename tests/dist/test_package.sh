@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build folder into a temporary folder, as
-# `make package` does, and checks its contents and control fields.
+# `make package` does, and checks its contents and control fields, and that
+# Debian's own checker, lintian, accepts it.
 # Usage: test_package.sh BUILD_DIR CONTACT   (CONTACT: "Name <address>")
 set -euo pipefail
 build=$1
@@ -21,8 +22,9 @@ for f in ./usr/bin/quorvi \
          ./usr/share/applications/quorvi.desktop \
          ./usr/share/icons/hicolor/scalable/apps/quorvi.svg \
          ./usr/share/icons/hicolor/48x48/apps/quorvi.png \
-         ./usr/share/man/man1/quorvi.1 \
-         ./usr/share/doc/quorvi/copyright; do
+         ./usr/share/man/man1/quorvi.1.gz \
+         ./usr/share/doc/quorvi/copyright \
+         ./usr/share/doc/quorvi/changelog.gz; do
   grep -q " $f\$" <<<"$contents" || fail "the package lacks $f"
 done
 # Nothing for all users' logins, and nothing outside /usr.
@@ -56,5 +58,31 @@ file -b "$tree/usr/bin/quorvi" | grep -q 'stripped' || fail "the packaged progra
 file -b "$tree/usr/bin/quorvi" | grep -q 'not stripped' && fail "the packaged program is not stripped"
 "$tree/usr/bin/quorvi" --version | grep -qx "quorvi $version" || fail "the packaged program does not run"
 desktop-file-validate "$tree/usr/share/applications/quorvi.desktop" || fail "the packaged launcher does not validate"
+
+# The Debian changelog: this version, by the one contact, and compressed
+# reproducibly (no name, no time in the gzip header, best compression).
+changelog="$tree/usr/share/doc/quorvi/changelog.gz"
+[ "$(od -An -tx1 -j3 -N6 "$changelog" | tr -d ' ')" = 000000000002 ] \
+  || fail "changelog.gz was not made by gzip -9n: $(od -An -tx1 -N10 "$changelog")"
+parsed() { zcat "$changelog" | dpkg-parsechangelog -l - -S "$1"; }
+[ "$(parsed Version)" = "$version" ] || fail "the changelog's latest entry is $(parsed Version), not $version"
+[ "$(parsed Maintainer)" = "$contact" ] || fail "the changelog is signed by $(parsed Maintainer), not $contact"
+parsed Date | grep -q '^[A-Z][a-z][a-z], [0-9][0-9] [A-Z][a-z][a-z] [0-9]\{4\} ' \
+  || fail "the changelog's date is no RFC 2822 date: $(parsed Date)"
+
+# The copyright file names its holders and how to reach them.
+copyright="$tree/usr/share/doc/quorvi/copyright"
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" \
+  || fail "the copyright file is not in the machine-readable format"
+grep -qx "Copyright: [0-9]\{4\}.* $contact" "$copyright" || fail "the copyright file has no notice by $contact"
+grep -q '@[A-Z_]*@' "$copyright" && fail "the copyright file has unreplaced placeholders"
+
+# Debian's checker: not one error or warning. Its whole report goes to the
+# log when it finds any, so the tag names are there to look up.
+lintian_report=$(lintian "$deb" 2>&1) && lintian_status=0 || lintian_status=$?
+if [ "$lintian_status" -ne 0 ] || grep -qE '^[EW]: ' <<<"$lintian_report"; then
+  echo "$lintian_report" >&2
+  fail "lintian rejects the package (status $lintian_status)"
+fi
 
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes, Installed-Size $(field Installed-Size) KiB"
