@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix, as `make install PREFIX=...`
 # does, and checks that every file a desktop needs is there and sound.
-# Usage: test_install.sh BUILD_DIR
+# Usage: test_install.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
+source_dir=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -12,7 +13,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/quorvi \
-         share/applications/quorvi.desktop \
+         share/applications/org.quorvi.Quorvi.desktop \
+         share/metainfo/org.quorvi.Quorvi.metainfo.xml \
          share/icons/hicolor/scalable/apps/quorvi.svg \
          share/icons/hicolor/48x48/apps/quorvi.png \
          share/man/man1/quorvi.1.gz \
@@ -23,11 +25,14 @@ done
 [ -x "$prefix/bin/quorvi" ] || fail "bin/quorvi is not executable"
 
 # The launcher: valid, and it opens the task list.
-launcher="$prefix/share/applications/quorvi.desktop"
+launcher="$prefix/share/applications/org.quorvi.Quorvi.desktop"
 desktop-file-validate "$launcher" || fail "the launcher does not validate"
 grep -qx 'Name=Quorvi' "$launcher" || fail "launcher name"
 grep -qx 'Exec=quorvi --show-all' "$launcher" || fail "launcher command"
 grep -qx 'Icon=quorvi' "$launcher" || fail "launcher icon"
+# Only the menu launcher is installed; the autostart entry is the user's own.
+[ "$(ls "$prefix/share/applications")" = org.quorvi.Quorvi.desktop ] \
+  || fail "unexpected launchers: $(ls "$prefix/share/applications")"
 
 # The icons: what their names say they are.
 file -b "$prefix/share/icons/hicolor/48x48/apps/quorvi.png" | grep -q '^PNG image data, 48 x 48' \
@@ -53,6 +58,29 @@ if command -v man >/dev/null; then
     grep -qe "$word" <<<"$text" || fail "the manual page does not mention $word"
   done
 fi
+
+# The software-centre listing: valid without looking anything up on the
+# network, for this version, and pointing at what was installed beside it.
+metainfo="$prefix/share/metainfo/org.quorvi.Quorvi.metainfo.xml"
+report=$(appstreamcli validate --no-net "$metainfo" 2>&1) && as_status=0 || as_status=$?
+if [ "$as_status" -ne 0 ] || grep -qE '^ *[EW]: ' <<<"$report"; then
+  echo "$report" >&2
+  fail "appstreamcli finds errors or warnings in the metainfo (status $as_status)"
+fi
+grep -q '<id>org.quorvi.Quorvi</id>' "$metainfo" || fail "the metainfo has not the id org.quorvi.Quorvi"
+grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"" "$metainfo" \
+  || fail "the metainfo has no dated release $version"
+launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+[ -f "$prefix/share/applications/$launchable" ] || fail "the metainfo launches '$launchable', which is not installed"
+grep -q '@[A-Z_]*@' "$metainfo" && fail "the metainfo has unreplaced placeholders"
+# Every screenshot named there is one of the pictures the README shows.
+shots=$(sed -n 's|.*<image>\(.*\)</image>.*|\1|p' "$metainfo")
+[ "$(wc -l <<<"$shots")" -eq 3 ] || fail "expected 3 screenshots, found: $shots"
+for url in $shots; do
+  name=$(basename "$url")
+  [ -f "$source_dir/docs/$name" ] || fail "screenshot $url is no picture in docs/"
+  grep -q "(docs/$name)" "$source_dir/README.md" || fail "the README does not show docs/$name"
+done
 
 # The installed program runs from its new place.
 "$prefix/bin/quorvi" --help | grep -q -- '--autostart' || fail "the installed program's help lacks --autostart"

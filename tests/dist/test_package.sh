@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build folder into a temporary folder, as
 # `make package` does, and checks its contents and control fields, and that
-# Debian's own checker, lintian, accepts it.
+# Debian's own checker, lintian, and the AppStream validator accept it.
 # Usage: test_package.sh BUILD_DIR CONTACT   (CONTACT: "Name <address>")
 set -euo pipefail
 build=$1
@@ -19,7 +19,8 @@ deb=${debs[0]}
 
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/quorvi \
-         ./usr/share/applications/quorvi.desktop \
+         ./usr/share/applications/org.quorvi.Quorvi.desktop \
+         ./usr/share/metainfo/org.quorvi.Quorvi.metainfo.xml \
          ./usr/share/icons/hicolor/scalable/apps/quorvi.svg \
          ./usr/share/icons/hicolor/48x48/apps/quorvi.png \
          ./usr/share/man/man1/quorvi.1.gz \
@@ -57,7 +58,7 @@ dpkg-deb -x "$deb" "$tree"
 file -b "$tree/usr/bin/quorvi" | grep -q 'stripped' || fail "the packaged program was not looked at"
 file -b "$tree/usr/bin/quorvi" | grep -q 'not stripped' && fail "the packaged program is not stripped"
 "$tree/usr/bin/quorvi" --version | grep -qx "quorvi $version" || fail "the packaged program does not run"
-desktop-file-validate "$tree/usr/share/applications/quorvi.desktop" || fail "the packaged launcher does not validate"
+desktop-file-validate "$tree/usr/share/applications/org.quorvi.Quorvi.desktop" || fail "the packaged launcher does not validate"
 
 # The Debian changelog: this version, by the one contact, and compressed
 # reproducibly (no name, no time in the gzip header, best compression).
@@ -76,6 +77,19 @@ grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/
   || fail "the copyright file is not in the machine-readable format"
 grep -qx "Copyright: [0-9]\{4\}.* $contact" "$copyright" || fail "the copyright file has no notice by $contact"
 grep -q '@[A-Z_]*@' "$copyright" && fail "the copyright file has unreplaced placeholders"
+
+# The listing in software centres, checked in the tree the package unpacks
+# to, so the launcher and icon it points at are checked with it.
+report=$(appstreamcli validate-tree --no-net "$tree" 2>&1) && as_status=0 || as_status=$?
+if [ "$as_status" -ne 0 ] || grep -qE '^ *[EW]: ' <<<"$report"; then
+  echo "$report" >&2
+  fail "appstreamcli finds errors or warnings in the package (status $as_status)"
+fi
+grep -q 'org.quorvi.Quorvi.metainfo.xml' <<<"$report" || { echo "$report" >&2; fail "appstreamcli found no metainfo in the package"; }
+email=${contact##*<}
+email=${email%>}
+grep -q "<update_contact>$email</update_contact>" "$tree/usr/share/metainfo/org.quorvi.Quorvi.metainfo.xml" \
+  || fail "the metainfo's update contact is not $email"
 
 # Debian's checker: not one error or warning. Its whole report goes to the
 # log when it finds any, so the tag names are there to look up.
