@@ -9,6 +9,7 @@ packages=(
   fonts-dejavu-core
   xvfb xauth
   desktop-file-utils dpkg-dev file
+  lintian appstream
 )
 # The fuzzing build needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = "fuzz" ]; then
