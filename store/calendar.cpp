@@ -39,16 +39,64 @@ constexpr qint64 kJulianDayOfEpoch = 2440588; // 1970-01-01
 
 QString longTimeFormat()
 {
-    // The time of a due date has no zone; Qt's long format would append one.
-    static const QString format = [] {
-        QString f = QLocale::system().timeFormat(QLocale::LongFormat);
-        f.remove(QLatin1Char('t'));
-        return f.trimmed();
-    }();
+    static const QString format = timeFormatWithoutZone(QLocale::system().timeFormat(QLocale::LongFormat));
     return format;
 }
 
+bool isOpening(QChar c)
+{
+    return c == u'(' || c == u'[' || c == u'\uFF08' || c == u'\u3010';
+}
+
+bool closes(QChar open, QChar c)
+{
+    return (open == u'(' && c == u')') || (open == u'[' && c == u']') || (open == u'\uFF08' && c == u'\uFF09')
+           || (open == u'\u3010' && c == u'\u3011');
+}
+
+// What joins the zone to the rest: blanks and list commas, never a full stop,
+// which in several languages ends an abbreviation such as "ч." for hours.
+bool isJoiner(QChar c)
+{
+    return c.isSpace() || c == u',' || c == u'\uFF0C' || c == u'\u060C' || c == u'\u3001';
+}
+
 } // namespace
+
+QString timeFormatWithoutZone(const QString &format)
+{
+    QString out;
+    out.reserve(format.size());
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == u'\'') {
+            quoted = !quoted;
+            out += c;
+            continue;
+        }
+        if (quoted || c != u't') {
+            out += c;
+            continue;
+        }
+        // The zone, with any run of "t" that newer formats use for longer names.
+        while (i + 1 < format.size() && format[i + 1] == u't')
+            ++i;
+        // "(t)", "[t]": the brackets go with it.
+        if (!out.isEmpty() && isOpening(out.back()) && i + 1 < format.size() && closes(out.back(), format[i + 1])) {
+            out.chop(1);
+            ++i;
+        }
+        // And what joined it to the text before, or, at the start, after.
+        while (!out.isEmpty() && isJoiner(out.back()))
+            out.chop(1);
+        if (out.isEmpty()) {
+            while (i + 1 < format.size() && isJoiner(format[i + 1]))
+                ++i;
+        }
+    }
+    return out;
+}
 
 QDate makeDate(int year, int month, int day)
 {

@@ -21,6 +21,12 @@ QTime makeTime(int hour, int minute, int second);
 // Whole days that the time parts add to or take from the date (hour 25 -> 1).
 int carriedDays(int hour, int minute, int second);
 
+// A time format with its time zone taken out, together with the brackets,
+// blanks and commas that belong to the zone ("H:mm:ss (t)" -> "H:mm:ss",
+// "h:mm:ss AP, t" -> "h:mm:ss AP"). A due time has no zone, and a zone name
+// would only crowd the list's due column.
+QString timeFormatWithoutZone(const QString &format);
+
 // "<short date> at <long time>" in the user's locale.
 QString dueText(int year, int month, int day, int hour, int minute, int second);
 

@@ -3,6 +3,7 @@
 
 #include <QLocale>
 #include <QTest>
+#include <QTimeZone>
 
 using Calendar::dateDiff;
 using Calendar::makeDate;
@@ -18,6 +19,9 @@ private Q_SLOTS:
     void sortKeyHasFixedWidth();
     void sortKeyOfPartsOutsideTheirWidthOrdersByMoment();
     void dueTextUsesLocaleFormats();
+    void zoneLeavesNoTraceInAnyLocale();
+    void zoneIsTakenOutWithWhatBelongsToIt_data();
+    void zoneIsTakenOutWithWhatBelongsToIt();
     void dateDiffCountsBoundaries_data();
     void dateDiffCountsBoundaries();
     void dateDiffIsAntisymmetric();
@@ -105,6 +109,59 @@ void TestCalendar::dueTextUsesLocaleFormats()
     QVERIFY2(!text.contains(QStringLiteral("UTC")), qPrintable(text));
     // The date part does not move when the time rolls past midnight.
     QVERIFY(Calendar::dueText(2004, 3, 3, 25, 0, 0).startsWith(locale.toString(QDate(2004, 3, 3), QLocale::ShortFormat)));
+}
+
+void TestCalendar::zoneLeavesNoTraceInAnyLocale()
+{
+    // A zone whose name cannot be mistaken for anything else in a time.
+    const QTimeZone zone(QByteArrayLiteral("Pacific/Chatham"));
+    QVERIFY(zone.isValid());
+    const QDateTime moment(QDate(2024, 3, 3), QTime(14, 5, 9), zone);
+    const QStringList leftovers = {QStringLiteral("()"), QStringLiteral("[]"), QStringLiteral("\uFF08\uFF09"),
+                                   QStringLiteral("\u3010\u3011")};
+    const auto locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    QVERIFY(locales.size() > 100);
+    int withZone = 0;
+    for (const QLocale &locale : locales) {
+        const QString format = locale.timeFormat(QLocale::LongFormat);
+        const QString zoneName = locale.toString(moment, QStringLiteral("t"));
+        if (locale.toString(moment, format).contains(zoneName))
+            ++withZone;
+        const QString shown = locale.toString(moment, Calendar::timeFormatWithoutZone(format));
+        const QString what = QStringLiteral("%1: \"%2\" -> \"%3\"").arg(locale.name(), format, shown);
+        QVERIFY2(!zoneName.isEmpty() && !shown.contains(zoneName), qPrintable(what));
+        for (const QString &empty : leftovers)
+            QVERIFY2(!shown.contains(empty), qPrintable(what));
+        QVERIFY2(!shown.isEmpty() && !shown.front().isSpace() && !shown.back().isSpace(), qPrintable(what));
+        for (const QChar separator : {u',', u'\u060C', u'\uFF0C', u'\u3001'})
+            QVERIFY2(!shown.endsWith(separator) && !shown.startsWith(separator), qPrintable(what));
+        // The time itself is still there.
+        QVERIFY2(shown.contains(locale.toString(9)), qPrintable(what));
+    }
+    // Nearly every locale's long format names a zone, so the check above saw them.
+    QVERIFY(withZone > locales.size() / 2);
+}
+
+void TestCalendar::zoneIsTakenOutWithWhatBelongsToIt_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("without");
+    QTest::newRow("after a blank") << "HH:mm:ss t" << "HH:mm:ss";
+    QTest::newRow("in brackets") << "HH:mm:ss (t)" << "HH:mm:ss";
+    QTest::newRow("in square brackets") << "Bh:mm:ss [t]" << "Bh:mm:ss";
+    QTest::newRow("after a comma") << "h:mm:ss AP, t" << "h:mm:ss AP";
+    QTest::newRow("at the start") << "t HH:mm:ss" << "HH:mm:ss";
+    QTest::newRow("a full stop of an abbreviation stays") << "H:mm:ss '\u0447'. t" << "H:mm:ss '\u0447'.";
+    QTest::newRow("a quoted t is text") << "H 'at' mm t" << "H 'at' mm";
+    QTest::newRow("longer zone names") << "HH:mm:ss tttt" << "HH:mm:ss";
+    QTest::newRow("no zone at all") << "HH:mm:ss" << "HH:mm:ss";
+}
+
+void TestCalendar::zoneIsTakenOutWithWhatBelongsToIt()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, without);
+    QCOMPARE(Calendar::timeFormatWithoutZone(format), without);
 }
 
 void TestCalendar::dateDiffCountsBoundaries_data()
