@@ -70,6 +70,9 @@ void FrmMain::menu_new_Click()
     }
     m_timer1->setEnabled(false);
     ++taskCount;
+    // The slot may still hold a deleted task or a cancelled New; a new task
+    // starts blank, as a never-used slot does.
+    tasks[taskCount - 1] = Task{};
     FrmTask *editor = frmTask();
     editor->prepare(taskCount);
     Modal::exec(editor);

@@ -77,7 +77,7 @@ private Q_SLOTS:
     void menusReachTheirCommands();
     void newTaskOnAFreshSlotStoresZeros();
     void newTaskCancelKeepsTheCount();
-    void newTaskAfterDeleteShowsTheFormerLastTask();
+    void newTaskIsBlankAfterADeleteOrACancel();
     void newTaskRefusesAFullList();
     void editFromTheMenuBarNeedsASelection();
     void editCancelRestoresAndRowsStillMatchSlots();
@@ -167,20 +167,35 @@ void TestCommands::newTaskCancelKeepsTheCount()
     QCOMPARE(m_window->frmTask()->selected(), -1);
 }
 
-void TestCommands::newTaskAfterDeleteShowsTheFormerLastTask()
+void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
 {
     start(storeBytes({kReport, kDentist, kTaxes}));
-    // Due order: Dentist, Report, Taxes.
+    // Due order: Dentist, Report, Taxes. Deleting leaves a copy of Taxes in
+    // the slot past the end, which New must not show or save again.
     m_window->highlight(1);
     m_window->deleteTask();
     QCOMPARE(shownTitles(*m_window), (QStringList{"Report", "Taxes"}));
-    QString shown;
+    QStringList shown;
     m_seam->script = [&shown](QDialog *d) {
-        shown = child<QLineEdit>(d, "txtTitle")->text();
+        for (const char *box : {"txtTitle", "txtFor", "txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"})
+            shown << child<QLineEdit>(d, box)->text();
+        shown << child<QPlainTextEdit>(d, "txtDescript")->toPlainText();
+        shown << QString::number(child<QComboBox>(d, "lstMonth")->currentIndex());
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("typed, then cancelled"));
         child<QPushButton>(d, "Command2")->click();
     };
+    const QStringList blank = {"", "", "0", "0", "0", "0", "0", "", "-1"};
     m_window->menu_new_Click();
-    QCOMPARE(shown, QStringLiteral("Taxes"));
+    QCOMPARE(shown, blank);
+    // A cancelled New leaves its text in the slot; the next New is blank again.
+    shown.clear();
+    m_window->menu_new_Click();
+    QCOMPARE(shown, blank);
+    // Ok on a blank New saves a blank task, not a former one.
+    m_seam->script = [](QDialog *d) { child<QPushButton>(d, "Command1")->click(); };
+    m_window->menu_new_Click();
+    QCOMPARE(int(taskCount), 3);
+    QCOMPARE(StoreSandbox::read().count("ttl=Taxes"), 1);
 }
 
 void TestCommands::newTaskRefusesAFullList()
