@@ -6,6 +6,8 @@
 #include <QFontDatabase>
 #include <QStyleFactory>
 
+#include <cmath>
+
 namespace Appearance {
 
 QFont applicationFont()
@@ -16,6 +18,16 @@ QFont applicationFont()
     if (QFontDatabase::hasFamily(QStringLiteral("DejaVu Sans")))
         font.setFamily(QStringLiteral("DejaVu Sans"));
     font.setPointSize(8);
+    return font;
+}
+
+QFont readingFont(double smallestScale)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() / smallestScale);
+    else if (font.pixelSize() > 0)
+        font.setPixelSize(int(std::ceil(font.pixelSize() / smallestScale)));
     return font;
 }
 

@@ -12,6 +12,11 @@ namespace Appearance {
 // The font every window is laid out for.
 QFont applicationFont();
 
+// The desktop's own font for reading, not the small one the windows are laid
+// out for, made 1 / smallestScale times larger so that text drawn at
+// smallestScale of it still has the desktop's normal size.
+QFont readingFont(double smallestScale = 1.0);
+
 // Fusion style and the application font; called once from main, and by
 // tests that look at layouts.
 void applyAppearance(QApplication &app);

@@ -175,6 +175,48 @@ Page drawAlert(QDate today)
     return drawAlert(Module1::liveTasks(), Module1::liveRules(), today);
 }
 
+QString withBreakOpportunities(QStringView html, int longest)
+{
+    QString out;
+    out.reserve(html.size() + html.size() / 16);
+    int run = 0; // characters since the last place a line could break
+    qsizetype i = 0;
+    while (i < html.size()) {
+        const QChar c = html[i];
+        if (c == u'<') {
+            // Inline markup neither breaks a run nor counts in it.
+            const qsizetype end = html.indexOf(u'>', i);
+            const qsizetype stop = end < 0 ? html.size() : end + 1;
+            out += html.mid(i, stop - i);
+            i = stop;
+            continue;
+        }
+        if (c.isSpace()) {
+            run = 0;
+            out += c;
+            ++i;
+            continue;
+        }
+        if (run == longest) {
+            out += QChar(0x200B);
+            run = 0;
+        }
+        qsizetype stop = i + 1;
+        if (c == u'&') {
+            // A reference is one character on the page.
+            const qsizetype semicolon = html.indexOf(u';', i);
+            if (semicolon > i && semicolon - i <= 10)
+                stop = semicolon + 1;
+        } else if (c.isHighSurrogate() && i + 1 < html.size() && html[i + 1].isLowSurrogate()) {
+            stop = i + 2;
+        }
+        out += html.mid(i, stop - i);
+        i = stop;
+        ++run;
+    }
+    return out;
+}
+
 QString choosePageLocation(bool windowsTempExists, const QString &runtimeFolder)
 {
     if (windowsTempExists)

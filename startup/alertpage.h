@@ -35,6 +35,15 @@ Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::Al
 // The page for the tables as they stand now.
 Page drawAlert(QDate today);
 
+// The page as the window shows it. A run of more than `longest` characters
+// with no place to break a line (a pasted hash, a title of one endless word)
+// gets an invisible break opportunity, a zero-width space, every `longest`
+// characters; every character stays. Without them the viewer's line layout
+// takes time that grows with the square of the run: a 400,000-character
+// title kept the alert window from appearing for many seconds. Markup and
+// character references are never split.
+QString withBreakOpportunities(QStringView html, int longest = 32);
+
 // Where the page goes. A Windows temporary folder "c:\windows\temp" wins when
 // it exists; elsewhere a "quorvi" folder in the per-user runtime folder.
 // Empty when there is no runtime folder to use.

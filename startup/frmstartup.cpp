@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmstartup.h"
 
+#include "appearance.h"
 #include "frmmain.h"
 #include "modal.h"
 #include "module1.h"
@@ -12,6 +13,34 @@
 #include <QUrl>
 
 #include <cstdio>
+
+namespace {
+
+// Qt's rich text draws <small> at this share of the text around it, and the
+// page sets most of its text small.
+constexpr double kSmallScale = 0.8;
+
+// Shows the alert page with room to break endless words (see
+// AlertPage::withBreakOpportunities); the file itself stays as written.
+class AlertBrowser : public QTextBrowser
+{
+public:
+    using QTextBrowser::QTextBrowser;
+
+protected:
+    QVariant loadResource(int type, const QUrl &name) override
+    {
+        QVariant resource = QTextBrowser::loadResource(type, name);
+        if (type != QTextDocument::HtmlResource || !resource.isValid())
+            return resource;
+        const QString html = resource.typeId() == QMetaType::QByteArray
+                                 ? QString::fromUtf8(resource.toByteArray())
+                                 : resource.toString();
+        return AlertPage::withBreakOpportunities(html);
+    }
+};
+
+} // namespace
 
 FrmStartup::FrmStartup(QWidget *parent) : QWidget(parent)
 {
@@ -26,8 +55,10 @@ FrmStartup::FrmStartup(QWidget *parent) : QWidget(parent)
     m_cmdShowAll->setObjectName(QStringLiteral("cmdShowAll"));
     Twips::place(m_cmdShowAll, StartupLayout::kShowAllRect);
 
-    m_webBrowser1 = new QTextBrowser(this);
+    m_webBrowser1 = new AlertBrowser(this);
     m_webBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    // The windows are laid out for a small font; the page is for reading.
+    m_webBrowser1->setFont(Appearance::readingFont(kSmallScale));
     // Tab moves between the two buttons only; a click still gives the page
     // the keyboard for scrolling.
     m_webBrowser1->setFocusPolicy(Qt::ClickFocus);
@@ -71,7 +102,7 @@ bool FrmStartup::formLoad(QDate today)
         // The page is only a view of the store: show it from memory instead.
         std::fprintf(stderr, "quorvi: could not write the alert page%s%s: %s; showing it from memory\n",
                      m_pagePath.isEmpty() ? "" : " ", qPrintable(m_pagePath), qPrintable(written.reason));
-        m_webBrowser1->setHtml(m_page.text);
+        m_webBrowser1->setHtml(AlertPage::withBreakOpportunities(m_page.text));
     }
     return true;
 }

@@ -74,6 +74,8 @@ private Q_SLOTS:
     void descriptionBreaksBecomeLineBreaks();
     void taskTextCannotInjectMarkup();
     void pageIsAsciiWithCrLfLineEnds();
+    void breakOpportunitiesKeepEveryCharacter_data();
+    void breakOpportunitiesKeepEveryCharacter();
     void pageLocation_data();
     void pageLocation();
     void pageLocationFollowsTheRuntimeFolder();
@@ -319,6 +321,37 @@ void TestAlertPage::pageIsAsciiWithCrLfLineEnds()
     QCOMPARE(text.count(QLatin1Char('\r')), text.count(QStringLiteral("\r\n")));
     QVERIFY(text.contains(QStringLiteral("Gr&#252;&#223;e &#26085;&#26412;")));
     QVERIFY(text.contains(QStringLiteral("at 9&#8239;30")));
+}
+
+void TestAlertPage::breakOpportunitiesKeepEveryCharacter_data()
+{
+    const QString zw(QChar(0x200B));
+    const QString x32(32, QLatin1Char('x'));
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("short words stay") << "<b>Title:</b> Pay the rent" << "<b>Title:</b> Pay the rent";
+    QTest::newRow("exactly the longest run") << x32 << x32;
+    QTest::newRow("one more") << x32 + u'y' << x32 + zw + u'y';
+    QTest::newRow("every 32 characters") << x32 + x32 + x32 + u'y' << x32 + zw + x32 + zw + x32 + zw + u'y';
+    QTest::newRow("a blank starts a new run") << x32 + u' ' + x32 + u'y' << x32 + u' ' + x32 + zw + u'y';
+    QTest::newRow("a line break starts a new run") << x32 + u'\n' + x32 << x32 + u'\n' + x32;
+    QTest::newRow("markup is never split, nor counted")
+        << "<table width=100% align=center border=0 cellspacing=15 bgcolor=#FF0000>" + x32 + "<b>" + u'y'
+        << "<table width=100% align=center border=0 cellspacing=15 bgcolor=#FF0000>" + x32 + "<b>" + zw + u'y';
+    QTest::newRow("a reference is one character")
+        << QString(16, u'x') + QString(16, u'&') .replace(QStringLiteral("&"), QStringLiteral("&#233;")) + u'y'
+        << QString(16, u'x') + QString(16, u'&').replace(QStringLiteral("&"), QStringLiteral("&#233;")) + zw + u'y';
+    QTest::newRow("a pair of surrogates is one character")
+        << QString(32, u'x') + QStringLiteral("\U0001F600") << QString(32, u'x') + zw + QStringLiteral("\U0001F600");
+}
+
+void TestAlertPage::breakOpportunitiesKeepEveryCharacter()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, shown);
+    const QString result = withBreakOpportunities(html);
+    QCOMPARE(result, shown);
+    QCOMPARE(QString(result).remove(QChar(0x200B)), html);
 }
 
 void TestAlertPage::pageLocation_data()

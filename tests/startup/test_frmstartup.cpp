@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextBlock>
+#include <QFontDatabase>
 #include <QTextBrowser>
 
 #include <memory>
@@ -46,6 +48,8 @@ private Q_SLOTS:
     void windowIsTwoThirdsOfTheScreenCentred();
     void browserFillsTheWindowBelowTheButtons();
     void listedTaskShowsThePageFromItsFile();
+    void endlessTitleStaysWholeOnThePageAndInTheFile();
+    void pageTextIsAtLeastTheDesktopsNormalSize();
     void nothingListedShowsNoWindow();
     void unwritablePageIsShownFromMemory();
     void showAllHidesTheAlertAndShowsTheTaskList();
@@ -194,6 +198,46 @@ void TestFrmStartup::listedTaskShowsThePageFromItsFile()
     QVERIFY2(shown.contains(QStringLiteral("Title: Pay <rent> & bills")), qPrintable(shown));
     QVERIFY(shown.contains(QStringLiteral("TODAY!!!")));
     QVERIFY(!shown.contains(QStringLiteral("Not yet")));
+}
+
+void TestFrmStartup::endlessTitleStaysWholeOnThePageAndInTheFile()
+{
+    // One word of 400,000 characters, with a few others the page escapes.
+    const QString title = QString(200000, u'x') + QStringLiteral("<&\u00e9>") + QString(200000, u'y');
+    writeStore({dueIn(title, 0)});
+    const QByteArray stored = StoreSandbox::read();
+    QVERIFY(m_form->formLoad());
+    QVERIFY(StoreSandbox::read(m_runtime->page()).contains(AlertPage::escapeHtml(title).toUtf8()));
+    auto *browser = m_form->findChild<QTextBrowser *>(QStringLiteral("WebBrowser1"));
+    // Shown whole: the break opportunities are invisible and hold no character.
+    const QString shown = browser->toPlainText().remove(QChar(0x200B));
+    QVERIFY(shown.contains(QStringLiteral("Title: ") + title));
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    // Nothing wrote the store back.
+    QCOMPARE(StoreSandbox::read(), stored);
+}
+
+void TestFrmStartup::pageTextIsAtLeastTheDesktopsNormalSize()
+{
+    writeStore({dueIn(QStringLiteral("Due"), 1)});
+    QVERIFY(m_form->formLoad());
+    const QFont normal = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    QVERIFY(normal.pointSizeF() > 0);
+    auto *browser = m_form->findChild<QTextBrowser *>(QStringLiteral("WebBrowser1"));
+    int fragments = 0;
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.text().trimmed().isEmpty())
+                continue;
+            ++fragments;
+            const double size = fragment.charFormat().font().pointSizeF();
+            QVERIFY2(size >= normal.pointSizeF() - 0.01,
+                     qPrintable(QStringLiteral("%1 pt: %2").arg(size).arg(fragment.text())));
+        }
+    }
+    QVERIFY(fragments >= 8); // heading, title, for, due, days left...
 }
 
 void TestFrmStartup::nothingListedShowsNoWindow()
