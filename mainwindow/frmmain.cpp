@@ -13,6 +13,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QFrame>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,10 +22,20 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <optional>
+
 namespace {
 
 constexpr double kDesignClientWidth = 8520;
 constexpr double kDesignClientHeight = 5010;
+
+// The desktop's key for a standard command, or `fallback` where the desktop
+// names none (Quit has no key in some schemes, and then Exit would have none).
+QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &fallback)
+{
+    const QKeySequence standard(key);
+    return standard.isEmpty() ? fallback : standard;
+}
 
 int toScrollUnits(double twips)
 {
@@ -48,6 +60,11 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
     connect(&Module1::notifier(), &Module1::Notifier::changed, this, &FrmMain::drawList);
 
     applyGeometry();
+    // Never so small that the heading and three rows cannot be seen.
+    const Twips::Rect smallest = ListLayout::minimumClientArea();
+    m_client->setMinimumSize(Twips::toPixels(smallest.width), Twips::toPixels(smallest.height));
+    // The list is what the window is for, so it has the keyboard first.
+    m_pctContainer->setFocus();
     resize(Twips::toPixels(kDesignClientWidth),
            Twips::toPixels(kDesignClientHeight) + menuBar()->sizeHint().height());
 }
@@ -61,11 +78,13 @@ void FrmMain::buildMenus()
         action->setObjectName(QLatin1String(name));
         return action;
     };
-    addEntry(tasksMenu, "menu_new", QStringLiteral("&New Task..."));
+    addEntry(tasksMenu, "menu_new", QStringLiteral("&New Task..."))
+        ->setShortcut(standardKey(QKeySequence::New, Qt::CTRL | Qt::Key_N));
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
-    addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"));
+    addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"))
+        ->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
 
     QMenu *optionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
     optionsMenu->setObjectName(QStringLiteral("menu_options"));
@@ -73,7 +92,8 @@ void FrmMain::buildMenus()
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("menu_help"));
-    addEntry(helpMenu, "menu_about", QStringLiteral("&About"));
+    addEntry(helpMenu, "menu_about", QStringLiteral("&About"))
+        ->setShortcut(standardKey(QKeySequence::HelpContents, Qt::Key_F1));
 
     // The rows' popup menu; it never appears in the menu bar.
     m_menuShort = new QMenu(QStringLiteral("&submenu"), this);
@@ -105,6 +125,10 @@ void FrmMain::buildControls()
     m_pctContainer->setLineWidth(1);
     m_pctContainer->setBackgroundRole(QPalette::Dark); // the workspace colour
     m_pctContainer->setAutoFillBackground(true);
+    // The list takes the keyboard (Tab or a click) and shows that it has it
+    // by its border.
+    m_pctContainer->setFocusPolicy(Qt::StrongFocus);
+    m_pctContainer->installEventFilter(this);
 
     // Children are placed inside the border and clipped there.
     m_viewport = new QWidget(m_pctContainer);
@@ -119,6 +143,7 @@ void FrmMain::buildControls()
     m_vscroll->setObjectName(QStringLiteral("vscroll"));
     m_vscroll->setRange(0, 0);
     m_vscroll->raise();
+    m_vscroll->installEventFilter(this);
     connect(m_vscroll, &QScrollBar::valueChanged, this, &FrmMain::vscrollChanged);
 
     auto makeHeader = [this](const char *name, const QString &caption, Module1::Column column) {
@@ -146,6 +171,7 @@ ListCell *FrmMain::makeCell(const QString &name)
     auto *cell = new ListCell(m_lstContainer);
     cell->setObjectName(name);
     connect(cell, &ListCell::pressed, this, &FrmMain::cellPressed);
+    connect(cell, &ListCell::doubleClicked, this, &FrmMain::cellDoubleClicked);
     cell->installEventFilter(this);
     cell->setAttribute(Qt::WA_UpdatesDisabled, m_cellsQuiet);
     return cell;
@@ -324,10 +350,72 @@ void FrmMain::cellPressed(int row, Qt::MouseButton button, const QPoint &globalP
 {
     if (row < 1)
         return;
+    m_pctContainer->setFocus(Qt::MouseFocusReason);
     highlight(row);
     // Selected first, so the popup's commands act on the row under the mouse.
     if (button == Qt::RightButton)
         m_menuShort->popup(globalPos);
+}
+
+void FrmMain::cellDoubleClicked(int row)
+{
+    if (row < 1)
+        return;
+    highlight(row);
+    menu_modify_Click();
+}
+
+bool FrmMain::listKeyPressed(const QKeyEvent *event)
+{
+    using ListLayout::Move;
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    std::optional<Move> move;
+    switch (event->key()) {
+    case Qt::Key_Up: move = Move::Up; break;
+    case Qt::Key_Down: move = Move::Down; break;
+    case Qt::Key_PageUp: move = Move::PageUp; break;
+    case Qt::Key_PageDown: move = Move::PageDown; break;
+    case Qt::Key_Home: move = Move::First; break;
+    case Qt::Key_End: move = Move::Last; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        menu_modify_Click();
+        return true;
+    case Qt::Key_Delete:
+        deleteTask();
+        return true;
+    default:
+        return false;
+    }
+    const int row = ListLayout::rowAfterMove(m_selectedRow, *move, rowCount(), ListLayout::rowsPerPage(m_geometry));
+    if (row < 1)
+        return true;
+    highlight(row);
+    m_vscroll->setValue(ListLayout::scrollValueShowing(m_geometry, row));
+    return true;
+}
+
+void FrmMain::scrollByWheel(const QWheelEvent *event)
+{
+    // Three rows a notch, whatever modifier is held: the scroll bar alone
+    // would turn Shift or Ctrl into a page at a time. A wheel turned sideways
+    // (or Shift on some desktops) counts the same.
+    constexpr int kNotch = 120;
+    constexpr int kRowsPerNotch = 3;
+    const QPoint delta = event->angleDelta();
+    m_wheelRemainder += delta.y() != 0 ? delta.y() : delta.x();
+    const int rows = m_wheelRemainder * kRowsPerNotch / kNotch;
+    m_wheelRemainder -= rows * kNotch / kRowsPerNotch;
+    if (rows != 0)
+        m_vscroll->setValue(m_vscroll->value() - rows * m_vscroll->singleStep());
+}
+
+void FrmMain::showListFocus(bool focused)
+{
+    QPalette p = m_pctContainer->palette();
+    p.setColor(QPalette::WindowText, focused ? palette().color(QPalette::Highlight) : palette().color(QPalette::WindowText));
+    m_pctContainer->setPalette(p);
 }
 
 void FrmMain::headerClicked(Module1::Column column)
@@ -407,8 +495,13 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
         // The wheel anywhere over the rows scrolls them, as over the bar.
         // Caught on each cell too: a wheel event that is not the user's own
         // does not travel up to the panel.
-        QApplication::sendEvent(m_vscroll, event);
+        scrollByWheel(static_cast<QWheelEvent *>(event));
         return true;
+    } else if (watched == m_pctContainer) {
+        if (event->type() == QEvent::KeyPress && listKeyPressed(static_cast<QKeyEvent *>(event)))
+            return true;
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            showListFocus(event->type() == QEvent::FocusIn);
     }
     return QMainWindow::eventFilter(watched, event);
 }

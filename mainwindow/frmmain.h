@@ -14,6 +14,8 @@
 class FrmAlerts;
 class FrmTask;
 class QAction;
+class QKeyEvent;
+class QWheelEvent;
 class QFrame;
 class QMenu;
 class QPlainTextEdit;
@@ -104,12 +106,18 @@ private:
     void applyGeometry();
     void applyPanel();
     void cellPressed(int row, Qt::MouseButton button, const QPoint &globalPos);
+    void cellDoubleClicked(int row);
+    // Keys on the focused list; false for keys it leaves alone.
+    bool listKeyPressed(const QKeyEvent *event);
+    void scrollByWheel(const QWheelEvent *event);
+    void showListFocus(bool focused);
     void headerClicked(Module1::Column column);
     void vscrollChanged(int value);
 
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
     bool m_cellsQuiet = false;
+    int m_wheelRemainder = 0; // eighths of a degree not yet turned into rows
 
     QWidget *m_client = nullptr;
     QFrame *m_pctContainer = nullptr;

@@ -1,7 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "listcell.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QToolTip>
+
+namespace {
+
+// No cell is this many characters wide; measuring only this much keeps a
+// title of a million characters from being shaped at every repaint.
+constexpr qsizetype kLongestMeasured = 4000;
+// Nor would a tooltip of more be read.
+constexpr qsizetype kLongestTip = 2000;
+
+const QChar kEllipsis(0x2026);
+
+QString cut(const QString &text, qsizetype length)
+{
+    return text.size() > length ? text.left(length) + kEllipsis : text;
+}
+
+} // namespace
 
 ListCell::ListCell(QWidget *parent) : QLabel(parent)
 {
@@ -39,6 +60,43 @@ void ListCell::setLook(const Look &look)
         setFont(f);
     }
     m_look = look;
+}
+
+QString ListCell::shownText() const
+{
+    return fontMetrics().elidedText(cut(text(), kLongestMeasured), Qt::ElideRight, contentsRect().width());
+}
+
+void ListCell::paintEvent(QPaintEvent *)
+{
+    // The background, when the row is selected, is filled before this.
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), int(alignment()), palette(), isEnabled(), shownText(),
+                          foregroundRole());
+}
+
+bool ListCell::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        if (shownText() != text()) {
+            // Escaped, so that a title such as "<b>" shows as typed here too.
+            QToolTip::showText(help->globalPos(), QStringLiteral("<p>%1</p>").arg(cut(text(), kLongestTip).toHtmlEscaped()),
+                               this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QLabel::event(event);
+}
+
+void ListCell::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT doubleClicked(m_row);
 }
 
 void ListCell::mousePressEvent(QMouseEvent *event)

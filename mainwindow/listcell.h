@@ -7,7 +7,8 @@
 
 // One cell of a task row. It knows its row number and reports any mouse
 // press on it, and it remembers the look it was last given so a redraw or a
-// new selection only touches the cells whose look really changes.
+// new selection only touches the cells whose look really changes. Text too
+// wide for it ends in an ellipsis and is shown whole in a tooltip.
 class ListCell : public QLabel
 {
     Q_OBJECT
@@ -32,11 +33,19 @@ public:
     const Look &look() const { return m_look; }
     void setLook(const Look &look);
 
+    // The text as the cell draws it: cut with an ellipsis when it is wider
+    // than the cell, so it never runs into the next column.
+    QString shownText() const;
+
 Q_SIGNALS:
     void pressed(int row, Qt::MouseButton button, const QPoint &globalPos);
+    void doubleClicked(int row);
 
 protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     int m_row = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "listlayout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -14,6 +15,10 @@ double single(double value)
 {
     return double(float(value));
 }
+
+// What the window's height holds besides the viewport and the description
+// box: caption, menu bar, borders and the gap between the two.
+constexpr double kOuterHeightBesides = 705;
 
 // The scroll bar's range is 16-bit.
 constexpr int kScrollLimit = std::numeric_limits<qint16>::max();
@@ -71,7 +76,7 @@ Result formResize(const Geometry &current, double outerWidth, double outerHeight
     s.setPosition(1, g.pctContainer.left, 0);
     s.setPosition(1, g.pctContainer.top, 0);
     s.setSize(2, g.pctContainer.width, outerWidth - 75);
-    s.setSize(3, g.pctContainer.height, outerHeight - g.txtDescription.height - 705);
+    s.setSize(3, g.pctContainer.height, outerHeight - g.txtDescription.height - kOuterHeightBesides);
     s.setPosition(4, g.txtDescription.top, g.pctContainer.height + 30);
     s.setSize(5, g.txtDescription.width, g.pctContainer.width);
 
@@ -137,6 +142,55 @@ Geometry fitPanel(const Geometry &current, int taskCount)
     }
     g.lstContainer.height = single(g.pctContainer.height + g.lstContainer.height);
     return g;
+}
+
+Twips::Rect minimumClientArea()
+{
+    const Geometry design;
+    const double rowHeight = design.lblFor.height;
+    // The viewport is as tall as the client area less the description box
+    // and what formResize keeps below it.
+    const double viewport = design.cmdFor.height + 3 * rowHeight + kViewportBorder;
+    const double height = viewport + design.txtDescription.height + kOuterHeightBesides - kOuterExtraHeight;
+    return {0, 0, 4500, height};
+}
+
+int scrollValueShowing(const Geometry &g, int row)
+{
+    // The first row brings the heading into view with it.
+    const double top = row <= 1 ? 0 : rowTop(g, row);
+    const double bottom = rowTop(g, row) + g.lblFor.height;
+    const double shownFrom = g.scrollValue * kTwipsPerScrollUnit;
+    const double shown = g.pctContainer.height - kViewportBorder;
+    int value = g.scrollValue;
+    if (top < shownFrom)
+        value = int(std::floor(top / kTwipsPerScrollUnit));
+    else if (bottom > shownFrom + shown)
+        value = int(std::ceil((bottom - shown) / kTwipsPerScrollUnit));
+    return std::clamp(value, 0, std::max(0, g.scrollMax));
+}
+
+int rowsPerPage(const Geometry &g)
+{
+    return std::max(1, int((g.pctContainer.height - kViewportBorder) / g.lblFor.height) - 1);
+}
+
+int rowAfterMove(int current, Move move, int rows, int page)
+{
+    if (rows < 1)
+        return 0;
+    // With nothing selected, any move starts at the top.
+    if (current < 1 || current > rows)
+        return move == Move::Last ? rows : 1;
+    switch (move) {
+    case Move::Up: return std::max(1, current - 1);
+    case Move::Down: return std::min(rows, current + 1);
+    case Move::PageUp: return std::max(1, current - page);
+    case Move::PageDown: return std::min(rows, current + page);
+    case Move::First: return 1;
+    case Move::Last: return rows;
+    }
+    return current;
 }
 
 } // namespace ListLayout

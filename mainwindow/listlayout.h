@@ -11,6 +11,8 @@
 namespace ListLayout {
 
 inline constexpr double kTwipsPerScrollUnit = 15;
+// The viewport's border, a pixel on each side, is inside pctContainer.
+inline constexpr double kViewportBorder = 2 * Twips::kPerPixel;
 
 struct Geometry {
     Twips::Rect pctContainer{0, 0, 6255, 3015};
@@ -63,5 +65,23 @@ inline double rowTop(const Geometry &g, int row)
 {
     return double(row - 1) * g.lblFor.height + g.cmdFor.height;
 }
+
+// The smallest client area the window may shrink to, in twips: room for the
+// heading and three rows in the list, the description box below it, and
+// columns wide enough to read a little of each.
+Twips::Rect minimumClientArea();
+
+// The scroll value that brings row `row` (from 1) wholly into view, moving
+// as little as possible (the first row brings the heading along); the
+// current value when it is already in view.
+int scrollValueShowing(const Geometry &g, int row);
+
+// Whole rows that fit in the viewport: how far Page Up and Page Down move.
+int rowsPerPage(const Geometry &g);
+
+// Where the selection goes from `current` (0: none) on a key that moves it
+// in a list of `rows` rows; `current` itself for any other key.
+enum class Move { Up, Down, PageUp, PageDown, First, Last };
+int rowAfterMove(int current, Move move, int rows, int page);
 
 } // namespace ListLayout

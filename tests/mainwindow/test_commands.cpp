@@ -89,6 +89,9 @@ private Q_SLOTS:
     void rulesDialogRedrawsTheList();
     void dialogsAreCreatedOnceAndKept();
     void aboutAndExit();
+    void keysOnTheListEditAndDelete();
+    void doubleClickOpensTheEditor();
+    void standardShortcutsReachTheirCommands();
     void wholeRoad();
 
 private:
@@ -132,7 +135,8 @@ void TestCommands::menusReachTheirCommands()
     QCOMPARE(m_seam->endCodes.size(), 1);
     m_window->findChild<QAction *>(QStringLiteral("menu_manage"))->trigger();
     QCOMPARE(m_seam->execCount, 1);
-    for (const char *name : {"menu_new", "menu_modify", "menu_modify2", "menu_delete", "menu_delete2"})
+    // Edit and Delete are the list's own Enter and Delete keys, not the window's.
+    for (const char *name : {"menu_modify", "menu_modify2", "menu_delete", "menu_delete2"})
         QVERIFY2(m_window->findChild<QAction *>(QLatin1String(name))->shortcut().isEmpty(), name);
 }
 
@@ -277,6 +281,63 @@ void TestCommands::deleteMovesTheSelectionToTheNextTask()
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kTaxes}));
     // The old last slot keeps a copy of the former last task.
     QCOMPARE(tasks[2].title, QStringLiteral("Taxes"));
+}
+
+void TestCommands::keysOnTheListEditAndDelete()
+{
+    start(storeBytes({kReport, kDentist, kTaxes}));
+    QWidget *list = m_window->findChild<QWidget *>(QStringLiteral("pctContainer"));
+    QString editing;
+    m_seam->script = [&editing](QDialog *d) {
+        editing = child<QLineEdit>(d, "txtTitle")->text();
+        child<QPushButton>(d, "Command2")->click();
+    };
+    // Nothing selected: Enter opens nothing.
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_seam->execCount, 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down); // Report
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(m_seam->execCount, 1);
+    QCOMPARE(editing, QStringLiteral("Report"));
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(m_seam->execCount, 2);
+    // Delete removes the selected task, as Tasks > Delete does, and saves.
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
+    QCOMPARE(m_window->selectedRow(), 2);
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kTaxes}));
+    // The description box's own Delete deletes nothing.
+    QTest::keyClick(m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtDescription")), Qt::Key_Delete);
+    QCOMPARE(int(taskCount), 2);
+}
+
+void TestCommands::doubleClickOpensTheEditor()
+{
+    start(storeBytes({kReport, kDentist, kTaxes}));
+    QString editing;
+    m_seam->script = [&editing](QDialog *d) {
+        editing = child<QLineEdit>(d, "txtTitle")->text();
+        child<QPushButton>(d, "Command2")->click();
+    };
+    QTest::mouseDClick(m_window->lblDue()[3], Qt::LeftButton);
+    QCOMPARE(m_seam->execCount, 1);
+    QCOMPARE(editing, QStringLiteral("Taxes"));
+    QCOMPARE(m_window->selectedRow(), 3);
+}
+
+void TestCommands::standardShortcutsReachTheirCommands()
+{
+    start(storeBytes({kReport}));
+    m_seam->script = [](QDialog *d) { child<QPushButton>(d, "Command2")->click(); };
+    QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    QCOMPARE(m_seam->execCount, 1);
+    QVERIFY(m_window->frmTask()->windowTitle() == QStringLiteral("New / Edit task"));
+    QTest::keyClick(m_window.get(), Qt::Key_F1);
+    QCOMPARE(m_seam->messages.size(), 1);
+    QCOMPARE(m_seam->messages[0].title, QStringLiteral("About Quorvi"));
+    QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QCOMPARE(m_seam->endCodes, QList<int>{0});
 }
 
 void TestCommands::deletingTheLastTaskClearsTheSelection()

@@ -19,6 +19,74 @@ class TestListLayout : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void movesStopAtTheEnds_data()
+    {
+        using ListLayout::Move;
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("move");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("down") << 4 << int(Move::Down) << 10 << 5;
+        QTest::newRow("down at the end") << 10 << int(Move::Down) << 10 << 10;
+        QTest::newRow("up") << 4 << int(Move::Up) << 10 << 3;
+        QTest::newRow("up at the top") << 1 << int(Move::Up) << 10 << 1;
+        QTest::newRow("page down") << 2 << int(Move::PageDown) << 10 << 6;
+        QTest::newRow("page down past the end") << 8 << int(Move::PageDown) << 10 << 10;
+        QTest::newRow("page up past the top") << 3 << int(Move::PageUp) << 10 << 1;
+        QTest::newRow("home") << 7 << int(Move::First) << 10 << 1;
+        QTest::newRow("end") << 7 << int(Move::Last) << 10 << 10;
+        QTest::newRow("nothing selected, down") << 0 << int(Move::Down) << 10 << 1;
+        QTest::newRow("nothing selected, up") << 0 << int(Move::Up) << 10 << 1;
+        QTest::newRow("nothing selected, end") << 0 << int(Move::Last) << 10 << 10;
+        QTest::newRow("a row gone since") << 12 << int(Move::Up) << 10 << 1;
+        QTest::newRow("an empty list") << 0 << int(Move::Down) << 0 << 0;
+    }
+
+    void movesStopAtTheEnds()
+    {
+        QFETCH(int, current);
+        QFETCH(int, move);
+        QFETCH(int, rows);
+        QFETCH(int, expected);
+        QCOMPARE(ListLayout::rowAfterMove(current, ListLayout::Move(move), rows, 4), expected);
+    }
+
+    void scrollingBringsARowIntoViewAndNoFurther()
+    {
+        // A viewport of ten rows' height (and its border), 100 rows.
+        Geometry g = layFor(Geometry{}, 8520, 1725 + 10 * 255 + ListLayout::kViewportBorder, 100).geometry;
+        QCOMPARE(g.pctContainer.height - ListLayout::kViewportBorder, 10 * 255.0);
+        QVERIFY(g.scrollMax > 1000);
+        QCOMPARE(ListLayout::rowsPerPage(g), 9);
+        // Row 9 ends exactly at the bottom edge: already in view.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 9), 0);
+        // Row 10 needs one row's scroll, and no more.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 10), 17);
+        g.scrollValue = ListLayout::scrollValueShowing(g, 60);
+        QCOMPARE(g.scrollValue, (61 * 255 - 10 * 255) / 15); // its bottom at the bottom edge
+        // Going back up puts the row at the top edge.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 50), (49 * 255 + 255) / 15);
+        // The first row shows the heading with it.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 1), 0);
+        // Never past the end of the range.
+        g.scrollMax = 100;
+        g.scrollValue = 0;
+        QCOMPARE(ListLayout::scrollValueShowing(g, 100), 100);
+    }
+
+    void smallestWindowShowsTheHeadingAndThreeRows()
+    {
+        const Twips::Rect smallest = ListLayout::minimumClientArea();
+        const ListLayout::Result r = layFor(Geometry{}, smallest.width, smallest.height, 50);
+        QVERIFY(r.skippedSteps.isEmpty());
+        const Geometry &g = r.geometry;
+        const double shown = g.pctContainer.height - ListLayout::kViewportBorder;
+        QVERIFY(shown >= ListLayout::rowTop(g, 3) + g.lblFor.height);
+        QVERIFY(shown < ListLayout::rowTop(g, 5) + g.lblFor.height); // and not much more
+        // Each column keeps room for a few characters.
+        QVERIFY(g.cmdDue.width >= 1000 && g.cmdFor.width >= 1000);
+    }
+
     void designWindowWithEmptyList()
     {
         const ListLayout::Result r = layFor(Geometry{}, 8520, 5010, 0);
