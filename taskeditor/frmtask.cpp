@@ -8,6 +8,7 @@
 #include "twips.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -99,6 +100,8 @@ void FrmTask::buildControls()
 
     Command1 = addButton(this, "Command1", QStringLiteral("&Ok"), 2880);
     Command2 = addButton(this, "Command2", QStringLiteral("&Cancel"), 1800);
+    Command1->installEventFilter(this);
+    Command2->installEventFilter(this);
 
     QWidget *order[] = {txtTitle, txtFor,    txtDay,      lstMonth, txtYear, txtHour,
                         txtMinute, txtSecond, txtDescript, Command1, Command2};
@@ -176,6 +179,20 @@ void FrmTask::txtDescript_Change()
 {
     if (Module1::Task *t = record())
         t->description = TaskFields::descriptionFromEditor(txtDescript->document()->toRawText());
+}
+
+bool FrmTask::eventFilter(QObject *watched, QEvent *event)
+{
+    // Neither button is a default one (Enter in a box must press nothing),
+    // so Enter on a focused button is pressed here, as Space is by Qt.
+    if ((watched == Command1 || watched == Command2) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            static_cast<QPushButton *>(watched)->click();
+            return true;
+        }
+    }
+    return StoreDialog::eventFilter(watched, event);
 }
 
 void FrmTask::Command1_Click()

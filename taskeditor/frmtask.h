@@ -30,6 +30,7 @@ public:
 
 protected:
     void cancel() override { Command2_Click(); }
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();

@@ -72,6 +72,8 @@ private Q_SLOTS:
     void escapeActsAsCancel();
     void closeButtonActsAsCancel();
     void enterInASingleLineBoxPressesNothing();
+    void enterOnAFocusedButtonPressesIt_data();
+    void enterOnAFocusedButtonPressesIt();
     void failedSaveKeepsTheDialogAndTheEdit();
     void refusedSaveOfAnUnreadableStoreKeepsTheDialog();
     void reloadPutsTheTableBackInListOrder_data();
@@ -638,6 +640,31 @@ void TestFrmTask::enterInASingleLineBoxPressesNothing()
     QCOMPARE(dlg->selected(), 1);
     QCOMPARE(tasks[0].title, QStringLiteral("5"));
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
+}
+
+void TestFrmTask::enterOnAFocusedButtonPressesIt_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Return on Ok") << "Command1" << int(Qt::Key_Return) << int(QDialog::Accepted);
+    QTest::newRow("keypad Enter on Ok") << "Command1" << int(Qt::Key_Enter) << int(QDialog::Accepted);
+    QTest::newRow("Return on Cancel") << "Command2" << int(Qt::Key_Return) << int(QDialog::Rejected);
+}
+
+void TestFrmTask::enterOnAFocusedButtonPressesIt()
+{
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    QFETCH(int, result);
+    openOn(1);
+    retype(box("txtTitle"), QStringLiteral("Typed"));
+    QPushButton *pressed = child<QPushButton>(qPrintable(button));
+    pressed->setFocus();
+    QTest::keyClick(pressed, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(dlg->result(), result);
+    QCOMPARE(tasks[0].title, result == QDialog::Accepted ? QStringLiteral("Typed") : QStringLiteral("Dentist"));
 }
 
 void TestFrmTask::failedSaveKeepsTheDialogAndTheEdit()
