@@ -20,7 +20,9 @@ configure: deps $(BUILD_DIR)/build.ninja
 build: configure
 	cmake --build $(BUILD_DIR)
 
-run: build
+# Only the program itself: the tests and benchmarks wait for `make test`.
+run: configure
+	cmake --build $(BUILD_DIR) --target quorvi
 	./$(BUILD_DIR)/startup/quorvi $(ARGS)
 
 test: build

@@ -27,9 +27,16 @@ while IFS= read -r line || [ -n "$line" ]; do
 done <"$docs/demo/tasks.template" >"$work/tasks.txt"
 
 cd "$work"
+# The pictures show what a user sees on the most common desktop, a 1920 x 1080
+# screen: the alert window takes two thirds of it.
+cat >"$work/screen.json" <<'EOF_SCREEN'
+{ "screens": [ { "name": "desktop", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] }
+EOF_SCREEN
 # Set for the program alone: Qt reads the locale's name from these even where
 # the C library has no such locale installed.
-run() { env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 \
+run() { env QT_QPA_PLATFORM="offscreen:configfile=$work/screen.json" XDG_RUNTIME_DIR="$work/runtime" \
+  LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 \
   "$quorvi" "$@" 2> >(grep -v 'propagateSizeHints' >&2); }
 run --screenshot "$shots/alert.png"
 run --show-all --screenshot "$shots/main.png"

@@ -20,9 +20,9 @@ QString aboutText()
 {
     return QStringLiteral("Quorvi %1\n"
                           "A small reminder for tasks and their due dates.\n\n"
-                          "Written by the Quorvi authors; see the project's README for how to reach them.\n"
+                          "Written by the Quorvi authors <%2>.\n"
                           "Special thanks to: Wendeline Marchbanks, keeper of the first task list")
-        .arg(QStringLiteral(QUORVI_VERSION));
+        .arg(QStringLiteral(QUORVI_VERSION), QStringLiteral(QUORVI_CONTACT));
 }
 
 } // namespace

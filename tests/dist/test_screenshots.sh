@@ -15,4 +15,6 @@ for shot in alert main; do
   file -b "$out/$shot.png" | grep -q '^PNG image data' || fail "$shot.png is not a PNG"
 done
 cmp -s "$out/alert.png" "$out/main.png" && fail "both pictures show the same window"
+# The alert window as on a 1920 x 1080 desktop: two thirds of the screen.
+file -b "$out/alert.png" | grep -q ' 1280 x 720,' || fail "alert.png is not 1280 x 720: $(file -b "$out/alert.png")"
 echo "screenshots: both pictures made"

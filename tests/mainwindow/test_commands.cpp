@@ -429,6 +429,9 @@ void TestCommands::aboutAndExit()
     QVERIFY(lines[0].startsWith(QStringLiteral("Quorvi ")));
     QVERIFY(lines[0].endsWith(QStringLiteral(QUORVI_VERSION)));
     QVERIFY(lines.last().startsWith(QStringLiteral("Special thanks to: ")));
+    // Where to reach the authors: the address the README and the package give.
+    QVERIFY2(lines[lines.size() - 2].contains(QStringLiteral("<" QUORVI_CONTACT ">")), qPrintable(lines.join(u'|')));
+    QVERIFY(QStringLiteral(QUORVI_CONTACT).contains(u'@'));
     QCOMPARE(m_seam->endCodes.size(), 0);
     m_window->menu_exi_Click();
     QCOMPARE(m_seam->endCodes.size(), 1);
