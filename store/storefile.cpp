@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calendar.h"
+#include "diskfile.h"
 #include "module1.h"
 #include "numbers.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace Module1 {
@@ -19,6 +17,16 @@ LoadReport g_lastLoad;
 constexpr int kMaxListedProblems = 40;
 
 const QString kBackupSuffix = QStringLiteral(".bak");
+
+QString backupName()
+{
+    return kStoreFileName + kBackupSuffix;
+}
+
+QString saveFailure(const QString &reason)
+{
+    return QStringLiteral("Could not save %1: %2").arg(kStoreFileName, reason);
+}
 
 // The bytes 0x80..0x9F of Windows-1252; the rest of the range is Latin-1.
 constexpr char16_t kCp1252High[32] = {
@@ -250,7 +258,6 @@ LoadReport loadTasks()
     ruleCount = 0;
     LoadReport report;
 
-    QFile file(kStoreFileName);
     const QFileInfo info(kStoreFileName);
     if (!info.exists() && !info.isSymLink()) {
         report.fileMissing = true;
@@ -261,17 +268,13 @@ LoadReport loadTasks()
         // A pipe would block the start for ever and a device could be endless.
         report.unreadable = true;
         report.unreadableReason = QStringLiteral("it is not a regular file");
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        report.unreadable = true;
-        report.unreadableReason = file.errorString();
     } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
+        const DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+        if (!read.ok) {
             report.unreadable = true;
-            report.unreadableReason = file.errorString();
-            taskCount = 0;
+            report.unreadableReason = DiskFile::reason(read.error);
         } else {
-            report = readStore(bytes);
+            report = readStore(read.bytes);
         }
     }
     if (report.unreadable) {
@@ -337,49 +340,53 @@ QByteArray storeText()
 SaveResult saveTasks()
 {
     SaveResult result;
+    const auto fail = [&result](const QString &message) {
+        result.ok = false;
+        result.message = message;
+        return result;
+    };
     if (g_lastLoad.unreadable) {
-        result.ok = false;
-        result.message = QStringLiteral("%1 could not be read, so it will not be overwritten: %2")
-                             .arg(kStoreFileName, g_lastLoad.unreadableReason);
-        return result;
+        return fail(QStringLiteral("%1 could not be read, so it will not be overwritten: %2")
+                        .arg(kStoreFileName, g_lastLoad.unreadableReason));
     }
 
-    const QString backupName = kStoreFileName + kBackupSuffix;
-    if (g_lastLoad.droppedForCapacity && QFileInfo::exists(kStoreFileName)) {
-        // The tables could not hold every record; keep the file they came from.
-        QFile::remove(backupName);
-        if (!QFile::copy(kStoreFileName, backupName)) {
-            result.ok = false;
-            result.message = QStringLiteral("Could not save %1: it holds records Quorvi could not load, "
-                                            "and keeping a copy as %2 failed")
-                                 .arg(kStoreFileName, backupName);
-            return result;
-        }
-        result.message = QStringLiteral("%1 held more records than Quorvi can keep (%2 tasks, %3 rules); "
-                                        "the original file was kept as %4.")
-                             .arg(kStoreFileName)
-                             .arg(kTaskSlots)
-                             .arg(kRuleSlots)
-                             .arg(backupName);
-    }
+    const DiskFile::Look now = DiskFile::look(kStoreFileName);
+    if (now.kind == DiskFile::Look::Failed)
+        return fail(saveFailure(DiskFile::reason(now.error)));
+    if (now.kind == DiskFile::Look::Other)
+        return fail(saveFailure(QStringLiteral("it is not a regular file")));
+    const bool exists = now.exists();
+    if (exists && DiskFile::isReadOnly(kStoreFileName, now))
+        return fail(QStringLiteral("%1 is read-only, so your change could not be saved.").arg(kStoreFileName));
 
-    QSaveFile file(kStoreFileName);
     const QByteArray bytes = storeText();
-    // commit() alone can report success after a short write (a full disk), so
-    // the flush is checked on its own before the new file replaces the old one.
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-    if (!written) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        result.ok = false;
-        result.message = QStringLiteral("Could not save %1: %2").arg(kStoreFileName, reason);
-        return result;
+    const bool linked = exists && now.links > 1;
+    if (exists && (g_lastLoad.droppedForCapacity || linked)) {
+        // The file as it is now is kept before anything replaces it: the
+        // tables could not hold every record, or the file has other names
+        // and is rewritten in place, where a failure would leave no old copy.
+        const DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+        if (!read.ok)
+            return fail(saveFailure(DiskFile::reason(read.error)));
+        const DiskFile::Written backup = DiskFile::replace(backupName(), read.bytes, &now);
+        if (!backup.ok) {
+            return fail(QStringLiteral("Could not save %1: keeping the file as it was as %2 failed: %3")
+                            .arg(kStoreFileName, backupName(), DiskFile::reason(backup.error)));
+        }
+        if (g_lastLoad.droppedForCapacity) {
+            result.message = QStringLiteral("%1 held more records than Quorvi can keep (%2 tasks, %3 rules); "
+                                            "the original file was kept as %4.")
+                                 .arg(kStoreFileName)
+                                 .arg(kTaskSlots)
+                                 .arg(kRuleSlots)
+                                 .arg(backupName());
+        }
     }
-    if (!file.commit()) {
-        result.ok = false;
-        result.message = QStringLiteral("Could not save %1: %2").arg(kStoreFileName, file.errorString());
-        return result;
-    }
+
+    const DiskFile::Written saved = linked ? DiskFile::overwrite(kStoreFileName, bytes)
+                                           : DiskFile::replace(kStoreFileName, bytes, exists ? &now : nullptr);
+    if (!saved.ok)
+        return fail(saveFailure(DiskFile::reason(saved.error)));
     g_lastLoad.droppedForCapacity = false;
     return result;
 }
