@@ -7,11 +7,16 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <vector>
+
 namespace Module1 {
 
 namespace {
 
 LoadReport g_lastLoad;
+// The file last read could not be taken as it stood: before it is replaced,
+// it is kept as the backup.
+bool g_fileHasProblems = false;
 
 // Past this many lines the message box would only scroll; the rest is counted.
 constexpr int kMaxListedProblems = 40;
@@ -36,8 +41,31 @@ constexpr char16_t kCp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString decodeStore(QByteArray bytes)
+QChar fromCp1252(unsigned char b)
 {
+    return (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+}
+
+// Where each line ends, the way the reader splits them: CR LF, LF or a lone
+// CR. Both encodings the reader knows keep these bytes as they are.
+qsizetype lineEnd(const QByteArray &bytes, qsizetype pos)
+{
+    while (pos < bytes.size() && bytes[pos] != '\n' && bytes[pos] != '\r')
+        ++pos;
+    return pos;
+}
+
+// The text of the store file. A UTF-16 byte-order mark is honoured; without
+// one the file is UTF-8, except that a line that is not valid UTF-8 was
+// most likely written by an older Windows program and is read as
+// Windows-1252. Line by line, so one stray byte changes only its own line;
+// the numbers of those lines go to `fallbackLines`.
+QString decodeStore(QByteArray bytes, std::vector<int> *fallbackLines)
+{
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(QByteArrayView(bytes).sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -45,12 +73,31 @@ QString decodeStore(QByteArray bytes)
     if (!utf8.hasError())
         return text;
 
-    // Not UTF-8: most likely written by an older Windows program.
-    text.resize(bytes.size());
-    QChar *out = text.data();
-    for (const char c : std::as_const(bytes)) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    text.clear();
+    text.reserve(bytes.size());
+    int lineNumber = 0;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const qsizetype end = lineEnd(bytes, pos);
+        ++lineNumber;
+        const QByteArrayView line = QByteArrayView(bytes).sliced(pos, end - pos);
+        QStringDecoder lineUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = lineUtf8.decode(line);
+        if (!lineUtf8.hasError()) {
+            text += decoded;
+        } else {
+            fallbackLines->push_back(lineNumber);
+            for (const char c : line)
+                text += fromCp1252(static_cast<unsigned char>(c));
+        }
+        // The line's end goes along as it was, so the reader counts alike.
+        qsizetype next = end;
+        if (next < bytes.size()) {
+            if (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n')
+                ++next;
+            text += QLatin1String(bytes.constData() + end, next + 1 - end);
+        }
+        pos = next + 1;
     }
     return text;
 }
@@ -72,8 +119,11 @@ class Reader
 public:
     explicit Reader(LoadReport &report) : m_report(report) { }
 
-    void read(const QString &text)
+    void read(const QByteArray &bytes)
     {
+        std::vector<int> fallbackLines;
+        const QString text = decodeStore(bytes, &fallbackLines);
+        auto nextFallback = fallbackLines.cbegin();
         int lineNumber = 0;
         qsizetype pos = 0;
         const qsizetype size = text.size();
@@ -83,6 +133,10 @@ public:
             while (end < size && text[end] != u'\n' && text[end] != u'\r')
                 ++end;
             ++lineNumber;
+            if (nextFallback != fallbackLines.cend() && *nextFallback == lineNumber) {
+                problem(lineNumber, QStringLiteral("the line is not UTF-8 and was read as Windows-1252"));
+                ++nextFallback;
+            }
             handleLine(QStringView(text).mid(pos, end - pos), lineNumber);
             if (end < size && text[end] == u'\r' && end + 1 < size && text[end + 1] == u'\n')
                 ++end;
@@ -91,6 +145,12 @@ public:
         if (m_hidden > 0) {
             m_report.problems << QStringLiteral("%1 more problems were not listed.").arg(m_hidden);
         }
+        // A copy cut short, or a save interrupted by another program: the
+        // values after the last act line belong to no record. Always listed.
+        if (m_taskOpen)
+            m_report.problems << QStringLiteral("%1 ends inside a task record; it was not loaded").arg(kStoreFileName);
+        if (m_ruleOpen)
+            m_report.problems << QStringLiteral("%1 ends inside a rule record; it was not loaded").arg(kStoreFileName);
     }
 
 private:
@@ -115,6 +175,18 @@ private:
         return n;
     }
 
+    QString &taskText(QString &field)
+    {
+        m_taskOpen = true;
+        return field;
+    }
+
+    qint16 &taskNumber(qint16 &field)
+    {
+        m_taskOpen = true;
+        return field;
+    }
+
     void handleLine(QStringView raw, int line)
     {
         const QStringView l = trimBlanks(raw);
@@ -130,35 +202,39 @@ private:
         const qsizetype valueStart = l[3].isHighSurrogate() && l.size() > 4 && l[4].isLowSurrogate() ? 5 : 4;
         const QStringView value = l.mid(valueStart);
         if (key == u"ttl")
-            m_task.title = value.toString();
+            taskText(m_task.title) = value.toString();
         else if (key == u"for")
-            m_task.forWhom = value.toString();
+            taskText(m_task.forWhom) = value.toString();
         else if (key == u"des")
-            m_task.description = value.toString();
+            taskText(m_task.description) = value.toString();
         else if (key == u"day")
-            m_task.day = number16(key, value, line);
+            taskNumber(m_task.day) = number16(key, value, line);
         else if (key == u"mon")
-            m_task.month = number16(key, value, line);
+            taskNumber(m_task.month) = number16(key, value, line);
         else if (key == u"yea")
-            m_task.year = number16(key, value, line);
+            taskNumber(m_task.year) = number16(key, value, line);
         else if (key == u"hou")
-            m_task.hour = number16(key, value, line);
+            taskNumber(m_task.hour) = number16(key, value, line);
         else if (key == u"min")
-            m_task.minute = number16(key, value, line);
+            taskNumber(m_task.minute) = number16(key, value, line);
         else if (key == u"sec")
-            m_task.second = number16(key, value, line);
-        else if (key == u"val")
+            taskNumber(m_task.second) = number16(key, value, line);
+        else if (key == u"val") {
+            m_ruleOpen = true;
             m_rule.interval = number16(key, value, line);
-        else if (key == u"unt")
+        } else if (key == u"unt") {
+            m_ruleOpen = true;
             m_rule.unit = value.toString();
-        else if (key == u"clr") {
+        } else if (key == u"clr") {
+            m_ruleOpen = true;
             bool clamped = false;
             m_rule.color = Numbers::readInt32(value, &clamped);
             if (clamped)
                 problem(line, QStringLiteral("the colour is out of range and was kept as %1").arg(m_rule.color));
-        } else if (key == u"alr")
+        } else if (key == u"alr") {
+            m_ruleOpen = true;
             m_rule.popup = value == u"on";
-        else if (key == u"act") {
+        } else if (key == u"act") {
             if (value == u"addalert")
                 appendRule(line);
             else
@@ -168,6 +244,7 @@ private:
 
     void appendRule(int line)
     {
+        m_ruleOpen = false;
         if (ruleCount >= kRuleSlots) {
             m_report.droppedForCapacity = true;
             problem(line, QStringLiteral("a rule was left out: Quorvi keeps at most %1 rules").arg(kRuleSlots));
@@ -179,6 +256,7 @@ private:
 
     void appendTask(int line)
     {
+        m_taskOpen = false;
         if (taskCount >= kTaskSlots) {
             m_report.droppedForCapacity = true;
             problem(line, QStringLiteral("a task was left out: Quorvi keeps at most %1 tasks").arg(kTaskSlots));
@@ -214,6 +292,9 @@ private:
     Task m_task;
     AlertRule m_rule;
     int m_hidden = 0;
+    // A field of the kind was read since that kind's last act line.
+    bool m_taskOpen = false;
+    bool m_ruleOpen = false;
 };
 
 QString replacePairs(const QString &text, QStringView from, QStringView to)
@@ -248,7 +329,7 @@ LoadReport readStore(const QByteArray &bytes)
     taskCount = 0;
     ruleCount = 0;
     LoadReport report;
-    Reader(report).read(decodeStore(bytes));
+    Reader(report).read(bytes);
     return report;
 }
 
@@ -277,6 +358,7 @@ LoadReport loadTasks()
             report = readStore(read.bytes);
         }
     }
+    g_fileHasProblems = !report.problems.isEmpty();
     if (report.unreadable) {
         report.problems.prepend(QStringLiteral("%1 could not be read: %2").arg(kStoreFileName, report.unreadableReason));
     }
@@ -361,10 +443,10 @@ SaveResult saveTasks()
 
     const QByteArray bytes = storeText();
     const bool linked = exists && now.links > 1;
-    if (exists && (g_lastLoad.droppedForCapacity || linked)) {
-        // The file as it is now is kept before anything replaces it: the
-        // tables could not hold every record, or the file has other names
-        // and is rewritten in place, where a failure would leave no old copy.
+    if (exists && (g_fileHasProblems || linked)) {
+        // The file as it is now is kept before anything replaces it: it may
+        // hold what the reader could not take, and a file with other names
+        // is rewritten in place, where a failure would leave no old copy.
         const DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
         if (!read.ok)
             return fail(saveFailure(DiskFile::reason(read.error)));
@@ -380,6 +462,10 @@ SaveResult saveTasks()
                                  .arg(kTaskSlots)
                                  .arg(kRuleSlots)
                                  .arg(backupName());
+        } else if (g_fileHasProblems) {
+            result.message = QStringLiteral("Some of %1 could not be read as it stood; the file as it was "
+                                            "was kept as %2.")
+                                 .arg(kStoreFileName, backupName());
         }
     }
 
@@ -388,6 +474,7 @@ SaveResult saveTasks()
     if (!saved.ok)
         return fail(saveFailure(DiskFile::reason(saved.error)));
     g_lastLoad.droppedForCapacity = false;
+    g_fileHasProblems = false;
     return result;
 }
 
@@ -399,6 +486,7 @@ void resetStore()
     ruleCount = 0;
     sortMode = 0;
     g_lastLoad = LoadReport{};
+    g_fileHasProblems = false;
 }
 
 } // namespace Module1

@@ -52,6 +52,8 @@ private Q_SLOTS:
     void aHardLinkedFileIsUpdatedUnderEveryName();
     void aHardLinkedFileOnAFullDiskIsLeftAlone();
     void aSymbolicLinkStaysALink();
+    void theBackupKeepsTheOriginalsPermissions();
+    void theNewestProblemFileWinsTheBackup();
 };
 
 void TestDiskFile::aFullDiskNamesTheRealCause()
@@ -218,6 +220,43 @@ void TestDiskFile::aSymbolicLinkStaysALink()
     QVERIFY(saveTasks().ok);
     QVERIFY(QFileInfo(kStoreFileName).isSymLink());
     QVERIFY(StoreSandbox::read(QStringLiteral("real/store.txt")).contains("ttl=Through the link\r\n"));
+}
+
+void TestDiskFile::theBackupKeepsTheOriginalsPermissions()
+{
+    StoreSandbox box;
+    // A private file with a number the reader had to clamp.
+    const QByteArray bytes = "ttl=Private\r\nday=99999\r\nact=addtask\r\n";
+    StoreSandbox::write(bytes);
+    QCOMPARE(::chmod("tasks.txt", 0600), 0);
+    QCOMPARE(loadTasks().problems.size(), 2);
+    const SaveResult result = saveTasks();
+    QVERIFY(result.ok);
+    QVERIFY2(result.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(result.message));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+    QCOMPARE(statOf("tasks.txt.bak").st_mode & 07777, mode_t(0600));
+    QCOMPARE(statOf("tasks.txt").st_mode & 07777, mode_t(0600));
+}
+
+void TestDiskFile::theNewestProblemFileWinsTheBackup()
+{
+    StoreSandbox box;
+    const QByteArray first = "ttl=One\r\nact=addtask\r\nab\r\n";
+    StoreSandbox::write(first);
+    loadTasks();
+    QVERIFY(saveTasks().ok);
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), first);
+
+    // A clean file replaces no backup.
+    tasks[0].title = QStringLiteral("One, edited");
+    QVERIFY(saveTasks().ok);
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), first);
+
+    const QByteArray second = "ttl=Two\r\nact=addtask\r\nmon=1e9\r\nact=addtask\r\n";
+    StoreSandbox::write(second);
+    loadTasks();
+    QVERIFY(saveTasks().ok);
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), second);
 }
 
 QTEST_GUILESS_MAIN(TestDiskFile)
