@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calendar.h"
 #include "diskfile.h"
+#include "merge.h"
 #include "module1.h"
 #include "numbers.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <ctime>
 #include <vector>
 
 namespace Module1 {
@@ -14,24 +17,11 @@ namespace Module1 {
 namespace {
 
 LoadReport g_lastLoad;
-// The file last read could not be taken as it stood: before it is replaced,
-// it is kept as the backup.
-bool g_fileHasProblems = false;
 
 // Past this many lines the message box would only scroll; the rest is counted.
 constexpr int kMaxListedProblems = 40;
 
 const QString kBackupSuffix = QStringLiteral(".bak");
-
-QString backupName()
-{
-    return kStoreFileName + kBackupSuffix;
-}
-
-QString saveFailure(const QString &reason)
-{
-    return QStringLiteral("Could not save %1: %2").arg(kStoreFileName, reason);
-}
 
 // The bytes 0x80..0x9F of Windows-1252; the rest of the range is Latin-1.
 constexpr char16_t kCp1252High[32] = {
@@ -117,7 +107,7 @@ QStringView trimBlanks(QStringView line)
 class Reader
 {
 public:
-    explicit Reader(LoadReport &report) : m_report(report) { }
+    Reader(LoadReport &report, Records &out) : m_report(report), m_out(out) { }
 
     void read(const QByteArray &bytes)
     {
@@ -245,24 +235,23 @@ private:
     void appendRule(int line)
     {
         m_ruleOpen = false;
-        if (ruleCount >= kRuleSlots) {
+        if (int(m_out.rules.size()) >= kRuleSlots) {
             m_report.droppedForCapacity = true;
             problem(line, QStringLiteral("a rule was left out: Quorvi keeps at most %1 rules").arg(kRuleSlots));
             return;
         }
-        rules[ruleCount] = m_rule;
-        ++ruleCount;
+        m_out.rules.push_back(m_rule);
     }
 
     void appendTask(int line)
     {
         m_taskOpen = false;
-        if (taskCount >= kTaskSlots) {
+        if (int(m_out.tasks.size()) >= kTaskSlots) {
             m_report.droppedForCapacity = true;
             problem(line, QStringLiteral("a task was left out: Quorvi keeps at most %1 tasks").arg(kTaskSlots));
             return;
         }
-        Task &t = tasks[taskCount];
+        Task &t = m_out.tasks.emplace_back();
         t.day = m_task.day;
         t.month = m_task.month;
         t.year = m_task.year;
@@ -278,7 +267,6 @@ private:
                                          "it is ordered by the moment it rolls over to")
                               .arg(t.title));
         }
-        ++taskCount;
     }
 
     static bool partsFitKey(const Task &t)
@@ -289,6 +277,7 @@ private:
     }
 
     LoadReport &m_report;
+    Records &m_out;
     Task m_task;
     AlertRule m_rule;
     int m_hidden = 0;
@@ -304,6 +293,160 @@ QString replacePairs(const QString &text, QStringView from, QStringView to)
     QString result = text;
     result.replace(from.toString(), to.toString());
     return result;
+}
+
+void putInTables(Records records)
+{
+    taskCount = 0;
+    ruleCount = 0;
+    for (Task &t : records.tasks) {
+        if (taskCount >= kTaskSlots)
+            break;
+        tasks[taskCount++] = std::move(t);
+    }
+    for (AlertRule &r : records.rules) {
+        if (ruleCount >= kRuleSlots)
+            break;
+        rules[ruleCount++] = std::move(r);
+    }
+}
+
+// What Quorvi last read from or wrote to the store file, to tell its own
+// writes from everybody else's, and the records in it: the base of a merge.
+struct Seen {
+    bool known = false; // nothing read or written since the start
+    DiskFile::Look look; // Missing when there was no file
+    QByteArray hash;
+    qint64 takenAt = 0; // wall-clock nanoseconds when `look` was taken
+    Records records;
+    // The last read could not take the file as it stood: before it is
+    // replaced, it is kept as the backup.
+    bool hadProblems = false;
+    bool overCapacity = false;
+};
+
+Seen g_seen;
+
+// A file's times come from the same clock, in coarse steps. A look taken
+// within this long of the file's last change may miss a change made in the
+// same step, so then the bytes decide.
+constexpr qint64 kCoarseClockNs = 2'000'000'000;
+
+qint64 wallClockNs()
+{
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+qint64 toNs(const struct timespec &t)
+{
+    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+QByteArray hashOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+void remember(const DiskFile::Look &look, const QByteArray &hash, Records records, const LoadReport *report)
+{
+    g_seen.known = true;
+    g_seen.look = look;
+    g_seen.hash = hash;
+    g_seen.takenAt = wallClockNs();
+    g_seen.records = std::move(records);
+    g_seen.hadProblems = report && !report->problems.isEmpty();
+    g_seen.overCapacity = report && report->droppedForCapacity;
+}
+
+void forget()
+{
+    g_seen = Seen{};
+}
+
+// The store file compared with what Quorvi last saw of it.
+struct Glance {
+    enum State { Unknown, Same, Changed, Vanished, Unusable };
+    State state = Unknown;
+    DiskFile::Look look; // the file now
+    QByteArray bytes;    // when Changed
+    QString reason;      // when Unusable
+};
+
+Glance glance()
+{
+    Glance g;
+    if (!g_seen.known)
+        return g;
+    g.look = DiskFile::look(kStoreFileName);
+    if (g.look.kind == DiskFile::Look::Failed) {
+        g.state = Glance::Unusable;
+        g.reason = DiskFile::reason(g.look.error);
+        return g;
+    }
+    if (g.look.kind == DiskFile::Look::Other) {
+        g.state = Glance::Unusable;
+        g.reason = QStringLiteral("it is not a regular file");
+        return g;
+    }
+    const bool wasThere = g_seen.look.exists();
+    if (g.look.kind == DiskFile::Look::Missing) {
+        g.state = wasThere ? Glance::Vanished : Glance::Same;
+        return g;
+    }
+    if (wasThere && g.look.sameAs(g_seen.look) && g_seen.takenAt - toNs(g_seen.look.changed) > kCoarseClockNs) {
+        g.state = Glance::Same;
+        return g;
+    }
+    DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+    if (!read.ok) {
+        g.state = Glance::Unusable;
+        g.reason = DiskFile::reason(read.error);
+        return g;
+    }
+    g.look = read.look;
+    if (wasThere && hashOf(read.bytes) == g_seen.hash) {
+        // The same bytes (touched, or copied back by a sync tool): only the
+        // look is new, and the next glance can trust it.
+        g_seen.look = read.look;
+        g_seen.takenAt = wallClockNs();
+        g.state = Glance::Same;
+        return g;
+    }
+    g.state = Glance::Changed;
+    g.bytes = std::move(read.bytes);
+    return g;
+}
+
+QString backupName()
+{
+    return kStoreFileName + kBackupSuffix;
+}
+
+QString saveFailure(const QString &reason)
+{
+    return QStringLiteral("Could not save %1: %2").arg(kStoreFileName, reason);
+}
+
+QString countOf(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+QString mergeNotice(int tasksTwice, int rulesTwice)
+{
+    QString text = QStringLiteral("%1 was changed elsewhere; your change was merged with it").arg(kStoreFileName);
+    QStringList twice;
+    if (tasksTwice > 0)
+        twice << countOf(tasksTwice, "task", "tasks");
+    if (rulesTwice > 0)
+        twice << countOf(rulesTwice, "rule", "rules");
+    if (!twice.isEmpty()) {
+        text += QStringLiteral(", and both versions of %1 were kept: delete the one you do not want")
+                    .arg(twice.join(QStringLiteral(" and ")));
+    }
+    return text + QLatin1Char('.');
 }
 
 } // namespace
@@ -324,12 +467,19 @@ QString decodeBreaks(const QString &text)
     return replacePairs(text, u"|~", u"\r\n");
 }
 
+LoadReport parseStore(const QByteArray &bytes, Records &out)
+{
+    LoadReport report;
+    out.tasks.reserve(std::size_t(kTaskSlots));
+    Reader(report, out).read(bytes);
+    return report;
+}
+
 LoadReport readStore(const QByteArray &bytes)
 {
-    taskCount = 0;
-    ruleCount = 0;
-    LoadReport report;
-    Reader(report).read(bytes);
+    Records records;
+    LoadReport report = parseStore(bytes, records);
+    putInTables(std::move(records));
     return report;
 }
 
@@ -342,6 +492,7 @@ LoadReport loadTasks()
     const QFileInfo info(kStoreFileName);
     if (!info.exists() && !info.isSymLink()) {
         report.fileMissing = true;
+        remember(DiskFile::Look{}, {}, {}, nullptr);
     } else if (info.isDir()) {
         report.unreadable = true;
         report.unreadableReason = QStringLiteral("it is a folder, not a file");
@@ -355,11 +506,14 @@ LoadReport loadTasks()
             report.unreadable = true;
             report.unreadableReason = DiskFile::reason(read.error);
         } else {
-            report = readStore(read.bytes);
+            Records records;
+            report = parseStore(read.bytes, records);
+            remember(read.look, hashOf(read.bytes), records, &report);
+            putInTables(std::move(records));
         }
     }
-    g_fileHasProblems = !report.problems.isEmpty();
     if (report.unreadable) {
+        forget();
         report.problems.prepend(QStringLiteral("%1 could not be read: %2").arg(kStoreFileName, report.unreadableReason));
     }
     g_lastLoad = report;
@@ -376,11 +530,11 @@ QString describeProblems(const LoadReport &report)
     return report.problems.join(QLatin1Char('\n'));
 }
 
-QByteArray storeText()
+QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> ruleList)
 {
     // Built straight into UTF-8: a full store is rewritten after every change.
     QByteArray out;
-    out.reserve(256 + taskCount * 200 + ruleCount * 64);
+    out.reserve(256 + qsizetype(taskList.size()) * 200 + qsizetype(ruleList.size()) * 64);
     const auto line = [&out](const char *key, const QString &value) {
         out += key;
         out += value.toUtf8();
@@ -393,8 +547,7 @@ QByteArray storeText()
     };
     out += "; Quorvi\r\n; ----------\r\n; Tasks and settings\r\n; DO NOT MODIFY THIS FILE\r\n\r\n"
            "[Tasks]\r\n\r\n";
-    for (int i = 0; i < taskCount; ++i) {
-        const Task &t = tasks[i];
+    for (const Task &t : taskList) {
         line("ttl=", t.title);
         line("for=", t.forWhom);
         number("day=", t.day);
@@ -407,8 +560,7 @@ QByteArray storeText()
         out += "act=addtask\r\n\r\n";
     }
     out += "[Alerts]\r\n\r\n";
-    for (int i = 0; i < ruleCount; ++i) {
-        const AlertRule &r = rules[i];
+    for (const AlertRule &r : ruleList) {
         number("val=", r.interval);
         line("unt=", r.unit);
         number("clr=", r.color);
@@ -417,6 +569,16 @@ QByteArray storeText()
     }
     out += "\r\n";
     return out;
+}
+
+QByteArray storeText()
+{
+    return storeText(liveTasks(), liveRules());
+}
+
+bool storeChangedElsewhere()
+{
+    return glance().state == Glance::Changed;
 }
 
 SaveResult saveTasks()
@@ -432,37 +594,68 @@ SaveResult saveTasks()
                         .arg(kStoreFileName, g_lastLoad.unreadableReason));
     }
 
-    const DiskFile::Look now = DiskFile::look(kStoreFileName);
-    if (now.kind == DiskFile::Look::Failed)
-        return fail(saveFailure(DiskFile::reason(now.error)));
-    if (now.kind == DiskFile::Look::Other)
+    Glance now = glance();
+    if (now.state == Glance::Unknown)
+        now.look = DiskFile::look(kStoreFileName);
+    if (now.state == Glance::Unusable)
+        return fail(saveFailure(now.reason));
+    if (now.look.kind == DiskFile::Look::Failed)
+        return fail(saveFailure(DiskFile::reason(now.look.error)));
+    if (now.look.kind == DiskFile::Look::Other)
         return fail(saveFailure(QStringLiteral("it is not a regular file")));
-    const bool exists = now.exists();
-    if (exists && DiskFile::isReadOnly(kStoreFileName, now))
+    const bool exists = now.look.exists();
+    if (exists && DiskFile::isReadOnly(kStoreFileName, now.look))
         return fail(QStringLiteral("%1 is read-only, so your change could not be saved.").arg(kStoreFileName));
 
-    const QByteArray bytes = storeText();
-    const bool linked = exists && now.links > 1;
-    if (exists && (g_fileHasProblems || linked)) {
+    Records written = currentRecords();
+    bool replacedHadProblems = g_seen.hadProblems;
+    bool overCapacity = g_seen.overCapacity;
+    MergeOutcome merge;
+    if (now.state == Glance::Changed) {
+        // Somebody else wrote the file since Quorvi last saw it: their
+        // changes and ours both go in.
+        Records theirs;
+        const LoadReport theirReport = parseStore(now.bytes, theirs);
+        merge = mergeRecords(g_seen.records, written, theirs);
+        sortTaskList(merge.merged.tasks, sortMode);
+        replacedHadProblems = !theirReport.problems.isEmpty();
+        overCapacity = theirReport.droppedForCapacity;
+        // Both sides may have added up to the tables' limits; what does not
+        // fit stays in the backup of the file.
+        if (merge.merged.tasks.size() > std::size_t(kTaskSlots) || merge.merged.rules.size() > std::size_t(kRuleSlots)) {
+            merge.merged.tasks.resize(qMin(merge.merged.tasks.size(), std::size_t(kTaskSlots)));
+            merge.merged.rules.resize(qMin(merge.merged.rules.size(), std::size_t(kRuleSlots)));
+            replacedHadProblems = true;
+            overCapacity = true;
+        }
+        written = merge.merged;
+    }
+
+    const QByteArray bytes = storeText(written.tasks, written.rules);
+    const bool linked = exists && now.look.links > 1;
+    if (exists && (replacedHadProblems || linked)) {
         // The file as it is now is kept before anything replaces it: it may
         // hold what the reader could not take, and a file with other names
         // is rewritten in place, where a failure would leave no old copy.
-        const DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
-        if (!read.ok)
-            return fail(saveFailure(DiskFile::reason(read.error)));
-        const DiskFile::Written backup = DiskFile::replace(backupName(), read.bytes, &now);
+        if (now.state != Glance::Changed) {
+            DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+            if (!read.ok)
+                return fail(saveFailure(DiskFile::reason(read.error)));
+            now.bytes = std::move(read.bytes);
+        }
+        const DiskFile::Written backup = DiskFile::replace(backupName(), now.bytes, &now.look);
         if (!backup.ok) {
             return fail(QStringLiteral("Could not save %1: keeping the file as it was as %2 failed: %3")
                             .arg(kStoreFileName, backupName(), DiskFile::reason(backup.error)));
         }
-        if (g_lastLoad.droppedForCapacity) {
+        if (overCapacity) {
             result.message = QStringLiteral("%1 held more records than Quorvi can keep (%2 tasks, %3 rules); "
                                             "the original file was kept as %4.")
                                  .arg(kStoreFileName)
                                  .arg(kTaskSlots)
                                  .arg(kRuleSlots)
                                  .arg(backupName());
-        } else if (g_fileHasProblems) {
+        } else if (replacedHadProblems) {
             result.message = QStringLiteral("Some of %1 could not be read as it stood; the file as it was "
                                             "was kept as %2.")
                                  .arg(kStoreFileName, backupName());
@@ -470,11 +663,20 @@ SaveResult saveTasks()
     }
 
     const DiskFile::Written saved = linked ? DiskFile::overwrite(kStoreFileName, bytes)
-                                           : DiskFile::replace(kStoreFileName, bytes, exists ? &now : nullptr);
+                                           : DiskFile::replace(kStoreFileName, bytes, exists ? &now.look : nullptr);
     if (!saved.ok)
         return fail(saveFailure(DiskFile::reason(saved.error)));
-    g_lastLoad.droppedForCapacity = false;
-    g_fileHasProblems = false;
+
+    if (now.state == Glance::Changed) {
+        putInTables(written);
+        result.merged = true;
+        result.tasksKeptTwice = merge.tasksKeptTwice;
+        result.rulesKeptTwice = merge.rulesKeptTwice;
+        result.notice = mergeNotice(merge.tasksKeptTwice, merge.rulesKeptTwice);
+    }
+    remember(saved.look, hashOf(bytes), std::move(written), nullptr);
+    if (result.merged)
+        announceChange();
     return result;
 }
 
@@ -486,7 +688,7 @@ void resetStore()
     ruleCount = 0;
     sortMode = 0;
     g_lastLoad = LoadReport{};
-    g_fileHasProblems = false;
+    forget();
 }
 
 } // namespace Module1
