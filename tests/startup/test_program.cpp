@@ -345,11 +345,15 @@ void TestProgram::aFileSizeLimitDoesNotEndTheProgram()
     saveStore(true);
     // Under "ulimit -f" a write past the limit raises SIGXFSZ, which ends a
     // program on the spot unless it is ignored; then the write just fails.
-    const Run run = runQuorvi({QStringLiteral("--screenshot"), QStringLiteral("alert.png")}, environmentFor(runtime), [] {
+    QProcessEnvironment env = environmentFor(runtime);
+    // Qt's PNG writer leaks its buffer when the write fails; under the leak
+    // checker that alone would end the program with a report.
+    env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+    const Run run = runQuorvi({QStringLiteral("--screenshot"), QStringLiteral("alert.png")}, env, [] {
         struct rlimit small {512, 512};
         ::setrlimit(RLIMIT_FSIZE, &small);
     });
-    QVERIFY2(run.finished, "the program was ended by a signal");
+    QVERIFY2(run.finished, ("ended by a signal: " + run.err).constData());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("could not write"), run.err.constData());
 }
