@@ -39,6 +39,18 @@ void Seam::message(QWidget *parent, const QString &title, const QString &text, K
         QMessageBox::information(parent, title, text);
 }
 
+void Seam::notice(QWidget *parent, const QString &title, const QString &text)
+{
+    if (g_toStderr) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        return;
+    }
+    auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 std::optional<QColor> Seam::chooseColor(QWidget *parent, const QColor &initial)
 {
     const QColor chosen = QColorDialog::getColor(initial, parent);
@@ -85,13 +97,17 @@ void warning(QWidget *parent, const QString &title, const QString &text)
     seam().message(parent, title, text, Kind::Warning);
 }
 
-bool reportSave(QWidget *parent, const Module1::SaveResult &result)
+bool reportSave(QWidget *parent, const Module1::SaveResult &result, QWidget *noticeParent)
 {
-    if (!result.ok)
+    if (!result.ok) {
         warning(parent, kMessageTitle, result.message);
-    else if (!result.message.isEmpty())
+        return false;
+    }
+    if (!result.message.isEmpty())
         information(parent, kMessageTitle, result.message);
-    return result.ok;
+    if (!result.notice.isEmpty())
+        seam().notice(noticeParent ? noticeParent : parent, kMessageTitle, result.notice);
+    return true;
 }
 
 void reportLoadProblems(QWidget *parent, const Module1::LoadReport &report)

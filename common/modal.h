@@ -30,6 +30,9 @@ public:
     // Shows the dialog modally and returns when it is hidden.
     virtual int exec(QDialog *dialog);
     virtual void message(QWidget *parent, const QString &title, const QString &text, Kind kind);
+    // Tells something without waiting for the user: the box stays open
+    // beside the window, which goes on working.
+    virtual void notice(QWidget *parent, const QString &title, const QString &text);
     // The chosen colour, or nothing when the chooser was closed without one.
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);
     // Ends the program at once; nothing is saved.
@@ -50,8 +53,10 @@ void information(QWidget *parent, const QString &title, const QString &text);
 void warning(QWidget *parent, const QString &title, const QString &text);
 
 // Tells the user why a save failed, or the notice a successful one brings
-// (a backup kept); returns whether the save succeeded.
-bool reportSave(QWidget *parent, const Module1::SaveResult &result);
+// (a backup kept); returns whether the save succeeded. That the save merged
+// the tables with a file changed elsewhere is told without waiting, over
+// `noticeParent` when given (a dialog about to close passes its owner).
+bool reportSave(QWidget *parent, const Module1::SaveResult &result, QWidget *noticeParent = nullptr);
 
 // Shows the problems the last load found, once: the same list is not shown
 // again when the main window reloads the store the alert window just read.

@@ -19,7 +19,9 @@ StoreDialog::StoreDialog(QWidget *parent, const QString &objectName, const QStri
 
 bool StoreDialog::saveOrWarn()
 {
-    return Modal::reportSave(this, Module1::saveTasks());
+    // The dialog closes right after a save that went through, so a notice
+    // it brings stays beside the window that remains.
+    return Modal::reportSave(this, Module1::saveTasks(), parentWidget());
 }
 
 void StoreDialog::hideAndReload(int result)

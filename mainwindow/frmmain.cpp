@@ -8,6 +8,7 @@
 #include "module1.h"
 #include "refreshtimer.h"
 #include "rules.h"
+#include "storewatcher.h"
 #include "twips.h"
 
 #include <QAction>
@@ -16,11 +17,15 @@
 #include <QKeyEvent>
 #include <QWheelEvent>
 #include <QFrame>
+#include <QHideEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
+
+#include <optional>
 
 #include <optional>
 
@@ -28,6 +33,8 @@ namespace {
 
 constexpr double kDesignClientWidth = 8520;
 constexpr double kDesignClientHeight = 5010;
+// How often a change made elsewhere asks again whether the dialog is closed.
+constexpr int kFollowRetryMs = 300;
 
 // The desktop's key for a standard command, or `fallback` where the desktop
 // names none (Quit has no key in some schemes, and then Exit would have none).
@@ -58,6 +65,12 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
     connect(m_timer1, &RefreshTimer::timeout, this, &FrmMain::drawList);
     // Every reload and every confirmed edit, whoever made it, is redrawn.
     connect(&Module1::notifier(), &Module1::Notifier::changed, this, &FrmMain::drawList);
+
+    m_storeWatcher = new StoreWatcher(this);
+    connect(m_storeWatcher, &StoreWatcher::changedElsewhere, this, &FrmMain::storeChangedElsewhere);
+    m_followRetry = new QTimer(this);
+    m_followRetry->setInterval(kFollowRetryMs);
+    connect(m_followRetry, &QTimer::timeout, this, &FrmMain::retryFollow);
 
     applyGeometry();
     // Never so small that the heading and three rows cannot be seen.
@@ -182,6 +195,76 @@ void FrmMain::formLoad()
     Module1::sortMode = Module1::ByDue;
     // The reload is announced, and the list drawn, on the way.
     const Module1::LoadReport report = Module1::reloadInListOrder();
+    Modal::reportLoadProblems(this, report);
+}
+
+void FrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_storeWatcher->isWatching())
+        m_storeWatcher->start();
+}
+
+void FrmMain::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    // Minimised is still open: the list keeps following the file.
+    if (event->spontaneous())
+        return;
+    m_storeWatcher->stop();
+    m_followRetry->stop();
+    m_followPending = false;
+}
+
+bool FrmMain::busy() const
+{
+    // Timer1 is off while a command runs its dialog; Edit from the menu bar
+    // leaves it on, but its dialog is modal all the same.
+    return !m_timer1->isEnabled() || QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
+void FrmMain::storeChangedElsewhere()
+{
+    if (!isVisible())
+        return;
+    if (busy()) {
+        // The dialog's Ok merges with the file; its Cancel reads it anew.
+        m_followPending = true;
+        m_followRetry->start();
+        return;
+    }
+    followStoreFile();
+}
+
+void FrmMain::retryFollow()
+{
+    if (!isVisible()) {
+        m_followRetry->stop();
+        m_followPending = false;
+        return;
+    }
+    if (busy())
+        return;
+    m_followRetry->stop();
+    followStoreFile();
+}
+
+void FrmMain::followStoreFile()
+{
+    m_followPending = false;
+    if (!Module1::storeChangedElsewhere())
+        return;
+    std::optional<Module1::Task> selected;
+    const int oldRow = m_selectedRow;
+    if (oldRow >= 1 && oldRow <= Module1::taskCount)
+        selected = Module1::tasks[oldRow - 1];
+    const Module1::LoadReport report = Module1::loadTasks();
+    Module1::sortTasks();
+    // The task, not the row: the other program may have moved it, and a
+    // Delete must not fall on a different one. Gone is no selection.
+    m_selectedRow = selected ? Module1::findTask(*selected, oldRow - 1) + 1 : 0;
+    ++m_follows;
+    Module1::announceChange();
     Modal::reportLoadProblems(this, report);
 }
 

@@ -22,6 +22,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class RefreshTimer;
+class StoreWatcher;
+class QTimer;
 
 // The task list window: one row of three cells per task, coloured by the
 // rules, selectable, ordered by the header buttons and scrolled inside a
@@ -62,6 +64,17 @@ public:
     const QList<ListCell *> &lblDue() const { return m_lblDue; }
 
     RefreshTimer *timer1() const { return m_timer1; }
+    StoreWatcher *storeWatcher() const { return m_storeWatcher; }
+
+    // Reads the store again after another program changed it: the list is
+    // redrawn in the current order and the selected task, found by its
+    // fields, stays selected where it is still there. Does nothing when the
+    // file is still what Quorvi last read or wrote.
+    void followStoreFile();
+    // A change made elsewhere waits for the open dialog to close.
+    bool followPending() const { return m_followPending; }
+    // How often the list was reloaded for a change made elsewhere.
+    int follows() const { return m_follows; }
     QMenu *shortMenu() const { return m_menuShort; }
 
     // The controls' geometry in twips as last laid out.
@@ -87,6 +100,9 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The store file is followed while the list shows.
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     using Row = std::array<ListCell *, 3>; // for, title, due
@@ -113,6 +129,10 @@ private:
     void showListFocus(bool focused);
     void headerClicked(Module1::Column column);
     void vscrollChanged(int value);
+    // A dialog or menu of ours is open: the tables may be half edited.
+    bool busy() const;
+    void storeChangedElsewhere();
+    void retryFollow();
 
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
@@ -129,6 +149,10 @@ private:
     QPushButton *m_cmdDue = nullptr;
     QPlainTextEdit *m_txtDescription = nullptr;
     RefreshTimer *m_timer1 = nullptr;
+    StoreWatcher *m_storeWatcher = nullptr;
+    QTimer *m_followRetry = nullptr;
+    bool m_followPending = false;
+    int m_follows = 0;
     QMenu *m_menuShort = nullptr;
     FrmTask *m_frmTask = nullptr;
     FrmAlerts *m_frmAlerts = nullptr;

@@ -8,10 +8,16 @@
 #include <QIcon>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
+#ifdef SIGXFSZ
+    // A file-size limit (ulimit -f) must fail a save with "File too large",
+    // which the user is told, rather than end the program on the spot.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // The command line is read before any window system is touched, so
     // --help, --version and mistakes work without a display.
     QStringList arguments;

@@ -113,6 +113,10 @@ void announceChange();
 // A slot that holds no live task is left alone.
 void removeTask(int slot);
 
+// The slot of the live task whose stored fields are those of `task`; of
+// several such, the one nearest `nearSlot`. -1 when there is none.
+int findTask(const Task &task, int nearSlot);
+
 // The store file's bare name: it lives in the working directory.
 inline const QString kStoreFileName = QStringLiteral("tasks.txt");
 
@@ -128,14 +132,27 @@ struct LoadReport {
 struct SaveResult {
     bool ok = true;
     QString message; // for the user: the failure, or a notice such as the backup
+    // The file had changed since Quorvi last read or wrote it, and the
+    // tables were merged with it before the save; `notice` says so.
+    bool merged = false;
+    int tasksKeptTwice = 0;
+    int rulesKeptTwice = 0;
+    QString notice;
 };
 
 // Empties both tables and refills them from the store file.
 LoadReport loadTasks();
 // Empties both tables and refills them from the bytes of a store file.
 LoadReport readStore(const QByteArray &bytes);
-// Rewrites the whole store file from the tables, atomically.
+// Rewrites the whole store file from the tables, atomically. When the file
+// is no longer what Quorvi last read or wrote, the tables are first merged
+// with it (and hold the merged records, in sortMode's order, afterwards).
 SaveResult saveTasks();
+
+// Whether the store file now differs from what Quorvi last read or wrote,
+// and is there to be read. A file that went missing does not count: the
+// tables still hold every task and the next save writes it anew.
+bool storeChangedElsewhere();
 
 // The report of the most recent loadTasks.
 const LoadReport &lastLoadReport();
@@ -148,12 +165,15 @@ QString decodeBreaks(const QString &text); // "|~" -> CR LF
 
 // The exact text saveTasks writes, for tests and benchmarks.
 QByteArray storeText();
+QByteArray storeText(std::span<const Task> tasks, std::span<const AlertRule> rules);
 
 // Rebuilds a task's dueText and sortKey from its date and time fields.
 void deriveFields(Task &task);
 
 // Reorders slots 0..taskCount-1 by sortMode.
 void sortTasks();
+// Reorders any list of tasks as sortTasks would with `mode`.
+void sortTaskList(std::span<Task> list, qint16 mode);
 
 // loadTasks, then sortTasks, then announces the change: the file keeps the
 // order the table had when it was saved, which may not be the list's order

@@ -30,17 +30,17 @@ QString keyFor(const Task &t, Column column, bool reversed)
 // but the sort is not stable, and files saved in this order must stay as they
 // were, so the result has to match it exactly. To keep it fast the keys are
 // ranked once and the exchange sort runs on integer ranks and record indices.
-void sortTasks()
+void sortTaskList(std::span<Task> list, qint16 mode)
 {
-    const int n = taskCount;
+    const int n = int(list.size());
     Column column = Column::Due;
     bool reversed = false;
-    if (n < 2 || !decodeSortOrder(sortMode, &column, &reversed))
+    if (n < 2 || !decodeSortOrder(mode, &column, &reversed))
         return;
 
     std::vector<QString> keys(n);
     for (int i = 0; i < n; ++i)
-        keys[i] = keyFor(tasks[i], column, reversed);
+        keys[i] = keyFor(list[i], column, reversed);
 
     // Rank the distinct keys by plain UTF-16 code comparison.
     std::vector<int> byKey(n);
@@ -72,8 +72,13 @@ void sortTasks()
 
     std::vector<Task> sorted(n);
     for (int p = 0; p < n; ++p)
-        sorted[p] = std::move(tasks[order[p]]);
-    std::move(sorted.begin(), sorted.end(), tasks.begin());
+        sorted[p] = std::move(list[order[p]]);
+    std::move(sorted.begin(), sorted.end(), list.begin());
+}
+
+void sortTasks()
+{
+    sortTaskList(liveTasks(), sortMode);
 }
 
 LoadReport reloadInListOrder()

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calendar.h"
+#include "diskfile.h"
+#include "merge.h"
 #include "module1.h"
 #include "numbers.h"
 
-#include <QDir>
-#include <QFile>
+#include <QCryptographicHash>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
+
+#include <ctime>
+#include <vector>
 
 namespace Module1 {
 
@@ -28,8 +31,31 @@ constexpr char16_t kCp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString decodeStore(QByteArray bytes)
+QChar fromCp1252(unsigned char b)
 {
+    return (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+}
+
+// Where each line ends, the way the reader splits them: CR LF, LF or a lone
+// CR. Both encodings the reader knows keep these bytes as they are.
+qsizetype lineEnd(const QByteArray &bytes, qsizetype pos)
+{
+    while (pos < bytes.size() && bytes[pos] != '\n' && bytes[pos] != '\r')
+        ++pos;
+    return pos;
+}
+
+// The text of the store file. A UTF-16 byte-order mark is honoured; without
+// one the file is UTF-8, except that a line that is not valid UTF-8 was
+// most likely written by an older Windows program and is read as
+// Windows-1252. Line by line, so one stray byte changes only its own line;
+// the numbers of those lines go to `fallbackLines`.
+QString decodeStore(QByteArray bytes, std::vector<int> *fallbackLines)
+{
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(QByteArrayView(bytes).sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -37,12 +63,31 @@ QString decodeStore(QByteArray bytes)
     if (!utf8.hasError())
         return text;
 
-    // Not UTF-8: most likely written by an older Windows program.
-    text.resize(bytes.size());
-    QChar *out = text.data();
-    for (const char c : std::as_const(bytes)) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    text.clear();
+    text.reserve(bytes.size());
+    int lineNumber = 0;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const qsizetype end = lineEnd(bytes, pos);
+        ++lineNumber;
+        const QByteArrayView line = QByteArrayView(bytes).sliced(pos, end - pos);
+        QStringDecoder lineUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = lineUtf8.decode(line);
+        if (!lineUtf8.hasError()) {
+            text += decoded;
+        } else {
+            fallbackLines->push_back(lineNumber);
+            for (const char c : line)
+                text += fromCp1252(static_cast<unsigned char>(c));
+        }
+        // The line's end goes along as it was, so the reader counts alike.
+        qsizetype next = end;
+        if (next < bytes.size()) {
+            if (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n')
+                ++next;
+            text += QLatin1String(bytes.constData() + end, next + 1 - end);
+        }
+        pos = next + 1;
     }
     return text;
 }
@@ -62,10 +107,13 @@ QStringView trimBlanks(QStringView line)
 class Reader
 {
 public:
-    explicit Reader(LoadReport &report) : m_report(report) { }
+    Reader(LoadReport &report, Records &out) : m_report(report), m_out(out) { }
 
-    void read(const QString &text)
+    void read(const QByteArray &bytes)
     {
+        std::vector<int> fallbackLines;
+        const QString text = decodeStore(bytes, &fallbackLines);
+        auto nextFallback = fallbackLines.cbegin();
         int lineNumber = 0;
         qsizetype pos = 0;
         const qsizetype size = text.size();
@@ -75,6 +123,10 @@ public:
             while (end < size && text[end] != u'\n' && text[end] != u'\r')
                 ++end;
             ++lineNumber;
+            if (nextFallback != fallbackLines.cend() && *nextFallback == lineNumber) {
+                problem(lineNumber, QStringLiteral("the line is not UTF-8 and was read as Windows-1252"));
+                ++nextFallback;
+            }
             handleLine(QStringView(text).mid(pos, end - pos), lineNumber);
             if (end < size && text[end] == u'\r' && end + 1 < size && text[end + 1] == u'\n')
                 ++end;
@@ -83,6 +135,12 @@ public:
         if (m_hidden > 0) {
             m_report.problems << QStringLiteral("%1 more problems were not listed.").arg(m_hidden);
         }
+        // A copy cut short, or a save interrupted by another program: the
+        // values after the last act line belong to no record. Always listed.
+        if (m_taskOpen)
+            m_report.problems << QStringLiteral("%1 ends inside a task record; it was not loaded").arg(kStoreFileName);
+        if (m_ruleOpen)
+            m_report.problems << QStringLiteral("%1 ends inside a rule record; it was not loaded").arg(kStoreFileName);
     }
 
 private:
@@ -107,6 +165,18 @@ private:
         return n;
     }
 
+    QString &taskText(QString &field)
+    {
+        m_taskOpen = true;
+        return field;
+    }
+
+    qint16 &taskNumber(qint16 &field)
+    {
+        m_taskOpen = true;
+        return field;
+    }
+
     void handleLine(QStringView raw, int line)
     {
         const QStringView l = trimBlanks(raw);
@@ -122,35 +192,39 @@ private:
         const qsizetype valueStart = l[3].isHighSurrogate() && l.size() > 4 && l[4].isLowSurrogate() ? 5 : 4;
         const QStringView value = l.mid(valueStart);
         if (key == u"ttl")
-            m_task.title = value.toString();
+            taskText(m_task.title) = value.toString();
         else if (key == u"for")
-            m_task.forWhom = value.toString();
+            taskText(m_task.forWhom) = value.toString();
         else if (key == u"des")
-            m_task.description = value.toString();
+            taskText(m_task.description) = value.toString();
         else if (key == u"day")
-            m_task.day = number16(key, value, line);
+            taskNumber(m_task.day) = number16(key, value, line);
         else if (key == u"mon")
-            m_task.month = number16(key, value, line);
+            taskNumber(m_task.month) = number16(key, value, line);
         else if (key == u"yea")
-            m_task.year = number16(key, value, line);
+            taskNumber(m_task.year) = number16(key, value, line);
         else if (key == u"hou")
-            m_task.hour = number16(key, value, line);
+            taskNumber(m_task.hour) = number16(key, value, line);
         else if (key == u"min")
-            m_task.minute = number16(key, value, line);
+            taskNumber(m_task.minute) = number16(key, value, line);
         else if (key == u"sec")
-            m_task.second = number16(key, value, line);
-        else if (key == u"val")
+            taskNumber(m_task.second) = number16(key, value, line);
+        else if (key == u"val") {
+            m_ruleOpen = true;
             m_rule.interval = number16(key, value, line);
-        else if (key == u"unt")
+        } else if (key == u"unt") {
+            m_ruleOpen = true;
             m_rule.unit = value.toString();
-        else if (key == u"clr") {
+        } else if (key == u"clr") {
+            m_ruleOpen = true;
             bool clamped = false;
             m_rule.color = Numbers::readInt32(value, &clamped);
             if (clamped)
                 problem(line, QStringLiteral("the colour is out of range and was kept as %1").arg(m_rule.color));
-        } else if (key == u"alr")
+        } else if (key == u"alr") {
+            m_ruleOpen = true;
             m_rule.popup = value == u"on";
-        else if (key == u"act") {
+        } else if (key == u"act") {
             if (value == u"addalert")
                 appendRule(line);
             else
@@ -160,23 +234,24 @@ private:
 
     void appendRule(int line)
     {
-        if (ruleCount >= kRuleSlots) {
+        m_ruleOpen = false;
+        if (int(m_out.rules.size()) >= kRuleSlots) {
             m_report.droppedForCapacity = true;
             problem(line, QStringLiteral("a rule was left out: Quorvi keeps at most %1 rules").arg(kRuleSlots));
             return;
         }
-        rules[ruleCount] = m_rule;
-        ++ruleCount;
+        m_out.rules.push_back(m_rule);
     }
 
     void appendTask(int line)
     {
-        if (taskCount >= kTaskSlots) {
+        m_taskOpen = false;
+        if (int(m_out.tasks.size()) >= kTaskSlots) {
             m_report.droppedForCapacity = true;
             problem(line, QStringLiteral("a task was left out: Quorvi keeps at most %1 tasks").arg(kTaskSlots));
             return;
         }
-        Task &t = tasks[taskCount];
+        Task &t = m_out.tasks.emplace_back();
         t.day = m_task.day;
         t.month = m_task.month;
         t.year = m_task.year;
@@ -192,7 +267,6 @@ private:
                                          "it is ordered by the moment it rolls over to")
                               .arg(t.title));
         }
-        ++taskCount;
     }
 
     static bool partsFitKey(const Task &t)
@@ -203,9 +277,13 @@ private:
     }
 
     LoadReport &m_report;
+    Records &m_out;
     Task m_task;
     AlertRule m_rule;
     int m_hidden = 0;
+    // A field of the kind was read since that kind's last act line.
+    bool m_taskOpen = false;
+    bool m_ruleOpen = false;
 };
 
 QString replacePairs(const QString &text, QStringView from, QStringView to)
@@ -215,6 +293,160 @@ QString replacePairs(const QString &text, QStringView from, QStringView to)
     QString result = text;
     result.replace(from.toString(), to.toString());
     return result;
+}
+
+void putInTables(Records records)
+{
+    taskCount = 0;
+    ruleCount = 0;
+    for (Task &t : records.tasks) {
+        if (taskCount >= kTaskSlots)
+            break;
+        tasks[taskCount++] = std::move(t);
+    }
+    for (AlertRule &r : records.rules) {
+        if (ruleCount >= kRuleSlots)
+            break;
+        rules[ruleCount++] = std::move(r);
+    }
+}
+
+// What Quorvi last read from or wrote to the store file, to tell its own
+// writes from everybody else's, and the records in it: the base of a merge.
+struct Seen {
+    bool known = false; // nothing read or written since the start
+    DiskFile::Look look; // Missing when there was no file
+    QByteArray hash;
+    qint64 takenAt = 0; // wall-clock nanoseconds when `look` was taken
+    Records records;
+    // The last read could not take the file as it stood: before it is
+    // replaced, it is kept as the backup.
+    bool hadProblems = false;
+    bool overCapacity = false;
+};
+
+Seen g_seen;
+
+// A file's times come from the same clock, in coarse steps. A look taken
+// within this long of the file's last change may miss a change made in the
+// same step, so then the bytes decide.
+constexpr qint64 kCoarseClockNs = 2'000'000'000;
+
+qint64 wallClockNs()
+{
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+qint64 toNs(const struct timespec &t)
+{
+    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+QByteArray hashOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+void remember(const DiskFile::Look &look, const QByteArray &hash, Records records, const LoadReport *report)
+{
+    g_seen.known = true;
+    g_seen.look = look;
+    g_seen.hash = hash;
+    g_seen.takenAt = wallClockNs();
+    g_seen.records = std::move(records);
+    g_seen.hadProblems = report && !report->problems.isEmpty();
+    g_seen.overCapacity = report && report->droppedForCapacity;
+}
+
+void forget()
+{
+    g_seen = Seen{};
+}
+
+// The store file compared with what Quorvi last saw of it.
+struct Glance {
+    enum State { Unknown, Same, Changed, Vanished, Unusable };
+    State state = Unknown;
+    DiskFile::Look look; // the file now
+    QByteArray bytes;    // when Changed
+    QString reason;      // when Unusable
+};
+
+Glance glance()
+{
+    Glance g;
+    if (!g_seen.known)
+        return g;
+    g.look = DiskFile::look(kStoreFileName);
+    if (g.look.kind == DiskFile::Look::Failed) {
+        g.state = Glance::Unusable;
+        g.reason = DiskFile::reason(g.look.error);
+        return g;
+    }
+    if (g.look.kind == DiskFile::Look::Other) {
+        g.state = Glance::Unusable;
+        g.reason = QStringLiteral("it is not a regular file");
+        return g;
+    }
+    const bool wasThere = g_seen.look.exists();
+    if (g.look.kind == DiskFile::Look::Missing) {
+        g.state = wasThere ? Glance::Vanished : Glance::Same;
+        return g;
+    }
+    if (wasThere && g.look.sameAs(g_seen.look) && g_seen.takenAt - toNs(g_seen.look.changed) > kCoarseClockNs) {
+        g.state = Glance::Same;
+        return g;
+    }
+    DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+    if (!read.ok) {
+        g.state = Glance::Unusable;
+        g.reason = DiskFile::reason(read.error);
+        return g;
+    }
+    g.look = read.look;
+    if (wasThere && hashOf(read.bytes) == g_seen.hash) {
+        // The same bytes (touched, or copied back by a sync tool): only the
+        // look is new, and the next glance can trust it.
+        g_seen.look = read.look;
+        g_seen.takenAt = wallClockNs();
+        g.state = Glance::Same;
+        return g;
+    }
+    g.state = Glance::Changed;
+    g.bytes = std::move(read.bytes);
+    return g;
+}
+
+QString backupName()
+{
+    return kStoreFileName + kBackupSuffix;
+}
+
+QString saveFailure(const QString &reason)
+{
+    return QStringLiteral("Could not save %1: %2").arg(kStoreFileName, reason);
+}
+
+QString countOf(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+QString mergeNotice(int tasksTwice, int rulesTwice)
+{
+    QString text = QStringLiteral("%1 was changed elsewhere; your change was merged with it").arg(kStoreFileName);
+    QStringList twice;
+    if (tasksTwice > 0)
+        twice << countOf(tasksTwice, "task", "tasks");
+    if (rulesTwice > 0)
+        twice << countOf(rulesTwice, "rule", "rules");
+    if (!twice.isEmpty()) {
+        text += QStringLiteral(", and both versions of %1 were kept: delete the one you do not want")
+                    .arg(twice.join(QStringLiteral(" and ")));
+    }
+    return text + QLatin1Char('.');
 }
 
 } // namespace
@@ -235,12 +467,19 @@ QString decodeBreaks(const QString &text)
     return replacePairs(text, u"|~", u"\r\n");
 }
 
+LoadReport parseStore(const QByteArray &bytes, Records &out)
+{
+    LoadReport report;
+    out.tasks.reserve(std::size_t(kTaskSlots));
+    Reader(report, out).read(bytes);
+    return report;
+}
+
 LoadReport readStore(const QByteArray &bytes)
 {
-    taskCount = 0;
-    ruleCount = 0;
-    LoadReport report;
-    Reader(report).read(decodeStore(bytes));
+    Records records;
+    LoadReport report = parseStore(bytes, records);
+    putInTables(std::move(records));
     return report;
 }
 
@@ -250,10 +489,10 @@ LoadReport loadTasks()
     ruleCount = 0;
     LoadReport report;
 
-    QFile file(kStoreFileName);
     const QFileInfo info(kStoreFileName);
     if (!info.exists() && !info.isSymLink()) {
         report.fileMissing = true;
+        remember(DiskFile::Look{}, {}, {}, nullptr);
     } else if (info.isDir()) {
         report.unreadable = true;
         report.unreadableReason = QStringLiteral("it is a folder, not a file");
@@ -261,20 +500,20 @@ LoadReport loadTasks()
         // A pipe would block the start for ever and a device could be endless.
         report.unreadable = true;
         report.unreadableReason = QStringLiteral("it is not a regular file");
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        report.unreadable = true;
-        report.unreadableReason = file.errorString();
     } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
+        const DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+        if (!read.ok) {
             report.unreadable = true;
-            report.unreadableReason = file.errorString();
-            taskCount = 0;
+            report.unreadableReason = DiskFile::reason(read.error);
         } else {
-            report = readStore(bytes);
+            Records records;
+            report = parseStore(read.bytes, records);
+            remember(read.look, hashOf(read.bytes), records, &report);
+            putInTables(std::move(records));
         }
     }
     if (report.unreadable) {
+        forget();
         report.problems.prepend(QStringLiteral("%1 could not be read: %2").arg(kStoreFileName, report.unreadableReason));
     }
     g_lastLoad = report;
@@ -291,11 +530,11 @@ QString describeProblems(const LoadReport &report)
     return report.problems.join(QLatin1Char('\n'));
 }
 
-QByteArray storeText()
+QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> ruleList)
 {
     // Built straight into UTF-8: a full store is rewritten after every change.
     QByteArray out;
-    out.reserve(256 + taskCount * 200 + ruleCount * 64);
+    out.reserve(256 + qsizetype(taskList.size()) * 200 + qsizetype(ruleList.size()) * 64);
     const auto line = [&out](const char *key, const QString &value) {
         out += key;
         out += value.toUtf8();
@@ -308,8 +547,7 @@ QByteArray storeText()
     };
     out += "; Quorvi\r\n; ----------\r\n; Tasks and settings\r\n; DO NOT MODIFY THIS FILE\r\n\r\n"
            "[Tasks]\r\n\r\n";
-    for (int i = 0; i < taskCount; ++i) {
-        const Task &t = tasks[i];
+    for (const Task &t : taskList) {
         line("ttl=", t.title);
         line("for=", t.forWhom);
         number("day=", t.day);
@@ -322,8 +560,7 @@ QByteArray storeText()
         out += "act=addtask\r\n\r\n";
     }
     out += "[Alerts]\r\n\r\n";
-    for (int i = 0; i < ruleCount; ++i) {
-        const AlertRule &r = rules[i];
+    for (const AlertRule &r : ruleList) {
         number("val=", r.interval);
         line("unt=", r.unit);
         number("clr=", r.color);
@@ -334,53 +571,112 @@ QByteArray storeText()
     return out;
 }
 
+QByteArray storeText()
+{
+    return storeText(liveTasks(), liveRules());
+}
+
+bool storeChangedElsewhere()
+{
+    return glance().state == Glance::Changed;
+}
+
 SaveResult saveTasks()
 {
     SaveResult result;
+    const auto fail = [&result](const QString &message) {
+        result.ok = false;
+        result.message = message;
+        return result;
+    };
     if (g_lastLoad.unreadable) {
-        result.ok = false;
-        result.message = QStringLiteral("%1 could not be read, so it will not be overwritten: %2")
-                             .arg(kStoreFileName, g_lastLoad.unreadableReason);
-        return result;
+        return fail(QStringLiteral("%1 could not be read, so it will not be overwritten: %2")
+                        .arg(kStoreFileName, g_lastLoad.unreadableReason));
     }
 
-    const QString backupName = kStoreFileName + kBackupSuffix;
-    if (g_lastLoad.droppedForCapacity && QFileInfo::exists(kStoreFileName)) {
-        // The tables could not hold every record; keep the file they came from.
-        QFile::remove(backupName);
-        if (!QFile::copy(kStoreFileName, backupName)) {
-            result.ok = false;
-            result.message = QStringLiteral("Could not save %1: it holds records Quorvi could not load, "
-                                            "and keeping a copy as %2 failed")
-                                 .arg(kStoreFileName, backupName);
-            return result;
+    Glance now = glance();
+    if (now.state == Glance::Unknown)
+        now.look = DiskFile::look(kStoreFileName);
+    if (now.state == Glance::Unusable)
+        return fail(saveFailure(now.reason));
+    if (now.look.kind == DiskFile::Look::Failed)
+        return fail(saveFailure(DiskFile::reason(now.look.error)));
+    if (now.look.kind == DiskFile::Look::Other)
+        return fail(saveFailure(QStringLiteral("it is not a regular file")));
+    const bool exists = now.look.exists();
+    if (exists && DiskFile::isReadOnly(kStoreFileName, now.look))
+        return fail(QStringLiteral("%1 is read-only, so your change could not be saved.").arg(kStoreFileName));
+
+    Records written = currentRecords();
+    bool replacedHadProblems = g_seen.hadProblems;
+    bool overCapacity = g_seen.overCapacity;
+    MergeOutcome merge;
+    if (now.state == Glance::Changed) {
+        // Somebody else wrote the file since Quorvi last saw it: their
+        // changes and ours both go in.
+        Records theirs;
+        const LoadReport theirReport = parseStore(now.bytes, theirs);
+        merge = mergeRecords(g_seen.records, written, theirs);
+        sortTaskList(merge.merged.tasks, sortMode);
+        replacedHadProblems = !theirReport.problems.isEmpty();
+        overCapacity = theirReport.droppedForCapacity;
+        // Both sides may have added up to the tables' limits; what does not
+        // fit stays in the backup of the file.
+        if (merge.merged.tasks.size() > std::size_t(kTaskSlots) || merge.merged.rules.size() > std::size_t(kRuleSlots)) {
+            merge.merged.tasks.resize(qMin(merge.merged.tasks.size(), std::size_t(kTaskSlots)));
+            merge.merged.rules.resize(qMin(merge.merged.rules.size(), std::size_t(kRuleSlots)));
+            replacedHadProblems = true;
+            overCapacity = true;
         }
-        result.message = QStringLiteral("%1 held more records than Quorvi can keep (%2 tasks, %3 rules); "
-                                        "the original file was kept as %4.")
-                             .arg(kStoreFileName)
-                             .arg(kTaskSlots)
-                             .arg(kRuleSlots)
-                             .arg(backupName);
+        written = merge.merged;
     }
 
-    QSaveFile file(kStoreFileName);
-    const QByteArray bytes = storeText();
-    // commit() alone can report success after a short write (a full disk), so
-    // the flush is checked on its own before the new file replaces the old one.
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-    if (!written) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        result.ok = false;
-        result.message = QStringLiteral("Could not save %1: %2").arg(kStoreFileName, reason);
-        return result;
+    const QByteArray bytes = storeText(written.tasks, written.rules);
+    const bool linked = exists && now.look.links > 1;
+    if (exists && (replacedHadProblems || linked)) {
+        // The file as it is now is kept before anything replaces it: it may
+        // hold what the reader could not take, and a file with other names
+        // is rewritten in place, where a failure would leave no old copy.
+        if (now.state != Glance::Changed) {
+            DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+            if (!read.ok)
+                return fail(saveFailure(DiskFile::reason(read.error)));
+            now.bytes = std::move(read.bytes);
+        }
+        const DiskFile::Written backup = DiskFile::replace(backupName(), now.bytes, &now.look);
+        if (!backup.ok) {
+            return fail(QStringLiteral("Could not save %1: keeping the file as it was as %2 failed: %3")
+                            .arg(kStoreFileName, backupName(), DiskFile::reason(backup.error)));
+        }
+        if (overCapacity) {
+            result.message = QStringLiteral("%1 held more records than Quorvi can keep (%2 tasks, %3 rules); "
+                                            "the original file was kept as %4.")
+                                 .arg(kStoreFileName)
+                                 .arg(kTaskSlots)
+                                 .arg(kRuleSlots)
+                                 .arg(backupName());
+        } else if (replacedHadProblems) {
+            result.message = QStringLiteral("Some of %1 could not be read as it stood; the file as it was "
+                                            "was kept as %2.")
+                                 .arg(kStoreFileName, backupName());
+        }
     }
-    if (!file.commit()) {
-        result.ok = false;
-        result.message = QStringLiteral("Could not save %1: %2").arg(kStoreFileName, file.errorString());
-        return result;
+
+    const DiskFile::Written saved = linked ? DiskFile::overwrite(kStoreFileName, bytes)
+                                           : DiskFile::replace(kStoreFileName, bytes, exists ? &now.look : nullptr);
+    if (!saved.ok)
+        return fail(saveFailure(DiskFile::reason(saved.error)));
+
+    if (now.state == Glance::Changed) {
+        putInTables(written);
+        result.merged = true;
+        result.tasksKeptTwice = merge.tasksKeptTwice;
+        result.rulesKeptTwice = merge.rulesKeptTwice;
+        result.notice = mergeNotice(merge.tasksKeptTwice, merge.rulesKeptTwice);
     }
-    g_lastLoad.droppedForCapacity = false;
+    remember(saved.look, hashOf(bytes), std::move(written), nullptr);
+    if (result.merged)
+        announceChange();
     return result;
 }
 
@@ -392,6 +688,7 @@ void resetStore()
     ruleCount = 0;
     sortMode = 0;
     g_lastLoad = LoadReport{};
+    forget();
 }
 
 } // namespace Module1

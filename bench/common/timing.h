@@ -44,4 +44,12 @@ inline void report(const char *what, const std::vector<double> &times, double go
                 times.size(), goal, med < goal ? "met" : "MISSED");
 }
 
+// A figure measured for information, with no goal of its own.
+inline void inform(const char *what, const std::vector<double> &times)
+{
+    std::printf("%-40s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs)\n", what, median(times),
+                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
+                times.size());
+}
+
 } // namespace Timing

@@ -7,16 +7,19 @@
 #include "listcell.h"
 #include "module1.h"
 #include "storegen.h"
+#include "storewatcher.h"
 #include "timing.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -29,13 +32,6 @@ std::vector<double> timeRuns(int runs, const std::function<void(int)> &action)
     return Timing::timeRuns(runs, [&](int i) { run = i; QApplication::processEvents(); }, [&] { action(run); });
 }
 
-// A figure measured for information, with no goal of its own.
-void inform(const char *what, const std::vector<double> &times)
-{
-    std::printf("%-40s median %7.2f ms  min %7.2f  max %7.2f  (%zu runs)\n", what, Timing::median(times),
-                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
-                times.size());
-}
 
 } // namespace
 
@@ -77,7 +73,7 @@ int main(int argc, char **argv)
     std::printf("%-40s %7.2f ms (creates every cell)\n", "first drawList", firstMs);
 
     Timing::report("drawList", timeRuns(runs, [&](int) { window.drawList(); }), 60);
-    inform("repaint alone", timeRuns(runs, [&](int) { window.repaint(); }));
+    Timing::inform("repaint alone", timeRuns(runs, [&](int) { window.repaint(); }));
     Timing::report("drawList + repaint", timeRuns(runs, [&](int) {
                window.drawList();
                window.repaint();
@@ -96,10 +92,10 @@ int main(int argc, char **argv)
     // A header click re-sorts the whole table before redrawing.
     const char *headers[] = {"cmdTitle", "cmdFor", "cmdDue"};
     // Every row shows another task afterwards, so every cell changes.
-    inform("header click (sort + drawList)", timeRuns(runs, [&](int i) {
+    Timing::inform("header click (sort + drawList)", timeRuns(runs, [&](int i) {
                QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
            }));
-    inform("header click + repaint", timeRuns(runs, [&](int i) {
+    Timing::inform("header click + repaint", timeRuns(runs, [&](int i) {
                QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);
                window.repaint();
            }));
@@ -117,6 +113,35 @@ int main(int argc, char **argv)
                window.resize(window.width() + (i % 2 ? -40 : 40), window.height() + (i % 2 ? -30 : 30));
                QApplication::processEvents();
                window.repaint();
+           }),
+           60);
+
+    // Another program changed a tenth of the tasks: the list reads the file
+    // again and is redrawn, the selected task kept. The file is written in
+    // turns in two versions, so each run meets a change. The watcher is not
+    // left to do it by itself: the time counted starts when it would.
+    window.storeWatcher()->stop();
+    if (!Module1::saveTasks().ok)
+        return 1;
+    window.formLoad();
+    const QByteArray before = Module1::storeText();
+    for (int i = 0; i < 100; ++i)
+        Module1::tasks[i * 10].title += QStringLiteral(" (changed elsewhere)");
+    const QByteArray after = Module1::storeText();
+    window.formLoad();
+    window.highlight(500);
+    Timing::report("reload after a change elsewhere + repaint", Timing::timeRuns(runs, [&](int i) {
+               QFile file(Module1::kStoreFileName);
+               if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.write(i % 2 ? before : after))
+                   std::abort();
+               file.close();
+               QApplication::processEvents();
+           }, [&] {
+               const int follows = window.follows();
+               window.followStoreFile();
+               window.repaint();
+               if (window.follows() != follows + 1 || window.selectedRow() < 1)
+                   std::abort();
            }),
            60);
 

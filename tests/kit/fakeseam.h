@@ -51,6 +51,10 @@ public:
     {
         messages.append({title, text, kind, parent && parent->isVisible()});
     }
+    void notice(QWidget *parent, const QString &title, const QString &text) override
+    {
+        notices.append({title, text, Modal::Kind::Information, parent && parent->isVisible()});
+    }
     std::optional<QColor> chooseColor(QWidget *, const QColor &initial) override
     {
         chooserOpenedWith.append(initial);
@@ -61,6 +65,7 @@ public:
     int execCount = 0;
     std::function<void(QDialog *)> script;
     QList<Message> messages;
+    QList<Message> notices; // told without waiting
     QList<QColor> chooserOpenedWith;
     std::optional<QColor> colorToChoose; // nothing: the chooser is closed without a choice
     QList<int> endCodes;

@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 // Points the per-user runtime folder at a fresh temporary one, where the
@@ -99,6 +100,46 @@ public:
 private:
     struct rlimit m_old {};
     void (*m_previousHandler)(int) = nullptr;
+};
+
+// A small file system of its own (tmpfs), mounted on a fresh folder that
+// becomes the working folder, with empty tables: a disk that really fills
+// up, or really is read-only. Mounting needs root; where it is refused,
+// mounted() is false and the test says what it skipped.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const char *size) : m_previous(QDir::currentPath())
+    {
+        const QByteArray options = QByteArray("size=") + size + ",mode=0755";
+        m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
+        if (m_mounted)
+            QDir::setCurrent(m_dir.path());
+        Module1::resetStore();
+    }
+    ~SmallDisk()
+    {
+        QDir::setCurrent(m_previous);
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+
+    bool makeReadOnly()
+    {
+        return ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY,
+                       nullptr)
+               == 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+    bool m_mounted = false;
 };
 
 namespace TestData {

@@ -597,7 +597,12 @@ void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
                                                           + ruleBytes(7, "d", 0x10 + 256 * 0x20 + 65536 * 0x30, false)
                                                           + ruleBytes(14, "w", 16711680, false)));
     QCOMPARE(lastLoadReport().problems.size(), 1);
-    QVERIFY(seam->messages.isEmpty());
+    // The file the reader complained about is kept before it is replaced,
+    // and the user is told where.
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].kind, Modal::Kind::Information);
+    QVERIFY2(seam->messages[0].text.contains(QStringLiteral("tasks.txt.bak")), qPrintable(seam->messages[0].text));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
 }
 
 void TestFrmAlerts::enterPressesOk()

@@ -46,6 +46,12 @@ private Q_SLOTS:
     void extraRecordsAreLeftOutAndBackedUpOnSave();
     void readsLfOnlyAndBomFiles();
     void readsWindows1252();
+    void readsUtf16WithAByteOrderMark_data();
+    void readsUtf16WithAByteOrderMark();
+    void oneStrayByteChangesOnlyItsOwnLine();
+    void aFileCutInsideATaskRecordIsReported();
+    void aFileCutInsideARuleRecordIsReported();
+    void aCompleteLastRecordIsNoProblem();
     void writesUtf8();
     void failedSaveKeepsTheOldFile();
     void unreadableStoreIsNeverOverwritten();
@@ -360,6 +366,88 @@ void TestStoreFile::readsWindows1252()
     QCOMPARE(int(taskCount), 1);
     QCOMPARE(tasks[0].title, QStringLiteral("Café € 5"));
     QCOMPARE(tasks[0].forWhom, QStringLiteral("“quoted”"));
+}
+
+void TestStoreFile::readsUtf16WithAByteOrderMark_data()
+{
+    QTest::addColumn<bool>("bigEndian");
+    QTest::newRow("little-endian") << false;
+    QTest::newRow("big-endian") << true;
+}
+
+void TestStoreFile::readsUtf16WithAByteOrderMark()
+{
+    QFETCH(bool, bigEndian);
+    StoreSandbox box;
+    // What some Windows editors write: a mark, then two bytes a character.
+    const QString text = QStringLiteral("ttl=Café € 5\r\nfor=Zoë\r\nact=addtask\r\nval=3\r\nact=addalert\r\n");
+    QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        bytes += bigEndian ? QByteArray{&high, 1} + QByteArray{&low, 1} : QByteArray{&low, 1} + QByteArray{&high, 1};
+    }
+    StoreSandbox::write(bytes);
+    const LoadReport report = loadTasks();
+    QVERIFY2(report.problems.isEmpty(), qPrintable(describeProblems(report)));
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("Café € 5"));
+    QCOMPARE(tasks[0].forWhom, QStringLiteral("Zoë"));
+    QCOMPARE(int(ruleCount), 1);
+    QCOMPARE(rules[0].interval, qint16(3));
+    // Written back as UTF-8, like every store.
+    QVERIFY(saveTasks().ok);
+    QVERIFY(StoreSandbox::read().contains("ttl=Caf\xC3\xA9 \xE2\x82\xAC 5\r\n"));
+}
+
+void TestStoreFile::oneStrayByteChangesOnlyItsOwnLine()
+{
+    StoreSandbox box;
+    StoreSandbox::write("ttl=Caf\xC3\xA9 cr\xC3\xA8me\r\nfor=M\xE9lanie\r\ndes=\xE2\x82\xAC 5\r\nact=addtask\r\n");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].title, QStringLiteral("Café crème"));
+    QCOMPARE(tasks[0].forWhom, QStringLiteral("Mélanie"));
+    QCOMPARE(tasks[0].description, QStringLiteral("€ 5"));
+    QCOMPARE(report.problems, QStringList{"tasks.txt line 2: the line is not UTF-8 and was read as Windows-1252"});
+}
+
+void TestStoreFile::aFileCutInsideATaskRecordIsReported()
+{
+    StoreSandbox box;
+    // An interrupted copy: the second task stops before its act line.
+    StoreSandbox::write("ttl=Whole\r\nact=addtask\r\nval=1\r\nact=addalert\r\nttl=Half\r\nfor=Some");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(int(ruleCount), 1);
+    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+}
+
+void TestStoreFile::aFileCutInsideARuleRecordIsReported()
+{
+    StoreSandbox box;
+    StoreSandbox::write("val=1\r\nact=addalert\r\nval=7\r\nclr=2");
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(ruleCount), 1);
+    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a rule record; it was not loaded"});
+
+    // A task's values after the last task, behind a rule, are lost all the same.
+    StoreSandbox::write("ttl=Lost\r\nval=1\r\nact=addalert\r\n");
+    QCOMPARE(loadTasks().problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+}
+
+void TestStoreFile::aCompleteLastRecordIsNoProblem()
+{
+    StoreSandbox box;
+    // Comments, sections, unknown keys and blank lines after the last
+    // record are no record of either kind.
+    StoreSandbox::write("ttl=a\r\nact=addtask\r\nval=1\r\nact=addalert\r\n; note\r\n[End]\r\nxyz=1\r\n\r\n");
+    QVERIFY(loadTasks().problems.isEmpty());
+    // The writer's own files end cleanly.
+    addTask(task(QStringLiteral("t"), {}, 2020, 1, 1));
+    addRule(1, 2, true);
+    QVERIFY(saveTasks().ok);
+    QVERIFY(loadTasks().problems.isEmpty());
 }
 
 void TestStoreFile::writesUtf8()

@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "merge.h"
+
+#include <QHashFunctions>
+
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_map>
+
+namespace Module1 {
+
+namespace {
+
+bool sameDue(const Task &a, const Task &b)
+{
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute
+           && a.second == b.second;
+}
+
+size_t storedHash(const Task &t)
+{
+    return qHashMulti(0, t.title, t.forWhom, t.year, t.month, t.day, t.hour, t.minute, t.second, t.description);
+}
+
+size_t storedHash(const AlertRule &r)
+{
+    return qHashMulti(0, r.interval, r.unit, r.color, r.popup);
+}
+
+// How many of a record's parts two versions share. An edit rarely touches
+// more than one or two, so versions that share most of them are taken for
+// two versions of one record.
+int sharedParts(const Task &a, const Task &b)
+{
+    return int(a.title == b.title) + int(a.forWhom == b.forWhom) + int(sameDue(a, b))
+           + int(a.description == b.description);
+}
+
+int sharedParts(const AlertRule &a, const AlertRule &b)
+{
+    return int(a.interval == b.interval) + int(a.unit == b.unit) + int(a.color == b.color)
+           + int(a.popup == b.popup);
+}
+
+// Tasks: two of title, for, due and description. Rules: three of their four
+// fields, since nearly every rule has the same unit and many the same popup.
+constexpr int kSharedTaskParts = 2;
+constexpr int kSharedRuleParts = 3;
+
+int sharedEnough(const Task *)
+{
+    return kSharedTaskParts;
+}
+
+int sharedEnough(const AlertRule *)
+{
+    return kSharedRuleParts;
+}
+
+template<typename T>
+struct ByFields {
+    size_t operator()(const T *r) const { return storedHash(*r); }
+    bool operator()(const T *a, const T *b) const { return sameStored(*a, *b); }
+};
+
+// Records counted by their fields; the keys point into the lists counted.
+template<typename T>
+using Counts = std::unordered_map<const T *, int, ByFields<T>, ByFields<T>>;
+
+template<typename T>
+int countOf(const Counts<T> &counts, const T *record)
+{
+    const auto it = counts.find(record);
+    return it == counts.end() ? 0 : it->second;
+}
+
+// Which records of `list` are not in `base`: of n identical records where
+// base has k, the ones after the k-th. `counts` receives the list's counts.
+template<typename T>
+std::vector<bool> additions(const std::vector<T> &list, const Counts<T> &base, Counts<T> &counts)
+{
+    std::vector<bool> added(list.size());
+    counts.reserve(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        int &seen = counts[&list[i]];
+        added[i] = seen >= countOf(base, &list[i]);
+        ++seen;
+    }
+    return added;
+}
+
+// Records both sides took out of `base` and each replaced with a version of
+// its own: those are kept twice.
+template<typename T>
+int keptTwice(const Counts<T> &base, const Counts<T> &ours, const Counts<T> &theirs,
+              std::vector<const T *> oursAdded, std::vector<const T *> theirsAdded)
+{
+    int count = 0;
+    for (const auto &[record, inBase] : base) {
+        const int goneFromBoth = std::min(inBase - countOf(ours, record), inBase - countOf(theirs, record));
+        for (int n = 0; n < goneFromBoth; ++n) {
+            const auto like = [record](const T *r) { return r && sharedParts(*r, *record) >= sharedEnough(r); };
+            const auto mine = std::find_if(oursAdded.begin(), oursAdded.end(), like);
+            const auto other = std::find_if(theirsAdded.begin(), theirsAdded.end(), like);
+            if (mine == oursAdded.end() || other == theirsAdded.end())
+                break;
+            *mine = nullptr;
+            *other = nullptr;
+            ++count;
+        }
+    }
+    return count;
+}
+
+template<typename T>
+std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours, const std::vector<T> &theirs,
+                         int *twice)
+{
+    Counts<T> inBase;
+    inBase.reserve(base.size());
+    for (const T &r : base)
+        ++inBase[&r];
+    Counts<T> inOurs;
+    Counts<T> inTheirs;
+    const std::vector<bool> oursAdded = additions(ours, inBase, inOurs);
+    const std::vector<bool> theirsAdded = additions(theirs, inBase, inTheirs);
+
+    // What ours took out since base.
+    Counts<T> removed;
+    for (const auto &[record, k] : inBase) {
+        const int left = countOf(inOurs, record);
+        if (k > left)
+            removed[record] = k - left;
+    }
+
+    // Theirs without those, each record's place in the result noted by its
+    // fields, in order, so additions can follow the record they followed.
+    std::vector<const T *> kept;
+    kept.reserve(theirs.size());
+    std::unordered_map<const T *, std::vector<int>, ByFields<T>, ByFields<T>> placeOf;
+    for (const T &r : theirs) {
+        const auto it = removed.find(&r);
+        if (it != removed.end() && it->second > 0) {
+            --it->second;
+            continue;
+        }
+        placeOf[&r].push_back(int(kept.size()));
+        kept.push_back(&r);
+    }
+
+    // after[0] goes first; after[i + 1] follows kept[i].
+    std::vector<std::vector<const T *>> after(kept.size() + 1);
+    std::vector<const T *> oursNew;
+    Counts<T> matched;
+    std::size_t anchor = 0;
+    for (std::size_t j = 0; j < ours.size(); ++j) {
+        if (oursAdded[j]) {
+            after[anchor].push_back(&ours[j]);
+            oursNew.push_back(&ours[j]);
+            continue;
+        }
+        int &m = matched[&ours[j]];
+        const auto it = placeOf.find(&ours[j]);
+        if (it != placeOf.end() && m < int(it->second.size()))
+            anchor = std::size_t(it->second[m]) + 1;
+        ++m;
+    }
+
+    std::vector<T> result;
+    result.reserve(kept.size() + oursNew.size());
+    for (std::size_t i = 0; i <= kept.size(); ++i) {
+        if (i > 0)
+            result.push_back(*kept[i - 1]);
+        for (const T *r : after[i])
+            result.push_back(*r);
+    }
+
+    std::vector<const T *> theirsNew;
+    for (std::size_t j = 0; j < theirs.size(); ++j) {
+        if (theirsAdded[j])
+            theirsNew.push_back(&theirs[j]);
+    }
+    *twice = keptTwice(inBase, inOurs, inTheirs, std::move(oursNew), std::move(theirsNew));
+    return result;
+}
+
+} // namespace
+
+bool sameStored(const Task &a, const Task &b)
+{
+    return sameDue(a, b) && a.title == b.title && a.forWhom == b.forWhom && a.description == b.description;
+}
+
+bool sameStored(const AlertRule &a, const AlertRule &b)
+{
+    return a.interval == b.interval && a.color == b.color && a.popup == b.popup && a.unit == b.unit;
+}
+
+MergeOutcome mergeRecords(const Records &base, const Records &ours, const Records &theirs)
+{
+    MergeOutcome outcome;
+    outcome.merged.tasks = mergeList(base.tasks, ours.tasks, theirs.tasks, &outcome.tasksKeptTwice);
+    outcome.merged.rules = mergeList(base.rules, ours.rules, theirs.rules, &outcome.rulesKeptTwice);
+    return outcome;
+}
+
+int findTask(const Task &task, int nearSlot)
+{
+    int found = -1;
+    for (int i = 0; i < taskCount; ++i) {
+        if (sameStored(tasks[i], task) && (found < 0 || std::abs(i - nearSlot) < std::abs(found - nearSlot)))
+            found = i;
+    }
+    return found;
+}
+
+Records currentRecords()
+{
+    const auto live = liveTasks();
+    const auto liveR = liveRules();
+    return {{live.begin(), live.end()}, {liveR.begin(), liveR.end()}};
+}
+
+} // namespace Module1

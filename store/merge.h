@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "module1.h"
+
+#include <vector>
+
+// Putting together two versions of the store that both changed since they
+// parted: this program's tables and the file someone else wrote.
+namespace Module1 {
+
+// Both tables as plain lists: a store that is not the one in the tables.
+struct Records {
+    std::vector<Task> tasks;
+    std::vector<AlertRule> rules;
+};
+
+// Whether two records hold the same stored fields. What the reader derives
+// (dueText, sortKey) is not compared: it follows from the rest.
+bool sameStored(const Task &a, const Task &b);
+bool sameStored(const AlertRule &a, const AlertRule &b);
+
+struct MergeOutcome {
+    Records merged;
+    // Records both sides changed, each in its own way: both versions are in
+    // `merged`, for the user to delete the one not wanted.
+    int tasksKeptTwice = 0;
+    int rulesKeptTwice = 0;
+};
+
+// A three-way merge, record by record: `theirs`, without the records `ours`
+// removed since `base`, plus the records `ours` added since `base`. An edit
+// is a removal and an addition. Records are counted as a multiset: two
+// identical tasks are two tasks. Each added record goes in after the record
+// it followed in `ours`, where `theirs` still has that one.
+MergeOutcome mergeRecords(const Records &base, const Records &ours, const Records &theirs);
+
+// The live parts of both tables.
+Records currentRecords();
+
+// Reads the bytes of a store file into `out` as loadTasks would, without
+// touching the tables.
+LoadReport parseStore(const QByteArray &bytes, Records &out);
+
+} // namespace Module1

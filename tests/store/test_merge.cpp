@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The three-way merge of the tables with a file changed elsewhere, record by
+// record, without any file: base, ours and theirs are plain lists here.
+#include "merge.h"
+#include "storesandbox.h"
+
+#include <QTest>
+
+using namespace Module1;
+
+namespace {
+
+Task t(const QString &title, const QString &description = {})
+{
+    return TestData::task(title, QStringLiteral("Me"), 2030, 1, 2, 3, 4, 5, description);
+}
+
+QStringList titles(const std::vector<Task> &list)
+{
+    QStringList out;
+    for (const Task &task : list)
+        out << task.title;
+    return out;
+}
+
+Records tasksOnly(std::initializer_list<Task> list)
+{
+    return {std::vector<Task>(list), {}};
+}
+
+const Task kAlpha = t(QStringLiteral("Alpha"));
+const Task kBravo = t(QStringLiteral("Bravo"));
+const Task kCharlie = t(QStringLiteral("Charlie"));
+const Task kDelta = t(QStringLiteral("Delta"));
+// Deletions, additions and edits on either side are met in test_sharedfile,
+// with two real processes; here are the finer points.
+
+} // namespace
+
+class TestMerge : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void sameTaskEditedOnBothSidesIsKeptTwice();
+    void anEditOutlivesADeletionOnTheOtherSide();
+    void identicalTasksAreCountedOneByOne();
+    void derivedFieldsDoNotMakeATaskDifferent();
+    void rulesMergeTheSameWay();
+    void anAdditionFollowsTheRecordItFollowedHere();
+    void findTaskPicksTheNearestOfIdenticalTasks();
+};
+
+void TestMerge::sameTaskEditedOnBothSidesIsKeptTwice()
+{
+    const Task mine = t(QStringLiteral("Bravo"), QStringLiteral("my words"));
+    const Task other = t(QStringLiteral("Bravo, renamed"));
+    const Records base = tasksOnly({kAlpha, kBravo});
+    const MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha, mine}), tasksOnly({kAlpha, other}));
+    QCOMPARE(out.merged.tasks.size(), std::size_t(3));
+    QCOMPARE(out.tasksKeptTwice, 1);
+    QVERIFY(std::any_of(out.merged.tasks.begin(), out.merged.tasks.end(), [&](const Task &x) { return sameStored(x, mine); }));
+    QVERIFY(std::any_of(out.merged.tasks.begin(), out.merged.tasks.end(), [&](const Task &x) { return sameStored(x, other); }));
+    QVERIFY(std::none_of(out.merged.tasks.begin(), out.merged.tasks.end(), [](const Task &x) { return sameStored(x, kBravo); }));
+}
+
+void TestMerge::anEditOutlivesADeletionOnTheOtherSide()
+{
+    const Task edited = t(QStringLiteral("Bravo"), QStringLiteral("still wanted"));
+    const Records base = tasksOnly({kAlpha, kBravo});
+    // Deleted here, edited there.
+    MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha}), tasksOnly({kAlpha, edited}));
+    QCOMPARE(out.merged.tasks.size(), std::size_t(2));
+    QVERIFY(sameStored(out.merged.tasks[1], edited));
+    // Edited here, deleted there.
+    out = mergeRecords(base, tasksOnly({kAlpha, edited}), tasksOnly({kAlpha}));
+    QCOMPARE(out.merged.tasks.size(), std::size_t(2));
+    QVERIFY(sameStored(out.merged.tasks[1], edited));
+    // Nothing to choose between: no second version.
+    QCOMPARE(out.tasksKeptTwice, 0);
+}
+
+void TestMerge::identicalTasksAreCountedOneByOne()
+{
+    const Task water = t(QStringLiteral("Water the plants"));
+    const Records base = tasksOnly({water, water, kAlpha});
+    // One of the two was deleted here; the other side added a third.
+    const MergeOutcome out = mergeRecords(base, tasksOnly({water, kAlpha}), tasksOnly({water, water, kAlpha, water}));
+    QCOMPARE(titles(out.merged.tasks).count(QStringLiteral("Water the plants")), 2);
+    QCOMPARE(out.merged.tasks.size(), std::size_t(3));
+
+    // An identical task added here beside the ones there is one more.
+    const MergeOutcome more = mergeRecords(base, tasksOnly({water, water, water, kAlpha}), base);
+    QCOMPARE(titles(more.merged.tasks).count(QStringLiteral("Water the plants")), 3);
+}
+
+void TestMerge::derivedFieldsDoNotMakeATaskDifferent()
+{
+    // The tables' tasks carry derived text the file's may not (yet) have.
+    Task plain = kBravo;
+    plain.dueText.clear();
+    plain.sortKey = QStringLiteral("stale");
+    QVERIFY(sameStored(plain, kBravo));
+    const MergeOutcome out = mergeRecords(tasksOnly({kAlpha, plain}), tasksOnly({kAlpha, kBravo}),
+                                          tasksOnly({kAlpha, plain}));
+    QCOMPARE(out.merged.tasks.size(), std::size_t(2));
+
+    // Every stored field counts.
+    Task later = kBravo;
+    later.second = 6;
+    QVERIFY(!sameStored(later, kBravo));
+    Task other = kBravo;
+    other.forWhom = QStringLiteral("You");
+    QVERIFY(!sameStored(other, kBravo));
+}
+
+void TestMerge::rulesMergeTheSameWay()
+{
+    const AlertRule week = TestData::rule(7, 65280, true);
+    const AlertRule day = TestData::rule(1, 255, true);
+    const AlertRule month = TestData::rule(30, 16711680, false);
+    const Records base{{}, {week, day}};
+    // Here the week rule changed colour; there its popup went off and a
+    // month rule came.
+    AlertRule weekBlue = week;
+    weekBlue.color = 16711680;
+    AlertRule weekQuiet = week;
+    weekQuiet.popup = false;
+    const MergeOutcome out = mergeRecords(base, Records{{}, {weekBlue, day}}, Records{{}, {weekQuiet, day, month}});
+    QCOMPARE(out.merged.rules.size(), std::size_t(4));
+    QCOMPARE(out.rulesKeptTwice, 1);
+    QCOMPARE(out.tasksKeptTwice, 0);
+    // The changed rule keeps its place at the front.
+    QVERIFY(sameStored(out.merged.rules[0], weekBlue));
+    QVERIFY(sameStored(out.merged.rules[1], weekQuiet));
+    QVERIFY(sameStored(out.merged.rules[2], day));
+    QVERIFY(sameStored(out.merged.rules[3], month));
+
+    // A unit is a stored field like any other.
+    AlertRule weeks = week;
+    weeks.unit = QStringLiteral("ww");
+    QVERIFY(!sameStored(weeks, week));
+}
+
+void TestMerge::anAdditionFollowsTheRecordItFollowedHere()
+{
+    const Records base = tasksOnly({kAlpha, kBravo, kCharlie});
+    // Here Delta was put after Bravo; there the order was reversed.
+    const MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha, kBravo, kDelta, kCharlie}),
+                                          tasksOnly({kCharlie, kBravo, kAlpha}));
+    QCOMPARE(titles(out.merged.tasks), (QStringList{"Charlie", "Bravo", "Delta", "Alpha"}));
+    // With nothing before it here, it goes first.
+    const MergeOutcome first = mergeRecords(base, tasksOnly({kDelta, kAlpha, kBravo, kCharlie}), base);
+    QCOMPARE(titles(first.merged.tasks), (QStringList{"Delta", "Alpha", "Bravo", "Charlie"}));
+}
+
+void TestMerge::findTaskPicksTheNearestOfIdenticalTasks()
+{
+    StoreSandbox box;
+    const Task water = t(QStringLiteral("Water the plants"));
+    for (const Task &task : {water, kAlpha, water, kBravo, water})
+        TestData::addTask(task);
+    QCOMPARE(findTask(water, 0), 0);
+    QCOMPARE(findTask(water, 1), 0); // a tie goes to the first
+    QCOMPARE(findTask(water, 3), 2);
+    QCOMPARE(findTask(water, 4), 4);
+    QCOMPARE(findTask(kBravo, 0), 3);
+    QCOMPARE(findTask(kCharlie, 2), -1);
+}
+
+QTEST_GUILESS_MAIN(TestMerge)
+#include "test_merge.moc"

@@ -1,0 +1,271 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tasks.txt shared with a second Quorvi (a real second process), a sync tool
+// or a text editor: no confirmed change may be lost on either side.
+#include "merge.h"
+#include "storepeer.h"
+#include "storesandbox.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <utime.h>
+
+using namespace Module1;
+using TestData::StoredTask;
+
+namespace {
+
+StoredTask stored(const QByteArray &title, int day = 1)
+{
+    StoredTask t;
+    t.title = title;
+    t.forWhom = "Me";
+    t.day = day;
+    t.month = 3;
+    t.year = 2030;
+    t.hour = 9;
+    return t;
+}
+
+QStringList titlesInFile()
+{
+    QStringList out;
+    for (const QByteArray &line : StoreSandbox::read().split('\n')) {
+        if (line.startsWith("ttl="))
+            out << QString::fromUtf8(line.mid(4).trimmed());
+    }
+    out.sort();
+    return out;
+}
+
+QStringList titlesInTables()
+{
+    QStringList out;
+    for (const Task &t : liveTasks())
+        out << t.title;
+    return out;
+}
+
+// Replaces the file the way editors and sync tools do: a new file renamed
+// over the old one.
+void replaceByRename(const QByteArray &bytes)
+{
+    StoreSandbox::write(bytes, QStringLiteral("tasks.txt.new"));
+    QCOMPARE(std::rename("tasks.txt.new", "tasks.txt"), 0);
+}
+
+const QByteArray kThree = TestData::storeBytes({stored("Alpha", 1), stored("Bravo", 2), stored("Charlie", 3)});
+
+} // namespace
+
+class TestSharedFile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void twoProcessesDeleteAndAdd();
+    void twoProcessesEditDifferentTasks();
+    void twoProcessesEditTheSameTask();
+    void aMergeRedrawsAndOrdersTheTables();
+    void anOwnSaveIsNotAChangeElsewhere();
+    void sameBytesAreNoChange();
+    void aVanishedFileIsWrittenAnew();
+    void aFileThatAppearedIsMergedWith();
+    void aFailedSaveAfterAMergeCanBeRetried();
+    void aMergeKeepsAProblemFileAsTheBackup();
+};
+
+void TestSharedFile::twoProcessesDeleteAndAdd()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    StorePeer a;
+    StorePeer b;
+    QVERIFY(a.started() && b.started());
+    QCOMPARE(a.ask("load"), QStringLiteral("loaded 3"));
+    QCOMPARE(b.ask("load"), QStringLiteral("loaded 3"));
+
+    QCOMPARE(a.ask("delete Bravo"), QStringLiteral("deleted"));
+    QCOMPARE(a.ask("save"), QStringLiteral("saved"));
+    QCOMPARE(b.ask("add Delta"), QStringLiteral("added"));
+    QVERIFY(b.ask("save").startsWith(QStringLiteral("merged: tasks.txt was changed elsewhere; your change was merged with it")));
+    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Charlie", "Delta"}));
+    // B holds what it wrote: Bravo is not back.
+    QCOMPARE(b.ask("count"), QStringLiteral("3"));
+
+    QCOMPARE(a.ask("delete Charlie"), QStringLiteral("deleted"));
+    QVERIFY(a.ask("save").startsWith(QStringLiteral("merged: ")));
+    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Delta"}));
+    QCOMPARE(a.ask("count"), QStringLiteral("2"));
+}
+
+void TestSharedFile::twoProcessesEditDifferentTasks()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    StorePeer a;
+    StorePeer b;
+    QCOMPARE(a.ask("load"), QStringLiteral("loaded 3"));
+    QCOMPARE(b.ask("load"), QStringLiteral("loaded 3"));
+    QCOMPARE(a.ask("edit Alpha title=Alpha, edited by A"), QStringLiteral("edited"));
+    QCOMPARE(a.ask("save"), QStringLiteral("saved"));
+    QCOMPARE(b.ask("edit Charlie description=notes by B"), QStringLiteral("edited"));
+    const QString answer = b.ask("save");
+    QVERIFY2(answer.startsWith(QStringLiteral("merged: ")), qPrintable(answer));
+    QVERIFY2(!answer.contains(QStringLiteral("both versions")), qPrintable(answer));
+    QCOMPARE(titlesInFile(), (QStringList{"Alpha, edited by A", "Bravo", "Charlie"}));
+    QVERIFY(StoreSandbox::read().contains("des=notes by B\r\n"));
+}
+
+void TestSharedFile::twoProcessesEditTheSameTask()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    StorePeer a;
+    StorePeer b;
+    QCOMPARE(a.ask("load"), QStringLiteral("loaded 3"));
+    QCOMPARE(b.ask("load"), QStringLiteral("loaded 3"));
+    QCOMPARE(a.ask("edit Bravo title=Bravo by A"), QStringLiteral("edited"));
+    QCOMPARE(a.ask("save"), QStringLiteral("saved"));
+    QCOMPARE(b.ask("edit Bravo for=B's team"), QStringLiteral("edited"));
+    const QString answer = b.ask("save");
+    QVERIFY2(answer.contains(QStringLiteral("both versions of 1 task were kept")), qPrintable(answer));
+    // Both versions, and not the one they came from.
+    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Bravo", "Bravo by A", "Charlie"}));
+    QVERIFY(StoreSandbox::read().contains("ttl=Bravo\r\nfor=B's team\r\n"));
+    QVERIFY(!StoreSandbox::read().contains("ttl=Bravo\r\nfor=Me\r\n"));
+}
+
+void TestSharedFile::aMergeRedrawsAndOrdersTheTables()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    loadTasks();
+    sortMode = ByTitleReversed;
+    sortTasks();
+    removeTask(0); // Charlie, first in this order
+    // Meanwhile a text editor added a task and saved by renaming.
+    replaceByRename(TestData::storeBytes({stored("Alpha", 1), stored("Bravo", 2), stored("Charlie", 3),
+                                          stored("Echo", 4)}));
+    QVERIFY(storeChangedElsewhere());
+    QSignalSpy changed(&notifier(), &Notifier::changed);
+    const SaveResult result = saveTasks();
+    QVERIFY(result.ok);
+    QVERIFY(result.merged);
+    QCOMPARE(result.tasksKeptTwice, 0);
+    QCOMPARE(result.notice, QStringLiteral("tasks.txt was changed elsewhere; your change was merged with it."));
+    QVERIFY(result.message.isEmpty());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(titlesInTables(), (QStringList{"Echo", "Bravo", "Alpha"}));
+    // The file holds the tables, in their order, and is now what Quorvi saw.
+    QCOMPARE(StoreSandbox::read(), storeText());
+    QVERIFY(!storeChangedElsewhere());
+    QVERIFY(saveTasks().ok);
+    QVERIFY(!saveTasks().merged);
+}
+
+void TestSharedFile::anOwnSaveIsNotAChangeElsewhere()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    loadTasks();
+    QVERIFY(!storeChangedElsewhere());
+    tasks[0].title = QStringLiteral("Changed here");
+    QVERIFY(!storeChangedElsewhere()); // only the file counts
+    QVERIFY(saveTasks().ok);
+    QVERIFY(!storeChangedElsewhere());
+    // Written in place by another program, even with the same size.
+    QByteArray bytes = StoreSandbox::read();
+    bytes.replace("Changed here", "Changed there");
+    StoreSandbox::write(bytes);
+    QVERIFY(storeChangedElsewhere());
+}
+
+void TestSharedFile::sameBytesAreNoChange()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    loadTasks();
+    // A sync tool writing back the very same bytes, or a touch.
+    replaceByRename(kThree);
+    QVERIFY(!storeChangedElsewhere());
+    QCOMPARE(::utime("tasks.txt", nullptr), 0);
+    QVERIFY(!storeChangedElsewhere());
+    tasks[1].title = QStringLiteral("Bravo 2");
+    const SaveResult result = saveTasks();
+    QVERIFY(result.ok);
+    QVERIFY(!result.merged);
+    QVERIFY(result.notice.isEmpty());
+}
+
+void TestSharedFile::aVanishedFileIsWrittenAnew()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    loadTasks();
+    QVERIFY(QFile::remove(kStoreFileName));
+    // A missing file is no news to follow: the tables still hold it all.
+    QVERIFY(!storeChangedElsewhere());
+    tasks[0].title = QStringLiteral("Alpha 2");
+    const SaveResult result = saveTasks();
+    QVERIFY(result.ok);
+    QVERIFY(!result.merged);
+    QCOMPARE(titlesInFile(), (QStringList{"Alpha 2", "Bravo", "Charlie"}));
+}
+
+void TestSharedFile::aFileThatAppearedIsMergedWith()
+{
+    StoreSandbox box;
+    QVERIFY(loadTasks().fileMissing);
+    TestData::addTask(TestData::task(QStringLiteral("Mine"), {}, 2030, 1, 1));
+    StoreSandbox::write(TestData::storeBytes({stored("Theirs")}, TestData::ruleBytes(7, "d", 255, true)));
+    QVERIFY(storeChangedElsewhere());
+    const SaveResult result = saveTasks();
+    QVERIFY(result.merged);
+    QCOMPARE(titlesInFile(), (QStringList{"Mine", "Theirs"}));
+    QCOMPARE(int(ruleCount), 1);
+}
+
+void TestSharedFile::aFailedSaveAfterAMergeCanBeRetried()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    loadTasks();
+    TestData::addTask(TestData::task(QStringLiteral("Mine"), {}, 2030, 1, 1, 0, 0, 0, QString(2000, QLatin1Char('x'))));
+    StoreSandbox::write(TestData::storeBytes({stored("Alpha", 1), stored("Bravo", 2), stored("Charlie", 3),
+                                              stored("Theirs", 4)}));
+    {
+        FileSizeLimit full(1024);
+        const SaveResult failed = saveTasks();
+        QVERIFY(!failed.ok);
+        QVERIFY2(failed.message.contains(QStringLiteral("File too large")), qPrintable(failed.message));
+    }
+    // Nothing was merged into the tables: the retry merges once, not twice.
+    QCOMPARE(int(taskCount), 4);
+    const SaveResult retried = saveTasks();
+    QVERIFY(retried.ok);
+    QVERIFY(retried.merged);
+    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Bravo", "Charlie", "Mine", "Theirs"}));
+    QCOMPARE(int(taskCount), 5);
+}
+
+void TestSharedFile::aMergeKeepsAProblemFileAsTheBackup()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    loadTasks();
+    tasks[0].title = QStringLiteral("Alpha 2");
+    // Another program left the file cut off inside a record.
+    const QByteArray cut = kThree + "ttl=Half a task\r\nfor=Som";
+    StoreSandbox::write(cut);
+    const SaveResult result = saveTasks();
+    QVERIFY(result.ok);
+    QVERIFY(result.merged);
+    QVERIFY2(result.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(result.message));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), cut);
+    QCOMPARE(titlesInFile(), (QStringList{"Alpha 2", "Bravo", "Charlie"}));
+}
+
+QTEST_GUILESS_MAIN(TestSharedFile)
+#include "test_sharedfile.moc"
