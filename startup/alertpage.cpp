@@ -159,7 +159,7 @@ Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::Al
     page.text += QLatin1String("<h1>HEY BITCH! Get your ass on these!</h1>") + kCrLf;
 
     for (const Module1::Task &task : tasks) {
-        const Rules::Choice choice = Rules::choose(Rules::dueDate(task), rules, today);
+        const Rules::Choice choice = Rules::choose(task, rules, today);
         if (!choice.listed)
             continue;
         page.anyListed = true;

@@ -19,7 +19,8 @@ bool sameDue(const Task &a, const Task &b)
 
 size_t storedHash(const Task &t)
 {
-    return qHashMulti(0, t.title, t.forWhom, t.year, t.month, t.day, t.hour, t.minute, t.second, t.description);
+    return qHashMulti(0, t.title, t.forWhom, t.year, t.month, t.day, t.hour, t.minute, t.second, t.description,
+                      t.doneText, t.repeatText);
 }
 
 size_t storedHash(const AlertRule &r)
@@ -188,7 +189,8 @@ std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours,
 
 bool sameStored(const Task &a, const Task &b)
 {
-    return sameDue(a, b) && a.title == b.title && a.forWhom == b.forWhom && a.description == b.description;
+    return sameDue(a, b) && a.title == b.title && a.forWhom == b.forWhom && a.description == b.description
+           && a.doneText == b.doneText && a.repeatText == b.repeatText;
 }
 
 bool sameStored(const AlertRule &a, const AlertRule &b)

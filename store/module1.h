@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -24,8 +25,14 @@ struct Task {
     qint16 minute = 0;
     qint16 hour = 0;
     QString description; // line breaks as CR LF
+    // As the file holds them, empty when not set: the moment the task was
+    // marked done ("2027-03-07 09:05:00") and how it repeats ("1m@31"). Text
+    // that cannot be read is kept as it is, and means not done, not repeating.
+    QString doneText;
+    QString repeatText;
     QString dueText;     // derived by the reader
     QString sortKey;     // derived by the reader
+    bool done = false;   // derived: doneText holds a moment
 };
 
 struct AlertRule {
@@ -113,6 +120,16 @@ void announceChange();
 // A slot that holds no live task is left alone.
 void removeTask(int slot);
 
+// What marking a task done did.
+enum class Marked { Done, NotDone, MovedOn, Unchanged };
+
+// Marks the task in `slot` done at `now`, or a done task not done again. A
+// repeating task is not marked done: it moves on to its next occurrence
+// after `now`, the time of day kept. Announces the change; a slot without a
+// live task, or a series that cannot go on within the dates a task holds,
+// is left alone (Unchanged).
+Marked markDone(int slot, const QDateTime &now);
+
 // The slot of the live task whose stored fields are those of `task`; of
 // several such, the one nearest `nearSlot`. -1 when there is none.
 int findTask(const Task &task, int nearSlot);
@@ -167,10 +184,12 @@ QString decodeBreaks(const QString &text); // "|~" -> CR LF
 QByteArray storeText();
 QByteArray storeText(std::span<const Task> tasks, std::span<const AlertRule> rules);
 
-// Rebuilds a task's dueText and sortKey from its date and time fields.
+// Rebuilds a task's derived fields (dueText and sortKey from its date and
+// time, done from doneText).
 void deriveFields(Task &task);
 
-// Reorders slots 0..taskCount-1 by sortMode.
+// Reorders slots 0..taskCount-1 by sortMode. Done tasks go after all the
+// others, each part in sortMode's order.
 void sortTasks();
 // Reorders any list of tasks as sortTasks would with `mode`.
 void sortTaskList(std::span<Task> list, qint16 mode);

@@ -35,8 +35,16 @@ void sortTaskList(std::span<Task> list, qint16 mode)
     const int n = int(list.size());
     Column column = Column::Due;
     bool reversed = false;
-    if (n < 2 || !decodeSortOrder(mode, &column, &reversed))
+    // Done tasks after the rest, each part keeping the order it gets below
+    // (an order no header gives keeps the table's): the list hides them at
+    // its end, and shows them there when asked.
+    const auto doneLast = [list] {
+        std::stable_partition(list.begin(), list.end(), [](const Task &t) { return !t.done; });
+    };
+    if (n < 2 || !decodeSortOrder(mode, &column, &reversed)) {
+        doneLast();
         return;
+    }
 
     std::vector<QString> keys(n);
     for (int i = 0; i < n; ++i)
@@ -74,6 +82,7 @@ void sortTaskList(std::span<Task> list, qint16 mode)
     for (int p = 0; p < n; ++p)
         sorted[p] = std::move(list[order[p]]);
     std::move(sorted.begin(), sorted.end(), list.begin());
+    doneLast();
 }
 
 void sortTasks()

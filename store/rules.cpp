@@ -51,9 +51,16 @@ Choice choose(QDate due, std::span<const Module1::AlertRule> rules, QDate today)
     return choice;
 }
 
+Choice choose(const Module1::Task &task, std::span<const Module1::AlertRule> rules, QDate today)
+{
+    if (task.done)
+        return {};
+    return choose(dueDate(task), rules, today);
+}
+
 Choice choose(const Module1::Task &task, QDate today)
 {
-    return choose(dueDate(task), Module1::liveRules(), today);
+    return choose(task, Module1::liveRules(), today);
 }
 
 } // namespace Rules

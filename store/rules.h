@@ -45,6 +45,10 @@ struct Choice {
 // so the tightest matching rule gives the colour and a later one wins a tie.
 Choice choose(QDate due, std::span<const Module1::AlertRule> rules, QDate today);
 
+// The same for a task. A done task is chosen by no rule: it is not
+// coloured, never bold and never listed.
+Choice choose(const Module1::Task &task, std::span<const Module1::AlertRule> rules, QDate today);
+
 // The same against the live rule table.
 Choice choose(const Module1::Task &task, QDate today);
 

@@ -4,12 +4,14 @@
 #include "merge.h"
 #include "module1.h"
 #include "numbers.h"
+#include "repeat.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <ctime>
+#include <utility>
 #include <vector>
 
 namespace Module1 {
@@ -197,6 +199,17 @@ private:
             taskText(m_task.forWhom) = value.toString();
         else if (key == u"des")
             taskText(m_task.description) = value.toString();
+        else if (key == u"don") {
+            taskText(m_task.doneText) = value.toString();
+            if (!Repeat::parseMoment(value))
+                problem(line, QStringLiteral("\"%1\" is not a moment such as 2027-03-07 09:05:00; "
+                                             "the task counts as not done").arg(value.toString()));
+        } else if (key == u"rep") {
+            taskText(m_task.repeatText) = value.toString();
+            if (!Repeat::parse(value))
+                problem(line, QStringLiteral("\"%1\" is not a repetition such as 1w or 1m@31; "
+                                             "the task does not repeat").arg(value.toString()));
+        }
         else if (key == u"day")
             taskNumber(m_task.day) = number16(key, value, line);
         else if (key == u"mon")
@@ -261,6 +274,10 @@ private:
         t.description = decodeBreaks(m_task.description);
         t.forWhom = m_task.forWhom;
         t.title = m_task.title;
+        // Unlike every other key, these two belong to their own record only:
+        // a task without them is not done and does not repeat.
+        t.doneText = std::exchange(m_task.doneText, QString());
+        t.repeatText = std::exchange(m_task.repeatText, QString());
         deriveFields(t);
         if (!partsFitKey(t)) {
             problem(line, QStringLiteral("the due date of \"%1\" has a part outside its usual range; "
@@ -455,6 +472,7 @@ void deriveFields(Task &t)
 {
     t.dueText = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
     t.sortKey = Calendar::sortKey(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    t.done = !t.doneText.isEmpty() && Repeat::parseMoment(t.doneText).has_value();
 }
 
 QString encodeBreaks(const QString &text)
@@ -557,6 +575,10 @@ QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> 
         number("min=", t.minute);
         number("sec=", t.second);
         line("des=", encodeBreaks(t.description));
+        if (!t.doneText.isEmpty())
+            line("don=", t.doneText);
+        if (!t.repeatText.isEmpty())
+            line("rep=", t.repeatText);
         out += "act=addtask\r\n\r\n";
     }
     out += "[Alerts]\r\n\r\n";
