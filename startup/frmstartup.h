@@ -2,6 +2,7 @@
 #pragma once
 
 #include "alertpage.h"
+#include "clock.h"
 #include "twips.h"
 
 #include <QDate>
@@ -51,7 +52,7 @@ public:
     // the load found, writes the page and points the browser at it. Returns
     // whether any task was listed, that is whether the window has anything
     // to show. The window is not shown here.
-    bool formLoad(QDate today = QDate::currentDate());
+    bool formLoad(QDate today = Clock::today());
 
     // The task list, created and loaded on first use.
     FrmMain *mainWindow();
