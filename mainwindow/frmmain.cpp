@@ -321,6 +321,13 @@ void FrmMain::highlight(int index)
     m_txtDescription->setPlainText(text);
 }
 
+void FrmMain::bringIntoView(int index)
+{
+    if (index < 1 || index > rowCount())
+        return;
+    m_vscroll->setValue(ListLayout::scrollValueShowing(m_geometry, index));
+}
+
 void FrmMain::cellPressed(int row, Qt::MouseButton button, const QPoint &globalPos)
 {
     if (row < 1)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "listlayout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -137,6 +138,18 @@ Geometry fitPanel(const Geometry &current, int taskCount)
     }
     g.lstContainer.height = single(g.pctContainer.height + g.lstContainer.height);
     return g;
+}
+
+int scrollValueShowing(const Geometry &g, int row)
+{
+    const double top = rowTop(g, row);
+    const double bottom = top + g.lblFor.height;
+    const double shownFrom = -panelTop(g.scrollValue);
+    if (top >= shownFrom && bottom <= shownFrom + g.pctContainer.height)
+        return g.scrollValue;
+    // One row above it stays in sight (the header, for the first row).
+    const int value = int((top - g.lblFor.height) / kTwipsPerScrollUnit);
+    return std::clamp(value, 0, std::max(g.scrollMax, 0));
 }
 
 } // namespace ListLayout

@@ -64,4 +64,10 @@ inline double rowTop(const Geometry &g, int row)
     return double(row - 1) * g.lblFor.height + g.cmdFor.height;
 }
 
+// The scroll value that shows row n whole: the current one when it does
+// already, else the one that puts the row second from the top of the
+// viewport, under the row before it or the header (or as far as the scroll
+// range goes).
+int scrollValueShowing(const Geometry &g, int row);
+
 } // namespace ListLayout

@@ -206,6 +206,26 @@ private Q_SLOTS:
         QCOMPARE(ListLayout::rowTop(g, 1001), 1001 * 255.0);
     }
 
+    void scrollingARowIntoView()
+    {
+        Geometry g = layFor(Geometry{}, 8520, 5010, 1001).geometry;
+        const double viewport = g.pctContainer.height;
+        // Row 2 is in view at the top: nothing moves.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 2), 0);
+        // Row 500 is brought near the top, under row 499.
+        const int value = ListLayout::scrollValueShowing(g, 500);
+        QCOMPARE(value, int(ListLayout::rowTop(g, 499) / 15));
+        g.scrollValue = value;
+        QVERIFY(-ListLayout::panelTop(value) <= ListLayout::rowTop(g, 500));
+        // Rows in view stay where they are, the last whole one included.
+        const int lastWhole = int((-ListLayout::panelTop(value) + viewport - 255) / 255.0);
+        QCOMPARE(ListLayout::scrollValueShowing(g, lastWhole), value);
+        // The last row cannot go past the end of the range.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 1001), g.scrollMax);
+        // Scrolled down, the first row scrolls back up with the header.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 1), 0);
+    }
+
     void designGeometry()
     {
         const Geometry g;
