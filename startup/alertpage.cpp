@@ -155,6 +155,21 @@ Page drawAlert(QDate today)
     return drawAlert(Module1::liveTasks(), Module1::liveRules(), today);
 }
 
+Page drawDueNow(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today)
+{
+    Page page;
+    page.text += QLatin1String("<head><title>Due now</title></head>") + kCrLf;
+    page.text += QLatin1String("<body>") + kCrLf;
+    page.text += QLatin1String("<h1>Due now</h1>") + kCrLf;
+    for (auto task = tasks.rbegin(); task != tasks.rend(); ++task) {
+        const Rules::Choice choice = Rules::choose(Rules::dueDate(*task), rules, today);
+        appendTask(page.text, *task, choice.listed ? choice.boxColor : choice.color, Rules::daysLeft(*task, today));
+        page.anyListed = true;
+    }
+    page.text += QLatin1String("</body></html>") + kCrLf;
+    return page;
+}
+
 QString choosePageLocation(bool windowsTempExists, const QString &runtimeFolder)
 {
     if (windowsTempExists)

@@ -54,6 +54,18 @@ public:
     // to show. The window is not shown here.
     bool formLoad(QDate today = Clock::today());
 
+    // The start's alert once more, for a Quorvi that kept running (a new
+    // day, another start on the same folder): the page is written again from
+    // the tables as they stand, in due order, without reloading them, since
+    // every confirmed change is saved already and an edit being typed in an
+    // open dialog must not be thrown away. Returns whether any task is
+    // listed; the window is not shown here.
+    bool alertAgain(QDate today = Clock::today());
+
+    // Shows reminders that fell due (latest first) instead of the alert page,
+    // from memory; the page file keeps the start's alert.
+    void showDueNow(const QList<Module1::Task> &tasks, QDate today = Clock::today());
+
     // The task list, created and loaded on first use.
     FrmMain *mainWindow();
     // The task list if it was created, else null.
@@ -73,6 +85,9 @@ protected:
 
 private:
     void placeBrowser();
+    // Writes the alert page for these tasks (in this order) and points the
+    // browser at it.
+    bool writeAndShowPage(std::span<const Module1::Task> tasks, QDate today);
 
     QPushButton *m_cmdExit = nullptr;
     QPushButton *m_cmdShowAll = nullptr;

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program.h"
 
+#include "alarm.h"
 #include "alertpage.h"
 #include "frmmain.h"
 #include "frmstartup.h"
 #include "modal.h"
 #include "module1.h"
+#include "session.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QDir>
 #include <QImageWriter>
 #include <QPixmap>
@@ -34,6 +37,7 @@ const QStringList kQtFlagOptions = {
 };
 
 const QString kShowAll = QStringLiteral("show-all");
+const QString kBackground = QStringLiteral("background");
 const QString kScreenshot = QStringLiteral("screenshot");
 const QString kAutostart = QStringLiteral("autostart");
 const QString kHelp = QStringLiteral("help");
@@ -50,6 +54,11 @@ const QList<OptionEntry> &optionTable()
 {
     static const QList<OptionEntry> table = {
         {QCommandLineOption(kShowAll, QStringLiteral("open the task list instead of the alert window")), {}},
+        {QCommandLineOption(kBackground,
+                            QStringLiteral("start as usual, then keep running to remind at each due moment and "
+                                           "at each new day, with an icon in the system tray where there is "
+                                           "one; closing a window only hides it")),
+         {}},
         {QCommandLineOption(kScreenshot,
                             QStringLiteral("write the window that would be shown to FILE as PNG, then exit "
                                            "(nothing is written when nothing is due)"),
@@ -204,6 +213,7 @@ Options parseArguments(const QStringList &arguments)
         return options;
     }
     options.showAll = parser.isSet(kShowAll);
+    options.background = parser.isSet(kBackground);
     options.help = parser.isSet(kHelp);
     options.version = parser.isSet(kVersion);
     if (parser.isSet(kScreenshot)) {
@@ -246,7 +256,8 @@ QString helpText()
         Autostart::entryFile(qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
     return usageLine() + QStringLiteral("\n\n"
         "Quorvi shows the tasks that need attention when it starts, and ends\n"
-        "quietly when nothing is due.\n\n"
+        "quietly when nothing is due. While it runs, each task is announced by a\n"
+        "desktop notification when its due moment comes.\n\n"
         "Options:\n") + options + QStringLiteral("\n"
         "Files:\n"
         "  tasks.txt        tasks and rules, in the working folder: %1\n"
@@ -317,10 +328,10 @@ int run(QApplication &app, const Options &options)
 
     FrmStartup startup;
     QWidget *window = openStart(startup, options.showAll);
-    if (!window)
-        return 0;
 
     if (screenshot) {
+        if (!window)
+            return 0;
         QString reason;
         if (!saveScreenshot(window, options.screenshotFile, &reason)) {
             std::fprintf(stderr, "quorvi: could not write %s: %s\n",
@@ -330,7 +341,15 @@ int run(QApplication &app, const Options &options)
         return 0;
     }
 
-    window->show();
+    // Nothing to show and no background to stay in: end quietly, as ever.
+    if (!window && !options.background)
+        return 0;
+
+    Reminders::WallAlarm alarm;
+    Session session(startup, options.background, alarm, QDBusConnection::sessionBus());
+    session.start();
+    if (window)
+        Session::bringUp(window);
     return app.exec();
 }
 

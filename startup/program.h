@@ -20,6 +20,7 @@ namespace Program {
 
 struct Options {
     bool showAll = false;
+    bool background = false; // keep running after the start, to remind
     QString screenshotFile; // empty: show the window as usual
     bool help = false;
     bool version = false;
