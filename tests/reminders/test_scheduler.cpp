@@ -51,9 +51,11 @@ private Q_SLOTS:
         std::vector<Module1::Task> tasks;
         auto *random = QRandomGenerator::global();
         for (int i = 0; i < 1000; ++i) {
-            // Spread over two years either side, none in the hour after `from`.
-            qint64 minutes = random->bounded(60, 2 * 365 * 24 * 60);
-            if (random->bounded(2))
+            // Spread over two years either side, none in the hour after
+            // `from` nor in the two days before it.
+            const bool before = random->bounded(2);
+            qint64 minutes = random->bounded(before ? 2 * 24 * 60 : 60, 2 * 365 * 24 * 60);
+            if (before)
                 minutes = -minutes;
             const QDateTime m = from.addSecs(minutes * 60);
             tasks.push_back(task(QStringLiteral("t%1").arg(i), {}, m.date().year(), m.date().month(),
