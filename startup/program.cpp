@@ -5,6 +5,7 @@
 #include "alertpage.h"
 #include "frmmain.h"
 #include "frmstartup.h"
+#include "instance.h"
 #include "modal.h"
 #include "module1.h"
 #include "session.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QImageWriter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -162,6 +164,26 @@ QStringList wrapped(const QString &text, int width)
         lines << line;
     return lines;
 }
+
+// Ends the program as the real seam does, but takes the socket away first,
+// so the next start on the folder finds no one rather than a stale socket.
+class EndingSeam : public Modal::Seam
+{
+public:
+    explicit EndingSeam(Instance::Guard &guard) : m_guard(guard) { Modal::setSeam(this); }
+    ~EndingSeam() override { Modal::setSeam(nullptr); }
+    EndingSeam(const EndingSeam &) = delete;
+    EndingSeam &operator=(const EndingSeam &) = delete;
+
+    void endProgram(int exitCode) override
+    {
+        m_guard.close();
+        Modal::Seam::endProgram(exitCode);
+    }
+
+private:
+    Instance::Guard &m_guard;
+};
 
 } // namespace
 
@@ -326,6 +348,32 @@ int run(QApplication &app, const Options &options)
     if (screenshot)
         Modal::setMessagesToStderr(true);
 
+    // One Quorvi per store: a start on a folder that already has one hands
+    // its request over and ends. A screenshot only looks, so it runs alone.
+    Instance::Guard guard;
+    EndingSeam ending(guard);
+    if (!screenshot) {
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        const Instance::Outcome claimed =
+            guard.claim(Instance::socketName(QDir::current().canonicalPath(), runtime),
+                        options.showAll ? Instance::Request::ShowAll : Instance::Request::Alert);
+        switch (claimed.claim) {
+        case Instance::Claim::First:
+            break;
+        case Instance::Claim::HandedOver:
+            std::printf("quorvi: handed over to the Quorvi already running for this folder (process %lld)\n",
+                        static_cast<long long>(claimed.otherPid));
+            return 0;
+        case Instance::Claim::NoAnswer:
+            std::fprintf(stderr, "quorvi: %s\n", qPrintable(claimed.problem));
+            return 1;
+        case Instance::Claim::Failed:
+            std::fprintf(stderr, "quorvi: cannot make sure this is the only Quorvi for this folder: %s\n",
+                         qPrintable(claimed.problem));
+            break;
+        }
+    }
+
     FrmStartup startup;
     QWidget *window = openStart(startup, options.showAll);
 
@@ -348,6 +396,13 @@ int run(QApplication &app, const Options &options)
     Reminders::WallAlarm alarm;
     Session session(startup, options.background, alarm, QDBusConnection::sessionBus());
     session.start();
+    QObject::connect(&guard, &Instance::Guard::requested, &session, [&session](Instance::Request request) {
+        if (request == Instance::Request::ShowAll)
+            session.showAll();
+        else
+            session.alertAgain();
+    });
+    guard.serve();
     if (window)
         Session::bringUp(window);
     return app.exec();
