@@ -276,6 +276,8 @@ QString helpText()
     const QString page = AlertPage::pageLocation();
     const QString entry =
         Autostart::entryFile(qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
+    const QString launcher =
+        Autostart::launcherFile(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"));
     return usageLine() + QStringLiteral("\n\n"
         "Quorvi shows the tasks that need attention when it starts, and ends\n"
         "quietly when nothing is due. While it runs, each task is announced by a\n"
@@ -284,12 +286,15 @@ QString helpText()
         "Files:\n"
         "  tasks.txt        tasks and rules, in the working folder: %1\n"
         "  alert page       rewritten at every start: %2\n"
-        "  autostart entry  for you alone: %3\n")
+        "  autostart entry  for you alone: %3\n"
+        "  menu launcher    written with the autostart entry: %4\n")
         .arg(QDir::toNativeSeparators(QDir::current().absoluteFilePath(Module1::kStoreFileName)),
              page.isEmpty() ? QStringLiteral("(no private runtime folder; shown from memory)")
                             : QDir::toNativeSeparators(page),
              entry.isEmpty() ? QStringLiteral("(no configuration folder: set HOME)")
-                             : QDir::toNativeSeparators(entry));
+                             : QDir::toNativeSeparators(entry),
+             launcher.isEmpty() ? QStringLiteral("(no data folder: set HOME)")
+                                : QDir::toNativeSeparators(launcher));
 }
 
 QString versionText()
