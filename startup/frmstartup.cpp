@@ -6,6 +6,7 @@
 #include "module1.h"
 
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
@@ -15,6 +16,10 @@
 #include <vector>
 
 #include <cstdio>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 FrmStartup::FrmStartup(QWidget *parent) : QWidget(parent)
 {
@@ -132,6 +137,18 @@ void FrmStartup::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     placeBrowser();
+}
+
+void FrmStartup::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (!m_releasePageWhenHidden || event->spontaneous())
+        return;
+    m_webBrowser1->clear();
+#ifdef __GLIBC__
+    // The allocator keeps freed memory for itself unless asked to give it back.
+    malloc_trim(0);
+#endif
 }
 
 void FrmStartup::placeBrowser()

@@ -71,6 +71,12 @@ public:
     // The task list if it was created, else null.
     FrmMain *existingMainWindow() const { return m_frmMain.get(); }
 
+    // For a Quorvi that waits in the background for weeks: once the window
+    // is hidden the page it showed is let go (a long page holds tens of
+    // megabytes of layout). Whatever shows the window again writes a page
+    // first.
+    void setReleasePageWhenHidden(bool release) { m_releasePageWhenHidden = release; }
+
     const AlertPage::Page &page() const { return m_page; }
     QString pagePath() const { return m_pagePath; }
     // Why the page could not be written; empty when it was.
@@ -82,6 +88,7 @@ public Q_SLOTS:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void placeBrowser();
@@ -96,4 +103,5 @@ private:
     AlertPage::Page m_page;
     QString m_pagePath;
     QString m_pageProblem;
+    bool m_releasePageWhenHidden = false;
 };

@@ -19,6 +19,7 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
     // In the background, closing a window only hides it; the tray's or a
     // window's Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(!m_background);
+    m_startup.setReleasePageWhenHidden(m_background);
     if (m_background)
         setTray(std::make_unique<Reminders::Tray>());
     else

@@ -101,6 +101,12 @@ private Q_SLOTS:
         // Still there: the tray's "Show all..." brings the list back.
         session.tray()->menu()->actions().at(0)->trigger();
         QVERIFY(list->isVisible());
+
+        // The closed alert window let its page go; shown again, it has one.
+        QVERIFY(pageText(*m_startup).isEmpty());
+        session.alertAgain();
+        QVERIFY(m_startup->isVisible());
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("TODAY!!!")));
     }
 
     void withoutBackgroundClosingTheLastWindowEnds()
@@ -112,6 +118,8 @@ private Q_SLOTS:
         QVERIFY(!session.tray());
         Session::bringUp(m_startup.get());
         QCOMPARE(closeAllInTheEventLoop({m_startup.get()}), 0);
+        // The program ends here anyway; nothing is let go on the way.
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("TODAY!!!")));
     }
 
     void exitEndsTheProgram()
