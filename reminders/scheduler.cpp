@@ -38,9 +38,9 @@ QDateTime nextDueMoment(std::span<const Module1::Task> tasks, const QDateTime &f
 
 QDateTime nextDayStart(const QDateTime &now)
 {
-    // Where a clock change skips midnight, Qt moves the moment forward to
-    // the first one the day has.
-    return QDateTime(now.date().addDays(1), QTime(0, 0));
+    // Where a change of clocks skips midnight, the day starts at the first
+    // moment it has.
+    return now.date().addDays(1).startOfDay();
 }
 
 QDateTime earliest(std::initializer_list<QDateTime> moments)

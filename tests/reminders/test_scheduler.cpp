@@ -6,6 +6,9 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimeZone>
+
+#include <ctime>
 
 using Reminders::Scheduler;
 using TestData::task;
@@ -90,6 +93,23 @@ private Q_SLOTS:
         QCOMPARE(Reminders::nextDayStart(at(2030, 3, 1)), at(2030, 3, 2));
         QCOMPARE(Reminders::earliest({QDateTime(), at(2030, 1, 2), at(2030, 1, 1)}), at(2030, 1, 1));
         QVERIFY(!Reminders::earliest({QDateTime(), QDateTime()}).isValid());
+
+        // A day whose midnight the clocks skip (Santiago moved them from
+        // midnight to one o'clock on 11 September 2022) starts at one.
+        if (!QTimeZone("America/Santiago").isValid())
+            QSKIP("no time zone data for America/Santiago");
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "America/Santiago");
+        ::tzset();
+        const QDateTime next = Reminders::nextDayStart(QDateTime(QDate(2022, 9, 10), QTime(20, 0)));
+        const bool valid = next.isValid();
+        const QDate date = next.date();
+        const QTime time = next.time();
+        qputenv("TZ", zone);
+        ::tzset();
+        QVERIFY(valid);
+        QCOMPARE(date, QDate(2022, 9, 11));
+        QCOMPARE(time, QTime(1, 0));
     }
 
     void sleepsUntilTheNextDueMomentAndAnnouncesIt()
