@@ -2,6 +2,7 @@
 #include "frmmain.h"
 
 #include "calendar.h"
+#include "clock.h"
 #include "descriptionbox.h"
 #include "listcell.h"
 #include "modal.h"
@@ -318,7 +319,7 @@ void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QStr
     // A new row starts from the template's look, then takes its rule colour
     // and weight. Worked out before touching the cells, so a reused cell
     // changes its font or palette at most once.
-    const Rules::Choice choice = choiceForRow(n, QDate::currentDate());
+    const Rules::Choice choice = choiceForRow(n, Clock::today());
     for (ListCell *cell : row) {
         cell->setRow(n);
         cell->setLook(ruledLook(ListCell::Look{}, choice));
@@ -379,7 +380,7 @@ void FrmMain::setColor(int index)
 {
     if (index < 1 || index >= int(m_lblFor.size()))
         return;
-    const Rules::Choice choice = choiceForRow(index, QDate::currentDate());
+    const Rules::Choice choice = choiceForRow(index, Clock::today());
     for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]})
         cell->setLook(ruledLook(cell->look(), choice));
 }
@@ -406,7 +407,7 @@ void FrmMain::highlight(int index)
     if (index < 1 || index >= int(m_lblFor.size()) || index > Module1::kTaskSlots)
         return;
     m_selectedRow = index;
-    const QDate today = QDate::currentDate();
+    const QDate today = Clock::today();
     // Every row goes back to its rule colour on a clear background; only the
     // cells whose look actually changes are repainted.
     for (int i = 1; i < int(m_lblFor.size()); ++i) {
@@ -427,6 +428,13 @@ void FrmMain::highlight(int index)
     QString text = Module1::tasks[index - 1].description;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_txtDescription->setPlainText(text);
+}
+
+void FrmMain::bringIntoView(int index)
+{
+    if (index < 1 || index > rowCount())
+        return;
+    m_vscroll->setValue(ListLayout::scrollValueShowing(m_geometry, index));
 }
 
 void FrmMain::cellPressed(int row, Qt::MouseButton button, const QPoint &globalPos)

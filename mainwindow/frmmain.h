@@ -49,6 +49,8 @@ public:
     void setColor(int index);
     // Selects row `index` (from 1) and shows its description.
     void highlight(int index);
+    // Scrolls the list so that row `index` is in view.
+    void bringIntoView(int index);
 
     // The selected row number, 0 when none. Setting it only changes the
     // number; highlight() also marks the row and shows its description.

@@ -10,6 +10,8 @@ packages=(
   xvfb xauth
   desktop-file-utils dpkg-dev file
   lintian appstream
+  # dbus-daemon: the notification tests start a session bus of their own
+  dbus
 )
 # The fuzzing build needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = "fuzz" ]; then

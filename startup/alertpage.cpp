@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alertpage.h"
 
+#include "privatefolder.h"
 #include "rules.h"
 
 #include <QDir>
@@ -74,27 +75,6 @@ void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 da
 QString systemError(const QString &what, int error)
 {
     return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
-}
-
-// The page folder must be ours alone: another user who could write there
-// could swap the page for a link to one of our files.
-QString ensurePrivateFolder(const QString &folder)
-{
-    const QByteArray name = QFile::encodeName(folder);
-    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
-        return systemError(QStringLiteral("cannot create the folder %1").arg(folder), errno);
-    struct stat st;
-    if (::lstat(name.constData(), &st) != 0)
-        return systemError(QStringLiteral("cannot examine the folder %1").arg(folder), errno);
-    if (S_ISLNK(st.st_mode))
-        return QStringLiteral("%1 is a link, not a folder").arg(folder);
-    if (!S_ISDIR(st.st_mode))
-        return QStringLiteral("%1 is not a folder").arg(folder);
-    if (st.st_uid != ::geteuid())
-        return QStringLiteral("the folder %1 belongs to another user").arg(folder);
-    if ((st.st_mode & 0077) != 0 && ::chmod(name.constData(), 0700) != 0)
-        return systemError(QStringLiteral("cannot make the folder %1 private").arg(folder), errno);
-    return {};
 }
 
 // Anything but a plain file at the page's name is taken away, so the write
@@ -217,6 +197,21 @@ QString withBreakOpportunities(QStringView html, int longest)
     return out;
 }
 
+Page drawDueNow(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today)
+{
+    Page page;
+    page.text += QLatin1String("<head><title>Due now</title></head>") + kCrLf;
+    page.text += QLatin1String("<body>") + kCrLf;
+    page.text += QLatin1String("<h1>Due now</h1>") + kCrLf;
+    for (auto task = tasks.rbegin(); task != tasks.rend(); ++task) {
+        const Rules::Choice choice = Rules::choose(*task, rules, today);
+        appendTask(page.text, *task, choice.listed ? choice.boxColor : choice.color, Rules::daysLeft(*task, today));
+        page.anyListed = true;
+    }
+    page.text += QLatin1String("</body></html>") + kCrLf;
+    return page;
+}
+
 QString choosePageLocation(bool windowsTempExists, const QString &runtimeFolder)
 {
     if (windowsTempExists)
@@ -247,7 +242,7 @@ WriteResult writePage(const QString &path, const QString &text)
     }
 
 #ifdef Q_OS_UNIX
-    QString problem = ensurePrivateFolder(QFileInfo(path).path());
+    QString problem = PrivateFolder::ensure(QFileInfo(path).path());
     if (problem.isEmpty())
         problem = clearPagePath(path);
     if (!problem.isEmpty()) {
@@ -256,7 +251,11 @@ WriteResult writePage(const QString &path, const QString &text)
         return result;
     }
 #else
-    QDir().mkpath(QFileInfo(path).path());
+    if (const QString problem = PrivateFolder::ensure(QFileInfo(path).path()); !problem.isEmpty()) {
+        result.ok = false;
+        result.reason = problem;
+        return result;
+    }
 #endif
 
     // Task text is escaped to ASCII, so these bytes read the same in any

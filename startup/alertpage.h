@@ -44,6 +44,11 @@ Page drawAlert(QDate today);
 // character references are never split.
 QString withBreakOpportunities(QStringView html, int longest = 32);
 
+// A page of reminders that fell due, for a desktop where neither a
+// notification service nor a tray icon can show them: each task in the
+// colour its rules give it (black when none does), latest reminder first.
+Page drawDueNow(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today);
+
 // Where the page goes. A Windows temporary folder "c:\windows\temp" wins when
 // it exists; elsewhere a "quorvi" folder in the per-user runtime folder.
 // Empty when there is no runtime folder to use.

@@ -23,6 +23,10 @@ QString nativePath(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// Marks a launcher as written by --autostart on, so off removes only ours.
+const QString kMarkKey = QStringLiteral("X-Quorvi-Written-By");
+const QString kMarkValue = QStringLiteral("quorvi --autostart on");
+
 QString folderPhrase(const Entry &entry)
 {
     if (entry.folder.isEmpty())
@@ -46,8 +50,9 @@ EntryText entryText(const QString &program, const QString &folder)
     result.text = DesktopEntry::write({
         {QStringLiteral("Type"), QStringLiteral("Application")},
         {QStringLiteral("Name"), QStringLiteral("Quorvi")},
-        {QStringLiteral("Comment"), QStringLiteral("Shows the tasks that need attention when you log in")},
-        {QStringLiteral("Exec"), DesktopEntry::quoteArgument(program)},
+        {QStringLiteral("Comment"),
+         QStringLiteral("Shows the tasks that need attention when you log in, and reminds you when they are due")},
+        {QStringLiteral("Exec"), DesktopEntry::quoteArgument(program) + QStringLiteral(" --background")},
         {QStringLiteral("Path"), folder},
         {QStringLiteral("Icon"), QStringLiteral("quorvi")},
         {QStringLiteral("Terminal"), QStringLiteral("false")},
@@ -57,11 +62,38 @@ EntryText entryText(const QString &program, const QString &folder)
     return result;
 }
 
+EntryText launcherText(const QString &program, const QString &folder)
+{
+    EntryText result = entryText(program, folder); // the same checks on both paths
+    if (result.text.isEmpty())
+        return result;
+    result.text = DesktopEntry::write({
+        {QStringLiteral("Type"), QStringLiteral("Application")},
+        {QStringLiteral("Name"), QStringLiteral("Quorvi")},
+        {QStringLiteral("GenericName"), QStringLiteral("Task Reminder")},
+        {QStringLiteral("Comment"), QStringLiteral("Keep track of the tasks in %1").arg(folder)},
+        {QStringLiteral("Exec"), DesktopEntry::quoteArgument(program) + QStringLiteral(" --show-all")},
+        {QStringLiteral("Path"), folder},
+        {QStringLiteral("Icon"), QStringLiteral("quorvi")},
+        {QStringLiteral("Terminal"), QStringLiteral("false")},
+        {QStringLiteral("Categories"), QStringLiteral("Office;ProjectManagement;")},
+        {QStringLiteral("Keywords"), QStringLiteral("reminder;tasks;due date;deadline;todo;")},
+        // While a Quorvi runs for the folder, the launcher's start only hands
+        // over to it and ends, and a startup cursor would spin on in vain.
+        {QStringLiteral("StartupNotify"), QStringLiteral("false")},
+        {kMarkKey, kMarkValue},
+    });
+    return result;
+}
+
 Entry parseEntry(QStringView text)
 {
     const QHash<QString, QString> keys = DesktopEntry::read(text);
     Entry entry;
-    entry.program = DesktopEntry::firstArgument(keys.value(QStringLiteral("Exec")));
+    const QStringList exec = DesktopEntry::arguments(keys.value(QStringLiteral("Exec")));
+    entry.program = exec.value(0);
+    entry.background = exec.mid(1).contains(QStringLiteral("--background"));
+    entry.ours = keys.value(kMarkKey) == kMarkValue;
     entry.valid = !entry.program.isEmpty();
     entry.folder = keys.value(QStringLiteral("Path"));
     entry.hidden = isTrue(keys.value(QStringLiteral("Hidden")))
@@ -88,6 +120,24 @@ QString entryFile(const QString &xdgConfigHome, const QString &home)
     return folder.isEmpty() ? QString() : QDir(folder).filePath(kEntryName.toString());
 }
 
+QString launcherFolder(const QString &xdgDataHome, const QString &home)
+{
+    QString data;
+    if (!xdgDataHome.isEmpty() && QDir::isAbsolutePath(xdgDataHome))
+        data = xdgDataHome;
+    else if (!home.isEmpty() && QDir::isAbsolutePath(home))
+        data = QDir(home).filePath(QStringLiteral(".local/share"));
+    if (data.isEmpty())
+        return {};
+    return QDir::cleanPath(data + QLatin1String("/applications"));
+}
+
+QString launcherFile(const QString &xdgDataHome, const QString &home)
+{
+    const QString folder = launcherFolder(xdgDataHome, home);
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(kLauncherName.toString());
+}
+
 QString statusText(const QString &file, bool exists, const Entry &entry, bool programExists)
 {
     if (!exists)
@@ -97,9 +147,14 @@ QString statusText(const QString &file, bool exists, const Entry &entry, bool pr
         return QStringLiteral("Autostart is off: %1 starts no program.\n").arg(shown);
     if (entry.hidden)
         return QStringLiteral("Autostart is off: %1 is switched off.\n").arg(shown);
-    QString text = QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1.\n"
-                                  "Entry: %2\n")
-                       .arg(folderPhrase(entry), shown);
+    QString text = QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1%2.\n"
+                                  "Entry: %3\n")
+                       .arg(folderPhrase(entry),
+                            entry.background ? QStringLiteral(" and keeps running to remind you") : QString(),
+                            shown);
+    if (!entry.background)
+        text += QStringLiteral("Note: it does not keep quorvi running to remind you when tasks are due; "
+                               "run 'quorvi --autostart on' again.\n");
     if (!programExists)
         text += QStringLiteral("Note: the program it starts, %1, does not exist; "
                                "run 'quorvi --autostart on' again.\n")
@@ -107,58 +162,112 @@ QString statusText(const QString &file, bool exists, const Entry &entry, bool pr
     return text;
 }
 
+QString launcherStatusText(const QString &file, bool exists, const Entry &launcher)
+{
+    if (!exists)
+        return QStringLiteral("Launcher: none of your own; the menu's Quorvi opens the task list of the folder "
+                              "the desktop starts it in (usually your home folder).\n");
+    return QStringLiteral("Launcher: %1%2 opens the task list of %3.\n")
+        .arg(nativePath(file), launcher.ours ? QString() : QStringLiteral(" (not written by quorvi)"),
+             folderPhrase(launcher));
+}
+
+namespace {
+
+// Reads an entry; false when it exists but cannot be read.
+bool readEntry(const QString &file, bool *exists, Entry *entry, QString *error)
+{
+    const QFileInfo info(file);
+    *exists = info.exists() || info.isSymLink();
+    if (!*exists)
+        return true;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("could not read %1: %2").arg(nativePath(file), in.errorString());
+        return false;
+    }
+    *entry = parseEntry(QString::fromUtf8(in.readAll()));
+    return true;
+}
+
+// Writes a whole file atomically, making its folder; the reason on failure.
+QString writeWhole(const QString &file, const QString &text)
+{
+    const QString folder = QFileInfo(file).path();
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+        return QStringLiteral("could not create the folder %1").arg(nativePath(folder));
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0 || !out.commit())
+        return QStringLiteral("could not write %1: %2").arg(nativePath(file), out.errorString());
+    return {};
+}
+
+QString removeWhole(const QString &file)
+{
+    const QFileInfo info(file);
+    QFile entry(file);
+    if (info.isDir() || !entry.remove())
+        return QStringLiteral("could not remove %1: %2")
+            .arg(nativePath(file), info.isDir() ? QStringLiteral("it is a folder") : entry.errorString());
+    return {};
+}
+
+} // namespace
+
 Outcome run(Action action, const Context &context)
 {
     Outcome outcome;
-    const QString file = entryFile(context.xdgConfigHome, context.home);
-    if (file.isEmpty()) {
+    const auto fail = [&outcome](const QString &why) {
         outcome.exitStatus = 1;
-        outcome.err = QStringLiteral("there is no configuration folder: neither XDG_CONFIG_HOME nor HOME is set");
+        outcome.err = why;
         return outcome;
-    }
-    const QString folder = QFileInfo(file).path();
-    QFileInfo info(file);
+    };
+    const QString file = entryFile(context.xdgConfigHome, context.home);
+    if (file.isEmpty())
+        return fail(QStringLiteral("there is no configuration folder: neither XDG_CONFIG_HOME nor HOME is set"));
+    const QString launcher = launcherFile(context.xdgDataHome, context.home);
+    if (launcher.isEmpty())
+        return fail(QStringLiteral("there is no data folder: neither XDG_DATA_HOME nor HOME is set"));
+
+    QString error;
+    bool entryExists = false;
+    Entry entry;
+    bool launcherExists = false;
+    Entry ourLauncher;
+    if (!readEntry(launcher, &launcherExists, &ourLauncher, &error))
+        return fail(error);
 
     switch (action) {
     case Action::Status: {
-        Entry entry;
-        const bool exists = info.exists() || info.isSymLink();
-        if (exists) {
-            QFile in(file);
-            if (!in.open(QIODevice::ReadOnly)) {
-                outcome.exitStatus = 1;
-                outcome.err = QStringLiteral("could not read %1: %2").arg(nativePath(file), in.errorString());
-                return outcome;
-            }
-            entry = parseEntry(QString::fromUtf8(in.readAll()));
-        }
+        if (!readEntry(file, &entryExists, &entry, &error))
+            return fail(error);
         const bool programExists = entry.valid && QFileInfo(entry.program).isExecutable();
-        outcome.out = statusText(file, exists, entry, programExists);
+        outcome.out = statusText(file, entryExists, entry, programExists)
+            + launcherStatusText(launcher, launcherExists, ourLauncher);
         return outcome;
     }
     case Action::On: {
-        const EntryText entry = entryText(context.program, context.workingFolder);
-        if (entry.text.isEmpty()) {
-            outcome.exitStatus = 1;
-            outcome.err = QStringLiteral("could not write %1: %2").arg(nativePath(file), entry.reason);
-            return outcome;
-        }
-        if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
-            outcome.exitStatus = 1;
-            outcome.err = QStringLiteral("could not create the folder %1").arg(nativePath(folder));
-            return outcome;
-        }
-        QSaveFile out(file);
-        if (!out.open(QIODevice::WriteOnly) || out.write(entry.text.toUtf8()) < 0 || !out.commit()) {
-            outcome.exitStatus = 1;
-            outcome.err = QStringLiteral("could not write %1: %2").arg(nativePath(file), out.errorString());
-            return outcome;
-        }
+        const EntryText login = entryText(context.program, context.workingFolder);
+        if (login.text.isEmpty())
+            return fail(QStringLiteral("could not write %1: %2").arg(nativePath(file), login.reason));
+        // A launcher the user made by hand is theirs to keep.
+        if (launcherExists && !ourLauncher.ours)
+            return fail(QStringLiteral("%1 was not written by quorvi; it is left alone: remove it and run "
+                                       "'quorvi --autostart on' again")
+                            .arg(nativePath(launcher)));
+        if (const QString why = writeWhole(file, login.text); !why.isEmpty())
+            return fail(why);
+        if (const QString why = writeWhole(launcher, launcherText(context.program, context.workingFolder).text);
+            !why.isEmpty())
+            return fail(why);
         Entry written;
         written.valid = true;
+        written.background = true;
         written.folder = context.workingFolder;
-        outcome.out = QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1.\nEntry: %2\n")
-                          .arg(folderPhrase(written), nativePath(file));
+        outcome.out = QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1 and keeps "
+                                     "running to remind you.\nEntry: %2\n")
+                          .arg(folderPhrase(written), nativePath(file))
+            + launcherStatusText(launcher, true, parseEntry(launcherText(context.program, context.workingFolder).text));
         // At login a missing store opens the task list every time, which is
         // a surprise worth a word now rather than at the next login.
         if (!QFileInfo::exists(QDir(context.workingFolder).filePath(Module1::kStoreFileName)))
@@ -168,19 +277,21 @@ Outcome run(Action action, const Context &context)
         return outcome;
     }
     case Action::Off: {
+        const QFileInfo info(file);
         if (!info.exists() && !info.isSymLink()) {
             outcome.out = QStringLiteral("Autostart was already off.\n");
-            return outcome;
+        } else {
+            if (const QString why = removeWhole(file); !why.isEmpty())
+                return fail(why);
+            outcome.out = QStringLiteral("Autostart is off.\n");
         }
-        QFile entry(file);
-        if (info.isDir() || !entry.remove()) {
-            outcome.exitStatus = 1;
-            outcome.err = QStringLiteral("could not remove %1: %2")
-                              .arg(nativePath(file), info.isDir() ? QStringLiteral("it is a folder")
-                                                                  : entry.errorString());
-            return outcome;
+        if (launcherExists && ourLauncher.ours) {
+            if (const QString why = removeWhole(launcher); !why.isEmpty())
+                return fail(why);
+            outcome.out += QStringLiteral("Launcher removed: %1\n").arg(nativePath(launcher));
+        } else if (launcherExists) {
+            outcome.out += QStringLiteral("Launcher left alone (not written by quorvi): %1\n").arg(nativePath(launcher));
         }
-        outcome.out = QStringLiteral("Autostart is off.\n");
         return outcome;
     }
     }

@@ -5,10 +5,12 @@
 #include <QStringList>
 #include <QStringView>
 
-// Alerts at login: `quorvi --autostart on|off` writes or removes a per-user
-// XDG autostart entry that starts quorvi in the folder where the command was
-// run, so the alert at login reads that folder's tasks.txt. Which keys the
-// entry holds and what they mean are plain functions; only run() touches
+// Alerts at login and one store everywhere: `quorvi --autostart on|off`
+// writes or removes a per-user XDG autostart entry that starts quorvi in the
+// background in the folder where the command was run, so the alert at login
+// and the reminders read that folder's tasks.txt, and a per-user menu
+// launcher that opens the task list in the same folder. Which keys the
+// entries hold and what they mean are plain functions; only run() touches
 // files, and nothing here needs a window system.
 namespace Autostart {
 
@@ -18,14 +20,20 @@ struct EntryText {
 };
 
 // The whole autostart entry for `program` (an absolute path) started in
-// `folder`.
+// `folder` with --background.
 EntryText entryText(const QString &program, const QString &folder);
+
+// The menu launcher that opens the task list of `folder`. It has the system
+// launcher's name, so the desktop shows it in that one's place.
+EntryText launcherText(const QString &program, const QString &folder);
 
 struct Entry {
     bool valid = false;  // a [Desktop Entry] group with an Exec key
     QString program;     // Exec's first argument
     QString folder;      // Path; empty when the entry has none
     bool hidden = false; // Hidden=true or X-GNOME-Autostart-enabled=false: a login skips it
+    bool background = false; // Exec passes --background
+    bool ours = false;   // written by --autostart on (the launcher carries a mark)
 };
 
 // Reads an entry back (ours or one a user has edited).
@@ -40,10 +48,21 @@ inline constexpr QStringView kEntryName = u"quorvi.desktop";
 // The entry's full path; empty when there is no folder for it.
 QString entryFile(const QString &xdgConfigHome, const QString &home);
 
+// Where per-user menu launchers live: $XDG_DATA_HOME/applications, or
+// $HOME/.local/share/applications. Empty when neither can be used.
+QString launcherFolder(const QString &xdgDataHome, const QString &home);
+// The system launcher's name: a per-user launcher stands in for it only
+// when it has the same one.
+inline constexpr QStringView kLauncherName = u"org.quorvi.Quorvi.desktop";
+QString launcherFile(const QString &xdgDataHome, const QString &home);
+
 enum class Action { Status, On, Off };
 
-// What --autostart alone says. `entry` is only read when `exists`.
+// What --autostart alone says of the login entry. `entry` is only read when
+// `exists`.
 QString statusText(const QString &file, bool exists, const Entry &entry, bool programExists);
+// And of the launcher.
+QString launcherStatusText(const QString &file, bool exists, const Entry &launcher);
 
 struct Outcome {
     int exitStatus = 0; // 0 done, 1 a file could not be written or removed
@@ -56,6 +75,7 @@ struct Context {
     QString workingFolder; // where the command was run
     QString xdgConfigHome;
     QString home;
+    QString xdgDataHome;
 };
 
 // Carries out a parsed command (one without an error).

@@ -98,35 +98,44 @@ QString quoteArgument(QStringView argument)
     return out;
 }
 
+QStringList arguments(QStringView exec)
+{
+    QStringList words;
+    qsizetype i = 0;
+    for (;;) {
+        while (i < exec.size() && (exec[i] == u' ' || exec[i] == u'\t'))
+            ++i;
+        if (i == exec.size())
+            return words;
+
+        QString raw;
+        if (exec[i] == u'"') {
+            bool closed = false;
+            for (++i; i < exec.size(); ++i) {
+                const QChar c = exec[i];
+                if (c == u'"') {
+                    closed = true;
+                    ++i;
+                    break;
+                }
+                if (c == u'\\' && i + 1 < exec.size() && specialInQuotes(exec[i + 1]))
+                    ++i;
+                raw += exec[i];
+            }
+            if (!closed)
+                return {};
+        } else {
+            for (; i < exec.size() && exec[i] != u' ' && exec[i] != u'\t'; ++i)
+                raw += exec[i];
+        }
+        raw.replace(QLatin1String("%%"), QLatin1String("%"));
+        words << raw;
+    }
+}
+
 QString firstArgument(QStringView exec)
 {
-    qsizetype i = 0;
-    while (i < exec.size() && (exec[i] == u' ' || exec[i] == u'\t'))
-        ++i;
-    if (i == exec.size())
-        return {};
-
-    QString raw;
-    if (exec[i] == u'"') {
-        bool closed = false;
-        for (++i; i < exec.size(); ++i) {
-            const QChar c = exec[i];
-            if (c == u'"') {
-                closed = true;
-                break;
-            }
-            if (c == u'\\' && i + 1 < exec.size() && specialInQuotes(exec[i + 1]))
-                ++i;
-            raw += exec[i];
-        }
-        if (!closed)
-            return {};
-    } else {
-        for (; i < exec.size() && exec[i] != u' ' && exec[i] != u'\t'; ++i)
-            raw += exec[i];
-    }
-    raw.replace(QLatin1String("%%"), QLatin1String("%"));
-    return raw;
+    return arguments(exec).value(0);
 }
 
 bool representable(QStringView text)

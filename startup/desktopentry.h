@@ -21,8 +21,10 @@ QString unescapeValue(QStringView text);
 // four characters that stay special inside quotes escaped, and "%" doubled
 // so it is not taken for a field code. Not yet string-escaped.
 QString quoteArgument(QStringView argument);
-// The first argument of an (unescaped) Exec value, quotes and "%%" undone.
-// Empty when the value is empty or a quote is left open.
+// The arguments of an (unescaped) Exec value, quotes and "%%" undone. Empty
+// when the value is empty or a quote is left open.
+QStringList arguments(QStringView exec);
+// The first of them; empty likewise.
 QString firstArgument(QStringView exec);
 
 // An entry can carry tab, line feed and carriage return (escaped), but no

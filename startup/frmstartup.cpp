@@ -7,12 +7,20 @@
 #include "module1.h"
 
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 
+#include <algorithm>
+#include <vector>
+
 #include <cstdio>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -88,8 +96,28 @@ bool FrmStartup::formLoad(QDate today)
     Modal::reportLoadProblems(this, report);
 
     placeBrowser();
+    return writeAndShowPage(Module1::liveTasks(), today);
+}
 
-    m_page = AlertPage::drawAlert(today);
+bool FrmStartup::alertAgain(QDate today)
+{
+    std::vector<Module1::Task> byDue(Module1::liveTasks().begin(), Module1::liveTasks().end());
+    for (Module1::Task &task : byDue)
+        Module1::deriveFields(task);
+    std::stable_sort(byDue.begin(), byDue.end(),
+                     [](const Module1::Task &a, const Module1::Task &b) { return a.sortKey < b.sortKey; });
+    return writeAndShowPage(byDue, today);
+}
+
+void FrmStartup::showDueNow(const QList<Module1::Task> &tasks, QDate today)
+{
+    m_page = AlertPage::drawDueNow(tasks, Module1::liveRules(), today);
+    m_webBrowser1->setHtml(AlertPage::withBreakOpportunities(m_page.text));
+}
+
+bool FrmStartup::writeAndShowPage(std::span<const Module1::Task> tasks, QDate today)
+{
+    m_page = AlertPage::drawAlert(tasks, Module1::liveRules(), today);
     m_pagePath = AlertPage::pageLocation();
     const AlertPage::WriteResult written = AlertPage::writePage(m_pagePath, m_page.text);
     m_pageProblem = written.ok ? QString() : written.reason;
@@ -97,7 +125,13 @@ bool FrmStartup::formLoad(QDate today)
         return false;
 
     if (written.ok) {
-        m_webBrowser1->setSource(QUrl::fromLocalFile(m_pagePath), QTextDocument::HtmlResource);
+        const QUrl page = QUrl::fromLocalFile(m_pagePath);
+        // Pointed at the same page again, the browser would keep what it
+        // read the first time.
+        if (m_webBrowser1->source() == page)
+            m_webBrowser1->reload();
+        else
+            m_webBrowser1->setSource(page, QTextDocument::HtmlResource);
     } else {
         // The page is only a view of the store: show it from memory instead.
         std::fprintf(stderr, "quorvi: could not write the alert page%s%s: %s; showing it from memory\n",
@@ -134,6 +168,18 @@ void FrmStartup::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     placeBrowser();
+}
+
+void FrmStartup::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (!m_releasePageWhenHidden || event->spontaneous())
+        return;
+    m_webBrowser1->clear();
+#ifdef __GLIBC__
+    // The allocator keeps freed memory for itself unless asked to give it back.
+    malloc_trim(0);
+#endif
 }
 
 void FrmStartup::placeBrowser()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "alertpage.h"
+#include "clock.h"
 #include "twips.h"
 
 #include <QDate>
@@ -51,12 +52,30 @@ public:
     // the load found, writes the page and points the browser at it. Returns
     // whether any task was listed, that is whether the window has anything
     // to show. The window is not shown here.
-    bool formLoad(QDate today = QDate::currentDate());
+    bool formLoad(QDate today = Clock::today());
+
+    // The start's alert once more, for a Quorvi that kept running (a new
+    // day, another start on the same folder): the page is written again from
+    // the tables as they stand, in due order, without reloading them, since
+    // every confirmed change is saved already and an edit being typed in an
+    // open dialog must not be thrown away. Returns whether any task is
+    // listed; the window is not shown here.
+    bool alertAgain(QDate today = Clock::today());
+
+    // Shows reminders that fell due (latest first) instead of the alert page,
+    // from memory; the page file keeps the start's alert.
+    void showDueNow(const QList<Module1::Task> &tasks, QDate today = Clock::today());
 
     // The task list, created and loaded on first use.
     FrmMain *mainWindow();
     // The task list if it was created, else null.
     FrmMain *existingMainWindow() const { return m_frmMain.get(); }
+
+    // For a Quorvi that waits in the background for weeks: once the window
+    // is hidden the page it showed is let go (a long page holds tens of
+    // megabytes of layout). Whatever shows the window again writes a page
+    // first.
+    void setReleasePageWhenHidden(bool release) { m_releasePageWhenHidden = release; }
 
     const AlertPage::Page &page() const { return m_page; }
     QString pagePath() const { return m_pagePath; }
@@ -69,9 +88,13 @@ public Q_SLOTS:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void placeBrowser();
+    // Writes the alert page for these tasks (in this order) and points the
+    // browser at it.
+    bool writeAndShowPage(std::span<const Module1::Task> tasks, QDate today);
 
     QPushButton *m_cmdExit = nullptr;
     QPushButton *m_cmdShowAll = nullptr;
@@ -80,4 +103,5 @@ private:
     AlertPage::Page m_page;
     QString m_pagePath;
     QString m_pageProblem;
+    bool m_releasePageWhenHidden = false;
 };

@@ -44,7 +44,8 @@ int main(int argc, char **argv)
         QCoreApplication core(argc, argv);
         const Autostart::Outcome outcome = Autostart::run(
             *options.autostart, {QCoreApplication::applicationFilePath(), QDir::currentPath(),
-                                 qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME")});
+                                 qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"),
+                                 qEnvironmentVariable("XDG_DATA_HOME")});
         std::fputs(qPrintable(outcome.out), stdout);
         if (!outcome.err.isEmpty())
             std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.err));

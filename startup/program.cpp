@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program.h"
 
+#include "alarm.h"
 #include "alertpage.h"
 #include "frmmain.h"
 #include "frmstartup.h"
+#include "instance.h"
 #include "modal.h"
 #include "module1.h"
+#include "session.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QDir>
 #include <QImageWriter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -34,6 +39,7 @@ const QStringList kQtFlagOptions = {
 };
 
 const QString kShowAll = QStringLiteral("show-all");
+const QString kBackground = QStringLiteral("background");
 const QString kScreenshot = QStringLiteral("screenshot");
 const QString kAutostart = QStringLiteral("autostart");
 const QString kHelp = QStringLiteral("help");
@@ -50,6 +56,11 @@ const QList<OptionEntry> &optionTable()
 {
     static const QList<OptionEntry> table = {
         {QCommandLineOption(kShowAll, QStringLiteral("open the task list instead of the alert window")), {}},
+        {QCommandLineOption(kBackground,
+                            QStringLiteral("start as usual, then keep running to remind at each due moment and "
+                                           "at each new day, with an icon in the system tray where there is "
+                                           "one; closing a window only hides it")),
+         {}},
         {QCommandLineOption(kScreenshot,
                             QStringLiteral("write the window that would be shown to FILE as PNG, then exit "
                                            "(nothing is written when nothing is due)"),
@@ -154,6 +165,26 @@ QStringList wrapped(const QString &text, int width)
     return lines;
 }
 
+// Ends the program as the real seam does, but takes the socket away first,
+// so the next start on the folder finds no one rather than a stale socket.
+class EndingSeam : public Modal::Seam
+{
+public:
+    explicit EndingSeam(Instance::Guard &guard) : m_guard(guard) { Modal::setSeam(this); }
+    ~EndingSeam() override { Modal::setSeam(nullptr); }
+    EndingSeam(const EndingSeam &) = delete;
+    EndingSeam &operator=(const EndingSeam &) = delete;
+
+    void endProgram(int exitCode) override
+    {
+        m_guard.close();
+        Modal::Seam::endProgram(exitCode);
+    }
+
+private:
+    Instance::Guard &m_guard;
+};
+
 } // namespace
 
 QStringList stripQtOptions(const QStringList &arguments)
@@ -204,6 +235,7 @@ Options parseArguments(const QStringList &arguments)
         return options;
     }
     options.showAll = parser.isSet(kShowAll);
+    options.background = parser.isSet(kBackground);
     options.help = parser.isSet(kHelp);
     options.version = parser.isSet(kVersion);
     if (parser.isSet(kScreenshot)) {
@@ -244,19 +276,25 @@ QString helpText()
     const QString page = AlertPage::pageLocation();
     const QString entry =
         Autostart::entryFile(qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"));
+    const QString launcher =
+        Autostart::launcherFile(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"));
     return usageLine() + QStringLiteral("\n\n"
         "Quorvi shows the tasks that need attention when it starts, and ends\n"
-        "quietly when nothing is due.\n\n"
+        "quietly when nothing is due. While it runs, each task is announced by a\n"
+        "desktop notification when its due moment comes.\n\n"
         "Options:\n") + options + QStringLiteral("\n"
         "Files:\n"
         "  tasks.txt        tasks and rules, in the working folder: %1\n"
         "  alert page       rewritten at every start: %2\n"
-        "  autostart entry  for you alone: %3\n")
+        "  autostart entry  for you alone: %3\n"
+        "  menu launcher    written with the autostart entry: %4\n")
         .arg(QDir::toNativeSeparators(QDir::current().absoluteFilePath(Module1::kStoreFileName)),
              page.isEmpty() ? QStringLiteral("(no private runtime folder; shown from memory)")
                             : QDir::toNativeSeparators(page),
              entry.isEmpty() ? QStringLiteral("(no configuration folder: set HOME)")
-                             : QDir::toNativeSeparators(entry));
+                             : QDir::toNativeSeparators(entry),
+             launcher.isEmpty() ? QStringLiteral("(no data folder: set HOME)")
+                                : QDir::toNativeSeparators(launcher));
 }
 
 QString versionText()
@@ -315,12 +353,38 @@ int run(QApplication &app, const Options &options)
     if (screenshot)
         Modal::setMessagesToStderr(true);
 
+    // One Quorvi per store: a start on a folder that already has one hands
+    // its request over and ends. A screenshot only looks, so it runs alone.
+    Instance::Guard guard;
+    EndingSeam ending(guard);
+    if (!screenshot) {
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        const Instance::Outcome claimed =
+            guard.claim(Instance::socketName(QDir::current().canonicalPath(), runtime),
+                        options.showAll ? Instance::Request::ShowAll : Instance::Request::Alert);
+        switch (claimed.claim) {
+        case Instance::Claim::First:
+            break;
+        case Instance::Claim::HandedOver:
+            std::printf("quorvi: handed over to the Quorvi already running for this folder (process %lld)\n",
+                        static_cast<long long>(claimed.otherPid));
+            return 0;
+        case Instance::Claim::NoAnswer:
+            std::fprintf(stderr, "quorvi: %s\n", qPrintable(claimed.problem));
+            return 1;
+        case Instance::Claim::Failed:
+            std::fprintf(stderr, "quorvi: cannot make sure this is the only Quorvi for this folder: %s\n",
+                         qPrintable(claimed.problem));
+            break;
+        }
+    }
+
     FrmStartup startup;
     QWidget *window = openStart(startup, options.showAll);
-    if (!window)
-        return 0;
 
     if (screenshot) {
+        if (!window)
+            return 0;
         QString reason;
         if (!saveScreenshot(window, options.screenshotFile, &reason)) {
             std::fprintf(stderr, "quorvi: could not write %s: %s\n",
@@ -330,7 +394,22 @@ int run(QApplication &app, const Options &options)
         return 0;
     }
 
-    window->show();
+    // Nothing to show and no background to stay in: end quietly, as ever.
+    if (!window && !options.background)
+        return 0;
+
+    Reminders::WallAlarm alarm;
+    Session session(startup, options.background, alarm, QDBusConnection::sessionBus());
+    session.start();
+    QObject::connect(&guard, &Instance::Guard::requested, &session, [&session](Instance::Request request) {
+        if (request == Instance::Request::ShowAll)
+            session.showAll();
+        else
+            session.alertAgain();
+    });
+    guard.serve();
+    if (window)
+        Session::bringUp(window);
     return app.exec();
 }
 

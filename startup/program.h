@@ -2,6 +2,7 @@
 #pragma once
 
 #include "autostart.h"
+#include "clock.h"
 
 #include <QDate>
 #include <QString>
@@ -19,6 +20,7 @@ namespace Program {
 
 struct Options {
     bool showAll = false;
+    bool background = false; // keep running after the start, to remind
     QString screenshotFile; // empty: show the window as usual
     bool help = false;
     bool version = false;
@@ -50,7 +52,7 @@ Opening chooseOpening(bool showAll, bool storeMissing, bool anyListed);
 // Loads the start as the alert window does and returns the window to show,
 // not yet shown: `startup` itself, its task list, or null when the program
 // ends quietly.
-QWidget *openStart(FrmStartup &startup, bool showAll, QDate today = QDate::currentDate());
+QWidget *openStart(FrmStartup &startup, bool showAll, QDate today = Clock::today());
 
 // Lays the window out without putting it on a screen and writes it to `file`
 // as PNG at its normal size.

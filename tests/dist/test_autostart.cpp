@@ -53,6 +53,7 @@ private Q_SLOTS:
     void quotesExecArguments();
     void readsFirstExecArgument_data();
     void readsFirstExecArgument();
+    void readsEveryExecArgument();
     void entryRoundTrips_data();
     void entryRoundTrips();
     void entryHasTheKeysALoginNeeds();
@@ -62,6 +63,11 @@ private Q_SLOTS:
     void parsesEditedEntries();
     void findsTheEntryFolder_data();
     void findsTheEntryFolder();
+    void findsTheLauncherFolder_data();
+    void findsTheLauncherFolder();
+    void launcherHasTheKeysTheMenuNeeds();
+    void offLeavesALauncherOfTheUsersOwn();
+    void onRefusesToReplaceALauncherOfTheUsersOwn();
     void parsesTheCommand_data();
     void parsesTheCommand();
     void statusTells_data();
@@ -159,6 +165,15 @@ void TestAutostart::readsFirstExecArgument()
     QCOMPARE(DesktopEntry::firstArgument(exec), program);
 }
 
+void TestAutostart::readsEveryExecArgument()
+{
+    QCOMPARE(DesktopEntry::arguments(u"\"/opt/my apps/quorvi\"  --background\t%U 50%%"),
+             QStringList({"/opt/my apps/quorvi", "--background", "%U", "50%"}));
+    QCOMPARE(DesktopEntry::arguments(u"quorvi \"a \\\"b\\\" c\""), QStringList({"quorvi", "a \"b\" c"}));
+    QCOMPARE(DesktopEntry::arguments(u"quorvi \"open"), QStringList());
+    QCOMPARE(DesktopEntry::arguments(u"   "), QStringList());
+}
+
 void TestAutostart::entryRoundTrips_data()
 {
     QTest::addColumn<QString>("program");
@@ -197,7 +212,7 @@ void TestAutostart::entryRoundTrips()
     QFETCH(QString, rawPath);
     const Autostart::EntryText entry = Autostart::entryText(program, folder);
     QVERIFY2(entry.reason.isEmpty(), qPrintable(entry.reason));
-    QCOMPARE(rawValue(entry.text, QStringLiteral("Exec")), rawExec);
+    QCOMPARE(rawValue(entry.text, QStringLiteral("Exec")), rawExec + QStringLiteral(" --background"));
     QCOMPARE(rawValue(entry.text, QStringLiteral("Path")), rawPath);
     // No value may spill onto a line of its own.
     QCOMPARE(entry.text.count(u'\n'), 10);
@@ -205,8 +220,21 @@ void TestAutostart::entryRoundTrips()
     const Autostart::Entry back = Autostart::parseEntry(entry.text);
     QVERIFY(back.valid);
     QVERIFY(!back.hidden);
+    QVERIFY(back.background);
     QCOMPARE(back.program, program);
     QCOMPARE(back.folder, folder);
+
+    // The launcher carries the same program and folder.
+    const Autostart::EntryText launcher = Autostart::launcherText(program, folder);
+    QVERIFY2(launcher.reason.isEmpty(), qPrintable(launcher.reason));
+    QCOMPARE(rawValue(launcher.text, QStringLiteral("Exec")), rawExec + QStringLiteral(" --show-all"));
+    QCOMPARE(rawValue(launcher.text, QStringLiteral("Path")), rawPath);
+    QCOMPARE(launcher.text.count(u'\n'), 13);
+    const Autostart::Entry launcherBack = Autostart::parseEntry(launcher.text);
+    QCOMPARE(launcherBack.program, program);
+    QCOMPARE(launcherBack.folder, folder);
+    QVERIFY(launcherBack.ours);
+    QVERIFY(!launcherBack.background);
 }
 
 void TestAutostart::entryHasTheKeysALoginNeeds()
@@ -217,7 +245,8 @@ void TestAutostart::entryHasTheKeysALoginNeeds()
     QCOMPARE(rawValue(text, QStringLiteral("Name")), QStringLiteral("Quorvi"));
     QCOMPARE(rawValue(text, QStringLiteral("Icon")), QStringLiteral("quorvi"));
     QCOMPARE(rawValue(text, QStringLiteral("Terminal")), QStringLiteral("false"));
-    // A login start is the plain alert start, never the task list.
+    // A login start is the alert start, kept running, never the task list.
+    QCOMPARE(rawValue(text, QStringLiteral("Exec")), QStringLiteral("/usr/bin/quorvi --background"));
     QVERIFY(!text.contains(QStringLiteral("--show-all")));
     QVERIFY(!text.contains(QStringLiteral("Hidden=")));
 }
@@ -368,23 +397,33 @@ void TestAutostart::statusTells_data()
     QTest::addColumn<QString>("expected");
     const QString file = QStringLiteral("/cfg/autostart/quorvi.desktop");
     QTest::newRow("no entry") << false << "" << true << "Autostart is off.\n";
-    QTest::newRow("on") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\nPath=/home/ann/my tasks\n" << true
-                        << "Autostart is on: at login, quorvi shows the alerts for /home/ann/my tasks.\n"
-                           "Entry: /cfg/autostart/quorvi.desktop\n";
-    QTest::newRow("placeholder-like folder") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\nPath=/tmp/%2\n"
+    QTest::newRow("on") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi --background\nPath=/home/ann/my tasks\n"
+                        << true
+                        << "Autostart is on: at login, quorvi shows the alerts for /home/ann/my tasks and keeps "
+                           "running to remind you.\nEntry: /cfg/autostart/quorvi.desktop\n";
+    QTest::newRow("placeholder-like folder") << true << "[Desktop Entry]\nExec=quorvi --background\nPath=/tmp/%2\n"
                                              << true
-                                             << "Autostart is on: at login, quorvi shows the alerts for /tmp/%2.\n"
+                                             << "Autostart is on: at login, quorvi shows the alerts for /tmp/%2 "
+                                                "and keeps running to remind you.\n"
                                                 "Entry: /cfg/autostart/quorvi.desktop\n";
-    QTest::newRow("no Path") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\n" << true
+    QTest::newRow("no Path") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi --background\n" << true
                              << "Autostart is on: at login, quorvi shows the alerts for the folder a login "
-                                "starts in (usually your home folder).\nEntry: /cfg/autostart/quorvi.desktop\n";
+                                "starts in (usually your home folder) and keeps running to remind you.\n"
+                                "Entry: /cfg/autostart/quorvi.desktop\n";
+    QTest::newRow("written before reminders") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\nPath=/home/ann\n"
+                                              << true
+                                              << "Autostart is on: at login, quorvi shows the alerts for /home/ann.\n"
+                                                 "Entry: /cfg/autostart/quorvi.desktop\n"
+                                                 "Note: it does not keep quorvi running to remind you when tasks "
+                                                 "are due; run 'quorvi --autostart on' again.\n";
     QTest::newRow("switched off") << true << "[Desktop Entry]\nExec=/usr/bin/quorvi\nHidden=true\n" << true
                                   << "Autostart is off: /cfg/autostart/quorvi.desktop is switched off.\n";
     QTest::newRow("starts nothing") << true << "garbage" << true
                                     << "Autostart is off: /cfg/autostart/quorvi.desktop starts no program.\n";
-    QTest::newRow("program gone") << true << "[Desktop Entry]\nExec=/old/quorvi\nPath=/home/ann\n" << false
-                                  << "Autostart is on: at login, quorvi shows the alerts for /home/ann.\n"
-                                     "Entry: /cfg/autostart/quorvi.desktop\n"
+    QTest::newRow("program gone") << true << "[Desktop Entry]\nExec=/old/quorvi --background\nPath=/home/ann\n"
+                                  << false
+                                  << "Autostart is on: at login, quorvi shows the alerts for /home/ann and keeps "
+                                     "running to remind you.\nEntry: /cfg/autostart/quorvi.desktop\n"
                                      "Note: the program it starts, /old/quorvi, does not exist; "
                                      "run 'quorvi --autostart on' again.\n";
 }
@@ -405,41 +444,52 @@ void TestAutostart::onWritesAndOffRemoves()
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
     const QString config = temp.filePath(QStringLiteral("my config"));
+    const QString data = temp.filePath(QStringLiteral("my data"));
     const QString work = temp.filePath(QStringLiteral("my tasks"));
     QVERIFY(QDir().mkpath(work));
     writeFile(work + QStringLiteral("/tasks.txt"), "; Quorvi\r\n");
-    const Autostart::Context context{QStringLiteral("/opt/my apps/quorvi"), work, config, QStringLiteral("/nohome")};
+    const Autostart::Context context{QStringLiteral("/opt/my apps/quorvi"), work, config, QStringLiteral("/nohome"),
+                                     data};
     const QString entry = config + QStringLiteral("/autostart/quorvi.desktop");
+    const QString launcher = data + QStringLiteral("/applications/org.quorvi.Quorvi.desktop");
 
     Autostart::Outcome outcome = Autostart::run(Action::On, context);
     QCOMPARE(outcome.exitStatus, 0);
     QVERIFY(outcome.err.isEmpty());
-    QCOMPARE(outcome.out, QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1.\nEntry: %2\n")
-                              .arg(work, entry));
+    QCOMPARE(outcome.out, QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1 and keeps "
+                                         "running to remind you.\nEntry: %2\n"
+                                         "Launcher: %3 opens the task list of %1.\n")
+                              .arg(work, entry, launcher));
     QCOMPARE(QString::fromUtf8(readFile(entry)), Autostart::entryText(context.program, work).text);
+    QCOMPARE(QString::fromUtf8(readFile(launcher)), Autostart::launcherText(context.program, work).text);
 
-    // Again from another folder: the entry follows.
+    // Again from another folder: both follow.
     const QString other = temp.filePath(QStringLiteral("other"));
     QVERIFY(QDir().mkpath(other));
     Autostart::Context moved = context;
     moved.workingFolder = other;
     QCOMPARE(Autostart::run(Action::On, moved).exitStatus, 0);
     QCOMPARE(Autostart::parseEntry(QString::fromUtf8(readFile(entry))).folder, other);
+    QCOMPARE(Autostart::parseEntry(QString::fromUtf8(readFile(launcher))).folder, other);
 
     outcome = Autostart::run(Action::Status, context);
     QCOMPARE(outcome.exitStatus, 0);
-    QVERIFY2(outcome.out.startsWith(QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1.\n")
+    QVERIFY2(outcome.out.startsWith(QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1 and")
                                         .arg(other)),
+             qPrintable(outcome.out));
+    QVERIFY2(outcome.out.endsWith(QStringLiteral("Launcher: %1 opens the task list of %2.\n").arg(launcher, other)),
              qPrintable(outcome.out));
     // The program named in the entry does not exist here.
     QVERIFY(outcome.out.contains(QStringLiteral("/opt/my apps/quorvi, does not exist")));
 
     outcome = Autostart::run(Action::Off, context);
     QCOMPARE(outcome.exitStatus, 0);
-    QCOMPARE(outcome.out, QStringLiteral("Autostart is off.\n"));
+    QCOMPARE(outcome.out, QStringLiteral("Autostart is off.\nLauncher removed: %1\n").arg(launcher));
     QVERIFY(!QFileInfo::exists(entry));
-    // The folder stays: other programs' entries live there too.
+    QVERIFY(!QFileInfo::exists(launcher));
+    // The folders stay: other programs' entries live there too.
     QVERIFY(QFileInfo(config + QStringLiteral("/autostart")).isDir());
+    QVERIFY(QFileInfo(data + QStringLiteral("/applications")).isDir());
 
     outcome = Autostart::run(Action::Off, context);
     QCOMPARE(outcome.exitStatus, 0);
@@ -447,14 +497,16 @@ void TestAutostart::onWritesAndOffRemoves()
 
     outcome = Autostart::run(Action::Status, context);
     QCOMPARE(outcome.exitStatus, 0);
-    QCOMPARE(outcome.out, QStringLiteral("Autostart is off.\n"));
+    QVERIFY2(outcome.out.startsWith(QStringLiteral("Autostart is off.\nLauncher: none of your own;")),
+             qPrintable(outcome.out));
 }
 
 void TestAutostart::onNotesAMissingStore()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {}};
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
+                                     temp.filePath("data")};
     const Autostart::Outcome outcome = Autostart::run(Action::On, context);
     QCOMPARE(outcome.exitStatus, 0);
     QVERIFY2(outcome.out.contains(QStringLiteral("Note: there is no tasks.txt in that folder yet")),
@@ -469,7 +521,7 @@ void TestAutostart::onFailsWhenTheFolderCannotBeMade()
     // A file where the configuration folder should be.
     const QString config = temp.filePath(QStringLiteral("cfg"));
     writeFile(config, "not a folder");
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), config, {}};
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), config, {}, temp.path()};
     const Autostart::Outcome outcome = Autostart::run(Action::On, context);
     QCOMPARE(outcome.exitStatus, 1);
     QCOMPARE(outcome.err, QStringLiteral("could not create the folder %1/autostart").arg(config));
@@ -483,7 +535,7 @@ void TestAutostart::offFailsWhenTheEntryIsAFolder()
     QVERIFY(temp.isValid());
     const QString entry = temp.filePath(QStringLiteral("autostart/quorvi.desktop"));
     QVERIFY(QDir().mkpath(entry + QStringLiteral("/inside")));
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.path(), {}};
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.path(), {}, temp.path()};
 
     Autostart::Outcome outcome = Autostart::run(Action::Off, context);
     QCOMPARE(outcome.exitStatus, 1);
@@ -500,7 +552,7 @@ void TestAutostart::statusSeesAProgramThatMoved()
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
     const QString program = QCoreApplication::applicationFilePath(); // surely executable
-    const Autostart::Context context{program, temp.path(), temp.path(), {}};
+    const Autostart::Context context{program, temp.path(), temp.path(), {}, temp.path()};
     QCOMPARE(Autostart::run(Action::On, context).exitStatus, 0);
     const Autostart::Outcome outcome = Autostart::run(Action::Status, context);
     QCOMPARE(outcome.exitStatus, 0);
@@ -512,10 +564,83 @@ void TestAutostart::noConfigurationFolderIsAFailure()
 {
     for (const Action action : {Action::On, Action::Off, Action::Status}) {
         const Autostart::Outcome outcome =
-            Autostart::run(action, {QStringLiteral("/usr/bin/quorvi"), QStringLiteral("/tmp"), {}, {}});
+            Autostart::run(action, {QStringLiteral("/usr/bin/quorvi"), QStringLiteral("/tmp"), {}, {}, {}});
         QCOMPARE(outcome.exitStatus, 1);
         QVERIFY(outcome.err.contains(QStringLiteral("neither XDG_CONFIG_HOME nor HOME")));
     }
+}
+
+void TestAutostart::findsTheLauncherFolder_data()
+{
+    QTest::addColumn<QString>("xdgDataHome");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("XDG_DATA_HOME wins") << "/data" << "/home/ann" << "/data/applications";
+    QTest::newRow("unset") << "" << "/home/ann" << "/home/ann/.local/share/applications";
+    QTest::newRow("relative is ignored") << "data" << "/home/ann" << "/home/ann/.local/share/applications";
+    QTest::newRow("nothing") << "" << "" << "";
+}
+
+void TestAutostart::findsTheLauncherFolder()
+{
+    QFETCH(QString, xdgDataHome);
+    QFETCH(QString, home);
+    QFETCH(QString, folder);
+    QCOMPARE(Autostart::launcherFolder(xdgDataHome, home), folder);
+    // The system launcher's name, or the desktop would list two Quorvis.
+    QCOMPARE(Autostart::launcherFile(xdgDataHome, home),
+             folder.isEmpty() ? QString() : folder + QStringLiteral("/org.quorvi.Quorvi.desktop"));
+}
+
+void TestAutostart::launcherHasTheKeysTheMenuNeeds()
+{
+    const QString text = Autostart::launcherText(QStringLiteral("/usr/bin/quorvi"), QStringLiteral("/home/ann/Tasks")).text;
+    QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    QCOMPARE(rawValue(text, QStringLiteral("Type")), QStringLiteral("Application"));
+    QCOMPARE(rawValue(text, QStringLiteral("Name")), QStringLiteral("Quorvi"));
+    QCOMPARE(rawValue(text, QStringLiteral("Exec")), QStringLiteral("/usr/bin/quorvi --show-all"));
+    QCOMPARE(rawValue(text, QStringLiteral("Path")), QStringLiteral("/home/ann/Tasks"));
+    QCOMPARE(rawValue(text, QStringLiteral("Categories")), QStringLiteral("Office;ProjectManagement;"));
+    QVERIFY(rawValue(text, QStringLiteral("Comment")).contains(QStringLiteral("/home/ann/Tasks")));
+    // Shown in the menu, unlike the login entry.
+    QVERIFY(!text.contains(QStringLiteral("NoDisplay")));
+    // A control character no entry can carry is refused here too.
+    QVERIFY(Autostart::launcherText(QStringLiteral("/usr/bin/quorvi"), QStringLiteral("/tmp/a\x1b")).text.isEmpty());
+}
+
+void TestAutostart::offLeavesALauncherOfTheUsersOwn()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
+                                     temp.filePath("data")};
+    const QString launcher = temp.filePath("data/applications/org.quorvi.Quorvi.desktop");
+    QVERIFY(QDir().mkpath(temp.filePath("data/applications")));
+    writeFile(launcher, "[Desktop Entry]\nType=Application\nName=My Quorvi\nExec=quorvi --show-all\n");
+    const Autostart::Outcome outcome = Autostart::run(Action::Off, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QCOMPARE(outcome.out, QStringLiteral("Autostart was already off.\nLauncher left alone (not written by quorvi): %1\n")
+                              .arg(launcher));
+    QVERIFY(QFileInfo::exists(launcher));
+    QVERIFY(Autostart::run(Action::Status, context).out.contains(QStringLiteral("(not written by quorvi)")));
+}
+
+void TestAutostart::onRefusesToReplaceALauncherOfTheUsersOwn()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
+                                     temp.filePath("data")};
+    const QString launcher = temp.filePath("data/applications/org.quorvi.Quorvi.desktop");
+    QVERIFY(QDir().mkpath(temp.filePath("data/applications")));
+    const QByteArray own = "[Desktop Entry]\nType=Application\nName=My Quorvi\nExec=quorvi --show-all\n";
+    writeFile(launcher, own);
+    const Autostart::Outcome outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 1);
+    QVERIFY2(outcome.err.contains(QStringLiteral("was not written by quorvi")), qPrintable(outcome.err));
+    QCOMPARE(readFile(launcher), own);
+    // Nothing half done: no login entry either.
+    QVERIFY(!QFileInfo::exists(temp.filePath("cfg/autostart/quorvi.desktop")));
 }
 
 void TestAutostart::helpNamesTheEntry()
@@ -525,6 +650,11 @@ void TestAutostart::helpNamesTheEntry()
     qputenv("XDG_CONFIG_HOME", "/cfg");
     const QString help = Program::helpText();
     QVERIFY2(help.contains(QStringLiteral("for you alone: /cfg/autostart/quorvi.desktop\n")), qPrintable(help));
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/data");
+    QVERIFY2(Program::helpText().contains(QStringLiteral("autostart entry: /data/applications/org.quorvi.Quorvi.desktop\n")),
+             qPrintable(Program::helpText()));
+    qputenv("XDG_DATA_HOME", data);
     QVERIFY(help.contains(QStringLiteral("--autostart [on|off]")));
     QVERIFY(Program::usageLine().contains(QStringLiteral("[--autostart [on|off]]")));
     for (const char *word : {"on:", "off:", "alone:"})

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the real program's --autostart in a temporary XDG_CONFIG_HOME, from a
-# working folder with blanks in its name, from a copy of the program whose
-# path has blanks too, and then starts what the entry says, as a login would.
+# Runs the real program's --autostart in a temporary XDG_CONFIG_HOME and
+# XDG_DATA_HOME, from a working folder with blanks in its name, from a copy of
+# the program whose path has blanks too, and then starts what the login entry
+# and the menu launcher say, as a login and the menu would.
 # Usage: test_autostart_cli.sh QUORVI
 set -euo pipefail
 built=$1
@@ -11,6 +12,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 export XDG_CONFIG_HOME="$work/config home"
+export XDG_DATA_HOME="$work/data home"
 export XDG_RUNTIME_DIR="$work/runtime"
 export QT_QPA_PLATFORM=offscreen
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -18,24 +20,33 @@ mkdir -p "$work/my apps" "$work/my tasks"
 program="$work/my apps/quorvi"
 cp "$built" "$program"
 entry="$XDG_CONFIG_HOME/autostart/quorvi.desktop"
+launcher="$XDG_DATA_HOME/applications/org.quorvi.Quorvi.desktop"
 cd "$work/my tasks"
 
 # Off to begin with.
 out=$("$program" --autostart) || fail "status exited $?"
-[ "$out" = "Autostart is off." ] || fail "status before: $out"
+[ "$(head -n1 <<<"$out")" = "Autostart is off." ] || fail "status before: $out"
+grep -q "^Launcher: none of your own" <<<"$out" || fail "status before, launcher: $out"
 
-# On: a valid entry that starts this program in this folder.
+# On: a valid login entry that starts this program in the background in this
+# folder, and a valid launcher that opens its task list.
 out=$("$program" --autostart on) || fail "--autostart on exited $?"
 [ -f "$entry" ] || fail "no entry at $entry"
+[ -f "$launcher" ] || fail "no launcher at $launcher"
 desktop-file-validate "$entry" || fail "the autostart entry does not validate"
-grep -qx "Exec=\"$program\"" "$entry" || fail "Exec: $(grep '^Exec=' "$entry")"
+desktop-file-validate "$launcher" || fail "the launcher does not validate"
+grep -qx "Exec=\"$program\" --background" "$entry" || fail "Exec: $(grep '^Exec=' "$entry")"
 grep -qx "Path=$work/my tasks" "$entry" || fail "Path: $(grep '^Path=' "$entry")"
-grep -q "shows the alerts for $work/my tasks\." <<<"$out" || fail "on said: $out"
+grep -qx "Exec=\"$program\" --show-all" "$launcher" || fail "launcher Exec: $(grep '^Exec=' "$launcher")"
+grep -qx "Path=$work/my tasks" "$launcher" || fail "launcher Path: $(grep '^Path=' "$launcher")"
+grep -q "shows the alerts for $work/my tasks and keeps running to remind you\." <<<"$out" || fail "on said: $out"
+grep -q "^Launcher: $launcher opens the task list of $work/my tasks\.$" <<<"$out" || fail "on said: $out"
 grep -q "no tasks.txt in that folder yet" <<<"$out" || fail "on did not note the missing store: $out"
 
 out=$("$program" --autostart) || fail "status exited $?"
-grep -q "^Autostart is on: at login, quorvi shows the alerts for $work/my tasks\.$" <<<"$out" \
-  || fail "status after on: $out"
+grep -q "^Autostart is on: at login, quorvi shows the alerts for $work/my tasks and keeps running to remind you\.$" \
+  <<<"$out" || fail "status after on: $out"
+grep -q "^Launcher: $launcher opens the task list of $work/my tasks\.$" <<<"$out" || fail "status after on: $out"
 grep -q "does not exist" <<<"$out" && fail "status thinks the program is missing: $out"
 
 # What a login does: go to Path and run Exec. A due task under a popup rule
@@ -51,14 +62,41 @@ eval "set -- $exec_line"
 [ -s "$work/login.png" ] || fail "the login start showed no alert"
 grep -q 'Water the plants' "$XDG_RUNTIME_DIR/quorvi/al.html" || fail "the login start did not read that tasks.txt"
 
-# Off removes the entry; off again is fine.
+# What the menu does with the launcher: go to its Path and run its Exec. It
+# must open the same folder's list, whatever folder the menu starts in.
+rm -f "$XDG_RUNTIME_DIR/quorvi/al.html"
+menu_folder=$(sed -n 's/^Path=//p' "$launcher")
+exec_line=$(sed -n 's/^Exec=//p' "$launcher")
+eval "set -- $exec_line"
+(cd / && cd "$menu_folder" && "$@" --screenshot "$work/menu.png") || fail "the menu start exited $?"
+[ -s "$work/menu.png" ] || fail "the menu start showed no list"
+[ ! -e "$XDG_RUNTIME_DIR/quorvi/al.html" ] || fail "the menu start wrote the alert page instead of opening the list"
+[ "$(stat -c %s "$work/menu.png")" != "$(stat -c %s "$work/login.png")" ] || fail "the menu start showed the alert"
+
+# Off removes both; off again is fine.
 out=$("$program" --autostart off) || fail "--autostart off exited $?"
-[ "$out" = "Autostart is off." ] || fail "off said: $out"
+[ "$out" = "Autostart is off.
+Launcher removed: $launcher" ] || fail "off said: $out"
 [ ! -e "$entry" ] || fail "the entry is still there"
+[ ! -e "$launcher" ] || fail "the launcher is still there"
 out=$("$program" --autostart=off) || fail "a second off exited $?"
 [ "$out" = "Autostart was already off." ] || fail "second off said: $out"
 out=$("$program" --autostart) || fail "status exited $?"
-[ "$out" = "Autostart is off." ] || fail "status after off: $out"
+[ "$(head -n1 <<<"$out")" = "Autostart is off." ] || fail "status after off: $out"
+
+# A launcher of the user's own is neither replaced nor removed.
+mkdir -p "$XDG_DATA_HOME/applications"
+printf '[Desktop Entry]\nType=Application\nName=Mine\nExec=quorvi --show-all\n' >"$launcher"
+set +e
+err=$("$program" --autostart on 2>&1 >/dev/null)
+status=$?
+set -e
+[ $status -eq 1 ] || fail "on over the user's own launcher exited $status, not 1"
+grep -q "was not written by quorvi" <<<"$err" || fail "on over the user's launcher said: $err"
+grep -q '^Name=Mine$' "$launcher" || fail "the user's launcher was replaced"
+"$program" --autostart off >/dev/null || fail "off beside the user's launcher exited $?"
+[ -e "$launcher" ] || fail "off removed the user's own launcher"
+rm -f "$launcher"
 
 # Usage errors exit 2 and write nothing.
 for bad in "--autostart yes" "--autostart on --show-all" "--autostart=" "--autostart on extra"; do
@@ -83,9 +121,12 @@ set -e
 [ "$(wc -l <<<"$err")" -eq 1 ] || fail "more than one line on stderr: $err"
 grep -q "^quorvi: could not create the folder $work/blocked/autostart$" <<<"$err" || fail "reason: $err"
 
-# Without XDG_CONFIG_HOME the entry goes under HOME/.config.
-HOME="$work/home" XDG_CONFIG_HOME="" "$program" --autostart on >/dev/null || fail "on under HOME exited $?"
+# Without XDG_CONFIG_HOME and XDG_DATA_HOME both go under HOME.
+HOME="$work/home" XDG_CONFIG_HOME="" XDG_DATA_HOME="" "$program" --autostart on >/dev/null \
+  || fail "on under HOME exited $?"
 [ -f "$work/home/.config/autostart/quorvi.desktop" ] || fail "no entry under HOME/.config/autostart"
+[ -f "$work/home/.local/share/applications/org.quorvi.Quorvi.desktop" ] \
+  || fail "no launcher under HOME/.local/share/applications"
 
 # --autostart needs no display at all.
 QT_QPA_PLATFORM=xcb DISPLAY= WAYLAND_DISPLAY= "$program" --autostart >/dev/null || fail "status needed a display"

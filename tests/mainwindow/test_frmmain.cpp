@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appearance.h"
+#include "clock.h"
 #include "frmmain.h"
 #include "listcell.h"
 #include "modal.h"
@@ -16,6 +17,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QHash>
@@ -291,6 +293,24 @@ private Q_SLOTS:
                 QVERIFY(!cell->autoFillBackground());
             }
         }
+    }
+
+    void rowsColourByTheClocksDay()
+    {
+        // The list asks the program's clock for today, so a list left open
+        // overnight colours by the new day once it is redrawn.
+        FrmMain &w = *m_window;
+        addColourRules();
+        TestData::addTask(TestData::task(QStringLiteral("launch"), {}, 2031, 5, 10, 9));
+        const auto restore = qScopeGuard([] { Clock::setSource({}); });
+        Clock::setSource([] { return QDateTime(QDate(2031, 5, 7), QTime(23, 0)); });
+        w.drawList();
+        QCOMPARE(textColor(w.lblTitle()[1]), Colors::toColor(kGreen)); // three days left
+        QVERIFY(!w.lblTitle()[1]->font().bold());
+        Clock::setSource([] { return QDateTime(QDate(2031, 5, 10), QTime(0, 0)); });
+        w.drawList();
+        QCOMPARE(textColor(w.lblTitle()[1]), Colors::toColor(kBlue)); // due today
+        QVERIFY(w.lblTitle()[1]->font().bold());
     }
 
     void noRulesMeansBlackAndNormal()

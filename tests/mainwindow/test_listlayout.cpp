@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using ListLayout::Geometry;
 
 namespace {
@@ -272,6 +274,29 @@ private Q_SLOTS:
         QCOMPARE(ListLayout::rowTop(g, 1), 255.0);
         QCOMPARE(ListLayout::rowTop(g, 2), 510.0);
         QCOMPARE(ListLayout::rowTop(g, 1001), 1001 * 255.0);
+    }
+
+    void scrollingARowIntoView()
+    {
+        Geometry g = layFor(Geometry{}, 8520, 5010, 1001).geometry;
+        const double viewport = g.pctContainer.height - ListLayout::kViewportBorder;
+        // Row 2 is in view at the top: nothing moves.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 2), 0);
+        // Row 500 comes in at the bottom edge, whole.
+        const int value = ListLayout::scrollValueShowing(g, 500);
+        QCOMPARE(value, int(std::ceil((ListLayout::rowTop(g, 500) + 255 - viewport) / 15)));
+        g.scrollValue = value;
+        QVERIFY(-ListLayout::panelTop(value) <= ListLayout::rowTop(g, 500));
+        QVERIFY(-ListLayout::panelTop(value) + viewport >= ListLayout::rowTop(g, 500) + 255);
+        // Rows in view stay where they are, the first whole one included.
+        const int firstWhole = int(std::ceil((-ListLayout::panelTop(value) - 255) / 255.0)) + 1;
+        QCOMPARE(ListLayout::scrollValueShowing(g, firstWhole), value);
+        // The last row comes in whole, within the range.
+        const int last = ListLayout::scrollValueShowing(g, 1001);
+        QVERIFY(last <= g.scrollMax);
+        QCOMPARE(-ListLayout::panelTop(last) + viewport, ListLayout::rowTop(g, 1001) + 255);
+        // Scrolled down, the first row scrolls back up with the header.
+        QCOMPARE(ListLayout::scrollValueShowing(g, 1), 0);
     }
 
     void designGeometry()

@@ -150,6 +150,10 @@ void TestProgram::parseArguments_data()
     QTest::newRow("help") << QStringList{q, QStringLiteral("--help")} << false << QString() << true << false;
     QTest::newRow("short help") << QStringList{q, QStringLiteral("-h")} << false << QString() << true << false;
     QTest::newRow("version") << QStringList{q, QStringLiteral("--version")} << false << QString() << false << true;
+    QTest::newRow("background") << QStringList{q, QStringLiteral("--background")} << false << QString() << false
+                                << false;
+    QTest::newRow("background with the list") << QStringList{q, QStringLiteral("--show-all"), QStringLiteral("--background")}
+                                              << true << QString() << false << false;
 }
 
 void TestProgram::parseArguments()
@@ -165,6 +169,7 @@ void TestProgram::parseArguments()
     QCOMPARE(o.screenshotFile, screenshot);
     QCOMPARE(o.help, help);
     QCOMPARE(o.version, version);
+    QCOMPARE(o.background, arguments.contains(QStringLiteral("--background")));
 }
 
 void TestProgram::badCommandLines_data()
@@ -178,6 +183,9 @@ void TestProgram::badCommandLines_data()
     QTest::newRow("empty file") << QStringList{q, QStringLiteral("--screenshot=")} << QStringLiteral("screenshot");
     QTest::newRow("stray argument") << QStringList{q, QStringLiteral("tasks.txt")} << QStringLiteral("tasks.txt");
     QTest::newRow("value on a flag") << QStringList{q, QStringLiteral("--show-all=yes")} << QStringLiteral("show-all");
+    QTest::newRow("autostart in the background") << QStringList{q, QStringLiteral("--autostart"), QStringLiteral("on"),
+                                                                QStringLiteral("--background")}
+                                                 << QStringLiteral("--background");
 }
 
 void TestProgram::badCommandLines()
@@ -198,7 +206,7 @@ void TestProgram::helpSaysWhereTheFilesAre()
     QVERIFY(help.startsWith(Program::usageLine()));
     QVERIFY2(help.contains(QDir(box.path()).absoluteFilePath(QStringLiteral("tasks.txt"))), qPrintable(help));
     QVERIFY2(help.contains(runtime.page()), qPrintable(help));
-    for (const char *option : {"--show-all", "--screenshot FILE", "--help", "--version"})
+    for (const char *option : {"--show-all", "--background", "--screenshot FILE", "--help", "--version"})
         QVERIFY2(help.contains(QLatin1String(option)), option);
 }
 

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "notice.h"
+
+#include "calendar.h"
+#include "rules.h"
+
+namespace Notice {
+
+Text textFor(const Module1::Task &t)
+{
+    Text text;
+    text.summary = t.title.trimmed().isEmpty() ? QStringLiteral("(a task without a title)") : t.title;
+    const QString due = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    if (!t.forWhom.trimmed().isEmpty())
+        text.body = QStringLiteral("For: %1\n").arg(t.forWhom);
+    text.body += QStringLiteral("Due: %1").arg(due);
+    return text;
+}
+
+QString escapeMarkup(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'&')
+            out += QLatin1String("&amp;");
+        else if (c == u'<')
+            out += QLatin1String("&lt;");
+        else if (c == u'>')
+            out += QLatin1String("&gt;");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QStringList actions()
+{
+    return {kDefaultAction, QStringLiteral("Show"), kShowAction, QStringLiteral("Show"), kSnoozeAction,
+            QStringLiteral("In 10 minutes")};
+}
+
+std::optional<int> rowOf(const Module1::Task &task, std::span<const Module1::Task> tasks)
+{
+    const QDateTime moment = Rules::dueMoment(task);
+    std::optional<int> sameName;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const Module1::Task &t = tasks[i];
+        if (t.title != task.title || t.forWhom != task.forWhom)
+            continue;
+        if (Rules::dueMoment(t) == moment)
+            return int(i) + 1;
+        if (!sameName)
+            sameName = int(i) + 1;
+    }
+    return sameName;
+}
+
+} // namespace Notice

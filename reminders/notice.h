@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "module1.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <span>
+
+// What a reminder says, and which task it speaks of, worked out without a
+// window or a bus.
+namespace Notice {
+
+struct Text {
+    QString summary; // the title
+    QString body;    // plain text: for whom, and when it is due
+    friend bool operator==(const Text &, const Text &) = default;
+};
+
+Text textFor(const Module1::Task &task);
+
+// For a notification service that reads markup in the body: the three
+// characters markup gives a meaning to are written as entities.
+QString escapeMarkup(QStringView text);
+
+// The actions a reminder offers, as the notification protocol lists them:
+// key, then label. "default" is a click on the reminder itself.
+inline const QString kShowAction = QStringLiteral("show");
+inline const QString kSnoozeAction = QStringLiteral("snooze");
+inline const QString kDefaultAction = QStringLiteral("default");
+QStringList actions();
+
+// The row (from 1) showing `task` in the tables as they stand: the same
+// title, for-whom text and due moment, or failing that the same title and
+// for-whom text (its time was edited since). Nothing when it is gone.
+std::optional<int> rowOf(const Module1::Task &task, std::span<const Module1::Task> tasks);
+
+} // namespace Notice

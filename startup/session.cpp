@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "session.h"
+
+#include "clock.h"
+#include "frmmain.h"
+#include "frmstartup.h"
+#include "modal.h"
+#include "module1.h"
+#include "notice.h"
+#include "program.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, const QDBusConnection &bus,
+                 QObject *parent)
+    : QObject(parent), m_startup(startup), m_background(background), m_scheduler(alarm), m_notices(bus)
+{
+    // In the background, closing a window only hides it; the tray's or a
+    // window's Exit ends the program.
+    QApplication::setQuitOnLastWindowClosed(!m_background);
+    m_startup.setReleasePageWhenHidden(m_background);
+    if (m_background)
+        setTray(std::make_unique<Reminders::Tray>());
+    else
+        m_announcer = std::make_unique<Reminders::Announcer>(m_scheduler, m_notices, nullptr, *this);
+}
+
+Session::~Session() = default;
+
+void Session::setTray(std::unique_ptr<Reminders::Tray> tray)
+{
+    m_announcer.reset();
+    m_tray = std::move(tray);
+    if (m_tray) {
+        connect(m_tray.get(), &Reminders::Tray::showAllRequested, this, &Session::showAll);
+        connect(m_tray.get(), &Reminders::Tray::exitRequested, this, [] { Modal::seam().endProgram(0); });
+    }
+    m_announcer = std::make_unique<Reminders::Announcer>(m_scheduler, m_notices, m_tray.get(), *this);
+}
+
+void Session::start()
+{
+    if (m_tray)
+        m_tray->ensureShown();
+    m_scheduler.start();
+}
+
+void Session::bringUp(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Session::showAll()
+{
+    m_startup.cmdShowAll_Click();
+}
+
+void Session::alertAgain()
+{
+    const bool listed = m_startup.alertAgain(Clock::today());
+    const bool storeMissing = !QFileInfo::exists(Module1::kStoreFileName);
+    switch (Program::chooseOpening(false, storeMissing, listed)) {
+    case Program::Opening::Alert:
+        m_dueShown.clear();
+        bringUp(&m_startup);
+        break;
+    case Program::Opening::MainWindow:
+        bringUp(m_startup.mainWindow());
+        break;
+    case Program::Opening::Nothing:
+        break;
+    }
+}
+
+void Session::showTask(const Module1::Task &task)
+{
+    FrmMain *list = m_startup.mainWindow();
+    if (const std::optional<int> row = Notice::rowOf(task, Module1::liveTasks())) {
+        list->highlight(*row);
+        list->bringIntoView(*row);
+    }
+    bringUp(list);
+}
+
+void Session::showInAlertWindow(const Module1::Task &task)
+{
+    // Reminders gather in the window until it is closed or put away.
+    if (!m_startup.isVisible())
+        m_dueShown.clear();
+    m_dueShown.append(task);
+    m_startup.showDueNow(m_dueShown, Clock::today());
+    bringUp(&m_startup);
+}
+
+void Session::newDay(QDate today)
+{
+    if (FrmMain *list = m_startup.existingMainWindow())
+        list->drawList();
+    if (!m_background)
+        return;
+    if (m_tray)
+        m_tray->ensureShown();
+    // As at login: the page is written again and the window comes up when
+    // anything is listed.
+    if (m_startup.alertAgain(today)) {
+        m_dueShown.clear();
+        bringUp(&m_startup);
+    }
+}

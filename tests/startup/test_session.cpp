@@ -1,0 +1,268 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A running Quorvi with its real windows: background mode's closing and
+// exiting, reminders shown in the alert window where nothing else can show
+// them, "Show" opening the list at the task, the new day, and what another
+// start on the same folder asks for. Time comes from a test clock.
+#include "appearance.h"
+#include "fakeseam.h"
+#include "frmmain.h"
+#include "frmstartup.h"
+#include "listcell.h"
+#include "privatebus.h"
+#include "session.h"
+#include "storesandbox.h"
+#include "testclock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+using TestData::task;
+
+namespace {
+
+QDateTime at(int d, int h, int mi = 0)
+{
+    return QDateTime(QDate(2030, 6, d), QTime(h, mi));
+}
+
+QString pageText(FrmStartup &startup)
+{
+    return startup.findChild<QTextBrowser *>(QStringLiteral("WebBrowser1"))->toPlainText();
+}
+
+QByteArray pageFile(const RuntimeSandbox &runtime)
+{
+    QFile file(runtime.page());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Closes every window the way a close button does while the program's loop
+// runs, and returns how the loop ended: 0 when closing the last window
+// ended the program, 42 when it kept running.
+int closeAllInTheEventLoop(const QList<QWidget *> &windows)
+{
+    QTimer::singleShot(0, qApp, [windows] {
+        for (QWidget *window : windows)
+            window->close();
+    });
+    QTimer::singleShot(500, qApp, [] { QCoreApplication::exit(42); });
+    return QCoreApplication::exec();
+}
+
+} // namespace
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { Appearance::applyAppearance(*qApp); }
+
+    void init()
+    {
+        m_store = std::make_unique<StoreSandbox>();
+        m_runtime = std::make_unique<RuntimeSandbox>();
+        m_seam = std::make_unique<FakeSeam>();
+        m_bus = std::make_unique<PrivateBus>();
+        QVERIFY2(m_bus->isRunning(), "dbus-daemon did not start");
+        m_startup = std::make_unique<FrmStartup>();
+        m_alarm = std::make_unique<ManualAlarm>();
+    }
+
+    void cleanup()
+    {
+        m_startup.reset();
+        m_alarm.reset();
+        m_bus.reset();
+        m_seam.reset();
+        m_runtime.reset();
+        m_store.reset();
+        QApplication::setQuitOnLastWindowClosed(true);
+    }
+
+    void backgroundCloseOnlyHides()
+    {
+        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
+        QVERIFY(m_startup->formLoad());
+        Session session(*m_startup, true, *m_alarm, bus());
+        session.start();
+        Session::bringUp(m_startup.get());
+        FrmMain *list = m_startup->mainWindow();
+        Session::bringUp(list);
+        QCOMPARE(closeAllInTheEventLoop({m_startup.get(), list}), 42);
+        QVERIFY(!m_startup->isVisible());
+        QVERIFY(!list->isVisible());
+        QVERIFY(m_seam->endCodes.isEmpty());
+        // Still there: the tray's "Show all..." brings the list back.
+        session.tray()->menu()->actions().at(0)->trigger();
+        QVERIFY(list->isVisible());
+
+        // The closed alert window let its page go; shown again, it has one.
+        QVERIFY(pageText(*m_startup).isEmpty());
+        session.alertAgain();
+        QVERIFY(m_startup->isVisible());
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("TODAY!!!")));
+    }
+
+    void withoutBackgroundClosingTheLastWindowEnds()
+    {
+        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
+        QVERIFY(m_startup->formLoad());
+        Session session(*m_startup, false, *m_alarm, bus());
+        session.start();
+        QVERIFY(!session.tray());
+        Session::bringUp(m_startup.get());
+        QCOMPARE(closeAllInTheEventLoop({m_startup.get()}), 0);
+        // The program ends here anyway; nothing is let go on the way.
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("TODAY!!!")));
+    }
+
+    void exitEndsTheProgram()
+    {
+        Session session(*m_startup, true, *m_alarm, bus());
+        session.start();
+        const QList<QAction *> trayActions = session.tray()->menu()->actions();
+        QCOMPARE(trayActions.at(1)->text(), QStringLiteral("&Exit"));
+        trayActions.at(1)->trigger();
+        QCOMPARE(m_seam->endCodes, QList<int>({0}));
+        m_startup->mainWindow()->findChild<QAction *>(QStringLiteral("menu_exi"))->trigger();
+        m_startup->cmdExit_Click();
+        QCOMPARE(m_seam->endCodes, QList<int>({0, 0, 0}));
+    }
+
+    void showOpensTheListAtTheTask()
+    {
+        QList<Module1::Task> tasks;
+        for (int i = 0; i < 300; ++i)
+            tasks << task(QStringLiteral("Task %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("x"), 2030, 7, 1 + i % 28, i % 24);
+        TestData::saveStore(tasks, {});
+        Session session(*m_startup, false, *m_alarm, bus());
+        FrmMain *list = m_startup->mainWindow();
+        Module1::sortMode = Module1::ByTitle;
+        list->drawList();
+        session.showTask(task(QStringLiteral("Task 250"), QStringLiteral("x"), 2030, 7, 1 + 250 % 28, 250 % 24));
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->selectedRow(), 251);
+        QCOMPARE(list->lblTitle()[251]->text(), QStringLiteral("Task 250"));
+        // Scrolled so the row is in sight.
+        QVERIFY(list->findChild<QScrollBar *>(QStringLiteral("vscroll"))->value() > 0);
+        const QRect row = list->lblTitle()[251]->geometry().translated(list->lblTitle()[251]->parentWidget()->pos());
+        QVERIFY(row.top() >= 0);
+        QVERIFY(row.bottom() <= list->lblTitle()[251]->parentWidget()->parentWidget()->height());
+
+        // A task that is gone opens the list and selects nothing new.
+        session.showTask(task(QStringLiteral("Deleted"), {}, 2030, 1, 1));
+        QCOMPARE(list->selectedRow(), 251);
+    }
+
+    void remindersWithNowhereElseToGoComeUpInTheAlertWindow()
+    {
+        // A private bus without a notification service, and no tray.
+        TestClock clock(at(15, 8));
+        TestData::saveStore({task(QStringLiteral("Feed the cat"), QStringLiteral("Tom"), 2030, 6, 15, 9),
+                             task(QStringLiteral("Walk the dog"), {}, 2030, 6, 15, 9, 30)},
+                            {});
+        QVERIFY(!m_startup->formLoad(clock.now().date()));
+        Session session(*m_startup, false, *m_alarm, bus());
+        session.start();
+        clock.advanceTo(at(15, 9), *m_alarm);
+        QTRY_VERIFY(m_startup->isVisible());
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("Due now")));
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("Feed the cat")));
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("For: Tom")));
+        // They gather while the window is up, latest first.
+        clock.advanceTo(at(15, 9, 30), *m_alarm);
+        QTRY_VERIFY(pageText(*m_startup).contains(QStringLiteral("Walk the dog")));
+        QVERIFY(pageText(*m_startup).indexOf(QStringLiteral("Walk the dog"))
+                < pageText(*m_startup).indexOf(QStringLiteral("Feed the cat")));
+        // The start's page on disk is left alone.
+        QVERIFY(!pageFile(*m_runtime).contains("Feed the cat"));
+    }
+
+    void theNewDayRecoloursAndAlertsAgainInTheBackground()
+    {
+        TestClock clock(at(15, 23));
+        TestData::saveStore({task(QStringLiteral("Launch"), {}, 2030, 6, 16, 12)},
+                            {TestData::rule(0, 255, true)});
+        QVERIFY(!m_startup->formLoad(clock.now().date())); // not due today yet
+        Session session(*m_startup, true, *m_alarm, bus());
+        session.start();
+        session.showAll();
+        FrmMain *list = m_startup->mainWindow();
+        QVERIFY(!list->lblTitle()[1]->font().bold());
+        QVERIFY(!pageFile(*m_runtime).contains("Launch"));
+
+        clock.advanceTo(at(16, 0, 1), *m_alarm);
+        // Bold and in the rule's colour: due today.
+        QVERIFY(list->lblTitle()[1]->font().bold());
+        QCOMPARE(list->lblTitle()[1]->look().color, 255);
+        // As at login: the page written again, the alert window up.
+        QVERIFY(m_startup->isVisible());
+        QVERIFY(pageFile(*m_runtime).contains("Launch"));
+        QVERIFY(pageFile(*m_runtime).contains("TODAY!!!"));
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("TODAY!!!")));
+    }
+
+    void theNewDayOutsideTheBackgroundOnlyRecolours()
+    {
+        TestClock clock(at(15, 23));
+        TestData::saveStore({task(QStringLiteral("Launch"), {}, 2030, 6, 16, 12)},
+                            {TestData::rule(0, 255, true)});
+        Session session(*m_startup, false, *m_alarm, bus());
+        FrmMain *list = m_startup->mainWindow();
+        Session::bringUp(list);
+        session.start();
+        clock.advanceTo(at(16, 0, 1), *m_alarm);
+        QVERIFY(list->lblTitle()[1]->font().bold());
+        QVERIFY(!m_startup->isVisible());
+    }
+
+    void anotherStartAsksForTheAlertAgain()
+    {
+        TestClock clock(at(15, 10));
+        Session session(*m_startup, true, *m_alarm, bus());
+        // No store yet: as at a first start, the list opens.
+        session.alertAgain();
+        QVERIFY(m_startup->mainWindow()->isVisible());
+        m_startup->mainWindow()->hide();
+
+        // Nothing due: nothing opens.
+        TestData::saveStore({task(QStringLiteral("Later"), {}, 2030, 9, 1)}, {TestData::rule(3, 255, true)});
+        Module1::reloadInListOrder();
+        session.alertAgain();
+        QVERIFY(!m_startup->isVisible());
+        QVERIFY(!m_startup->mainWindow()->isVisible());
+
+        // Listed: the alert window, in due order whatever order the list is in,
+        // from the tables as they are (an unsaved edit included).
+        TestData::addTask(task(QStringLiteral("Zebra"), {}, 2030, 6, 15, 9));
+        TestData::addTask(task(QStringLiteral("Aardvark"), {}, 2030, 6, 16, 9));
+        Module1::sortMode = Module1::ByTitleReversed;
+        Module1::sortTasks();
+        session.alertAgain();
+        QVERIFY(m_startup->isVisible());
+        const QString page = pageText(*m_startup);
+        QVERIFY(page.indexOf(QStringLiteral("Zebra")) >= 0);
+        QVERIFY(page.indexOf(QStringLiteral("Zebra")) < page.indexOf(QStringLiteral("Aardvark")));
+        QVERIFY(!page.contains(QStringLiteral("Later")));
+        QCOMPARE(Module1::taskCount, 3);
+    }
+
+private:
+    QDBusConnection bus() { return m_bus->connect(QStringLiteral("quorvi")); }
+
+    std::unique_ptr<StoreSandbox> m_store;
+    std::unique_ptr<RuntimeSandbox> m_runtime;
+    std::unique_ptr<FakeSeam> m_seam;
+    std::unique_ptr<PrivateBus> m_bus;
+    std::unique_ptr<FrmStartup> m_startup;
+    std::unique_ptr<ManualAlarm> m_alarm;
+};
+
+QTEST_MAIN(TestSession)
+#include "test_session.moc"
