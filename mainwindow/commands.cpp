@@ -3,6 +3,7 @@
 // dialog, About and Exit.
 #include "frmalerts.h"
 #include "frmmain.h"
+#include "clock.h"
 #include "frmtask.h"
 #include "modal.h"
 #include "module1.h"
@@ -39,6 +40,10 @@ void FrmMain::connectCommands()
     on("menu_modify2", &FrmMain::menu_modify2_Click);
     on("menu_delete", &FrmMain::deleteTask);
     on("menu_delete2", &FrmMain::deleteTask);
+    on("menu_done", &FrmMain::markDone);
+    on("menu_done2", &FrmMain::markDone);
+    connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
+            &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::menu_manage_Click);
     on("menu_about", &FrmMain::menu_about_Click);
     on("menu_exi", &FrmMain::menu_exi_Click);
@@ -107,6 +112,25 @@ void FrmMain::deleteTask()
     // now shows the task that followed.
     if (m_selectedRow > 0)
         removeTask(m_selectedRow - 1);
+    m_timer1->setEnabled(true);
+    Modal::reportSave(this, saveTasks());
+}
+
+void FrmMain::markDone()
+{
+    if (m_selectedRow < 1 || m_selectedRow > taskCount)
+        return;
+    m_timer1->setEnabled(false);
+    const int slot = m_selectedRow - 1;
+    // The redraw this announces re-sorts the list: the task, when it is
+    // still shown, stays selected wherever it went; a task that is hidden
+    // now leaves its row to the one that followed, as a deletion does.
+    Task marked;
+    if (Module1::markDone(slot, Clock::now(), &marked) != Marked::Unchanged) {
+        const int row = findTask(marked, slot) + 1;
+        if (row >= 1 && row <= shownCount())
+            highlight(row);
+    }
     m_timer1->setEnabled(true);
     Modal::reportSave(this, saveTasks());
 }

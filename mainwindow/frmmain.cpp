@@ -24,8 +24,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 
 #include <optional>
@@ -43,6 +45,15 @@ QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &fall
 {
     const QKeySequence standard(key);
     return standard.isEmpty() ? fallback : standard;
+}
+
+const QString kShowDoneKey = QStringLiteral("list/showDoneTasks");
+
+// The program's few preferences about its windows; the tasks and the rules
+// live in tasks.txt.
+QSettings preferences()
+{
+    return QSettings(QStringLiteral("quorvi"), QStringLiteral("quorvi"));
 }
 
 int toScrollUnits(double twips)
@@ -96,6 +107,7 @@ void FrmMain::buildMenus()
         ->setShortcut(standardKey(QKeySequence::New, Qt::CTRL | Qt::Key_N));
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
+    addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
     addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"))
         ->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
@@ -103,6 +115,10 @@ void FrmMain::buildMenus()
     QMenu *optionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
     optionsMenu->setObjectName(QStringLiteral("menu_options"));
     addEntry(optionsMenu, "menu_manage", QStringLiteral("&Colors And Alerts"));
+    QAction *showDone = addEntry(optionsMenu, "menu_showdone", QStringLiteral("Show &Done Tasks"));
+    showDone->setCheckable(true);
+    m_showDone = preferences().value(kShowDoneKey, false).toBool();
+    showDone->setChecked(m_showDone);
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("menu_help"));
@@ -114,6 +130,7 @@ void FrmMain::buildMenus()
     m_menuShort->setObjectName(QStringLiteral("menu_short"));
     addEntry(m_menuShort, "menu_modify2", QStringLiteral("&Edit..."));
     addEntry(m_menuShort, "menu_delete2", QStringLiteral("&Delete"));
+    addEntry(m_menuShort, "menu_done2", QStringLiteral("&Mark Done"));
 }
 
 void FrmMain::buildControls()
@@ -280,23 +297,52 @@ void FrmMain::drawList()
     // so a redraw does not hide and show every cell again.
     detachRows(false);
     Module1::sortTasks();
-    if (remembered <= Module1::taskCount)
+    // Done tasks are at the table's end, so the rows shown are its start.
+    const int shown = shownCount();
+    if (remembered <= shown)
         m_selectedRow = remembered;
 
-    for (int i = 0; i < Module1::taskCount; ++i) {
+    for (int i = 0; i < shown; ++i) {
         const Module1::Task &t = Module1::tasks[i];
         addListTask(t.title, t.forWhom, Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second));
     }
     hideSpareRows();
     setCellsQuiet(false);
 
-    m_geometry = ListLayout::fitPanel(m_geometry, Module1::taskCount);
+    m_geometry = ListLayout::fitPanel(m_geometry, shown);
     applyPanel();
 
     if (m_selectedRow > 0)
         highlight(m_selectedRow);
     else
         m_txtDescription->clear(); // no row, so no task's description
+    updateDoneCaptions();
+}
+
+int FrmMain::shownCount() const
+{
+    if (m_showDone)
+        return Module1::taskCount;
+    const auto live = Module1::liveTasks();
+    return int(std::count_if(live.begin(), live.end(), [](const Module1::Task &t) { return !t.done; }));
+}
+
+void FrmMain::setShowDoneTasks(bool show)
+{
+    m_showDone = show;
+    preferences().setValue(kShowDoneKey, show);
+    if (QAction *action = findChild<QAction *>(QStringLiteral("menu_showdone")))
+        action->setChecked(show);
+    drawList();
+}
+
+void FrmMain::updateDoneCaptions()
+{
+    const bool done = m_selectedRow >= 1 && m_selectedRow <= Module1::taskCount && Module1::tasks[m_selectedRow - 1].done;
+    for (const char *name : {"menu_done", "menu_done2"}) {
+        if (QAction *action = findChild<QAction *>(QLatin1String(name)))
+            action->setText(done ? QStringLiteral("&Mark Not Done") : QStringLiteral("&Mark Done"));
+    }
 }
 
 void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QString &wdue)
@@ -319,10 +365,10 @@ void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QStr
     // A new row starts from the template's look, then takes its rule colour
     // and weight. Worked out before touching the cells, so a reused cell
     // changes its font or palette at most once.
-    const Rules::Choice choice = choiceForRow(n, Clock::today());
+    const ListCell::Look look = lookOfRow(ListCell::Look{}, n, Clock::today());
     for (ListCell *cell : row) {
         cell->setRow(n);
-        cell->setLook(ruledLook(ListCell::Look{}, choice));
+        cell->setLook(look);
     }
     placeRow(n);
     for (ListCell *cell : row)
@@ -380,21 +426,23 @@ void FrmMain::setColor(int index)
 {
     if (index < 1 || index >= int(m_lblFor.size()))
         return;
-    const Rules::Choice choice = choiceForRow(index, Clock::today());
+    const QDate today = Clock::today();
     for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]})
-        cell->setLook(ruledLook(cell->look(), choice));
+        cell->setLook(lookOfRow(cell->look(), index, today));
 }
 
-Rules::Choice FrmMain::choiceForRow(int row, QDate today)
+ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today)
 {
     // A row appended by hand beyond the table has no task to colour it by.
-    if (row < 1 || row > Module1::kTaskSlots)
-        return {};
-    return Rules::choose(Module1::tasks[row - 1], today);
-}
-
-ListCell::Look FrmMain::ruledLook(ListCell::Look look, const Rules::Choice &choice)
-{
+    const Module1::Task *task = row >= 1 && row <= Module1::kTaskSlots ? &Module1::tasks[row - 1] : nullptr;
+    look.struck = task && task->done;
+    if (look.struck) {
+        // No rule colours a done task, and it is never bold.
+        look.color = ListCell::kDoneText;
+        look.bold = false;
+        return look;
+    }
+    const Rules::Choice choice = task ? Rules::choose(*task, today) : Rules::Choice{};
     look.color = choice.color;
     // With no rules at all the row keeps the weight it had.
     if (choice.ruleRan)
@@ -411,12 +459,11 @@ void FrmMain::highlight(int index)
     // Every row goes back to its rule colour on a clear background; only the
     // cells whose look actually changes are repainted.
     for (int i = 1; i < int(m_lblFor.size()); ++i) {
-        const Rules::Choice choice = choiceForRow(i, today);
         for (ListCell *cell : {m_lblFor[i], m_lblTitle[i], m_lblDue[i]}) {
             ListCell::Look look = cell->look();
             look.opaque = false;
             look.background = 0;
-            look = ruledLook(look, choice);
+            look = lookOfRow(look, i, today);
             if (i == index) {
                 look.opaque = true;
                 look.background = ListCell::kSelectedBackground;
@@ -428,6 +475,7 @@ void FrmMain::highlight(int index)
     QString text = Module1::tasks[index - 1].description;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_txtDescription->setPlainText(text);
+    updateDoneCaptions();
 }
 
 void FrmMain::bringIntoView(int index)
@@ -526,7 +574,7 @@ void FrmMain::formResize()
 {
     const double outerWidth = Twips::fromPixels(m_client->width()) + ListLayout::kOuterExtraWidth;
     const double outerHeight = Twips::fromPixels(m_client->height()) + ListLayout::kOuterExtraHeight;
-    m_geometry = ListLayout::formResize(m_geometry, outerWidth, outerHeight, Module1::taskCount).geometry;
+    m_geometry = ListLayout::formResize(m_geometry, outerWidth, outerHeight, shownCount()).geometry;
     applyGeometry();
 }
 

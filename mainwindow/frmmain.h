@@ -60,6 +60,13 @@ public:
     // Number of rows shown.
     int rowCount() const { return int(m_lblFor.size()) - 1; }
 
+    // Whether done tasks are shown (at the end of the list); remembered
+    // between starts.
+    bool showsDoneTasks() const { return m_showDone; }
+    void setShowDoneTasks(bool show);
+    // The tasks the list shows: all of them, or those not done.
+    int shownCount() const;
+
     // The cell arrays; member 0 of each is the hidden template.
     const QList<ListCell *> &lblTitle() const { return m_lblTitle; }
     const QList<ListCell *> &lblFor() const { return m_lblFor; }
@@ -92,6 +99,9 @@ public:
     // Removes the selected task, without asking, and saves the store (also
     // when nothing was selected).
     void deleteTask();
+    // Marks the selected task done, or not done again; a repeating task
+    // moves on to its next occurrence instead. Saves the store.
+    void markDone();
     void menu_manage_Click();
     void menu_about_Click();
     void menu_exi_Click();
@@ -113,8 +123,9 @@ private:
     void buildMenus();
     void connectCommands();
     ListCell *makeCell(const QString &name);
-    static Rules::Choice choiceForRow(int row, QDate today);
-    static ListCell::Look ruledLook(ListCell::Look look, const Rules::Choice &choice);
+    // A row's look from its task: the rules' colour and weight, or a done
+    // task's grey and stroke; selection and background are left as they are.
+    static ListCell::Look lookOfRow(ListCell::Look look, int row, QDate today);
     // Moves every row into the spare pool; hideNow false leaves them on
     // screen for a redraw that is about to reuse them.
     void detachRows(bool hideNow);
@@ -129,6 +140,7 @@ private:
     bool listKeyPressed(const QKeyEvent *event);
     void scrollByWheel(const QWheelEvent *event);
     void showListFocus(bool focused);
+    void updateDoneCaptions();
     void headerClicked(Module1::Column column);
     void vscrollChanged(int value);
     // A dialog or menu of ours is open: the tables may be half edited.
@@ -139,6 +151,7 @@ private:
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
     bool m_cellsQuiet = false;
+    bool m_showDone = false;
     int m_wheelRemainder = 0; // eighths of a degree not yet turned into rows
 
     QWidget *m_client = nullptr;

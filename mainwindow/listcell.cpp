@@ -54,9 +54,10 @@ void ListCell::setLook(const Look &look)
         if (look.opaque != m_look.opaque)
             setAutoFillBackground(look.opaque);
     }
-    if (look.bold != m_look.bold) {
+    if (look.bold != m_look.bold || look.struck != m_look.struck) {
         QFont f = font();
         f.setBold(look.bold);
+        f.setStrikeOut(look.struck);
         setFont(f);
     }
     m_look = look;

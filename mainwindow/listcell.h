@@ -18,12 +18,15 @@ public:
         bool bold = false;
         bool opaque = false;       // background filled (the selected row)
         qint32 background = 0;
+        bool struck = false;       // a line through the text (a done task)
         friend bool operator==(const Look &, const Look &) = default;
     };
 
     // The selected row: white on dark blue.
     static constexpr qint32 kSelectedBackground = Colors::rgb(0, 0, 100);
     static constexpr qint32 kSelectedText = Colors::rgb(255, 255, 255);
+    // A done task: grey, struck through.
+    static constexpr qint32 kDoneText = Colors::rgb(128, 128, 128);
 
     explicit ListCell(QWidget *parent = nullptr);
 

@@ -127,8 +127,9 @@ enum class Marked { Done, NotDone, MovedOn, Unchanged };
 // repeating task is not marked done: it moves on to its next occurrence
 // after `now`, the time of day kept. Announces the change; a slot without a
 // live task, or a series that cannot go on within the dates a task holds,
-// is left alone (Unchanged).
-Marked markDone(int slot, const QDateTime &now);
+// is left alone (Unchanged). `marked`, when given, receives the task as it
+// is now, before the change is announced (and a redraw re-sorts the table).
+Marked markDone(int slot, const QDateTime &now, Task *marked = nullptr);
 
 // The slot of the live task whose stored fields are those of `task`; of
 // several such, the one nearest `nearSlot`. -1 when there is none.

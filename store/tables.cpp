@@ -18,7 +18,7 @@ void announceChange()
     Q_EMIT notifier().changed();
 }
 
-Marked markDone(int slot, const QDateTime &now)
+Marked markDone(int slot, const QDateTime &now, Task *markedTask)
 {
     if (slot < 0 || slot >= taskCount)
         return Marked::Unchanged;
@@ -41,6 +41,8 @@ Marked markDone(int slot, const QDateTime &now)
         t.doneText = Repeat::formatMoment(now);
     }
     deriveFields(t);
+    if (markedTask)
+        *markedTask = t;
     announceChange();
     return marked;
 }

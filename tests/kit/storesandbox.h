@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +50,9 @@ public:
         QVERIFY2(m_dir->isValid(), "no temporary folder");
         QDir::setCurrent(m_dir->path());
         Module1::resetStore();
+        // The windows' preferences too start afresh, and never in the
+        // user's own configuration.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath(QStringLiteral(".config")));
     }
     ~StoreSandbox() { QDir::setCurrent(m_previous); }
 

@@ -4,6 +4,7 @@
 #include "storesandbox.h"
 #include "dialogkit.h"
 #include "fakeseam.h"
+#include "clock.h"
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "frmtask.h"
@@ -92,6 +93,8 @@ private Q_SLOTS:
     void keysOnTheListEditAndDelete();
     void doubleClickOpensTheEditor();
     void standardShortcutsReachTheirCommands();
+    void markDoneHidesTheTaskAndShowDoneBringsItBack();
+    void aRepeatingTaskMovesOnInsteadOfBeingDone();
     void wholeRoad();
 
 private:
@@ -338,6 +341,69 @@ void TestCommands::standardShortcutsReachTheirCommands()
     QCOMPARE(m_seam->messages[0].title, QStringLiteral("About Quorvi"));
     QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     QCOMPARE(m_seam->endCodes, QList<int>{0});
+}
+
+void TestCommands::markDoneHidesTheTaskAndShowDoneBringsItBack()
+{
+    Clock::setSource([] { return QDateTime(QDate(2028, 1, 2), QTime(10, 30)); });
+    start(storeBytes({kReport, kDentist, kTaxes}));
+    QAction *done = m_window->findChild<QAction *>(QStringLiteral("menu_done"));
+    QAction *done2 = m_window->findChild<QAction *>(QStringLiteral("menu_done2"));
+    QAction *showDone = m_window->findChild<QAction *>(QStringLiteral("menu_showdone"));
+    QVERIFY(!showDone->isChecked());
+    m_window->highlight(2); // Report
+    QCOMPARE(done->text(), QStringLiteral("&Mark Done"));
+    done2->trigger();
+    // Hidden, and its row goes to the task that followed, as after a deletion.
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
+    QCOMPARE(m_window->selectedRow(), 2);
+    QVERIFY(StoreSandbox::read().contains("des=one|~two\r\ndon=2028-01-02 10:30:00\r\nact=addtask"));
+
+    // Shown at the end, grey and struck through, never bold.
+    showDone->trigger();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes", "Report"}));
+    for (ListCell *cell : {m_window->lblTitle()[3], m_window->lblFor()[3], m_window->lblDue()[3]}) {
+        QVERIFY(cell->font().strikeOut());
+        QVERIFY(!cell->font().bold());
+        QCOMPARE(cell->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+    }
+    QVERIFY(!m_window->lblTitle()[1]->font().strikeOut());
+    // Kept for the next start.
+    m_window.reset();
+    start(QByteArray());
+    QVERIFY(m_window->showsDoneTasks());
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes", "Report"}));
+
+    // Not done again: back in its place, still selected.
+    m_window->highlight(3);
+    done = m_window->findChild<QAction *>(QStringLiteral("menu_done"));
+    QCOMPARE(done->text(), QStringLiteral("&Mark Not Done"));
+    QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menu_done2"))->text(), QStringLiteral("&Mark Not Done"));
+    done->trigger();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Report", "Taxes"}));
+    QCOMPARE(m_window->selectedRow(), 2);
+    QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, kTaxes}));
+    Clock::setSource({});
+}
+
+void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
+{
+    Clock::setSource([] { return QDateTime(QDate(2030, 5, 10), QTime(12, 0)); });
+    // Monthly on the 31st, due 31 January and long overdue.
+    QByteArray bytes = storeBytes({{"Rent", "Landlord", 31, 1, 2030, 9, 0, 0, ""}, kReport});
+    bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1m@31\r\nact=addtask");
+    start(bytes);
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Rent", "Report"}));
+    m_window->highlight(1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_done"))->trigger();
+    // Still listed, due on the last day of the next future month, after
+    // Report now, and still selected.
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Report", "Rent"}));
+    QCOMPARE(m_window->selectedRow(), 2);
+    QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=31\r\nmon=5\r\nyea=2030\r\n"));
+    QVERIFY(StoreSandbox::read().contains("rep=1m@31\r\n"));
+    QVERIFY(!StoreSandbox::read().contains("don="));
+    Clock::setSource({});
 }
 
 void TestCommands::deletingTheLastTaskClearsTheSelection()

@@ -151,6 +151,8 @@ private Q_SLOTS:
             {"menu_delete", "&Delete", "Menu_Tasks"},     {"menu_exi", "&Exit", "Menu_Tasks"},
             {"menu_manage", "&Colors And Alerts", "menu_options"}, {"menu_about", "&About", "menu_help"},
             {"menu_modify2", "&Edit...", "menu_short"},   {"menu_delete2", "&Delete", "menu_short"},
+            {"menu_done", "&Mark Done", "Menu_Tasks"},    {"menu_done2", "&Mark Done", "menu_short"},
+            {"menu_showdone", "Show &Done Tasks", "menu_options"},
         };
         // The desktop's standard keys where one fits; none for the rest, and
         // none for Delete, which the list's own Delete key does when it has
@@ -172,8 +174,8 @@ private Q_SLOTS:
         QMenu *tasks = w.findChild<QMenu *>("Menu_Tasks");
         QAction *sep = w.findChild<QAction *>("menu_sep");
         QVERIFY(sep && sep->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(sep), 3);
-        QCOMPARE(tasks->actions().size(), 5);
+        QCOMPARE(tasks->actions().indexOf(sep), 4);
+        QCOMPARE(tasks->actions().size(), 6);
 
         QStringList bar;
         for (QAction *a : w.menuBar()->actions())

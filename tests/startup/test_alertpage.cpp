@@ -209,6 +209,14 @@ void TestAlertPage::pageListsWhatTheRulesList()
         QCOMPARE(text.contains(QStringLiteral("</small> %1</b>").arg(t.title)), choice.listed);
     }
     QVERIFY(text.contains(QStringLiteral("In -40</b>")) && !text.contains(QStringLiteral("In 60</b>")));
+
+    // A done task is never on the page, however late.
+    Task done = dueOn(QStringLiteral("Done already"), kToday.addDays(-40));
+    done.doneText = QStringLiteral("2024-05-01 08:00:00");
+    Module1::deriveFields(done);
+    bool listed = true;
+    QCOMPARE(pageFor({done}, rules, &listed), kHeader + kFooter);
+    QVERIFY(!listed);
 }
 
 void TestAlertPage::tasksKeepTableOrder()
