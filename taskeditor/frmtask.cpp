@@ -4,6 +4,8 @@
 #include "modal.h"
 #include "module1.h"
 #include "numbers.h"
+#include "repeat.h"
+#include "rules.h"
 #include "taskfields.h"
 #include "twips.h"
 
@@ -44,6 +46,11 @@ QLineEdit *addBox(QWidget *parent, const char *name, double left, double top, do
     return box;
 }
 
+// The Repeat row sits where the buttons were; the dialog grew by one row
+// below it, and nothing above it moved.
+constexpr double kRepeatTop = 2880;
+constexpr double kButtonTop = kRepeatTop + 360;
+
 QPushButton *addButton(QWidget *parent, const char *name, const QString &caption, double left)
 {
     auto *button = new QPushButton(caption, parent);
@@ -51,14 +58,14 @@ QPushButton *addButton(QWidget *parent, const char *name, const QString &caption
     // Enter in a box must not press either button: without a default button
     // a dialog would otherwise promote the first one it finds.
     button->setAutoDefault(false);
-    Twips::place(button, left, 2880, 975, 255);
+    Twips::place(button, left, kButtonTop, 975, 255);
     return button;
 }
 
 } // namespace
 
 FrmTask::FrmTask(QWidget *parent)
-    : StoreDialog(parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), 3975, 3225)
+    : StoreDialog(parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), 3975, kButtonTop + 345)
 {
     buildControls();
     connectHandlers();
@@ -75,6 +82,8 @@ void FrmTask::buildControls()
     addLabel(this, QStringLiteral(":"), 1200, 1440, 255, Qt::AlignCenter);
     addLabel(this, QStringLiteral(":"), 1800, 1440, 255, Qt::AlignCenter);
     addLabel(this, QStringLiteral("Description:"), 120, 1800, 1500);
+    addLabel(this, QStringLiteral("Repeat:"), 120, kRepeatTop, 705);
+    addLabel(this, QStringLiteral("Count:"), 2520, kRepeatTop, 660, Qt::AlignRight | Qt::AlignVCenter);
 
     txtTitle = addBox(this, "txtTitle", 840, 120, 3015, false);
     txtFor = addBox(this, "txtFor", 840, 480, 3015, false);
@@ -98,13 +107,20 @@ void FrmTask::buildControls()
     txtDescript->setTabChangesFocus(true);
     Twips::place(txtDescript, 120, 2040, 3735, 735);
 
+    lstRepeat = new QComboBox(this);
+    lstRepeat->setObjectName(QStringLiteral("lstRepeat"));
+    lstRepeat->addItems(TaskFields::repeatChoices());
+    Twips::place(lstRepeat, 840, kRepeatTop, 1575, 315);
+    txtRepeatCount = addBox(this, "txtRepeatCount", 3240, kRepeatTop, 615, true);
+    txtRepeatCount->setToolTip(QStringLiteral("How many days, weeks, months or years apart: 2 is every other one"));
+
     Command1 = addButton(this, "Command1", QStringLiteral("&Ok"), 2880);
     Command2 = addButton(this, "Command2", QStringLiteral("&Cancel"), 1800);
     Command1->installEventFilter(this);
     Command2->installEventFilter(this);
 
-    QWidget *order[] = {txtTitle, txtFor,    txtDay,      lstMonth, txtYear, txtHour,
-                        txtMinute, txtSecond, txtDescript, Command1, Command2};
+    QWidget *order[] = {txtTitle, txtFor,      txtDay,    lstMonth,       txtYear,  txtHour, txtMinute,
+                        txtSecond, txtDescript, lstRepeat, txtRepeatCount, Command1, Command2};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -127,10 +143,16 @@ void FrmTask::connectHandlers()
     text(txtFor, &Module1::Task::forWhom);
     number(txtDay, &Module1::Task::day);
     number(txtYear, &Module1::Task::year);
+    // A monthly or yearly task belongs to its day of the month.
+    for (QLineEdit *date : {txtDay, txtYear})
+        connect(date, &QLineEdit::textChanged, this, [this] { repeatChanged(true); });
+    connect(lstRepeat, &QComboBox::currentIndexChanged, this, [this] { repeatChanged(); });
+    connect(txtRepeatCount, &QLineEdit::textChanged, this, [this] { repeatChanged(); });
     number(txtHour, &Module1::Task::hour);
     number(txtMinute, &Module1::Task::minute);
     number(txtSecond, &Module1::Task::second);
     connect(lstMonth, &QComboBox::currentIndexChanged, this, &FrmTask::lstMonth_Click);
+    connect(lstMonth, &QComboBox::currentIndexChanged, this, [this] { repeatChanged(true); });
     connect(txtDescript, &QPlainTextEdit::textChanged, this, &FrmTask::txtDescript_Change);
     connect(Command1, &QPushButton::clicked, this, &FrmTask::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FrmTask::Command2_Click);
@@ -154,6 +176,7 @@ void FrmTask::prepare(int index)
     // handlers, which must write into this slot and no other.
     m_selected = index;
     const Module1::Task t = Module1::tasks[index - 1];
+    m_preparing = true;
     txtTitle->setText(t.title);
     txtFor->setText(t.forWhom);
     txtDay->setText(QString::number(t.day));
@@ -163,7 +186,29 @@ void FrmTask::prepare(int index)
     txtHour->setText(QString::number(t.hour));
     txtSecond->setText(QString::number(t.second));
     lstMonth->setCurrentIndex(TaskFields::monthIndex(t.month));
+    const TaskFields::RepeatShown repeat = TaskFields::repeatShown(t.repeatText);
+    lstRepeat->setCurrentIndex(repeat.row);
+    txtRepeatCount->setText(QString::number(repeat.count));
+    txtRepeatCount->setEnabled(repeat.row > 0);
+    m_preparing = false;
     txtTitle->setFocus();
+}
+
+void FrmTask::repeatChanged(bool dateMoved)
+{
+    Module1::Task *t = record();
+    if (m_preparing || !t)
+        return;
+    const int row = lstRepeat->currentIndex();
+    txtRepeatCount->setEnabled(row > 0);
+    if (dateMoved) {
+        // Only a monthly or yearly task takes the new day as its own; any
+        // other repetition, or one the list could not show, stays as stored.
+        const std::optional<Repeat::Rule> rule = Repeat::parse(t->repeatText);
+        if (!rule || (rule->unit != Repeat::Unit::Month && rule->unit != Repeat::Unit::Year))
+            return;
+    }
+    t->repeatText = TaskFields::repeatStored(row, txtRepeatCount->text(), Rules::dueDate(*t));
 }
 
 void FrmTask::lstMonth_Click(int index)

@@ -39,10 +39,16 @@ private:
 
     void lstMonth_Click(int index);
     void txtDescript_Change();
+    // The repeat choice into the record, as the user sets it; `dateMoved`
+    // when the due date changed and a monthly or yearly task follows its day.
+    void repeatChanged(bool dateMoved = false);
     void Command1_Click();
     void Command2_Click();
 
     int m_selected = 0;
+    // While prepare fills the boxes: a stored repetition is kept as it is,
+    // even one the boxes cannot show.
+    bool m_preparing = false;
 
     QLineEdit *txtTitle = nullptr;
     QLineEdit *txtFor = nullptr;
@@ -53,6 +59,8 @@ private:
     QLineEdit *txtMinute = nullptr;
     QLineEdit *txtSecond = nullptr;
     QPlainTextEdit *txtDescript = nullptr;
+    QComboBox *lstRepeat = nullptr;
+    QLineEdit *txtRepeatCount = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
 };

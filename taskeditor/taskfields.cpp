@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "taskfields.h"
 
+#include "numbers.h"
+#include "repeat.h"
+
+#include <algorithm>
+#include <iterator>
+
 namespace TaskFields {
 
 namespace {
@@ -68,6 +74,37 @@ QString singleLine(const QString &text)
             c = u' ';
     }
     return out;
+}
+
+namespace {
+
+// The list's rows after Never, in order.
+constexpr Repeat::Unit kRepeatUnits[] = {Repeat::Unit::Day, Repeat::Unit::Week, Repeat::Unit::Month,
+                                          Repeat::Unit::Year};
+
+} // namespace
+
+QStringList repeatChoices()
+{
+    return {QStringLiteral("Never"), QStringLiteral("Every day"), QStringLiteral("Every week"),
+            QStringLiteral("Every month"), QStringLiteral("Every year")};
+}
+
+RepeatShown repeatShown(const QString &stored)
+{
+    const std::optional<Repeat::Rule> rule = Repeat::parse(stored);
+    if (!rule)
+        return {};
+    const auto *unit = std::find(std::begin(kRepeatUnits), std::end(kRepeatUnits), rule->unit);
+    return {int(unit - std::begin(kRepeatUnits)) + 1, rule->count};
+}
+
+QString repeatStored(int row, QStringView countText, QDate due)
+{
+    if (row < 1 || row > int(std::size(kRepeatUnits)))
+        return {};
+    const int count = std::clamp<int>(Numbers::readInt16(countText), 1, Repeat::kMaxCount);
+    return Repeat::format(Repeat::ruleFor(count, kRepeatUnits[row - 1], due));
 }
 
 } // namespace TaskFields

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -26,6 +27,22 @@ bool monthFromIndex(int index, qint16 *month);
 // bare LF or CR that would split a record line.
 QString descriptionForEditor(const QString &stored);
 QString descriptionFromEditor(const QString &raw);
+
+// The "Repeat" list: "Never", then "Every day", "Every week", "Every
+// month" and "Every year".
+QStringList repeatChoices();
+
+// The list's row and the count box's number for a stored repetition: row 0
+// (Never) and 1 for none, or one that cannot be read.
+struct RepeatShown {
+    int row = 0;
+    int count = 1;
+};
+RepeatShown repeatShown(const QString &stored);
+
+// The stored repetition for a row and a count box's text, for a task due on
+// `due`: empty for Never; a count that is not a number from 1 counts as 1.
+QString repeatStored(int row, QStringView countText, QDate due);
 
 // Title and for-whom text live on one line of the store file; a break pasted
 // into them would cut the record in two, so CR and LF become blanks.

@@ -62,6 +62,11 @@ private Q_SLOTS:
     void unshowableMonthIsKeptThroughOk();
     void descriptionKeepsCrLfBreaks();
     void pastedBreaksNeverSplitASingleLineField();
+    void repeatShowsWhatIsStored_data();
+    void repeatShowsWhatIsStored();
+    void repeatChoiceIsWrittenIntoTheRecord();
+    void monthlyRepeatFollowsTheDueDay();
+    void unreadableRepeatIsKeptUntilChanged();
 
     void okSavesHidesThenReloadsAndAnnounces();
     void openingTheEditorChangesNoStoredText();
@@ -141,7 +146,8 @@ void TestFrmTask::dialogIsAFixedModalDialogWithItsCaption()
     QCOMPARE(dlg->objectName(), QStringLiteral("frmTask"));
     QCOMPARE(dlg->windowTitle(), QStringLiteral("New / Edit task"));
     QVERIFY(dlg->isModal());
-    const QSize client(Twips::toPixels(3975), Twips::toPixels(3225));
+    // One row taller than the form was before it could repeat a task.
+    const QSize client(Twips::toPixels(3975), Twips::toPixels(3225 + 360));
     QCOMPARE(dlg->minimumSize(), client);
     QCOMPARE(dlg->maximumSize(), client);
     const Qt::WindowFlags flags = dlg->windowFlags();
@@ -181,8 +187,10 @@ void TestFrmTask::controlsSitAtTheirRectangles_data()
     QTest::newRow("txtMinute") << "txtMinute" << QRect(1440, 1440, 375, 285);
     QTest::newRow("txtSecond") << "txtSecond" << QRect(2040, 1440, 375, 285);
     QTest::newRow("txtDescript") << "txtDescript" << QRect(120, 2040, 3735, 735);
-    QTest::newRow("Command1") << "Command1" << QRect(2880, 2880, 975, 255);
-    QTest::newRow("Command2") << "Command2" << QRect(1800, 2880, 975, 255);
+    QTest::newRow("lstRepeat") << "lstRepeat" << QRect(840, 2880, 1575, 315);
+    QTest::newRow("txtRepeatCount") << "txtRepeatCount" << QRect(3240, 2880, 615, 285);
+    QTest::newRow("Command1") << "Command1" << QRect(2880, 3240, 975, 255);
+    QTest::newRow("Command2") << "Command2" << QRect(1800, 3240, 975, 255);
 }
 
 void TestFrmTask::controlsSitAtTheirRectangles()
@@ -229,18 +237,21 @@ void TestFrmTask::labelsReadAndSitAsDesigned()
 
 void TestFrmTask::tabOrderFollowsTheForm()
 {
+    // Repeating, so that the count box takes part (it is off for Never).
+    tasks[0].repeatText = QStringLiteral("1w");
     openOn(1);
     dlg->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
     box("txtTitle")->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), box("txtTitle"));
     QStringList visited;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 13; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visited, (QStringList{"txtFor", "txtDay", "lstMonth", "txtYear", "txtHour", "txtMinute", "txtSecond",
-                                   "txtDescript", "Command1", "Command2", "txtTitle"}));
+                                   "txtDescript", "lstRepeat", "txtRepeatCount", "Command1", "Command2",
+                                   "txtTitle"}));
 }
 
 void TestFrmTask::captionsFitTheirControls()
@@ -640,6 +651,87 @@ void TestFrmTask::enterInASingleLineBoxPressesNothing()
     QCOMPARE(dlg->selected(), 1);
     QCOMPARE(tasks[0].title, QStringLiteral("5"));
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
+}
+
+void TestFrmTask::repeatShowsWhatIsStored_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("count");
+    QTest::newRow("none") << "" << "Never" << "1";
+    QTest::newRow("every other week") << "2w" << "Every week" << "2";
+    QTest::newRow("monthly on the 31st") << "1m@31" << "Every month" << "1";
+    QTest::newRow("every 3 years") << "3y@7" << "Every year" << "3";
+    QTest::newRow("daily") << "1d" << "Every day" << "1";
+    QTest::newRow("one it cannot read") << "often" << "Never" << "1";
+}
+
+void TestFrmTask::repeatShowsWhatIsStored()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(QString, count);
+    tasks[0].repeatText = stored;
+    openOn(1);
+    QCOMPARE(child<QComboBox>("lstRepeat")->currentText(), shown);
+    QCOMPARE(box("txtRepeatCount")->text(), count);
+    QCOMPARE(box("txtRepeatCount")->isEnabled(), shown != QLatin1String("Never"));
+    // Showing it changes nothing.
+    QCOMPARE(tasks[0].repeatText, stored);
+}
+
+void TestFrmTask::repeatChoiceIsWrittenIntoTheRecord()
+{
+    openOn(1);
+    QComboBox *repeat = child<QComboBox>("lstRepeat");
+    repeat->setCurrentIndex(2); // Every week
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("1w"));
+    QVERIFY(box("txtRepeatCount")->isEnabled());
+    retype(box("txtRepeatCount"), QStringLiteral("2"));
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("2w"));
+    retype(box("txtRepeatCount"), QStringLiteral("0"));
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("1w")); // at least one apart
+    retype(box("txtRepeatCount"), QStringLiteral("3"));
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(StoreSandbox::read().contains("des=Bring|~card\r\nrep=3w\r\nact=addtask"));
+    openOn(1);
+    child<QComboBox>("lstRepeat")->setCurrentIndex(0);
+    QVERIFY(tasks[0].repeatText.isEmpty());
+    QVERIFY(!box("txtRepeatCount")->isEnabled());
+}
+
+void TestFrmTask::monthlyRepeatFollowsTheDueDay()
+{
+    // Dentist is due on 7 March 2003.
+    openOn(1);
+    child<QComboBox>("lstRepeat")->setCurrentIndex(3); // Every month
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@7"));
+    retype(box("txtDay"), QStringLiteral("31"));
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@31"));
+    // A day that rolls over belongs to the day it rolls to (31 April is 1 May).
+    child<QComboBox>("lstMonth")->setCurrentIndex(3);
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@1"));
+    // A weekly task has no day to follow.
+    child<QComboBox>("lstRepeat")->setCurrentIndex(2);
+    retype(box("txtDay"), QStringLiteral("9"));
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("1w"));
+}
+
+void TestFrmTask::unreadableRepeatIsKeptUntilChanged()
+{
+    tasks[0].repeatText = QStringLiteral("often");
+    QVERIFY(saveTasks().ok);
+    openOn(1);
+    retype(box("txtTitle"), QStringLiteral("Dentist, again"));
+    retype(box("txtDay"), QStringLiteral("8"));
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(StoreSandbox::read().contains("rep=often\r\n"));
+    // Choosing a repetition replaces it.
+    openOn(1); // still the first by due date
+    child<QComboBox>("lstRepeat")->setCurrentIndex(1);
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(!StoreSandbox::read().contains("rep=often"));
+    QVERIFY(StoreSandbox::read().contains("rep=1d\r\n"));
 }
 
 void TestFrmTask::enterOnAFocusedButtonPressesIt_data()
