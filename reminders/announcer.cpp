@@ -18,6 +18,8 @@ Announcer::Announcer(Scheduler &scheduler, DesktopNotices &notices, Tray *tray, 
             [this](const Module1::Task &task) { m_front.showTask(task); });
     connect(&m_notices, &DesktopNotices::snoozeRequested, this,
             [this](const Module1::Task &task) { m_scheduler.snooze(task, Scheduler::kSnoozeMs); });
+    connect(&m_notices, &DesktopNotices::doneRequested, this,
+            [this](const Module1::Task &task) { m_front.markTaskDone(task); });
     if (m_tray) {
         connect(m_tray, &Tray::messageClicked, this, [this] {
             if (m_trayTask)

@@ -25,12 +25,15 @@ public:
     virtual void showInAlertWindow(const Module1::Task &task) = 0;
     // The date changed while Quorvi ran.
     virtual void newDay(QDate today) = 0;
+    // "Done" on a reminder: the task as it stands is marked done (a
+    // repeating one moves on) and the store saved.
+    virtual void markTaskDone(const Module1::Task &task) = 0;
 };
 
 // Takes each reminder that falls due to the desktop: as a notification,
 // else as a message from the tray icon, else in the alert window. Wires
 // the notification's actions back: "Show" to the task list, "In 10 minutes"
-// to the scheduler.
+// to the scheduler, "Done" to the tables.
 class Announcer : public QObject
 {
     Q_OBJECT

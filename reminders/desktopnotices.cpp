@@ -105,6 +105,8 @@ void DesktopNotices::actionInvoked(uint id, const QString &action)
         Q_EMIT showRequested(task);
     else if (action == Notice::kSnoozeAction)
         Q_EMIT snoozeRequested(task);
+    else if (action == Notice::kDoneAction)
+        Q_EMIT doneRequested(task);
 }
 
 void DesktopNotices::notificationClosed(uint id, uint)

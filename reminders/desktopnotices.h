@@ -38,6 +38,8 @@ Q_SIGNALS:
     void showRequested(const Module1::Task &task);
     // "In 10 minutes" on this task's reminder.
     void snoozeRequested(const Module1::Task &task);
+    // "Done" on this task's reminder.
+    void doneRequested(const Module1::Task &task);
     // No service took the reminder.
     void undelivered(const Module1::Task &task);
 

@@ -36,8 +36,8 @@ QString escapeMarkup(QStringView text)
 
 QStringList actions()
 {
-    return {kDefaultAction, QStringLiteral("Show"), kShowAction, QStringLiteral("Show"), kSnoozeAction,
-            QStringLiteral("In 10 minutes")};
+    return {kDefaultAction, QStringLiteral("Show"), kShowAction,   QStringLiteral("Show"),
+            kSnoozeAction,  QStringLiteral("In 10 minutes"), kDoneAction, QStringLiteral("Done")};
 }
 
 std::optional<int> rowOf(const Module1::Task &task, std::span<const Module1::Task> tasks)

@@ -29,6 +29,7 @@ QString escapeMarkup(QStringView text);
 // key, then label. "default" is a click on the reminder itself.
 inline const QString kShowAction = QStringLiteral("show");
 inline const QString kSnoozeAction = QStringLiteral("snooze");
+inline const QString kDoneAction = QStringLiteral("done");
 inline const QString kDefaultAction = QStringLiteral("default");
 QStringList actions();
 

@@ -3,6 +3,7 @@
 
 #include "alarm.h"
 #include "clock.h"
+#include "notice.h"
 #include "rules.h"
 
 #include <algorithm>
@@ -13,6 +14,8 @@ QList<Module1::Task> dueBetween(std::span<const Module1::Task> tasks, const QDat
 {
     QList<std::pair<QDateTime, const Module1::Task *>> found;
     for (const Module1::Task &task : tasks) {
+        if (task.done)
+            continue;
         const QDateTime moment = Rules::dueMoment(task);
         if (moment.isValid() && moment >= from && moment <= to)
             found.append({moment, &task});
@@ -29,6 +32,8 @@ QDateTime nextDueMoment(std::span<const Module1::Task> tasks, const QDateTime &f
 {
     QDateTime next;
     for (const Module1::Task &task : tasks) {
+        if (task.done)
+            continue;
         const QDateTime moment = Rules::dueMoment(task);
         if (moment.isValid() && moment >= from && (!next.isValid() || moment < next))
             next = moment;
@@ -104,7 +109,10 @@ void Scheduler::catchUp()
     QList<Module1::Task> woken;
     for (qsizetype i = 0; i < m_snoozed.size();) {
         if (m_snoozed[i].at <= now) {
-            woken.append(m_snoozed[i].task);
+            // Marked done since it was put off: nothing to remind of.
+            const std::optional<int> row = Notice::rowOf(m_snoozed[i].task, Module1::liveTasks());
+            if (!row || !Module1::tasks[*row - 1].done)
+                woken.append(m_snoozed[i].task);
             m_snoozed.removeAt(i);
         } else {
             ++i;

@@ -16,11 +16,12 @@ class Alarm;
 
 // When reminders are due, worked out without a timer.
 
-// Every task whose due moment lies in [from, to], earliest first (tasks due
-// at the same moment keep their table order).
+// Every task not done whose due moment lies in [from, to], earliest first
+// (tasks due at the same moment keep their table order).
 QList<Module1::Task> dueBetween(std::span<const Module1::Task> tasks, const QDateTime &from, const QDateTime &to);
 
-// The earliest due moment at or after `from`; invalid when there is none.
+// The earliest due moment of a task not done at or after `from`; invalid
+// when there is none.
 QDateTime nextDueMoment(std::span<const Module1::Task> tasks, const QDateTime &from);
 
 // The first moment of the day after `now`'s date, in local time.

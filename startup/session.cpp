@@ -12,6 +12,15 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <utility>
+
+namespace {
+
+// How often a "Done" said while a dialog is open asks again whether it closed.
+constexpr int kDialogRetryMs = 300;
+
+} // namespace
+
 Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, const QDBusConnection &bus,
                  QObject *parent)
     : QObject(parent), m_startup(startup), m_background(background), m_scheduler(alarm), m_notices(bus)
@@ -24,6 +33,8 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
         setTray(std::make_unique<Reminders::Tray>());
     else
         m_announcer = std::make_unique<Reminders::Announcer>(m_scheduler, m_notices, nullptr, *this);
+    m_pendingRetry.setInterval(kDialogRetryMs);
+    connect(&m_pendingRetry, &QTimer::timeout, this, &Session::markPendingDone);
 }
 
 Session::~Session() = default;
@@ -93,6 +104,33 @@ void Session::showInAlertWindow(const Module1::Task &task)
     m_dueShown.append(task);
     m_startup.showDueNow(m_dueShown, Clock::today());
     bringUp(&m_startup);
+}
+
+void Session::markTaskDone(const Module1::Task &task)
+{
+    m_pendingDone.append(task);
+    markPendingDone();
+}
+
+void Session::markPendingDone()
+{
+    // An open dialog is editing the tables in place; a save now would write
+    // its half-made edit, and its Cancel would drop this one.
+    if (QApplication::activeModalWidget()) {
+        m_pendingRetry.start();
+        return;
+    }
+    m_pendingRetry.stop();
+    bool marked = false;
+    for (const Module1::Task &task : std::exchange(m_pendingDone, {})) {
+        const std::optional<int> row = Notice::rowOf(task, Module1::liveTasks());
+        // Gone, or done already (by the list, or a second click): nothing to do.
+        if (!row || Module1::tasks[*row - 1].done)
+            continue;
+        marked = Module1::markDone(*row - 1, Clock::now()) != Module1::Marked::Unchanged || marked;
+    }
+    if (marked)
+        Modal::reportSave(m_startup.existingMainWindow(), Module1::saveTasks());
 }
 
 void Session::newDay(QDate today)

@@ -9,6 +9,7 @@
 #include <QDBusConnection>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -50,6 +51,7 @@ public:
     void showTask(const Module1::Task &task) override;
     void showInAlertWindow(const Module1::Task &task) override;
     void newDay(QDate today) override;
+    void markTaskDone(const Module1::Task &task) override;
 
     Reminders::Scheduler &scheduler() { return m_scheduler; }
     Reminders::DesktopNotices &notices() { return m_notices; }
@@ -65,5 +67,10 @@ private:
     Reminders::DesktopNotices m_notices;
     std::unique_ptr<Reminders::Tray> m_tray;
     std::unique_ptr<Reminders::Announcer> m_announcer;
+    void markPendingDone();
+
     QList<Module1::Task> m_dueShown; // reminders in the alert window now
+    // "Done" said while a dialog edits the tables: done once it is closed.
+    QList<Module1::Task> m_pendingDone;
+    QTimer m_pendingRetry;
 };

@@ -32,7 +32,8 @@ struct RecordingFront : Front {
     void showTask(const Module1::Task &task) override { shown << task.title; }
     void showInAlertWindow(const Module1::Task &task) override { inAlertWindow << task.title; }
     void newDay(QDate today) override { days << today; }
-    QStringList shown, inAlertWindow;
+    void markTaskDone(const Module1::Task &task) override { done << task.title; }
+    QStringList shown, inAlertWindow, done;
     QList<QDate> days;
 };
 
@@ -119,6 +120,9 @@ private Q_SLOTS:
 
         service.invokeAction(service.calls[1].id, Notice::kShowAction);
         QTRY_COMPARE(front.shown, QStringList({"Water the plants"}));
+        QVERIFY(front.done.isEmpty());
+        service.invokeAction(service.calls[1].id, Notice::kDoneAction);
+        QTRY_COMPARE(front.done, QStringList({"Water the plants"}));
     }
 
     void noServiceFallsBackToTheTray()

@@ -137,6 +137,29 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 16));
     }
 
+    void doneTasksAreNeverAnnounced()
+    {
+        TestClock clock(at(2030, 6, 15, 8, 0));
+        Module1::Task done = task(QStringLiteral("done already"), {}, 2030, 6, 15, 9);
+        done.doneText = QStringLiteral("2030-06-14 18:00:00");
+        Module1::deriveFields(done);
+        TestData::addTask(done);
+        TestData::addTask(task(QStringLiteral("snoozed, then done"), {}, 2030, 6, 15, 10));
+        ManualAlarm alarm;
+        Scheduler scheduler(alarm);
+        QSignalSpy due(&scheduler, &Scheduler::due);
+        scheduler.start();
+        // The done task does not even wake it.
+        QCOMPARE(alarm.armed, at(2030, 6, 15, 10));
+        clock.advanceTo(at(2030, 6, 15, 10, 0, 1), alarm);
+        QCOMPARE(dueTitles(due), QStringList({"snoozed, then done"}));
+        scheduler.snooze(Module1::tasks[1], Scheduler::kSnoozeMs);
+        QCOMPARE(Module1::markDone(1, clock.now()), Module1::Marked::Done);
+        clock.advanceTo(at(2030, 6, 15, 10, 11), alarm);
+        QCOMPARE(due.count(), 1);
+        QVERIFY(scheduler.snoozed().isEmpty());
+    }
+
     void aTaskDueExactlyNowIsAnnounced()
     {
         TestClock clock(at(2030, 6, 15, 9, 0));

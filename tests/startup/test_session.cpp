@@ -7,6 +7,7 @@
 #include "fakeseam.h"
 #include "frmmain.h"
 #include "frmstartup.h"
+#include "frmtask.h"
 #include "listcell.h"
 #include "privatebus.h"
 #include "session.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
@@ -158,6 +160,35 @@ private Q_SLOTS:
         // A task that is gone opens the list and selects nothing new.
         session.showTask(task(QStringLiteral("Deleted"), {}, 2030, 1, 1));
         QCOMPARE(list->selectedRow(), 251);
+    }
+
+    void doneOnAReminderMarksTheTaskAndSaves()
+    {
+        Module1::Task rent = task(QStringLiteral("Rent"), QStringLiteral("Landlord"), 2030, 6, 1, 9);
+        rent.repeatText = QStringLiteral("1m@1");
+        TestData::saveStore({task(QStringLiteral("Once"), {}, 2030, 6, 15, 9), rent}, {});
+        QVERIFY(!m_startup->formLoad());
+        TestClock clock(QDateTime(QDate(2030, 6, 15), QTime(9, 30)));
+        Session session(*m_startup, false, *m_alarm, bus());
+        session.markTaskDone(task(QStringLiteral("Once"), {}, 2030, 6, 15, 9));
+        QVERIFY(StoreSandbox::read().contains("ttl=Once\r\nfor=\r\nday=15\r\nmon=6\r\nyea=2030\r\nhou=9\r\n"
+                                             "min=0\r\nsec=0\r\ndes=\r\ndon=2030-06-15 09:30:00\r\nact=addtask"));
+        // A repeating task moves on to its next occurrence instead.
+        session.markTaskDone(rent);
+        QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=7\r\nyea=2030\r\n"));
+        QVERIFY(m_seam->messages.isEmpty());
+
+        // While a dialog edits the tables, the click waits for it to close.
+        const QByteArray before = StoreSandbox::read();
+        FrmMain *list = m_startup->mainWindow();
+        list->frmTask()->prepare(1);
+        list->frmTask()->open();
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        session.markTaskDone(task(QStringLiteral("Rent"), QStringLiteral("Landlord"), 2030, 7, 1, 9));
+        QTest::qWait(400);
+        QCOMPARE(StoreSandbox::read(), before);
+        list->frmTask()->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        QTRY_VERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=8\r\nyea=2030\r\n"));
     }
 
     void remindersWithNowhereElseToGoComeUpInTheAlertWindow()
