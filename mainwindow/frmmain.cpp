@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmmain.h"
 
+#include "afterdialogs.h"
 #include "calendar.h"
 #include "clock.h"
 #include "descriptionbox.h"
@@ -36,8 +37,6 @@ namespace {
 
 constexpr double kDesignClientWidth = 8520;
 constexpr double kDesignClientHeight = 5010;
-// How often a change made elsewhere asks again whether the dialog is closed.
-constexpr int kFollowRetryMs = 300;
 
 // The desktop's key for a standard command, or `fallback` where the desktop
 // names none (Quit has no key in some schemes, and then Exit would have none).
@@ -80,9 +79,13 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
 
     m_storeWatcher = new StoreWatcher(this);
     connect(m_storeWatcher, &StoreWatcher::changedElsewhere, this, &FrmMain::storeChangedElsewhere);
-    m_followRetry = new QTimer(this);
-    m_followRetry->setInterval(kFollowRetryMs);
-    connect(m_followRetry, &QTimer::timeout, this, &FrmMain::retryFollow);
+    // The dialog's Ok merges with the file; its Cancel reads it anew.
+    m_follow = new AfterDialogs([this] { return busy(); },
+                                [this] {
+                                    if (isVisible())
+                                        followStoreFile();
+                                },
+                                this);
 
     applyGeometry();
     // Never so small that the heading and three rows cannot be seen.
@@ -230,65 +233,50 @@ void FrmMain::hideEvent(QHideEvent *event)
     if (event->spontaneous())
         return;
     m_storeWatcher->stop();
-    m_followRetry->stop();
-    m_followPending = false;
+    m_follow->cancel();
 }
 
 bool FrmMain::busy() const
 {
     // Timer1 is off while a command runs its dialog; Edit from the menu bar
     // leaves it on, but its dialog is modal all the same.
-    return !m_timer1->isEnabled() || QApplication::activeModalWidget() || QApplication::activePopupWidget();
+    return !m_timer1->isEnabled() || AfterDialogs::dialogOpen();
+}
+
+bool FrmMain::followPending() const
+{
+    return m_follow->pending();
 }
 
 void FrmMain::storeChangedElsewhere()
 {
-    if (!isVisible())
-        return;
-    if (busy()) {
-        // The dialog's Ok merges with the file; its Cancel reads it anew.
-        m_followPending = true;
-        m_followRetry->start();
-        return;
-    }
-    followStoreFile();
-}
-
-void FrmMain::retryFollow()
-{
-    if (!isVisible()) {
-        m_followRetry->stop();
-        m_followPending = false;
-        return;
-    }
-    if (busy())
-        return;
-    m_followRetry->stop();
-    followStoreFile();
+    if (isVisible())
+        m_follow->request();
 }
 
 void FrmMain::followStoreFile()
 {
-    m_followPending = false;
     if (!Module1::storeChangedElsewhere())
         return;
-    std::optional<Module1::Task> selected;
-    const int oldRow = m_selectedRow;
-    if (oldRow >= 1 && oldRow <= Module1::taskCount)
-        selected = Module1::tasks[oldRow - 1];
-    const Module1::LoadReport report = Module1::loadTasks();
-    Module1::sortTasks();
-    // The task, not the row: the other program may have moved it, and a
-    // Delete must not fall on a different one. Gone is no selection.
-    m_selectedRow = selected ? Module1::findTask(*selected, oldRow - 1) + 1 : 0;
+    Module1::LoadReport report;
+    changeKeepingSelection([&report] { report = Module1::reloadInListOrder(); });
     ++m_follows;
-    Module1::announceChange();
     Modal::reportLoadProblems(this, report);
+}
+
+void FrmMain::changeKeepingSelection(const std::function<void()> &change)
+{
+    // The task, not the row: a change made elsewhere may move it, and a
+    // Delete must not fall on a different one. Gone is no selection.
+    if (m_selectedRow >= 1 && m_selectedRow <= Module1::taskCount)
+        m_keepSelected = Module1::tasks[m_selectedRow - 1];
+    change();
+    m_keepSelected.reset();
 }
 
 void FrmMain::drawList()
 {
-    const int remembered = m_selectedRow;
+    int remembered = m_selectedRow;
     // Cells far outside the viewport still queue a repaint of their own when
     // their text or font changes, and thousands of those cost far more than
     // the redraw itself; they stay quiet and the visible part is repainted once.
@@ -299,6 +287,8 @@ void FrmMain::drawList()
     Module1::sortTasks();
     // Done tasks are at the table's end, so the rows shown are its start.
     const int shown = shownCount();
+    if (m_keepSelected)
+        remembered = Module1::findTask(*m_keepSelected, remembered - 1) + 1;
     if (remembered <= shown)
         m_selectedRow = remembered;
 

@@ -10,6 +10,8 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
+#include <optional>
 
 class FrmAlerts;
 class FrmTask;
@@ -22,8 +24,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class RefreshTimer;
+class AfterDialogs;
 class StoreWatcher;
-class QTimer;
 
 // The task list window: one row of three cells per task, coloured by the
 // rules, selectable, ordered by the header buttons and scrolled inside a
@@ -81,7 +83,14 @@ public:
     // file is still what Quorvi last read or wrote.
     void followStoreFile();
     // A change made elsewhere waits for the open dialog to close.
-    bool followPending() const { return m_followPending; }
+    bool followPending() const;
+    // Runs a change of the tables that announces itself, and keeps the
+    // selected task selected (found by its fields) wherever the redraw puts
+    // it, rather than the row: for changes the user did not make here.
+    void changeKeepingSelection(const std::function<void()> &change);
+    // Whether a dialog edits the tables or a menu is open: work on the
+    // tables from elsewhere must wait (see AfterDialogs).
+    bool busy() const;
     // How often the list was reloaded for a change made elsewhere.
     int follows() const { return m_follows; }
     QMenu *shortMenu() const { return m_menuShort; }
@@ -144,9 +153,7 @@ private:
     void headerClicked(Module1::Column column);
     void vscrollChanged(int value);
     // A dialog or menu of ours is open: the tables may be half edited.
-    bool busy() const;
     void storeChangedElsewhere();
-    void retryFollow();
 
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
@@ -165,8 +172,8 @@ private:
     QPlainTextEdit *m_txtDescription = nullptr;
     RefreshTimer *m_timer1 = nullptr;
     StoreWatcher *m_storeWatcher = nullptr;
-    QTimer *m_followRetry = nullptr;
-    bool m_followPending = false;
+    AfterDialogs *m_follow = nullptr;
+    std::optional<Module1::Task> m_keepSelected; // while changeKeepingSelection runs
     int m_follows = 0;
     QMenu *m_menuShort = nullptr;
     FrmTask *m_frmTask = nullptr;

@@ -3,7 +3,6 @@
 
 #include "alarm.h"
 #include "clock.h"
-#include "notice.h"
 #include "rules.h"
 
 #include <algorithm>
@@ -109,9 +108,11 @@ void Scheduler::catchUp()
     QList<Module1::Task> woken;
     for (qsizetype i = 0; i < m_snoozed.size();) {
         if (m_snoozed[i].at <= now) {
-            // Marked done since it was put off: nothing to remind of.
-            const std::optional<int> row = Notice::rowOf(m_snoozed[i].task, Module1::liveTasks());
-            if (!row || !Module1::tasks[*row - 1].done)
+            // Only while the task is still as it was announced: one marked
+            // done, moved on to its next occurrence, edited or deleted since
+            // has nothing more to remind of at this moment.
+            const int slot = Module1::findTask(m_snoozed[i].task, -1);
+            if (slot >= 0 && !Module1::tasks[slot].done)
                 woken.append(m_snoozed[i].task);
             m_snoozed.removeAt(i);
         } else {

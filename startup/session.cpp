@@ -14,16 +14,13 @@
 
 #include <utility>
 
-namespace {
 
-// How often a "Done" said while a dialog is open asks again whether it closed.
-constexpr int kDialogRetryMs = 300;
-
-} // namespace
 
 Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, const QDBusConnection &bus,
                  QObject *parent)
-    : QObject(parent), m_startup(startup), m_background(background), m_scheduler(alarm), m_notices(bus)
+    : QObject(parent), m_startup(startup), m_background(background), m_scheduler(alarm), m_notices(bus),
+      m_doneWaits([this] { return busy(); }, [this] { markPendingDone(); }),
+      m_dayWaits([this] { return busy(); }, [this] { greetTheDay(); })
 {
     // In the background, closing a window only hides it; the tray's or a
     // window's Exit ends the program.
@@ -33,8 +30,6 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
         setTray(std::make_unique<Reminders::Tray>());
     else
         m_announcer = std::make_unique<Reminders::Announcer>(m_scheduler, m_notices, nullptr, *this);
-    m_pendingRetry.setInterval(kDialogRetryMs);
-    connect(&m_pendingRetry, &QTimer::timeout, this, &Session::markPendingDone);
 }
 
 Session::~Session() = default;
@@ -106,35 +101,49 @@ void Session::showInAlertWindow(const Module1::Task &task)
     bringUp(&m_startup);
 }
 
+bool Session::busy() const
+{
+    const FrmMain *list = m_startup.existingMainWindow();
+    return list ? list->busy() : AfterDialogs::dialogOpen();
+}
+
 void Session::markTaskDone(const Module1::Task &task)
 {
     m_pendingDone.append(task);
-    markPendingDone();
+    m_doneWaits.request();
 }
 
 void Session::markPendingDone()
 {
-    // An open dialog is editing the tables in place; a save now would write
-    // its half-made edit, and its Cancel would drop this one.
-    if (QApplication::activeModalWidget()) {
-        m_pendingRetry.start();
-        return;
-    }
-    m_pendingRetry.stop();
     bool marked = false;
-    for (const Module1::Task &task : std::exchange(m_pendingDone, {})) {
-        const std::optional<int> row = Notice::rowOf(task, Module1::liveTasks());
-        // Gone, or done already (by the list, or a second click): nothing to do.
-        if (!row || Module1::tasks[*row - 1].done)
-            continue;
-        marked = Module1::markDone(*row - 1, Clock::now()) != Module1::Marked::Unchanged || marked;
-    }
+    const auto mark = [this, &marked] {
+        for (const Module1::Task &task : std::exchange(m_pendingDone, {})) {
+            // The very task that was announced, or nothing: once marked
+            // (here, in the list, or by a second click) or edited since, it
+            // no longer matches, and a repeating one is not moved on twice.
+            const int slot = Module1::findTask(task, -1);
+            if (slot < 0 || Module1::tasks[slot].done)
+                continue;
+            marked = Module1::markDone(slot, Clock::now()) != Module1::Marked::Unchanged || marked;
+        }
+    };
+    FrmMain *list = m_startup.existingMainWindow();
+    if (list)
+        list->changeKeepingSelection(mark);
+    else
+        mark();
     if (marked)
-        Modal::reportSave(m_startup.existingMainWindow(), Module1::saveTasks());
+        Modal::reportSave(list, Module1::saveTasks());
 }
 
-void Session::newDay(QDate today)
+void Session::newDay(QDate)
 {
+    m_dayWaits.request();
+}
+
+void Session::greetTheDay()
+{
+    const QDate today = Clock::today();
     if (FrmMain *list = m_startup.existingMainWindow())
         list->drawList();
     if (!m_background)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "afterdialogs.h"
 #include "announcer.h"
 #include "desktopnotices.h"
 #include "scheduler.h"
@@ -9,7 +10,6 @@
 #include <QDBusConnection>
 #include <QList>
 #include <QObject>
-#include <QTimer>
 
 #include <memory>
 
@@ -67,10 +67,14 @@ private:
     Reminders::DesktopNotices m_notices;
     std::unique_ptr<Reminders::Tray> m_tray;
     std::unique_ptr<Reminders::Announcer> m_announcer;
+    bool busy() const;
     void markPendingDone();
+    void greetTheDay();
 
     QList<Module1::Task> m_dueShown; // reminders in the alert window now
-    // "Done" said while a dialog edits the tables: done once it is closed.
+    // "Done" said, and the day changed, while a dialog edits the tables:
+    // acted on once it is closed.
     QList<Module1::Task> m_pendingDone;
-    QTimer m_pendingRetry;
+    AfterDialogs m_doneWaits;
+    AfterDialogs m_dayWaits;
 };

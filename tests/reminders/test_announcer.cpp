@@ -10,6 +10,7 @@
 #include "privatebus.h"
 #include "scheduler.h"
 #include "storesandbox.h"
+#include "manualalarm.h"
 #include "testclock.h"
 #include "tray.h"
 

@@ -12,11 +12,13 @@
 #include "privatebus.h"
 #include "session.h"
 #include "storesandbox.h"
+#include "manualalarm.h"
 #include "testclock.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -184,11 +186,65 @@ private Q_SLOTS:
         list->frmTask()->prepare(1);
         list->frmTask()->open();
         QTRY_VERIFY(QApplication::activeModalWidget());
-        session.markTaskDone(task(QStringLiteral("Rent"), QStringLiteral("Landlord"), 2030, 7, 1, 9));
+        Module1::Task july = rent;
+        july.month = 7;
+        Module1::deriveFields(july);
+        session.markTaskDone(july);
         QTest::qWait(400);
         QCOMPARE(StoreSandbox::read(), before);
         list->frmTask()->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
         QTRY_VERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=8\r\nyea=2030\r\n"));
+
+        // A second Done on the same notification, or on the June one, finds
+        // no task as it was announced: nothing moves on twice.
+        session.markTaskDone(july);
+        session.markTaskDone(rent);
+        QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=8\r\nyea=2030\r\n"));
+    }
+
+    void theNewDayWaitsForAnOpenEditor()
+    {
+        TestData::saveStore({task(QStringLiteral("Early"), {}, 2030, 6, 16, 9), task(QStringLiteral("Late"), {}, 2030, 6, 20, 9)},
+                            {TestData::rule(1, 255, true)});
+        TestClock clock(QDateTime(QDate(2030, 6, 15), QTime(23, 59)));
+        Session session(*m_startup, true, *m_alarm, bus());
+        FrmMain *list = m_startup->mainWindow();
+        Session::bringUp(list);
+        // New Task, left open over midnight (the fake seam does not block).
+        list->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QCOMPARE(int(Module1::taskCount), 3);
+        clock.set(QDateTime(QDate(2030, 6, 16), QTime(0, 0, 1)));
+        session.newDay(QDate(2030, 6, 16));
+        // Nothing was re-sorted under the editor: it still edits the new slot.
+        QCOMPARE(Module1::tasks[2].title, QString());
+        QCOMPARE(Module1::tasks[0].title, QStringLiteral("Early"));
+        QVERIFY(!m_startup->isVisible());
+        auto *title = list->frmTask()->findChild<QLineEdit *>(QStringLiteral("txtTitle"));
+        title->setText(QStringLiteral("Brand new"));
+        list->frmTask()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        const QByteArray stored = StoreSandbox::read();
+        QVERIFY(stored.contains("ttl=Early\r\nfor=\r\nday=16\r\nmon=6\r\nyea=2030"));
+        QVERIFY(stored.contains("ttl=Late\r\nfor=\r\nday=20\r\nmon=6\r\nyea=2030"));
+        QVERIFY(stored.contains("ttl=Brand new\r\n"));
+        // Then the day is greeted: the alert comes up with Early due today.
+        QTRY_VERIFY(m_startup->isVisible());
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("Early")));
+    }
+
+    void doneFromElsewhereKeepsTheSelectedTask()
+    {
+        QList<Module1::Task> tasks;
+        for (const char *title : {"A", "B", "C", "D"})
+            tasks << task(QString::fromLatin1(title), {}, 2030, 6, 20 + int(tasks.size()), 9);
+        TestData::saveStore(tasks, {});
+        TestClock clock(QDateTime(QDate(2030, 6, 15), QTime(9, 30)));
+        Session session(*m_startup, false, *m_alarm, bus());
+        FrmMain *list = m_startup->mainWindow();
+        list->highlight(3); // C
+        session.markTaskDone(tasks[0]); // A, from its notification
+        QCOMPARE(list->lblTitle()[list->selectedRow()]->text(), QStringLiteral("C"));
+        QCOMPARE(list->selectedRow(), 2);
     }
 
     void remindersWithNowhereElseToGoComeUpInTheAlertWindow()
