@@ -127,11 +127,14 @@ std::optional<QDate> nextDueDate(QDate dueDate, int carriedDays, QTime time, con
 {
     // A first guess from the distance, then whole steps to the first
     // occurrence after now: a task long overdue needs no step-by-step walk.
+    // The distance counts from the day the moment falls on, which the time
+    // of day may carry away from the due date.
     qint64 guess = 1;
     const QDate today = now.date();
-    if (today > dueDate) {
-        guess = byMonths(rule.unit) ? (monthIndex(today) - monthIndex(dueDate)) / monthsPerStep(rule)
-                                    : dueDate.daysTo(today) / daysPerStep(rule);
+    const QDate dueDay = dueDate.addDays(carriedDays);
+    if (today > dueDay) {
+        guess = byMonths(rule.unit) ? (monthIndex(today) - monthIndex(dueDay)) / monthsPerStep(rule)
+                                    : dueDay.daysTo(today) / daysPerStep(rule);
         guess = std::max<qint64>(1, guess - 2);
     }
     for (qint64 steps = guess; steps < guess + 6; ++steps) {

@@ -207,8 +207,10 @@ void FrmTask::repeatChanged(bool dateMoved)
         const std::optional<Repeat::Rule> rule = Repeat::parse(t->repeatText);
         if (!rule || (rule->unit != Repeat::Unit::Month && rule->unit != Repeat::Unit::Year))
             return;
+        t->repeatText = TaskFields::repeatStored(row, txtRepeatCount->text(), Rules::dueDate(*t));
+        return;
     }
-    t->repeatText = TaskFields::repeatStored(row, txtRepeatCount->text(), Rules::dueDate(*t));
+    t->repeatText = TaskFields::repeatStored(row, txtRepeatCount->text(), Rules::dueDate(*t), t->repeatText);
 }
 
 void FrmTask::lstMonth_Click(int index)

@@ -99,12 +99,17 @@ RepeatShown repeatShown(const QString &stored)
     return {int(unit - std::begin(kRepeatUnits)) + 1, rule->count};
 }
 
-QString repeatStored(int row, QStringView countText, QDate due)
+QString repeatStored(int row, QStringView countText, QDate due, const QString &current)
 {
     if (row < 1 || row > int(std::size(kRepeatUnits)))
         return {};
     const int count = std::clamp<int>(Numbers::readInt16(countText), 1, Repeat::kMaxCount);
-    return Repeat::format(Repeat::ruleFor(count, kRepeatUnits[row - 1], due));
+    Repeat::Rule rule = Repeat::ruleFor(count, kRepeatUnits[row - 1], due);
+    const auto byMonths = [](Repeat::Unit unit) { return unit == Repeat::Unit::Month || unit == Repeat::Unit::Year; };
+    if (const std::optional<Repeat::Rule> stored = Repeat::parse(current);
+        stored && byMonths(stored->unit) && byMonths(rule.unit))
+        rule.anchorDay = stored->anchorDay;
+    return Repeat::format(rule);
 }
 
 } // namespace TaskFields

@@ -42,7 +42,11 @@ RepeatShown repeatShown(const QString &stored);
 
 // The stored repetition for a row and a count box's text, for a task due on
 // `due`: empty for Never; a count that is not a number from 1 counts as 1.
-QString repeatStored(int row, QStringView countText, QDate due);
+// A monthly or yearly task keeps the day of the month of `current` (what is
+// stored now), when that is monthly or yearly too: a task on the 31st, due
+// on the 28th in February, still belongs to the 31st. Otherwise it belongs
+// to the day it is due on.
+QString repeatStored(int row, QStringView countText, QDate due, const QString &current = {});
 
 // Title and for-whom text live on one line of the store file; a break pasted
 // into them would cut the record in two, so CR and LF become blanks.

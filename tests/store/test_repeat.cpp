@@ -147,6 +147,16 @@ private Q_SLOTS:
                  std::optional<QDate>(QDate(2027, 6, 9)));
     }
 
+    void aLargeCarryIsCountedFromTheMoment()
+    {
+        // Hour -312 is thirteen days before the date; the series follows the moment.
+        const QDateTime now(QDate(2027, 6, 10), QTime(12, 0));
+        QCOMPARE(Repeat::nextDueDate(QDate(2027, 6, 20), -13, QTime(9, 0), Rule{1, Unit::Day, 0}, now),
+                 std::optional<QDate>(QDate(2027, 6, 24)));
+        QCOMPARE(Repeat::nextDueDate(QDate(2027, 3, 1), 40, QTime(9, 0), Rule{1, Unit::Week, 0}, now),
+                 std::optional<QDate>(QDate(2027, 5, 3)));
+    }
+
     void nothingBeyondTheLastYear()
     {
         const QDateTime now(QDate(2027, 6, 10), QTime(10, 0));

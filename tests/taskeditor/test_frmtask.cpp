@@ -711,10 +711,21 @@ void TestFrmTask::monthlyRepeatFollowsTheDueDay()
     // A day that rolls over belongs to the day it rolls to (31 April is 1 May).
     child<QComboBox>("lstMonth")->setCurrentIndex(3);
     QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@1"));
+    // Only a new date moves the day: a task on the 31st that fell on the
+    // 28th keeps the 31st when its count changes.
+    tasks[0].repeatText = QStringLiteral("1m@31");
+    tasks[0].day = 28;
+    tasks[0].month = 2;
+    deriveFields(tasks[0]);
+    openOn(1);
+    retype(box("txtRepeatCount"), QStringLiteral("2"));
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("2m@31"));
+    child<QComboBox>("lstRepeat")->setCurrentIndex(4); // Every year
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("2y@31"));
     // A weekly task has no day to follow.
     child<QComboBox>("lstRepeat")->setCurrentIndex(2);
     retype(box("txtDay"), QStringLiteral("9"));
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("1w"));
+    QCOMPARE(tasks[0].repeatText, QStringLiteral("2w"));
 }
 
 void TestFrmTask::unreadableRepeatIsKeptUntilChanged()
