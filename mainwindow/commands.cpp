@@ -69,8 +69,13 @@ void FrmMain::menu_new_Click()
 {
     // The new task takes the slot after the last; there is none past 1001.
     if (taskCount >= kTaskSlots) {
+        // Hidden done tasks fill slots too; saying so shows where room is.
+        const int hidden = taskCount - shownCount();
         Modal::information(this, Modal::kMessageTitle,
-                           QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
+                           hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
+                                            .arg(kTaskSlots)
+                                            .arg(hidden)
+                                      : QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
         return;
     }
     m_timer1->setEnabled(false);
@@ -126,10 +131,18 @@ void FrmMain::markDone()
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
     Task marked;
-    if (Module1::markDone(slot, Clock::now(), &marked) != Marked::Unchanged) {
-        const int row = findTask(marked, slot) + 1;
-        if (row >= 1 && row <= shownCount())
-            highlight(row);
+    if (Module1::markDone(slot, Clock::now(), &marked) == Marked::Unchanged) {
+        m_timer1->setEnabled(true);
+        Modal::information(this, Modal::kMessageTitle,
+                           QStringLiteral("\"%1\" has no next date within the years a task can hold, "
+                                          "so it was left as it is.")
+                               .arg(tasks[slot].title));
+        return;
+    }
+    const int row = findTask(marked, slot) + 1;
+    if (row >= 1 && row <= shownCount()) {
+        highlight(row);
+        bringIntoView(row);
     }
     m_timer1->setEnabled(true);
     Modal::reportSave(this, saveTasks());

@@ -4,7 +4,7 @@
 #include "storesandbox.h"
 #include "dialogkit.h"
 #include "fakeseam.h"
-#include "clock.h"
+#include "testclock.h"
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "frmtask.h"
@@ -345,7 +345,7 @@ void TestCommands::standardShortcutsReachTheirCommands()
 
 void TestCommands::markDoneHidesTheTaskAndShowDoneBringsItBack()
 {
-    Clock::setSource([] { return QDateTime(QDate(2028, 1, 2), QTime(10, 30)); });
+    const TestClock clock(QDateTime(QDate(2028, 1, 2), QTime(10, 30)));
     start(storeBytes({kReport, kDentist, kTaxes}));
     QAction *done = m_window->findChild<QAction *>(QStringLiteral("menu_done"));
     QAction *done2 = m_window->findChild<QAction *>(QStringLiteral("menu_done2"));
@@ -383,12 +383,19 @@ void TestCommands::markDoneHidesTheTaskAndShowDoneBringsItBack()
     QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Report", "Taxes"}));
     QCOMPARE(m_window->selectedRow(), 2);
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, kTaxes}));
-    Clock::setSource({});
+
+    // Done again, and hidden again when the option is unticked.
+    done->trigger();
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes", "Report"}));
+    QCOMPARE(m_window->selectedRow(), 3); // followed to the end
+    m_window->findChild<QAction *>(QStringLiteral("menu_showdone"))->trigger();
+    QVERIFY(!m_window->showsDoneTasks());
+    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
 }
 
 void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
 {
-    Clock::setSource([] { return QDateTime(QDate(2030, 5, 10), QTime(12, 0)); });
+    const TestClock clock(QDateTime(QDate(2030, 5, 10), QTime(12, 0)));
     // Monthly on the 31st, due 31 January and long overdue.
     QByteArray bytes = storeBytes({{"Rent", "Landlord", 31, 1, 2030, 9, 0, 0, ""}, kReport});
     bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1m@31\r\nact=addtask");
@@ -403,7 +410,6 @@ void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
     QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=31\r\nmon=5\r\nyea=2030\r\n"));
     QVERIFY(StoreSandbox::read().contains("rep=1m@31\r\n"));
     QVERIFY(!StoreSandbox::read().contains("don="));
-    Clock::setSource({});
 }
 
 void TestCommands::deletingTheLastTaskClearsTheSelection()
