@@ -101,17 +101,23 @@ Entry parseEntry(QStringView text)
     return entry;
 }
 
+// `sub` of an XDG base folder: the variable's value, or `fallback` under
+// HOME when it is unset. A relative value is invalid and must be ignored.
+QString baseFolder(const QString &xdgValue, const QString &home, const char *fallback, const char *sub)
+{
+    QString base;
+    if (!xdgValue.isEmpty() && QDir::isAbsolutePath(xdgValue))
+        base = xdgValue;
+    else if (!home.isEmpty() && QDir::isAbsolutePath(home))
+        base = QDir(home).filePath(QLatin1String(fallback));
+    if (base.isEmpty())
+        return {};
+    return QDir::cleanPath(base + QLatin1Char('/') + QLatin1String(sub));
+}
+
 QString entryFolder(const QString &xdgConfigHome, const QString &home)
 {
-    // A relative XDG_CONFIG_HOME is invalid and must be ignored.
-    QString config;
-    if (!xdgConfigHome.isEmpty() && QDir::isAbsolutePath(xdgConfigHome))
-        config = xdgConfigHome;
-    else if (!home.isEmpty() && QDir::isAbsolutePath(home))
-        config = QDir(home).filePath(QStringLiteral(".config"));
-    if (config.isEmpty())
-        return {};
-    return QDir::cleanPath(config + QLatin1String("/autostart"));
+    return baseFolder(xdgConfigHome, home, ".config", "autostart");
 }
 
 QString entryFile(const QString &xdgConfigHome, const QString &home)
@@ -122,14 +128,7 @@ QString entryFile(const QString &xdgConfigHome, const QString &home)
 
 QString launcherFolder(const QString &xdgDataHome, const QString &home)
 {
-    QString data;
-    if (!xdgDataHome.isEmpty() && QDir::isAbsolutePath(xdgDataHome))
-        data = xdgDataHome;
-    else if (!home.isEmpty() && QDir::isAbsolutePath(home))
-        data = QDir(home).filePath(QStringLiteral(".local/share"));
-    if (data.isEmpty())
-        return {};
-    return QDir::cleanPath(data + QLatin1String("/applications"));
+    return baseFolder(xdgDataHome, home, ".local/share", "applications");
 }
 
 QString launcherFile(const QString &xdgDataHome, const QString &home)

@@ -65,6 +65,23 @@ int writeAll(int fd, const QByteArray &bytes, off_t offset)
     return 0;
 }
 
+// Writes the whole file from its start (cut to that length when `truncate`),
+// puts it on the disk, reads back what stat says of it and closes it, which
+// it does whatever happens. Returns the first error number, or 0.
+int finish(int fd, const QByteArray &bytes, bool truncate, struct stat *st)
+{
+    int error = writeAll(fd, bytes, 0);
+    if (!error && truncate && ::ftruncate(fd, off_t(bytes.size())) != 0)
+        error = errno;
+    if (!error && ::fdatasync(fd) != 0)
+        error = errno;
+    if (!error && ::fstat(fd, st) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    return error;
+}
+
 // The file a save must replace: the target of a symbolic link, so the link
 // itself stays where the user put it.
 QByteArray realTarget(const QString &path)
@@ -184,15 +201,9 @@ Written replace(const QString &path, const QByteArray &bytes, const Look *keep)
         return fail(errno);
     }
 
-    if (const int error = writeAll(fd, bytes, 0))
-        return fail(error);
-    if (::fdatasync(fd) != 0)
-        return fail(errno);
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return fail(errno);
-    if (::close(fd) != 0) {
-        result.error = errno;
+    if (const int error = finish(fd, bytes, false, &st)) {
+        result.error = error;
         ::unlink(temporary.constData());
         return result;
     }
@@ -231,17 +242,9 @@ Written overwrite(const QString &path, const QByteArray &bytes)
     const int claimed = ::posix_fallocate(fd, 0, off_t(bytes.size()));
     if (claimed != 0 && claimed != EOPNOTSUPP && claimed != EINVAL && claimed != ENOSYS)
         return fail(claimed);
-    if (const int error = writeAll(fd, bytes, 0))
-        return fail(error);
-    if (::ftruncate(fd, off_t(bytes.size())) != 0)
-        return fail(errno);
-    if (::fdatasync(fd) != 0)
-        return fail(errno);
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return fail(errno);
-    if (::close(fd) != 0) {
-        result.error = errno;
+    if (const int error = finish(fd, bytes, true, &st)) {
+        result.error = error;
         return result;
     }
     result.look = fromStat(st);
