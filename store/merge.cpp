@@ -97,7 +97,11 @@ int keptTwice(const Counts<T> &base, const Counts<T> &ours, const Counts<T> &the
               std::vector<const T *> oursAdded, std::vector<const T *> theirsAdded)
 {
     int count = 0;
-    for (const auto &[record, inBase] : base) {
+    for (const auto &entry : base) {
+        // A plain name, not a structured binding: older compilers cannot
+        // capture those in the lambda below.
+        const T *record = entry.first;
+        const int inBase = entry.second;
         const int goneFromBoth = std::min(inBase - countOf(ours, record), inBase - countOf(theirs, record));
         for (int n = 0; n < goneFromBoth; ++n) {
             const auto like = [record](const T *r) { return r && sharedParts(*r, *record) >= sharedEnough(r); };
