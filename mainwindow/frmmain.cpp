@@ -110,7 +110,7 @@ void FrmMain::buildMenus()
         ->setShortcut(standardKey(QKeySequence::New, Qt::CTRL | Qt::Key_N));
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
-    addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
+    m_markDone[0] = addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
     addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"))
         ->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
@@ -133,7 +133,7 @@ void FrmMain::buildMenus()
     m_menuShort->setObjectName(QStringLiteral("menu_short"));
     addEntry(m_menuShort, "menu_modify2", QStringLiteral("&Edit..."));
     addEntry(m_menuShort, "menu_delete2", QStringLiteral("&Delete"));
-    addEntry(m_menuShort, "menu_done2", QStringLiteral("&Mark Done"));
+    m_markDone[1] = addEntry(m_menuShort, "menu_done2", QStringLiteral("&Mark Done"));
 }
 
 void FrmMain::buildControls()
@@ -329,10 +329,10 @@ void FrmMain::setShowDoneTasks(bool show)
 void FrmMain::updateDoneCaptions()
 {
     const bool done = m_selectedRow >= 1 && m_selectedRow <= Module1::taskCount && Module1::tasks[m_selectedRow - 1].done;
-    for (const char *name : {"menu_done", "menu_done2"}) {
-        if (QAction *action = findChild<QAction *>(QLatin1String(name)))
-            action->setText(done ? QStringLiteral("&Mark Not Done") : QStringLiteral("&Mark Done"));
-    }
+    // Kept at hand: looking the actions up among thousands of cells at every
+    // click would cost more than the highlight itself.
+    for (QAction *action : m_markDone)
+        action->setText(done ? QStringLiteral("&Mark Not Done") : QStringLiteral("&Mark Done"));
 }
 
 void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QString &wdue)

@@ -176,6 +176,9 @@ private:
     std::optional<Module1::Task> m_keepSelected; // while changeKeepingSelection runs
     int m_follows = 0;
     QMenu *m_menuShort = nullptr;
+    // Mark Done in the Tasks menu and in the rows' popup; their captions
+    // follow the selected task.
+    std::array<QAction *, 2> m_markDone{};
     FrmTask *m_frmTask = nullptr;
     FrmAlerts *m_frmAlerts = nullptr;
 
