@@ -45,21 +45,21 @@ void WallAlarm::wakeAt(const QDateTime &moment)
     m_moment = moment;
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
-        struct itimerspec spec {};
+        struct itimerspec expiry {};
         if (moment.isValid()) {
             // A zero expiry would disarm the timer; a moment at or before the
             // epoch is long past, so the first nanosecond rings just as well.
             const qint64 ms = qMax<qint64>(moment.toMSecsSinceEpoch(), 0);
-            spec.it_value.tv_sec = time_t(ms / 1000);
-            spec.it_value.tv_nsec = long(ms % 1000) * 1000000L;
+            expiry.it_value.tv_sec = time_t(ms / 1000);
+            expiry.it_value.tv_nsec = long(ms % 1000) * 1000000L;
             if (ms == 0)
-                spec.it_value.tv_nsec = 1;
+                expiry.it_value.tv_nsec = 1;
         }
         const int flags = TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET;
-        if (::timerfd_settime(m_fd, flags, &spec, nullptr) != 0 && errno == ECANCELED) {
+        if (::timerfd_settime(m_fd, flags, &expiry, nullptr) != 0 && errno == ECANCELED) {
             // The clock was set since the timer was last read: say so, and
             // arm anyway; whoever listens sets the moment again.
-            ::timerfd_settime(m_fd, flags, &spec, nullptr);
+            ::timerfd_settime(m_fd, flags, &expiry, nullptr);
             QMetaObject::invokeMethod(this, &Alarm::clockChanged, Qt::QueuedConnection);
         }
         return;

@@ -11,6 +11,7 @@
 //   background_bench [SECONDS]      (default 60)
 #include "alertpage.h"
 #include "module1.h"
+#include "runtimefolder.h"
 #include "storegen.h"
 
 #include <QByteArray>
@@ -186,11 +187,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
-    const QString runtime = work.filePath(QStringLiteral("runtime"));
-    QDir().mkdir(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    ::setenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime).constData(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    Bench::useRuntimeFolderIn(work.path());
 
     // A session bus of our own, as a desktop has one, so every program
     // holds a live connection while it waits.

@@ -5,6 +5,7 @@
 // beside the same start with an ordinary title.
 //
 //   startup_bench [RUNS]      (default 15; runs alternate between the two)
+#include "runtimefolder.h"
 #include "storegen.h"
 #include "timing.h"
 
@@ -86,11 +87,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
+    Bench::useRuntimeFolderIn(work.path());
     const QString runtime = work.filePath(QStringLiteral("runtime"));
-    QDir().mkdir(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    ::setenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime).constData(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     const QString failed = StoreGen::writeStore(work.path());
     if (!failed.isEmpty()) {
