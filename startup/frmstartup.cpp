@@ -13,7 +13,6 @@
 #include <QTextBrowser>
 #include <QUrl>
 
-#include <algorithm>
 #include <vector>
 
 #include <cstdio>
@@ -101,11 +100,9 @@ bool FrmStartup::formLoad(QDate today)
 
 bool FrmStartup::alertAgain(QDate today)
 {
+    // The order the start lists them in, without touching the table's own.
     std::vector<Module1::Task> byDue(Module1::liveTasks().begin(), Module1::liveTasks().end());
-    for (Module1::Task &task : byDue)
-        Module1::deriveFields(task);
-    std::stable_sort(byDue.begin(), byDue.end(),
-                     [](const Module1::Task &a, const Module1::Task &b) { return a.sortKey < b.sortKey; });
+    Module1::sortTaskList(byDue, Module1::ByDue);
     return writeAndShowPage(byDue, today);
 }
 
