@@ -144,7 +144,9 @@ struct LoadReport {
     bool unreadable = false;   // exists but could not be read; saving is refused
     QString unreadableReason;
     QStringList problems;      // "tasks.txt line 14: ..."
-    bool droppedForCapacity = false;
+    // More tasks or rules than the tables hold: the rest are not shown, and
+    // kept in the file by every save. Said in the last line of `problems`.
+    bool overCapacity = false;
 };
 
 struct SaveResult {
