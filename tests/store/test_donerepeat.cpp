@@ -178,6 +178,27 @@ private Q_SLOTS:
         QCOMPARE(markDone(0, now), Marked::Done);
     }
 
+    void markedAtItsVeryMomentItMovesPastIt()
+    {
+        // Due now, to the second: the next occurrence is one step on, never
+        // the moment it is marked at.
+        Task weekly = TestData::task(QStringLiteral("Bins"), {}, 2027, 3, 7, 9, 5, 0);
+        weekly.repeatText = QStringLiteral("1w");
+        TestData::addTask(weekly);
+        QCOMPARE(markDone(0, QDateTime(QDate(2027, 3, 7), QTime(9, 5))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2027, 3, 14), QTime(9, 5)));
+        // Several steps late, marked exactly at a later occurrence.
+        QCOMPARE(markDone(0, QDateTime(QDate(2027, 4, 4), QTime(9, 5))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2027, 4, 11), QTime(9, 5)));
+        // A time of day carried to the next day (hour 25) counts from the
+        // moment it rolls over to.
+        Task carried = TestData::task(QStringLiteral("Late"), {}, 2027, 3, 7, 25, 0, 0);
+        carried.repeatText = QStringLiteral("1d");
+        TestData::addTask(carried);
+        QCOMPARE(markDone(1, QDateTime(QDate(2027, 3, 8), QTime(1, 0))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(tasks[1]), QDateTime(QDate(2027, 3, 9), QTime(1, 0)));
+    }
+
     void theMergeCountsTheNewLines()
     {
         Task plain = TestData::task(QStringLiteral("Rent"), QStringLiteral("Me"), 2027, 1, 31);

@@ -43,7 +43,7 @@ private Q_SLOTS:
     void shortLinesAreSkippedAndReported();
     void outOfRangeNumbersAreClampedAndReported();
     void widePartsDoNotStopTheLoad();
-    void extraRecordsAreLeftOutAndBackedUpOnSave();
+    void recordsBeyondTheTablesAreKeptBySaves();
     void readsLfOnlyAndBomFiles();
     void readsWindows1252();
     void readsUtf16WithAByteOrderMark_data();
@@ -316,7 +316,7 @@ void TestStoreFile::widePartsDoNotStopTheLoad()
     QCOMPARE(tasks[2].title, QStringLiteral("far"));
 }
 
-void TestStoreFile::extraRecordsAreLeftOutAndBackedUpOnSave()
+void TestStoreFile::recordsBeyondTheTablesAreKeptBySaves()
 {
     StoreSandbox box;
     QByteArray bytes;
@@ -329,22 +329,33 @@ void TestStoreFile::extraRecordsAreLeftOutAndBackedUpOnSave()
     QCOMPARE(int(taskCount), kTaskSlots);
     QCOMPARE(int(ruleCount), kRuleSlots);
     QCOMPARE(tasks[kTaskSlots - 1].title, QStringLiteral("T1000"));
-    QVERIFY(report.droppedForCapacity);
-    QCOMPARE(report.problems.size(), 3);
-    QVERIFY(report.problems[0].contains(QStringLiteral("1001")));
+    QVERIFY(report.overCapacity);
+    QCOMPARE(report.problems.size(), 1);
+    QVERIFY2(report.problems[0].contains(QStringLiteral("1002 tasks and 103 rules")), qPrintable(report.problems[0]));
 
-    const SaveResult saved = saveTasks();
-    QVERIFY(saved.ok);
-    QVERIFY2(saved.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(saved.message));
-    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
-    QVERIFY(StoreSandbox::read() != bytes);
-
-    // Once the backup is made, later saves do not replace it.
+    // Every save writes them back after the tables; none is a reason for a
+    // backup, since nothing is lost.
     tasks[0].title = QStringLiteral("changed");
-    const SaveResult again = saveTasks();
-    QVERIFY(again.ok);
-    QVERIFY(again.message.isEmpty());
-    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+    const SaveResult saved = saveTasks();
+    QVERIFY2(saved.ok && saved.message.isEmpty(), qPrintable(saved.message));
+    QVERIFY(!QFile::exists(QStringLiteral("tasks.txt.bak")));
+    const QByteArray written = StoreSandbox::read();
+    QCOMPARE(written.count("act=addtask"), kTaskSlots + 1);
+    QCOMPARE(written.count("act=addalert"), kRuleSlots + 2);
+    QVERIFY(written.contains("ttl=T1001\r\n"));
+    QVERIFY(written.contains("val=102\r\n"));
+
+    // Nor does a merge with a change made elsewhere drop one.
+    StoreSandbox::write(written + "ttl=Theirs\r\nact=addtask\r\n");
+    tasks[1].title = QStringLiteral("mine");
+    const SaveResult merged = saveTasks();
+    QVERIFY(merged.ok && merged.merged);
+    const QByteArray after = StoreSandbox::read();
+    QCOMPARE(after.count("act=addtask"), kTaskSlots + 2);
+    for (const QByteArray title : {"T1001", "Theirs", "mine", "changed"})
+        QVERIFY2(after.contains("ttl=" + title + "\r\n"), title.constData());
+    loadTasks();
+    QCOMPARE(int(taskCount), kTaskSlots);
 }
 
 void TestStoreFile::readsLfOnlyAndBomFiles()
