@@ -302,20 +302,47 @@ void dropDisplaced(Placed &placed)
     placed.displacedName.clear();
 }
 
-void putBack(Placed &placed)
+Written keepDisplaced(Placed &placed, const QString &path)
 {
+    Written result;
     if (placed.displacedName.isEmpty()) {
-        // Nothing was there: the path is left as it was found, empty.
-        if (placed.ok && placed.checked && !placed.displacedExists)
-            ::unlink(placed.target.constData());
+        result.error = ENOENT;
+        return result;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    if (::rename(placed.displacedName.constData(), name.constData()) == 0) {
+        placed.displacedName.clear();
+        result.look = look(path);
+        result.ok = true;
+        return result;
+    }
+    if (errno != EXDEV) {
+        result.error = errno;
+        dropDisplaced(placed);
+        return result;
+    }
+    result = replace(path, placed.displaced.bytes, &placed.displaced.look);
+    dropDisplaced(placed);
+    return result;
+}
+
+void putBack(Placed &placed, const QString &spare)
+{
+    if (placed.displacedName.isEmpty())
+        return;
+    if (::renameat2(AT_FDCWD, placed.displacedName.constData(), AT_FDCWD, placed.target.constData(), RENAME_EXCHANGE)
+        != 0) {
+        (void)::rename(placed.displacedName.constData(), placed.target.constData());
+        placed.displacedName.clear();
         return;
     }
-    if (::renameat2(AT_FDCWD, placed.displacedName.constData(), AT_FDCWD, placed.target.constData(), RENAME_EXCHANGE)
-        == 0) {
+    // What came out is the new file, unless another program's took its
+    // place in the meantime.
+    struct stat out {};
+    const bool ours = ::lstat(placed.displacedName.constData(), &out) == 0 && out.st_dev == placed.look.device
+                      && out.st_ino == placed.look.inode;
+    if (ours || ::rename(placed.displacedName.constData(), QFile::encodeName(spare).constData()) != 0)
         ::unlink(placed.displacedName.constData());
-    } else {
-        (void)::rename(placed.displacedName.constData(), placed.target.constData());
-    }
     placed.displacedName.clear();
 }
 

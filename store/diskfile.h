@@ -85,9 +85,13 @@ struct Placed {
 // system allows its owner and group, pass to the new file.
 Placed place(const QString &path, const QByteArray &bytes, const Look *keep);
 void dropDisplaced(Placed &placed);
+// Keeps the replaced file as `path` (renamed there, so a full disk cannot
+// stop it; copied where `path` is on another file system).
+Written keepDisplaced(Placed &placed, const QString &path);
 // Swaps the replaced file back into its place and removes the new one, for a
-// save that cannot finish what it started.
-void putBack(Placed &placed);
+// save that cannot finish what it started. Should yet another file have
+// taken the place meanwhile, that one is kept as `spare` instead.
+void putBack(Placed &placed, const QString &spare);
 
 // Writes a new file of our own at `path` (a temporary file renamed over the
 // name): a symbolic link there is replaced itself, never followed, so no one

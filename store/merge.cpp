@@ -189,6 +189,24 @@ std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours,
     return result;
 }
 
+template<typename T>
+std::vector<T> common(const std::vector<T> &a, const std::vector<T> &b)
+{
+    Counts<T> inB;
+    inB.reserve(b.size());
+    for (const T &r : b)
+        ++inB[&r];
+    std::vector<T> out;
+    for (const T &r : a) {
+        const auto it = inB.find(&r);
+        if (it != inB.end() && it->second > 0) {
+            --it->second;
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 bool sameStored(const Task &a, const Task &b)
@@ -218,6 +236,11 @@ int findTask(const Task &task, int nearSlot)
             found = i;
     }
     return found;
+}
+
+Records commonRecords(const Records &a, const Records &b)
+{
+    return {common(a.tasks, b.tasks), common(a.rules, b.rules)};
 }
 
 Records currentRecords()

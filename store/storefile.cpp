@@ -10,6 +10,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -516,9 +518,10 @@ constexpr int kSaveLockWaitMs = 2000;
 // without the lock; only a file rewritten in place (one with other hard
 // links) could be met half written, so a load goes ahead after this.
 constexpr int kLoadLockWaitMs = 500;
-// How many times a save puts its file in place again after finding that
-// another program's file had taken the place since the look.
-constexpr int kMaxPlacings = 8;
+// How long, and how many times, a save puts its file in place again after
+// finding that another program's file had taken the place since the look.
+constexpr qint64 kRoundsNs = 2'000'000'000;
+constexpr int kMaxRounds = 200;
 
 // The lock guards the folder holding the file a save replaces.
 QString lockFolder()
@@ -562,6 +565,37 @@ QString backupMessage()
 {
     return QStringLiteral("Some of %1 could not be read as it stood; the file as it was was kept as %2.")
         .arg(kStoreFileName, backupName());
+}
+
+qint64 monotonicNs()
+{
+    struct timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void napAfterRound(int round)
+{
+    const int longest = 1 << qMin(round, 5); // 2 ms, growing to 32
+    QThread::usleep(QRandomGenerator::global()->bounded(500, longest * 1000));
+}
+
+// Ends a save whose earlier round is in place (`inPlace`, holding `records`
+// as `bytes`) while the file it swapped out is not in it: that one is kept
+// whole as the backup, and the tables become what is in place.
+void settle(DiskFile::Placed &inPlace, Records records, const QByteArray &bytes, SaveResult &result)
+{
+    const DiskFile::Written kept = DiskFile::keepDisplaced(inPlace, backupName());
+    result.message = QStringLiteral("Another program kept replacing %1 while Quorvi saved it; your change is "
+                                    "saved, and the last version the other program wrote %2.")
+                         .arg(kStoreFileName,
+                              kept.ok ? QStringLiteral("was kept as %1").arg(backupName())
+                                      : QStringLiteral("could not be kept: %1").arg(DiskFile::reason(kept.error)));
+    putInTables(records);
+    result.merged = true;
+    result.notice = mergeNotice(result.tasksKeptTwice, result.rulesKeptTwice);
+    remember(inPlace.look, hashOf(bytes), std::move(records), nullptr);
+    announceChange();
 }
 
 // What a save expects to find in place when its file goes in: the file its
@@ -840,18 +874,27 @@ SaveResult saveTasks()
     // merged: anything else is merged in and the save goes round again.
     const DiskFile::Look keep = now.look;
     bool linked = exists && now.look.links > 1;
-    DiskFile::Placed pending; // the last file swapped out, until it is in what is written
+    // The file an earlier round put in place, whose swapped-out file is
+    // merged into `written` but not yet in any file in place.
+    DiskFile::Placed pending;
+    Records pendingRecords;
+    QByteArray pendingBytes;
+    const qint64 started = monotonicNs();
     QByteArray bytes;
     DiskFile::Look savedLook;
-    for (int placing = 1;; ++placing) {
+    for (int round = 1;; ++round) {
         bytes = storeText(written.tasks, written.rules);
         Found found;
         DiskFile::Placed placed;
+        const bool lastRound = round >= kMaxRounds || monotonicNs() - started > kRoundsNs;
         if (linked) {
-            // Rewritten in place, so the other names see it; what another
-            // program renamed there meanwhile is read and merged instead.
+            // Rewritten in place, so the other names see it; a file another
+            // program renamed there meanwhile is read and merged instead,
+            // and nothing is written until the file is the one expected.
             const DiskFile::Written saved = DiskFile::overwrite(kStoreFileName, bytes, expected.look);
             if (saved.notExpected) {
+                if (lastRound)
+                    return fail(saveFailure(keepsReplacing()));
                 DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
                 if (!read.ok)
                     return fail(saveFailure(DiskFile::reason(read.error)));
@@ -860,8 +903,6 @@ SaveResult saveTasks()
                 found.look = read.look;
                 if (!found.found) {
                     // Touched, not changed (or never read): written as it is.
-                    if (placing == kMaxPlacings)
-                        return fail(saveFailure(keepsReplacing()));
                     expected.look = found.look;
                     linked = found.look.links > 1;
                     continue;
@@ -874,10 +915,12 @@ SaveResult saveTasks()
         } else {
             placed = DiskFile::place(kStoreFileName, bytes, exists ? &keep : nullptr);
             if (!placed.ok) {
-                // Whatever an earlier round swapped out goes back: the
-                // tables still hold the change, and nothing is lost.
-                DiskFile::putBack(pending);
-                return fail(saveFailure(DiskFile::reason(placed.error)));
+                if (pending.displacedName.isEmpty())
+                    return fail(saveFailure(DiskFile::reason(placed.error)));
+                // An earlier round's file is in place, with the change; what
+                // it swapped out is kept whole beside it.
+                settle(pending, pendingRecords, pendingBytes, result);
+                return result;
             }
             savedLook = placed.look;
             found = compareDisplaced(expected, placed);
@@ -888,19 +931,32 @@ SaveResult saveTasks()
             DiskFile::dropDisplaced(placed);
             break;
         }
-        if (found.unusable || placing == kMaxPlacings) {
-            DiskFile::putBack(placed);
-            return fail(saveFailure(found.unusable ? found.reason : keepsReplacing()));
+        if (found.unusable) {
+            // Not a store file (a folder, a link): it goes back where it was.
+            DiskFile::putBack(placed, backupName());
+            return fail(saveFailure(found.reason));
+        }
+        if (lastRound) {
+            // Another program keeps replacing the file: this round's file,
+            // which holds the change, stays, and the last one it wrote is
+            // kept whole beside it.
+            settle(placed, written, bytes, result);
+            return result;
         }
         Records theirs;
         const LoadReport theirReport = parseStore(found.bytes, theirs);
         if (damaged(theirReport)) {
             if (const QString failure = keepBackup(found.bytes, found.look); !failure.isEmpty()) {
-                DiskFile::putBack(placed);
+                DiskFile::putBack(placed, backupName());
                 return fail(failure);
             }
         }
         const Records ours = written;
+        // A program that takes no lock may have written its file from an
+        // older version than the one it replaced: what its file lacks is
+        // not taken for deleted, so nothing that reached the file is lost
+        // (a deletion made in these few milliseconds comes back instead).
+        expected.records = commonRecords(expected.records, theirs);
         mergeIn(theirs);
         if (linked) {
             // Nothing was written: the file found is the one to replace.
@@ -914,9 +970,14 @@ SaveResult saveTasks()
             expected.hash = hashOf(bytes);
             expected.records = ours;
             pending = std::move(placed);
+            pendingRecords = ours;
+            pendingBytes = bytes;
         }
         expected.exists = true;
         expected.check = true;
+        // A writer that also checks and tries again would meet this one in
+        // step every time: a pause of a few milliseconds, at random, parts them.
+        napAfterRound(round);
     }
 
     if (merged) {

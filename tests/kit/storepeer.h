@@ -37,7 +37,13 @@ public:
 
     // A command whose answer is collected later, so that several peers
     // can work at once.
-    void send(const QString &command) { m_process.write(command.toUtf8() + '\n'); }
+    void send(const QString &command)
+    {
+        m_process.write(command.toUtf8() + '\n');
+        // Written now, not when this peer's answer is awaited: the others
+        // would otherwise work one after the other.
+        m_process.waitForBytesWritten(30000);
+    }
     QString answer(int waitMs = 30000)
     {
         while (!m_process.canReadLine()) {

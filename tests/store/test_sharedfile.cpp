@@ -328,20 +328,22 @@ void TestSharedFile::aWriterWithoutALockLosesNothingToASave()
     StoreSandbox box;
     StoreSandbox::write(kThree);
     constexpr int kAdditions = 100;
+    constexpr int kTheirs = 200;
     StorePeer quorvi;
     StorePeer other;
     QCOMPARE(quorvi.ask("load"), QStringLiteral("loaded 3"));
     // The other swaps its own file in, with no lock, whenever it likes, and
-    // adds to what it swapped out when that was not what it had read.
+    // adds to what it swapped out when that was not what it had read; it
+    // goes on for about as long as the saves do, so they meet often.
     quorvi.send(QStringLiteral("burst %1 Q").arg(kAdditions));
-    other.send(QStringLiteral("swapburst %1 W swap 0-2").arg(kAdditions));
+    other.send(QStringLiteral("swapburst %1 W swap 0-4").arg(kTheirs));
     const QString theirs = other.answer(120000);
     QCOMPARE(theirs, QStringLiteral("swapburst failed 0"));
     const QString ours = quorvi.answer(120000);
     QVERIFY2(ours.startsWith(QStringLiteral("burst")) && !ours.contains(QStringLiteral("unsaved")), qPrintable(ours));
     // Whatever reached the file before a save put its own in place is in
     // the file now.
-    QCOMPARE(missingFromFile(numbered(QStringLiteral("Q"), kAdditions) + numbered(QStringLiteral("W"), kAdditions)),
+    QCOMPARE(missingFromFile(numbered(QStringLiteral("Q"), kAdditions) + numbered(QStringLiteral("W"), kTheirs)),
              QStringList());
 }
 
