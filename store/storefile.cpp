@@ -9,6 +9,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
@@ -567,13 +568,6 @@ QString backupMessage()
         .arg(kStoreFileName, backupName());
 }
 
-qint64 monotonicNs()
-{
-    struct timespec now {};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 void napAfterRound(int round)
 {
     const int longest = 1 << qMin(round, 5); // 2 ms, growing to 32
@@ -879,14 +873,15 @@ SaveResult saveTasks()
     DiskFile::Placed pending;
     Records pendingRecords;
     QByteArray pendingBytes;
-    const qint64 started = monotonicNs();
+    QElapsedTimer started;
+    started.start();
     QByteArray bytes;
     DiskFile::Look savedLook;
     for (int round = 1;; ++round) {
         bytes = storeText(written.tasks, written.rules);
         Found found;
         DiskFile::Placed placed;
-        const bool lastRound = round >= kMaxRounds || monotonicNs() - started > kRoundsNs;
+        const bool lastRound = round >= kMaxRounds || started.nsecsElapsed() > kRoundsNs;
         if (linked) {
             // Rewritten in place, so the other names see it; a file another
             // program renamed there meanwhile is read and merged instead,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storelock.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 
 #include <cerrno>
@@ -16,13 +17,6 @@ namespace {
 // A save of a full store takes a few milliseconds: short naps catch the
 // moment the other one lets go without spinning.
 constexpr long kNapNs = 1'000'000;
-
-qint64 monotonicNs()
-{
-    struct timespec now {};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 void nap()
 {
@@ -47,7 +41,7 @@ StoreLock::StoreLock(const QString &folder, Kind kind, int waitMs)
     if (m_fd < 0)
         return;
     const int operation = (kind == Kind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    const qint64 deadline = monotonicNs() + qint64(waitMs) * 1'000'000;
+    const QDeadlineTimer deadline(waitMs);
     for (;;) {
         if (::flock(m_fd, operation) == 0) {
             m_held = true;
@@ -55,7 +49,7 @@ StoreLock::StoreLock(const QString &folder, Kind kind, int waitMs)
         }
         if (errno != EWOULDBLOCK && errno != EINTR)
             return; // a file system without locks: go on as before
-        if (monotonicNs() >= deadline) {
+        if (deadline.hasExpired()) {
             m_busy = true;
             return;
         }
