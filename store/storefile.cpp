@@ -7,7 +7,6 @@
 #include "repeat.h"
 #include "storelock.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -380,7 +379,9 @@ bool damaged(const LoadReport &report)
 struct Seen {
     bool known = false; // nothing read or written since the start
     DiskFile::Look look; // Missing when there was no file
-    QByteArray hash;
+    // The bytes themselves, shared with whoever read or wrote them: a
+    // comparison costs less than a hash would.
+    QByteArray bytes;
     qint64 takenAt = 0; // wall-clock nanoseconds when `look` was taken
     Records records;
     // The last read could not take the file as it stood: before it is
@@ -407,16 +408,11 @@ qint64 toNs(const struct timespec &t)
     return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-QByteArray hashOf(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
-}
-
-void remember(const DiskFile::Look &look, const QByteArray &hash, Records records, const LoadReport *report)
+void remember(const DiskFile::Look &look, const QByteArray &bytes, Records records, const LoadReport *report)
 {
     g_seen.known = true;
     g_seen.look = look;
-    g_seen.hash = hash;
+    g_seen.bytes = bytes;
     g_seen.takenAt = wallClockNs();
     g_seen.records = std::move(records);
     g_seen.hadProblems = report && damaged(*report);
@@ -468,7 +464,7 @@ Glance glance()
         return g;
     }
     g.look = read.look;
-    if (wasThere && hashOf(read.bytes) == g_seen.hash) {
+    if (wasThere && read.bytes == g_seen.bytes) {
         // The same bytes (touched, or copied back by a sync tool): only the
         // look is new, and the next glance can trust it.
         g_seen.look = read.look;
@@ -588,7 +584,7 @@ void settle(DiskFile::Placed &inPlace, Records records, const QByteArray &bytes,
     putInTables(records);
     result.merged = true;
     result.notice = mergeNotice(result.tasksKeptTwice, result.rulesKeptTwice);
-    remember(inPlace.look, hashOf(bytes), std::move(records), nullptr);
+    remember(inPlace.look, bytes, std::move(records), nullptr);
     announceChange();
 }
 
@@ -597,7 +593,7 @@ void settle(DiskFile::Placed &inPlace, Records records, const QByteArray &bytes,
 struct Expected {
     bool check = false; // false: nothing was read, the file is simply replaced
     bool exists = false;
-    QByteArray hash;
+    QByteArray bytes;
     DiskFile::Look look;
     Records records; // the base for merging what is found instead
 };
@@ -625,7 +621,7 @@ Found compareDisplaced(const Expected &expected, const DiskFile::Placed &placed)
                                                     : DiskFile::reason(placed.displaced.error);
         return f;
     }
-    if (expected.exists && hashOf(placed.displaced.bytes) == expected.hash)
+    if (expected.exists && placed.displaced.bytes == expected.bytes)
         return f;
     f.found = true;
     f.bytes = placed.displaced.bytes;
@@ -696,7 +692,7 @@ LoadReport loadTasks()
         } else {
             Records records;
             report = parseStore(read.bytes, records);
-            remember(read.look, hashOf(read.bytes), records, &report);
+            remember(read.look, read.bytes, records, &report);
             putInTables(std::move(records));
         }
     }
@@ -813,7 +809,7 @@ SaveResult saveTasks()
     // whatever is there, as they always did.
     expected.check = g_seen.known;
     expected.exists = g_seen.look.exists();
-    expected.hash = g_seen.hash;
+    expected.bytes = g_seen.bytes;
     expected.look = now.look;
     expected.records = g_seen.records;
     if (now.state == Glance::Vanished)
@@ -835,7 +831,7 @@ SaveResult saveTasks()
         mergeIn(theirs);
         replacedHadProblems = damaged(theirReport);
         expected.exists = true;
-        expected.hash = hashOf(now.bytes);
+        expected.bytes = now.bytes;
         expected.look = now.look;
         expected.records = std::move(theirs);
     }
@@ -893,7 +889,7 @@ SaveResult saveTasks()
                 DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
                 if (!read.ok)
                     return fail(saveFailure(DiskFile::reason(read.error)));
-                found.found = expected.check && (!expected.exists || hashOf(read.bytes) != expected.hash);
+                found.found = expected.check && (!expected.exists || read.bytes != expected.bytes);
                 found.bytes = std::move(read.bytes);
                 found.look = read.look;
                 if (!found.found) {
@@ -956,13 +952,13 @@ SaveResult saveTasks()
         if (linked) {
             // Nothing was written: the file found is the one to replace.
             expected.look = found.look;
-            expected.hash = hashOf(found.bytes);
+            expected.bytes = found.bytes;
             expected.records = std::move(theirs);
             linked = found.look.links > 1;
         } else {
             // This round's file is in place now; the next swap must find it.
             expected.look = placed.look;
-            expected.hash = hashOf(bytes);
+            expected.bytes = bytes;
             expected.records = ours;
             pending = std::move(placed);
             pendingRecords = ours;
@@ -980,7 +976,7 @@ SaveResult saveTasks()
         result.merged = true;
         result.notice = mergeNotice(result.tasksKeptTwice, result.rulesKeptTwice);
     }
-    remember(savedLook, hashOf(bytes), std::move(written), nullptr);
+    remember(savedLook, bytes, std::move(written), nullptr);
     if (result.merged)
         announceChange();
     return result;
