@@ -761,7 +761,10 @@ QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> 
 
 QByteArray storeText()
 {
-    return storeText(liveTasks(), liveRules());
+    if (g_beyondTables.tasks.empty() && g_beyondTables.rules.empty())
+        return storeText(liveTasks(), liveRules());
+    const Records all = recordsToSave();
+    return storeText(all.tasks, all.rules);
 }
 
 bool storeChangedElsewhere()

@@ -344,6 +344,7 @@ void TestStoreFile::recordsBeyondTheTablesAreKeptBySaves()
     QCOMPARE(written.count("act=addalert"), kRuleSlots + 2);
     QVERIFY(written.contains("ttl=T1001\r\n"));
     QVERIFY(written.contains("val=102\r\n"));
+    QCOMPARE(storeText(), written);
 
     // Nor does a merge with a change made elsewhere drop one.
     StoreSandbox::write(written + "ttl=Theirs\r\nact=addtask\r\n");
