@@ -52,7 +52,9 @@ void editTasks(int first, int count, const QString &mark)
 // so that both meet the same disk and the same neighbours. Both write the
 // same bytes: a save as before that wrote others would be a change made
 // elsewhere.
-void compareSaves(const char *where)
+// The goal is judged where the extra work stands alone: on a disk the sync
+// of either save moves by more than the whole of it from run to run.
+void compareSaves(const char *where, bool judged)
 {
     constexpr int kRuns = 51;
     loadTasks();
@@ -77,7 +79,10 @@ void compareSaves(const char *where)
     Timing::inform(now.constData(), looking);
     const double extra = Timing::median(looking) - Timing::median(plain);
     const QByteArray cost = QByteArray("look, lock and swap cost") + where;
-    std::printf("%-40s %+7.2f ms (goal < 2 ms: %s)\n", cost.constData(), extra, extra < 2.0 ? "met" : "MISSED");
+    if (judged)
+        std::printf("%-40s %+7.2f ms (goal < 2 ms: %s)\n", cost.constData(), extra, extra < 2.0 ? "met" : "MISSED");
+    else
+        std::printf("%-40s %+7.2f ms (the sync's noise included)\n", cost.constData(), extra);
 }
 
 } // namespace
@@ -119,13 +124,13 @@ int main(int argc, char **argv)
     // The same save with and without the look at the file, the lock and the
     // swap, on the disk and in memory (tmpfs), where syncing costs nothing
     // and the extra work stands alone.
-    compareSaves("");
     QTemporaryDir memory(QStringLiteral("/dev/shm/store_bench-XXXXXX"));
+    compareSaves("", !memory.isValid());
     if (memory.isValid()) {
         const QString disk = QDir::currentPath();
         QFile::copy(kStoreFileName, memory.filePath(kStoreFileName));
         QDir::setCurrent(memory.path());
-        compareSaves(", in memory");
+        compareSaves(", in memory", true);
         QDir::setCurrent(disk);
         loadTasks();
     }
