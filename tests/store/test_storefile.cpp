@@ -43,6 +43,7 @@ private Q_SLOTS:
     void shortLinesAreSkippedAndReported();
     void outOfRangeNumbersAreClampedAndReported();
     void widePartsDoNotStopTheLoad();
+    void aNumberTooLargeForADoubleIsReportedAndTheFileKept();
     void extraRecordsAreLeftOutAndBackedUpOnSave();
     void readsLfOnlyAndBomFiles();
     void readsWindows1252();
@@ -314,6 +315,24 @@ void TestStoreFile::widePartsDoNotStopTheLoad()
     QCOMPARE(tasks[0].title, QStringLiteral("normal"));
     QCOMPARE(tasks[1].title, QStringLiteral("late"));
     QCOMPARE(tasks[2].title, QStringLiteral("far"));
+}
+
+void TestStoreFile::aNumberTooLargeForADoubleIsReportedAndTheFileKept()
+{
+    StoreSandbox box;
+    const QByteArray bytes = "ttl=x\r\nyea=2026\r\nmon=12\r\nday=1" + QByteArray(400, '0') + "e-1\r\nact=addtask\r\n";
+    StoreSandbox::write(bytes);
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].day, qint16(32767));
+    QVERIFY(!report.problems.isEmpty());
+    QVERIFY2(report.problems[0].startsWith(QStringLiteral("tasks.txt line 4: ")), qPrintable(report.problems[0]));
+
+    const SaveResult saved = saveTasks();
+    QVERIFY(saved.ok);
+    QVERIFY2(saved.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(saved.message));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+    QVERIFY(StoreSandbox::read().contains("\r\nday=32767\r\n"));
 }
 
 void TestStoreFile::extraRecordsAreLeftOutAndBackedUpOnSave()
