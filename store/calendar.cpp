@@ -37,6 +37,12 @@ constexpr qint64 daysFromCivil(qint64 y, qint64 m, qint64 d)
 
 constexpr qint64 kJulianDayOfEpoch = 2440588; // 1970-01-01
 
+// The local clock's distance ahead of UTC at an instant, in seconds.
+int localOffsetAt(qint64 secsSinceEpoch)
+{
+    return QDateTime::fromSecsSinceEpoch(secsSinceEpoch, Qt::LocalTime).offsetFromUtc();
+}
+
 QString longTimeFormat()
 {
     static const QString format = timeFormatWithoutZone(QLocale::system().timeFormat(QLocale::LongFormat));
@@ -117,6 +123,41 @@ QTime makeTime(int hour, int minute, int second)
 {
     const qint64 total = qint64(hour) * 3600 + qint64(minute) * 60 + second;
     return QTime(0, 0).addSecs(int(floorMod(total, kSecondsPerDay)));
+}
+
+QDateTime localMoment(QDate date, QTime time)
+{
+    // Qt turns a local time the clocks skip into an invalid moment, and
+    // picks either showing of a time they show twice by what it converted
+    // last, so the instant is worked out here from offsets alone: the wall
+    // clock's reading, counted as if it were UTC, less the offset in force.
+    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    // Nearly always the offset of the day before is still in force. Where
+    // the clocks are put back it is the larger one, so a time shown twice
+    // is taken at its first showing.
+    const int before = localOffsetAt(wall - kSecondsPerDay);
+    if (localOffsetAt(wall - before) == before)
+        return QDateTime::fromSecsSinceEpoch(wall - before, Qt::LocalTime);
+    // The clocks changed since (no zone changes them twice within two
+    // days), and earlier that day than this time.
+    const int after = localOffsetAt(wall + kSecondsPerDay);
+    if (localOffsetAt(wall - after) == after)
+        return QDateTime::fromSecsSinceEpoch(wall - after, Qt::LocalTime);
+    // Neither offset was in force then: the clocks jumped over this time.
+    // The change lies between the two readings; halving the span finds its
+    // first second, which has the later offset.
+    qint64 skippedFrom = wall - after;
+    qint64 landed = wall - before;
+    if (before < after && localOffsetAt(landed) == after) {
+        while (landed - skippedFrom > 1) {
+            const qint64 middle = skippedFrom + (landed - skippedFrom) / 2;
+            if (localOffsetAt(middle) == after)
+                landed = middle;
+            else
+                skippedFrom = middle;
+        }
+    }
+    return QDateTime::fromSecsSinceEpoch(landed, Qt::LocalTime);
 }
 
 QString dueText(int year, int month, int day, int hour, int minute, int second)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -20,6 +21,13 @@ QTime makeTime(int hour, int minute, int second);
 
 // Whole days that the time parts add to or take from the date (hour 25 -> 1).
 int carriedDays(int hour, int minute, int second);
+
+// The first moment the local clock shows `time` on `date`. Where the clocks
+// are put forward over it, the moment they land on (2:30 in a jump from 2:00
+// to 3:00 is 3:00); where they are put back and show it twice, the first
+// time. Unlike QDateTime(date, time) it is never invalid, and it does not
+// depend on which local times were worked out before.
+QDateTime localMoment(QDate date, QTime time);
 
 // A time format with its time zone taken out, together with the brackets,
 // blanks and commas that belong to the zone ("H:mm:ss (t)" -> "H:mm:ss",

@@ -16,7 +16,7 @@ QDate dueDate(const Module1::Task &task)
 QDateTime dueMoment(const Module1::Task &task)
 {
     const QDate date = dueDate(task).addDays(Calendar::carriedDays(task.hour, task.minute, task.second));
-    return QDateTime(date, Calendar::makeTime(task.hour, task.minute, task.second));
+    return Calendar::localMoment(date, Calendar::makeTime(task.hour, task.minute, task.second));
 }
 
 qint32 daysLeft(const Module1::Task &task, QDate today)
