@@ -2,7 +2,6 @@
 #include "frmmain.h"
 
 #include "afterdialogs.h"
-#include "calendar.h"
 #include "clock.h"
 #include "descriptionbox.h"
 #include "listcell.h"
@@ -294,7 +293,7 @@ void FrmMain::drawList()
 
     for (int i = 0; i < shown; ++i) {
         const Module1::Task &t = Module1::tasks[i];
-        addListTask(t.title, t.forWhom, Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second));
+        addListTask(t.title, t.forWhom, Rules::dueText(t));
     }
     hideSpareRows();
     setCellsQuiet(false);

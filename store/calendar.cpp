@@ -160,18 +160,15 @@ QDateTime localMoment(QDate date, QTime time)
     return QDateTime::fromSecsSinceEpoch(landed, Qt::LocalTime);
 }
 
-QString dueText(int year, int month, int day, int hour, int minute, int second)
+QString dueText(const QDateTime &moment)
 {
     const QLocale locale = QLocale::system();
-    return locale.toString(makeDate(year, month, day), QLocale::ShortFormat) + QStringLiteral(" at ")
-           + locale.toString(makeTime(hour, minute, second), longTimeFormat());
+    return locale.toString(moment.date(), QLocale::ShortFormat) + QStringLiteral(" at ")
+           + locale.toString(moment.time(), longTimeFormat());
 }
 
-QString sortKey(int year, int month, int day, int hour, int minute, int second)
+QString sortKey(const QDateTime &moment)
 {
-    auto fits = [](int value, int width) {
-        return value >= 0 && value < (width == 4 ? 10000 : 100);
-    };
     auto key = [](int y, int mo, int d, int h, int mi, int s) {
         return QStringLiteral("%1-%2 - %3 %4:%5:%6")
             .arg(y, 4, 10, QLatin1Char('0'))
@@ -181,16 +178,10 @@ QString sortKey(int year, int month, int day, int hour, int minute, int second)
             .arg(mi, 2, 10, QLatin1Char('0'))
             .arg(s, 2, 10, QLatin1Char('0'));
     };
-    if (fits(year, 4) && fits(month, 2) && fits(day, 2) && fits(hour, 2) && fits(minute, 2)
-        && fits(second, 2)) {
-        return key(year, month, day, hour, minute, second);
-    }
-
-    // A part too wide or negative for its place: key the moment it rolls over
-    // to instead, pinned to the ends of the key's range when even that is wider.
-    const QDate date = makeDate(year, month, day).addDays(carriedDays(hour, minute, second));
-    const QTime time = makeTime(hour, minute, second);
-    if (date.year() < 0)
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    // QDate has no year 0: the year before 1 is -1, and gets the bottom key.
+    if (date.year() < 1)
         return key(0, 1, 1, 0, 0, 0);
     if (date.year() > 9999)
         return key(9999, 12, 31, 23, 59, 59);

@@ -35,11 +35,13 @@ QDateTime localMoment(QDate date, QTime time);
 // would only crowd the list's due column.
 QString timeFormatWithoutZone(const QString &format);
 
-// "<short date> at <long time>" in the user's locale.
-QString dueText(int year, int month, int day, int hour, int minute, int second);
+// "<short date> at <long time>" of a local moment, in the user's locale.
+QString dueText(const QDateTime &moment);
 
-// Fixed-width key "yyyy-mm - dd hh:nn:ss" that orders due moments as text.
-QString sortKey(int year, int month, int day, int hour, int minute, int second);
+// Fixed-width key "yyyy-mm - dd hh:nn:ss" of a local moment: comparing keys
+// as text orders the moments. Moments before the year 1 or after 9999 are
+// held at the ends.
+QString sortKey(const QDateTime &moment);
 
 // Unit boundaries crossed going from `from` to `to` (negative when `to` is
 // earlier). Units: "d"/"y" days, "w" whole weeks, "ww" calendar weeks, "m"

@@ -19,6 +19,11 @@ QDateTime dueMoment(const Module1::Task &task)
     return Calendar::localMoment(date, Calendar::makeTime(task.hour, task.minute, task.second));
 }
 
+QString dueText(const Module1::Task &task)
+{
+    return Calendar::dueText(dueMoment(task));
+}
+
 qint32 daysLeft(const Module1::Task &task, QDate today)
 {
     const qint64 days = Calendar::dateDiff(u"d", today, dueDate(task));

@@ -23,6 +23,10 @@ QDate dueDate(const Module1::Task &task);
 // it; a time they show twice, the first time.
 QDateTime dueMoment(const Module1::Task &task);
 
+// The due moment as every window and reminder shows it ("<short date> at
+// <long time>"): on the day the time carried it to.
+QString dueText(const Module1::Task &task);
+
 // Whole calendar days from `today` to the due date: 0 today, negative when
 // late, not limited to the 16 bits the rules compare.
 qint32 daysLeft(const Module1::Task &task, QDate today);

@@ -5,6 +5,7 @@
 #include "module1.h"
 #include "numbers.h"
 #include "repeat.h"
+#include "rules.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -470,8 +471,11 @@ QString mergeNotice(int tasksTwice, int rulesTwice)
 
 void deriveFields(Task &t)
 {
-    t.dueText = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
-    t.sortKey = Calendar::sortKey(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    // Shown and ordered by the moment the reminder comes, which an hour of
+    // 24 or more carries to a later day; the file keeps the parts as typed.
+    const QDateTime moment = Rules::dueMoment(t);
+    t.dueText = Calendar::dueText(moment);
+    t.sortKey = Calendar::sortKey(moment);
     t.done = !t.doneText.isEmpty() && Repeat::parseMoment(t.doneText).has_value();
 }
 

@@ -272,6 +272,17 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 0); // its row is gone
     }
 
+    void aRolledOverTimeIsListedOnTheDayItFalls()
+    {
+        FrmMain &w = *m_window;
+        TestData::addTask(TestData::task(QStringLiteral("hour 24"), {}, 2026, 12, 8, 24, 0));
+        TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
+        Module1::sortMode = Module1::ByDue;
+        w.drawList();
+        QCOMPARE(rowTitles(w), QStringList({"before noon", "hour 24"}));
+        QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
+    }
+
     void rowsTakeTheirRuleColour()
     {
         FrmMain &w = *m_window;
