@@ -15,9 +15,12 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QList>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 namespace DialogKit {
 
@@ -37,6 +40,47 @@ inline int pressInRealModalLoop(QDialog *dialog, QPushButton *button, Modal::Sea
     const int returned = Modal::exec(dialog);
     Modal::setSeam(testSeam);
     return returned;
+}
+
+// What a message box of the real seam showed: the text as its label holds
+// it, and whether the label takes it as typed or reads markup in it.
+struct ShownMessage {
+    bool shown = false;
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+};
+
+// Runs `action` with the real seam in force and reads the first message box
+// it opens in its own modal loop, then closes it. The box is looked for as
+// soon as the loop runs; a watchdog closes whatever is modal rather than
+// let a broken case hang.
+inline ShownMessage readRealMessageBox(const std::function<void()> &action, Modal::Seam *testSeam)
+{
+    ShownMessage seen;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || seen.shown)
+            return;
+        seen.shown = true;
+        if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+            seen.text = label->text();
+            seen.format = label->textFormat();
+        }
+        box->done(0);
+    });
+    look.start(10);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    watchdog.start(20000);
+    Modal::setSeam(nullptr);
+    action();
+    Modal::setSeam(testSeam);
+    return seen;
 }
 
 // The look the program runs with: Fusion and DejaVu Sans 8 pt.

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -95,6 +96,7 @@ private Q_SLOTS:
     void standardShortcutsReachTheirCommands();
     void markDoneHidesTheTaskAndShowDoneBringsItBack();
     void aRepeatingTaskMovesOnInsteadOfBeingDone();
+    void aMessageShowsTheTitleAsTyped();
     void wholeRoad();
 
 private:
@@ -410,6 +412,31 @@ void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
     QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=31\r\nmon=5\r\nyea=2030\r\n"));
     QVERIFY(StoreSandbox::read().contains("rep=1m@31\r\n"));
     QVERIFY(!StoreSandbox::read().contains("don="));
+}
+
+void TestCommands::aMessageShowsTheTitleAsTyped()
+{
+    // Yearly, in the last year a task can hold: there is no next date, and
+    // the message that says so names the task.
+    const QByteArray title = "<font size=7 color=red>X</font> <a href=\"https://example.org/\">Click</a>";
+    QByteArray bytes = storeBytes({{title, "Me", 1, 1, 32767, 9, 0, 0, ""}});
+    bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1y@1\r\nact=addtask");
+    start(bytes);
+    m_window->highlight(1);
+    const DialogKit::ShownMessage seen = DialogKit::readRealMessageBox(
+        [this] { m_window->findChild<QAction *>(QStringLiteral("menu_done"))->trigger(); }, m_seam.get());
+    QVERIFY(seen.shown);
+    QVERIFY2(seen.text.contains(QString::fromUtf8(title)), qPrintable(seen.text));
+    QCOMPARE(seen.format, Qt::PlainText);
+
+    // The box that does not wait is read as typed too.
+    Modal::setSeam(nullptr);
+    Modal::seam().notice(m_window.get(), Modal::kMessageTitle, QString::fromUtf8(title));
+    Modal::setSeam(m_seam.get());
+    auto *notice = m_window->findChild<QMessageBox *>();
+    QVERIFY(notice);
+    QCOMPARE(notice->textFormat(), Qt::PlainText);
+    notice->close();
 }
 
 void TestCommands::deletingTheLastTaskClearsTheSelection()
