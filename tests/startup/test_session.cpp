@@ -128,15 +128,36 @@ private Q_SLOTS:
 
     void exitEndsTheProgram()
     {
+        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
+        QVERIFY(m_startup->formLoad());
         Session session(*m_startup, true, *m_alarm, bus());
         session.start();
+        // The alert window's Exit only closes it: the day's reminders, and
+        // any "In 10 minutes", go on.
+        Session::bringUp(m_startup.get());
+        auto *exit = m_startup->findChild<QPushButton *>(QStringLiteral("cmdExit"));
+        QTest::mouseClick(exit, Qt::LeftButton);
+        QVERIFY(!m_startup->isVisible());
+        QVERIFY(m_seam->endCodes.isEmpty());
+        QCOMPARE(exit->text(), QStringLiteral("&Exit"));
+
         const QList<QAction *> trayActions = session.tray()->menu()->actions();
         QCOMPARE(trayActions.at(1)->text(), QStringLiteral("&Exit"));
         trayActions.at(1)->trigger();
         QCOMPARE(m_seam->endCodes, QList<int>({0}));
         m_startup->mainWindow()->findChild<QAction *>(QStringLiteral("menu_exi"))->trigger();
-        m_startup->cmdExit_Click();
-        QCOMPARE(m_seam->endCodes, QList<int>({0, 0, 0}));
+        QCOMPARE(m_seam->endCodes, QList<int>({0, 0}));
+    }
+
+    void exitOutsideTheBackgroundEndsTheProgram()
+    {
+        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
+        QVERIFY(m_startup->formLoad());
+        Session session(*m_startup, false, *m_alarm, bus());
+        session.start();
+        Session::bringUp(m_startup.get());
+        QTest::mouseClick(m_startup->findChild<QPushButton *>(QStringLiteral("cmdExit")), Qt::LeftButton);
+        QCOMPARE(m_seam->endCodes, QList<int>({0}));
     }
 
     void showOpensTheListAtTheTask()
