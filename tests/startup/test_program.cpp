@@ -11,8 +11,13 @@
 
 #include <functional>
 
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Program::Opening;
 using TestData::dueIn;
@@ -96,6 +101,7 @@ private Q_SLOTS:
 
     void screenshotOfTheAlertWindow();
     void nothingDueWritesNothing();
+    void nothingDueIsToldOnATerminalOnly();
     void firstRunScreenshotShowsTheTaskList();
     void showAllScreenshotShowsTheTaskList();
     void unwritablePageStillGivesTheWindow();
@@ -270,6 +276,36 @@ void TestProgram::nothingDueWritesNothing()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(!QFileInfo::exists(box.file(QStringLiteral("none.png"))));
     QVERIFY(run.out.isEmpty());
+}
+
+void TestProgram::nothingDueIsToldOnATerminalOnly()
+{
+    StoreSandbox box;
+    RuntimeSandbox runtime;
+    saveStore(false);
+    // Through a pipe (a launcher, a script): nothing at all.
+    const Run piped = runQuorvi({}, environmentFor(runtime));
+    QVERIFY2(piped.finished, piped.err.constData());
+    QCOMPARE(piped.exitCode, 0);
+    QVERIFY2(piped.out.isEmpty(), piped.out.constData());
+
+    // On a terminal, as a person typing the command sees it: one line.
+    int terminal = -1;
+    int program = -1;
+    QCOMPARE(::openpty(&terminal, &program, nullptr, nullptr, nullptr), 0);
+    const auto closeBoth = qScopeGuard([&] {
+        ::close(terminal);
+        ::close(program);
+    });
+    const Run typed = runQuorvi({}, environmentFor(runtime), [program] { ::dup2(program, STDOUT_FILENO); });
+    QVERIFY2(typed.finished, typed.err.constData());
+    QCOMPARE(typed.exitCode, 0);
+    ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
+    QByteArray shown;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(terminal, chunk, sizeof chunk)) > 0;)
+        shown.append(chunk, n);
+    QCOMPARE(shown, QByteArray("Nothing is due; quorvi --show-all opens the task list\r\n"));
 }
 
 void TestProgram::firstRunScreenshotShowsTheTaskList()
