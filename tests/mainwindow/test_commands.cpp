@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -97,6 +98,7 @@ private Q_SLOTS:
     void markDoneHidesTheTaskAndShowDoneBringsItBack();
     void aRepeatingTaskMovesOnInsteadOfBeingDone();
     void aMessageShowsTheTitleAsTyped();
+    void aReadOnlyStoreIsToldBeforeAnythingIsTyped();
     void wholeRoad();
 
 private:
@@ -437,6 +439,52 @@ void TestCommands::aMessageShowsTheTitleAsTyped()
     QVERIFY(notice);
     QCOMPARE(notice->textFormat(), Qt::PlainText);
     notice->close();
+}
+
+void TestCommands::aReadOnlyStoreIsToldBeforeAnythingIsTyped()
+{
+    StoreSandbox::write(storeBytes({kReport, kDentist}));
+    const auto writable = [](bool yes) {
+        QVERIFY(QFile::setPermissions(kStoreFileName, yes ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner));
+    };
+    writable(false);
+    start(QByteArray());
+    QVERIFY2(m_window->windowTitle().contains(QStringLiteral("read-only")), qPrintable(m_window->windowTitle()));
+
+    // The editor says so as it opens; a failed Ok keeps it open with what
+    // was typed, and once the file is writable the same Ok saves it.
+    QStringList captions;
+    m_seam->script = [&](QDialog *d) {
+        captions << d->windowTitle();
+        QTest::keyClick(child<QLineEdit>(d, "txtTitle"), Qt::Key_End);
+        QTest::keyClicks(child<QLineEdit>(d, "txtTitle"), QStringLiteral(" typed"));
+        child<QPushButton>(d, "Command1")->click();
+        QVERIFY(d->isVisible());
+        QCOMPARE(child<QLineEdit>(d, "txtTitle")->text(), QStringLiteral("Dentist typed"));
+        writable(true);
+        child<QPushButton>(d, "Command1")->click();
+        QVERIFY(!d->isVisible());
+    };
+    m_window->highlight(1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_modify"))->trigger();
+    QCOMPARE(captions.size(), 1);
+    QVERIFY2(captions[0].startsWith(QStringLiteral("New / Edit task")) && captions[0].contains(QStringLiteral("read-only")),
+             qPrintable(captions[0]));
+    QCOMPARE(m_seam->messages.size(), 1);
+    QVERIFY2(m_seam->messages[0].text.contains(QStringLiteral("read-only")), qPrintable(m_seam->messages[0].text));
+    QVERIFY(StoreSandbox::read().contains("ttl=Dentist typed\r\n"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Quorvi"));
+
+    // The rules editor says so too.
+    writable(false);
+    m_seam->script = [&](QDialog *d) {
+        captions << d->windowTitle();
+        child<QPushButton>(d, "cmdCancel")->click();
+    };
+    m_window->findChild<QAction *>(QStringLiteral("menu_manage"))->trigger();
+    QCOMPARE(captions.size(), 2);
+    QVERIFY2(captions[1].contains(QStringLiteral("read-only")), qPrintable(captions[1]));
+    writable(true);
 }
 
 void TestCommands::deletingTheLastTaskClearsTheSelection()
