@@ -91,8 +91,7 @@ private Q_SLOTS:
 
     void backgroundCloseOnlyHides()
     {
-        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
-        QVERIFY(m_startup->formLoad());
+        QVERIFY(loadATaskDueToday());
         Session session(*m_startup, true, *m_alarm, bus());
         session.start();
         Session::bringUp(m_startup.get());
@@ -115,8 +114,7 @@ private Q_SLOTS:
 
     void withoutBackgroundClosingTheLastWindowEnds()
     {
-        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
-        QVERIFY(m_startup->formLoad());
+        QVERIFY(loadATaskDueToday());
         Session session(*m_startup, false, *m_alarm, bus());
         session.start();
         QVERIFY(!session.tray());
@@ -128,8 +126,7 @@ private Q_SLOTS:
 
     void exitEndsTheProgram()
     {
-        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
-        QVERIFY(m_startup->formLoad());
+        QVERIFY(loadATaskDueToday());
         Session session(*m_startup, true, *m_alarm, bus());
         session.start();
         // The alert window's Exit only closes it: the day's reminders, and
@@ -151,8 +148,7 @@ private Q_SLOTS:
 
     void exitOutsideTheBackgroundEndsTheProgram()
     {
-        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
-        QVERIFY(m_startup->formLoad());
+        QVERIFY(loadATaskDueToday());
         Session session(*m_startup, false, *m_alarm, bus());
         session.start();
         Session::bringUp(m_startup.get());
@@ -362,6 +358,13 @@ private Q_SLOTS:
     }
 
 private:
+    // One task, listed at the start: loaded as a start loads it.
+    bool loadATaskDueToday()
+    {
+        TestData::saveStore({TestData::dueIn(QStringLiteral("Due"), 0)}, {TestData::rule(3, 255, true)});
+        return m_startup->formLoad();
+    }
+
     QDBusConnection bus() { return m_bus->connect(QStringLiteral("quorvi")); }
 
     std::unique_ptr<StoreSandbox> m_store;
