@@ -607,6 +607,12 @@ bool storeChangedElsewhere()
     return glance().state == Glance::Changed;
 }
 
+bool storeReadOnly()
+{
+    const DiskFile::Look file = DiskFile::look(kStoreFileName);
+    return file.exists() && DiskFile::isReadOnly(kStoreFileName, file);
+}
+
 SaveResult saveTasks()
 {
     SaveResult result;

@@ -621,6 +621,35 @@ private Q_SLOTS:
         QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -bar->maximum());
     }
 
+    void aListThatShrinksAtOnceGoesBackToTheTop()
+    {
+        // Scrolled to the end of 40 rows, then 3 in one redraw: by a change
+        // made elsewhere, then by hiding 37 done tasks.
+        FrmMain &w = *m_window;
+        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        QWidget *panel = w.findChild<QWidget *>("lstContainer");
+        fillStore(40);
+        w.drawList();
+        bar->setValue(bar->maximum());
+        Module1::taskCount = 3;
+        Module1::announceChange();
+        QCOMPARE(bar->maximum(), 0);
+        QCOMPARE(panel->y(), 0); // the heading and the rows in view
+
+        Module1::taskCount = 40;
+        for (int i = 3; i < 40; ++i) {
+            Module1::tasks[i].doneText = QStringLiteral("2030-01-01 00:00:00");
+            Module1::deriveFields(Module1::tasks[i]);
+        }
+        w.setShowDoneTasks(true);
+        bar->setValue(bar->maximum());
+        QVERIFY(panel->y() < -100);
+        w.findChild<QAction *>("menu_showdone")->trigger();
+        QCOMPARE(w.rowCount(), 3);
+        QCOMPARE(bar->maximum(), 0);
+        QCOMPARE(panel->y(), 0);
+    }
+
     void tinyWindowKeepsTheHeadingAndThreeRows()
     {
         // Shrinking below what makes sense stops at a size that still shows

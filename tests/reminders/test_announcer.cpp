@@ -176,6 +176,19 @@ private Q_SLOTS:
         QCOMPARE(front.days, QList<QDate>({QDate(2030, 6, 16)}));
     }
 
+    void trayMessageReachesAMarkupReadingServiceEscaped()
+    {
+        // Qt draws its own balloon as plain text, but in a StatusNotifier
+        // tray it hands the message to the notification service as it is.
+        Tray tray(m_bus->connect(QStringLiteral("tray")));
+        const QString body = QStringLiteral("For: <a href=\"https://example.org/\">R&D</a>\nDue: 1 Jan 2030");
+        QCOMPARE(tray.messageBody(body), body);
+        QDBusConnection desktop = m_bus->connect(QStringLiteral("desktop"));
+        QVERIFY(desktop.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+        QCOMPARE(tray.messageBody(body),
+                 QStringLiteral("For: &lt;a href=\"https://example.org/\"&gt;R&amp;D&lt;/a&gt;\nDue: 1 Jan 2030"));
+    }
+
     void trayMenuOffersShowAllAndExit()
     {
         Tray tray;
