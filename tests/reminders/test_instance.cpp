@@ -38,6 +38,28 @@ QByteArray ask(const QString &name, const QByteArray &line)
     return answered ? answer : "(no answer) " + answer;
 }
 
+// A later start's connection that sent `line` and waits for the answer;
+// null when it could not connect.
+std::unique_ptr<QLocalSocket> waitingStart(const QString &name, const QByteArray &line)
+{
+    auto socket = std::make_unique<QLocalSocket>();
+    socket->connectToServer(name);
+    if (!socket->waitForConnected(5000))
+        return nullptr;
+    socket->write(line);
+    socket->flush();
+    return socket;
+}
+
+// The answer that comes back on it, once it has come.
+QByteArray answerOn(QLocalSocket &socket)
+{
+    QByteArray answer;
+    if (!QTest::qWaitFor([&] { return (answer += socket.readAll()).contains('\n'); }, 10000))
+        return "(no answer) " + answer;
+    return answer;
+}
+
 // A socket file nobody listens on, as a killed Quorvi leaves it.
 bool leaveStaleSocket(const QString &path)
 {
@@ -117,18 +139,13 @@ private Q_SLOTS:
         Guard guard;
         QCOMPARE(guard.claim(name, Request::Alert).claim, Claim::First);
         QSignalSpy requested(&guard, &Guard::requested);
-        QLocalSocket early;
-        early.connectToServer(name);
-        QVERIFY(early.waitForConnected(5000));
-        early.write("show-all\n");
-        early.flush();
+        const std::unique_ptr<QLocalSocket> early = waitingStart(name, "show-all\n");
+        QVERIFY(early);
         QTest::qWait(200);
         QCOMPARE(requested.count(), 0);
         guard.serve();
         QTRY_COMPARE(requested.count(), 1);
-        QByteArray answer;
-        QTRY_VERIFY((answer += early.readAll()).contains('\n'));
-        QVERIFY(answer.startsWith("ok "));
+        QVERIFY(answerOn(*early).startsWith("ok "));
     }
 
     void staleSocketIsTakenOver()
@@ -182,11 +199,8 @@ private Q_SLOTS:
         Guard guard;
         QCOMPARE(guard.claim(name, Request::Alert).claim, Claim::First);
         QSignalSpy requested(&guard, &Guard::requested);
-        QLocalSocket early;
-        early.connectToServer(name);
-        QVERIFY(early.waitForConnected(5000));
-        early.write("alert\n");
-        early.flush();
+        const std::unique_ptr<QLocalSocket> early = waitingStart(name, "alert\n");
+        QVERIFY(early);
         {
             // No file left for the connection: every number below the
             // limit is taken.
@@ -202,9 +216,7 @@ private Q_SLOTS:
         }
         QVERIFY(guard.isListening());
         QTRY_COMPARE(requested.count(), 1);
-        QByteArray answer;
-        QTRY_VERIFY((answer += early.readAll()).contains('\n'));
-        QVERIFY(answer.startsWith("ok "));
+        QVERIFY(answerOn(*early).startsWith("ok "));
     }
 
     void aVanishedSocketIsPutBack()
