@@ -362,7 +362,7 @@ int run(QApplication &app, const Options &options)
     if (!screenshot) {
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         const Instance::Outcome claimed =
-            guard.claim(Instance::socketName(QDir::current().canonicalPath(), runtime),
+            guard.claim(Instance::socketName(Instance::currentFolder(), runtime),
                         options.showAll ? Instance::Request::ShowAll : Instance::Request::Alert);
         switch (claimed.claim) {
         case Instance::Claim::First:

@@ -102,7 +102,7 @@ private Q_SLOTS:
         scheduler.start();
         clock.advanceTo(at(9, 0, 3), alarm);
         QTRY_COMPARE(service.calls.size(), 1);
-        QTest::qWait(50);
+        QTRY_VERIFY(notices.isOpen(service.calls[0].id)); // the reply with the id is back
 
         service.invokeAction(service.calls[0].id, Notice::kSnoozeAction);
         QTRY_COMPARE(scheduler.snoozed().size(), 1);
@@ -117,7 +117,7 @@ private Q_SLOTS:
         QCOMPARE(service.calls[1].body, service.calls[0].body);
         QCOMPARE(service.calls[1].actions, service.calls[0].actions);
         QVERIFY(service.calls[1].id != service.calls[0].id);
-        QTest::qWait(50);
+        QTRY_VERIFY(notices.isOpen(service.calls[1].id));
 
         service.invokeAction(service.calls[1].id, Notice::kShowAction);
         QTRY_COMPARE(front.shown, QStringList({"Water the plants"}));

@@ -122,7 +122,8 @@ private Q_SLOTS:
         QTRY_COMPARE(service.calls.size(), 2);
         const uint first = service.calls[0].id;
         const uint second = service.calls[1].id;
-        QTest::qWait(50); // the replies, with the ids, reach the client
+        // The replies with the ids reach the client apart from the calls.
+        QTRY_VERIFY(notices.isOpen(first) && notices.isOpen(second));
 
         service.invokeAction(second, QStringLiteral("snooze"));
         QTRY_COMPARE(snooze.count(), 1);
