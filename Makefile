@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_ARGS ?=
 
-.PHONY: all deps configure build run test bench test-asan fuzz clean
+.PHONY: all deps configure build run test bench test-asan fuzz clean full-store
 
 all: build
 
@@ -36,6 +36,14 @@ bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/background/background_bench
 
+# A full store (1001 tasks, 101 rules, the earliest task overdue) in FOLDER,
+# as the benchmarks use it: `make full-store FOLDER=~/big`, then quorvi there.
+full-store: configure
+	@[ -n "$(FOLDER)" ] || { echo "usage: make full-store FOLDER=folder" >&2; exit 2; }
+	cmake --build $(BUILD_DIR) --target write_full_store
+	mkdir -p "$(FOLDER)"
+	./$(BUILD_DIR)/bench/common/write_full_store "$(FOLDER)"
+
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # in a build folder of its own.
 ASAN_DIR ?= build-asan
@@ -65,14 +73,20 @@ fuzz: deps
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
+# Only what is installed: the program and the files beside it. Neither
+# `cmake --install` nor CPack (with Ninja) builds anything itself.
+.PHONY: installable
+installable: configure
+	cmake --build $(BUILD_DIR) --target installable
+
 # Installs the program, its launcher, icon and manual page under PREFIX
 # (DESTDIR is honoured too, for staging): `make install PREFIX=$HOME/.local`.
 PREFIX ?= /usr/local
 .PHONY: install package
-install: build
+install: installable
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)" --strip
 
 # The Debian package, quorvi_<version>_<arch>.deb, in the build folder.
-package: build
+package: installable
 	cd $(BUILD_DIR) && cpack -G DEB
 	@ls -l $(BUILD_DIR)/quorvi_*.deb

@@ -20,6 +20,15 @@ Seam *g_seam = &g_realSeam;
 bool g_toStderr = false;
 QStringList g_shownProblems;
 
+// Messages carry task titles, file names and the system's words, none of
+// which is markup: a title such as "<font size=7>" is shown as typed, and a
+// link in it is text, not a link that starts a browser. A box left to guess
+// takes any text that starts like HTML for HTML.
+void showAsTyped(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+}
+
 } // namespace
 
 int Seam::exec(QDialog *dialog)
@@ -33,10 +42,10 @@ void Seam::message(QWidget *parent, const QString &title, const QString &text, K
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
         return;
     }
-    if (kind == Kind::Warning)
-        QMessageBox::warning(parent, title, text);
-    else
-        QMessageBox::information(parent, title, text);
+    QMessageBox box(kind == Kind::Warning ? QMessageBox::Warning : QMessageBox::Information, title, text,
+                    QMessageBox::Ok, parent);
+    showAsTyped(box);
+    box.exec();
 }
 
 void Seam::notice(QWidget *parent, const QString &title, const QString &text)
@@ -46,6 +55,7 @@ void Seam::notice(QWidget *parent, const QString &title, const QString &text)
         return;
     }
     auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    showAsTyped(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

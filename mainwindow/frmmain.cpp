@@ -2,7 +2,6 @@
 #include "frmmain.h"
 
 #include "afterdialogs.h"
-#include "calendar.h"
 #include "clock.h"
 #include "descriptionbox.h"
 #include "listcell.h"
@@ -10,6 +9,7 @@
 #include "module1.h"
 #include "refreshtimer.h"
 #include "rules.h"
+#include "storecaption.h"
 #include "storewatcher.h"
 #include "twips.h"
 
@@ -65,7 +65,7 @@ int toScrollUnits(double twips)
 FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Quorvi"));
+    updateWindowCaption();
 
     buildMenus();
     buildControls();
@@ -221,9 +221,22 @@ void FrmMain::formLoad()
 
 void FrmMain::showEvent(QShowEvent *event)
 {
+    updateWindowCaption();
     QMainWindow::showEvent(event);
     if (!m_storeWatcher->isWatching())
         m_storeWatcher->start();
+}
+
+bool FrmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        updateWindowCaption();
+    return QMainWindow::event(event);
+}
+
+void FrmMain::updateWindowCaption()
+{
+    setWindowTitle(storeCaption(QStringLiteral("Quorvi")));
 }
 
 void FrmMain::hideEvent(QHideEvent *event)
@@ -294,7 +307,7 @@ void FrmMain::drawList()
 
     for (int i = 0; i < shown; ++i) {
         const Module1::Task &t = Module1::tasks[i];
-        addListTask(t.title, t.forWhom, Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second));
+        addListTask(t.title, t.forWhom, Rules::dueText(t));
     }
     hideSpareRows();
     setCellsQuiet(false);
@@ -307,6 +320,8 @@ void FrmMain::drawList()
     else
         m_txtDescription->clear(); // no row, so no task's description
     updateDoneCaptions();
+    // Every reload and every save ends here.
+    updateWindowCaption();
 }
 
 int FrmMain::shownCount() const

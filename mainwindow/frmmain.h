@@ -124,6 +124,9 @@ protected:
     // The store file is followed while the list shows.
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    // Coming back to the window: tasks.txt may have been made read-only,
+    // or writable again, meanwhile.
+    bool event(QEvent *event) override;
 
 private:
     using Row = std::array<ListCell *, 3>; // for, title, due
@@ -150,6 +153,8 @@ private:
     void scrollByWheel(const QWheelEvent *event);
     void showListFocus(bool focused);
     void updateDoneCaptions();
+    // "Quorvi", or that with word of a read-only tasks.txt.
+    void updateWindowCaption();
     void headerClicked(Module1::Column column);
     void vscrollChanged(int value);
     // A dialog or menu of ours is open: the tables may be half edited.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notice.h"
 
-#include "calendar.h"
 #include "rules.h"
 
 namespace Notice {
@@ -10,7 +9,7 @@ Text textFor(const Module1::Task &t)
 {
     Text text;
     text.summary = t.title.trimmed().isEmpty() ? QStringLiteral("(a task without a title)") : t.title;
-    const QString due = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    const QString due = Rules::dueText(t);
     if (!t.forWhom.trimmed().isEmpty())
         text.body = QStringLiteral("For: %1\n").arg(t.forWhom);
     text.body += QStringLiteral("Due: %1").arg(due);

@@ -61,6 +61,10 @@ FrmStartup::FrmStartup(QWidget *parent) : QWidget(parent)
     m_cmdShowAll = new QPushButton(QStringLiteral("&Show all..."), this);
     m_cmdShowAll->setObjectName(QStringLiteral("cmdShowAll"));
     Twips::place(m_cmdShowAll, StartupLayout::kShowAllRect);
+    // Enter presses the focused button, as in the dialogs; outside a dialog
+    // Qt leaves that to Space alone.
+    for (QPushButton *button : {m_cmdExit, m_cmdShowAll})
+        button->setAutoDefault(true);
 
     m_webBrowser1 = new AlertBrowser(this);
     m_webBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
@@ -149,6 +153,10 @@ FrmMain *FrmStartup::mainWindow()
 
 void FrmStartup::cmdExit_Click()
 {
+    if (m_inBackground) {
+        close();
+        return;
+    }
     Modal::seam().endProgram(0);
 }
 
@@ -170,7 +178,7 @@ void FrmStartup::resizeEvent(QResizeEvent *event)
 void FrmStartup::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    if (!m_releasePageWhenHidden || event->spontaneous())
+    if (!m_inBackground || event->spontaneous())
         return;
     m_webBrowser1->clear();
 #ifdef __GLIBC__

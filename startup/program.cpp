@@ -20,6 +20,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace Program {
 
 namespace {
@@ -360,7 +362,7 @@ int run(QApplication &app, const Options &options)
     if (!screenshot) {
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         const Instance::Outcome claimed =
-            guard.claim(Instance::socketName(QDir::current().canonicalPath(), runtime),
+            guard.claim(Instance::socketName(Instance::currentFolder(), runtime),
                         options.showAll ? Instance::Request::ShowAll : Instance::Request::Alert);
         switch (claimed.claim) {
         case Instance::Claim::First:
@@ -394,9 +396,14 @@ int run(QApplication &app, const Options &options)
         return 0;
     }
 
-    // Nothing to show and no background to stay in: end quietly, as ever.
-    if (!window && !options.background)
+    // Nothing to show and no background to stay in: end quietly. Quietly
+    // for a launcher, that is: someone who typed the command would see
+    // nothing happen at all, so a terminal is told why.
+    if (!window && !options.background) {
+        if (::isatty(STDOUT_FILENO))
+            std::puts("Nothing is due; quorvi --show-all opens the task list");
         return 0;
+    }
 
     Reminders::WallAlarm alarm;
     Session session(startup, options.background, alarm, QDBusConnection::sessionBus());

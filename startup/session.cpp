@@ -22,10 +22,10 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
       m_doneWaits([this] { return busy(); }, [this] { markPendingDone(); }),
       m_dayWaits([this] { return busy(); }, [this] { greetTheDay(); })
 {
-    // In the background, closing a window only hides it; the tray's or a
-    // window's Exit ends the program.
+    // In the background, closing a window only hides it, and so does the
+    // alert window's Exit; the tray's or the list's Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(!m_background);
-    m_startup.setReleasePageWhenHidden(m_background);
+    m_startup.setInBackground(m_background);
     if (m_background)
         setTray(std::make_unique<Reminders::Tray>());
     else

@@ -174,6 +174,11 @@ SaveResult saveTasks();
 // tables still hold every task and the next save writes it anew.
 bool storeChangedElsewhere();
 
+// Whether the store file is there and cannot be written (no write
+// permission, a read-only disk): every save would fail until that changes.
+// The windows say so as they open, before anything is typed in vain.
+bool storeReadOnly();
+
 // The report of the most recent loadTasks.
 const LoadReport &lastLoadReport();
 

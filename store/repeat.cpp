@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "repeat.h"
 
+#include "calendar.h"
 
 #include <algorithm>
 
@@ -141,7 +142,7 @@ std::optional<QDate> nextDueDate(QDate dueDate, int carriedDays, QTime time, con
         const QDate date = stepped(dueDate, rule, steps);
         if (!date.isValid() || date.year() > 32767)
             return std::nullopt;
-        if (QDateTime(date.addDays(carriedDays), time) > now)
+        if (Calendar::localMoment(date.addDays(carriedDays), time) > now)
             return date;
     }
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include "module1.h"
 #include "numbers.h"
 #include "repeat.h"
+#include "rules.h"
 #include "storelock.h"
 
 #include <QDir>
@@ -632,8 +633,11 @@ Found compareDisplaced(const Expected &expected, const DiskFile::Placed &placed)
 
 void deriveFields(Task &t)
 {
-    t.dueText = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
-    t.sortKey = Calendar::sortKey(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    // Shown and ordered by the moment the reminder comes, which an hour of
+    // 24 or more carries to a later day; the file keeps the parts as typed.
+    const QDateTime moment = Rules::dueMoment(t);
+    t.dueText = Calendar::dueText(moment);
+    t.sortKey = Calendar::sortKey(moment);
     t.done = !t.doneText.isEmpty() && Repeat::parseMoment(t.doneText).has_value();
 }
 
@@ -770,6 +774,12 @@ QByteArray storeText()
 bool storeChangedElsewhere()
 {
     return glance().state == Glance::Changed;
+}
+
+bool storeReadOnly()
+{
+    const DiskFile::Look file = DiskFile::look(kStoreFileName);
+    return file.exists() && DiskFile::isReadOnly(kStoreFileName, file);
 }
 
 SaveResult saveTasks()

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -95,6 +96,8 @@ private Q_SLOTS:
     void standardShortcutsReachTheirCommands();
     void markDoneHidesTheTaskAndShowDoneBringsItBack();
     void aRepeatingTaskMovesOnInsteadOfBeingDone();
+    void aMessageShowsTheTitleAsTyped();
+    void aReadOnlyStoreIsToldBeforeAnythingIsTyped();
     void wholeRoad();
 
 private:
@@ -410,6 +413,48 @@ void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
     QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=31\r\nmon=5\r\nyea=2030\r\n"));
     QVERIFY(StoreSandbox::read().contains("rep=1m@31\r\n"));
     QVERIFY(!StoreSandbox::read().contains("don="));
+}
+
+void TestCommands::aMessageShowsTheTitleAsTyped()
+{
+    // Yearly, in the last year a task can hold: the message that there is
+    // no next date names the task.
+    const QByteArray title = "<font size=7 color=red>X</font> <a href=\"https://example.org/\">Click</a>";
+    QByteArray bytes = storeBytes({{title, "Me", 1, 1, 32767, 9, 0, 0, ""}});
+    start(bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1y@1\r\nact=addtask"));
+    m_window->highlight(1);
+    const DialogKit::ShownMessage seen = DialogKit::readRealMessageBox(
+        [this] { m_window->findChild<QAction *>(QStringLiteral("menu_done"))->trigger(); }, m_seam.get());
+    QVERIFY2(seen.text.contains(QString::fromUtf8(title)), qPrintable(seen.text));
+    QCOMPARE(seen.format, Qt::PlainText);
+}
+
+void TestCommands::aReadOnlyStoreIsToldBeforeAnythingIsTyped()
+{
+    StoreSandbox::write(storeBytes({kReport, kDentist}));
+    const auto writable = [](bool yes) {
+        QVERIFY(QFile::setPermissions(kStoreFileName, QFile::ReadOwner | (yes ? QFile::WriteOwner : QFile::Permissions())));
+    };
+    writable(false);
+    start(QByteArray());
+    QVERIFY2(m_window->windowTitle().contains(QStringLiteral("read-only")), qPrintable(m_window->windowTitle()));
+    // The editor says so as it opens; a failed Ok keeps what was typed, and
+    // once the file is writable the same Ok saves it.
+    QString caption;
+    m_seam->script = [&](QDialog *d) {
+        caption = d->windowTitle();
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Dentist typed"));
+        child<QPushButton>(d, "Command1")->click();
+        QVERIFY(d->isVisible());
+        writable(true);
+        child<QPushButton>(d, "Command1")->click();
+    };
+    m_window->highlight(1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_modify"))->trigger();
+    QVERIFY2(caption.contains(QStringLiteral("read-only")), qPrintable(caption));
+    QCOMPARE(m_seam->messages.size(), 1);
+    QVERIFY(StoreSandbox::read().contains("ttl=Dentist typed\r\n"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Quorvi"));
 }
 
 void TestCommands::deletingTheLastTaskClearsTheSelection()

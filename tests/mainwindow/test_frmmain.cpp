@@ -272,6 +272,17 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 0); // its row is gone
     }
 
+    void aRolledOverTimeIsListedOnTheDayItFalls()
+    {
+        FrmMain &w = *m_window;
+        TestData::addTask(TestData::task(QStringLiteral("hour 24"), {}, 2026, 12, 8, 24, 0));
+        TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
+        Module1::sortMode = Module1::ByDue;
+        w.drawList();
+        QCOMPARE(rowTitles(w), QStringList({"before noon", "hour 24"}));
+        QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
+    }
+
     void rowsTakeTheirRuleColour()
     {
         FrmMain &w = *m_window;
@@ -608,6 +619,35 @@ private Q_SLOTS:
         QTRY_VERIFY(bar->maximum() < before);
         QCOMPARE(bar->value(), bar->maximum());
         QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -bar->maximum());
+    }
+
+    void aListThatShrinksAtOnceGoesBackToTheTop()
+    {
+        // Scrolled to the end of 40 rows, then 3 in one redraw: by a change
+        // made elsewhere, then by hiding 37 done tasks.
+        FrmMain &w = *m_window;
+        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        QWidget *panel = w.findChild<QWidget *>("lstContainer");
+        fillStore(40);
+        w.drawList();
+        bar->setValue(bar->maximum());
+        Module1::taskCount = 3;
+        Module1::announceChange();
+        QCOMPARE(bar->maximum(), 0);
+        QCOMPARE(panel->y(), 0); // the heading and the rows in view
+
+        Module1::taskCount = 40;
+        for (int i = 3; i < 40; ++i) {
+            Module1::tasks[i].doneText = QStringLiteral("2030-01-01 00:00:00");
+            Module1::deriveFields(Module1::tasks[i]);
+        }
+        w.setShowDoneTasks(true);
+        bar->setValue(bar->maximum());
+        QVERIFY(panel->y() < -100);
+        w.findChild<QAction *>("menu_showdone")->trigger();
+        QCOMPARE(w.rowCount(), 3);
+        QCOMPARE(bar->maximum(), 0);
+        QCOMPARE(panel->y(), 0);
     }
 
     void tinyWindowKeepsTheHeadingAndThreeRows()

@@ -54,6 +54,7 @@ private Q_SLOTS:
     void unwritablePageIsShownFromMemory();
     void showAllHidesTheAlertAndShowsTheTaskList();
     void exitEndsTheProgramWithStatusZero();
+    void enterPressesTheFocusedButton();
     void loadProblemsAreShownOnceBeforeTheWindow();
     void loadProblemsAreShownEvenWhenNothingIsDue();
     void firstRunOpensTheTaskList();
@@ -296,6 +297,20 @@ void TestFrmStartup::exitEndsTheProgramWithStatusZero()
     QTest::mouseClick(m_form->findChild<QPushButton *>(QStringLiteral("cmdExit")), Qt::LeftButton);
     QCOMPARE(m_seam->endCodes, QList<int>{0});
     QVERIFY(!m_form->existingMainWindow());
+}
+
+void TestFrmStartup::enterPressesTheFocusedButton()
+{
+    writeStore({dueIn(QStringLiteral("Due"), 1)});
+    QVERIFY(m_form->formLoad());
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTRY_COMPARE(QApplication::focusWidget(), m_form->findChild<QWidget *>(QStringLiteral("cmdExit")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_seam->endCodes, QList<int>{0});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter); // Show all..., by the keypad's Enter
+    QVERIFY(m_form->existingMainWindow() && m_form->existingMainWindow()->isVisible());
 }
 
 void TestFrmStartup::loadProblemsAreShownOnceBeforeTheWindow()

@@ -11,8 +11,13 @@
 
 #include <functional>
 
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Program::Opening;
 using TestData::dueIn;
@@ -96,6 +101,7 @@ private Q_SLOTS:
 
     void screenshotOfTheAlertWindow();
     void nothingDueWritesNothing();
+    void nothingDueIsToldOnATerminalOnly();
     void firstRunScreenshotShowsTheTaskList();
     void showAllScreenshotShowsTheTaskList();
     void unwritablePageStillGivesTheWindow();
@@ -270,6 +276,26 @@ void TestProgram::nothingDueWritesNothing()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(!QFileInfo::exists(box.file(QStringLiteral("none.png"))));
     QVERIFY(run.out.isEmpty());
+}
+
+void TestProgram::nothingDueIsToldOnATerminalOnly()
+{
+    StoreSandbox box;
+    RuntimeSandbox runtime;
+    saveStore(false);
+    // Through a pipe (a launcher, a script): nothing.
+    const Run piped = runQuorvi({}, environmentFor(runtime));
+    QVERIFY2(piped.finished && piped.exitCode == 0 && piped.out.isEmpty(), piped.out + piped.err);
+    // On a terminal, as a person who typed the command sees it: one line.
+    int terminal = -1, program = -1;
+    QCOMPARE(::openpty(&terminal, &program, nullptr, nullptr, nullptr), 0);
+    const auto closeBoth = qScopeGuard([&] { ::close(terminal), ::close(program); });
+    const Run typed = runQuorvi({}, environmentFor(runtime), [program] { ::dup2(program, STDOUT_FILENO); });
+    QVERIFY2(typed.finished && typed.exitCode == 0, typed.err);
+    char shown[200] = {};
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK); // nothing written must not hang the test
+    QVERIFY(::read(terminal, shown, sizeof shown - 1) > 0);
+    QCOMPARE(QByteArray(shown), QByteArray("Nothing is due; quorvi --show-all opens the task list\r\n"));
 }
 
 void TestProgram::firstRunScreenshotShowsTheTaskList()

@@ -2,6 +2,7 @@
 // Done and repeating tasks in the store: the two optional lines of a task
 // record, the order that puts done tasks last, marking a task done, and the
 // merge that counts the lines as part of the record.
+#include "localzone.h"
 #include "merge.h"
 #include "module1.h"
 #include "repeat.h"
@@ -197,6 +198,19 @@ private Q_SLOTS:
         TestData::addTask(carried);
         QCOMPARE(markDone(1, QDateTime(QDate(2027, 3, 8), QTime(1, 0))), Marked::MovedOn);
         QCOMPARE(Rules::dueMoment(tasks[1]), QDateTime(QDate(2027, 3, 9), QTime(1, 0)));
+    }
+
+    void aDailyTaskMovesOnToADayWhoseTimeTheClocksSkip()
+    {
+        // Clocks go from 2:00 to 3:00 on 8 March 2026: the 2:30 of that day
+        // comes at 3:00, and it is still the next occurrence.
+        const LocalZone zone("EST5EDT,M3.2.0,M11.1.0");
+        Task t = TestData::task(QStringLiteral("Pills"), {}, 2026, 3, 7, 2, 30, 0);
+        t.repeatText = QStringLiteral("1d");
+        TestData::addTask(t);
+        QCOMPARE(markDone(0, QDateTime(QDate(2026, 3, 7), QTime(9, 0))), Marked::MovedOn);
+        QCOMPARE(Rules::dueDate(tasks[0]), QDate(2026, 3, 8));
+        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2026, 3, 8), QTime(3, 0)));
     }
 
     void theMergeCountsTheNewLines()

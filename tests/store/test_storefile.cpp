@@ -43,6 +43,8 @@ private Q_SLOTS:
     void shortLinesAreSkippedAndReported();
     void outOfRangeNumbersAreClampedAndReported();
     void widePartsDoNotStopTheLoad();
+    void aNumberTooLargeForADoubleIsReportedAndTheFileKept();
+    void aRolledOverTimeIsShownAndOrderedOnTheDayItFalls();
     void recordsBeyondTheTablesAreKeptBySaves();
     void readsLfOnlyAndBomFiles();
     void readsWindows1252();
@@ -314,6 +316,52 @@ void TestStoreFile::widePartsDoNotStopTheLoad()
     QCOMPARE(tasks[0].title, QStringLiteral("normal"));
     QCOMPARE(tasks[1].title, QStringLiteral("late"));
     QCOMPARE(tasks[2].title, QStringLiteral("far"));
+}
+
+void TestStoreFile::aNumberTooLargeForADoubleIsReportedAndTheFileKept()
+{
+    StoreSandbox box;
+    const QByteArray bytes = "ttl=x\r\nyea=2026\r\nmon=12\r\nday=1" + QByteArray(400, '0') + "e-1\r\nact=addtask\r\n";
+    StoreSandbox::write(bytes);
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].day, qint16(32767));
+    QVERIFY(!report.problems.isEmpty());
+    QVERIFY2(report.problems[0].startsWith(QStringLiteral("tasks.txt line 4: ")), qPrintable(report.problems[0]));
+
+    const SaveResult saved = saveTasks();
+    QVERIFY(saved.ok);
+    QVERIFY2(saved.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(saved.message));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+    QVERIFY(StoreSandbox::read().contains("\r\nday=32767\r\n"));
+}
+
+void TestStoreFile::aRolledOverTimeIsShownAndOrderedOnTheDayItFalls()
+{
+    StoreSandbox box;
+    const QByteArray bytes = TestData::storeBytes({
+        {"midnight", "", 8, 12, 2026, 24, 0, 0, ""},
+        {"noon next day", "", 7, 12, 2026, 36, 1, 0, ""},
+        {"before noon", "", 8, 12, 2026, 11, 49, 0, ""},
+        {"late evening", "", 8, 12, 2026, 23, 59, 0, ""},
+    });
+    StoreSandbox::write(bytes);
+    QVERIFY(loadTasks().problems.isEmpty());
+    // Shown as the moment the reminder comes, word for word as if typed so.
+    QCOMPARE(tasks[0].dueText, task({}, {}, 2026, 12, 9, 0, 0).dueText);
+    QCOMPARE(tasks[1].dueText, task({}, {}, 2026, 12, 8, 12, 1).dueText);
+    sortMode = 2;
+    sortTasks();
+    QStringList order;
+    for (const Task &t : liveTasks())
+        order << t.title;
+    QCOMPARE(order, QStringList({"before noon", "noon next day", "late evening", "midnight"}));
+
+    // The file keeps the numbers as they were typed.
+    QVERIFY(saveTasks().ok);
+    const QByteArray saved = StoreSandbox::read();
+    QVERIFY(saved.contains("day=8\r\nmon=12\r\nyea=2026\r\nhou=24\r\nmin=0\r\n"));
+    QVERIFY(saved.contains("day=7\r\nmon=12\r\nyea=2026\r\nhou=36\r\nmin=1\r\n"));
 }
 
 void TestStoreFile::recordsBeyondTheTablesAreKeptBySaves()
