@@ -1,0 +1,522 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "taskcalendar.h"
+
+#include "components.h"
+#include "merge.h"
+#include "zones.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QUuid>
+
+#include <cstdio>
+#include <map>
+#include <set>
+
+namespace TaskCalendar {
+
+namespace {
+
+using IcalKit::Component;
+
+const char *const kProductId = "-//Quorvi authors//Quorvi " QUORVI_VERSION "//EN";
+
+Component newCalendar()
+{
+    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(kProductId));
+    return calendar;
+}
+
+// The VTODO that is the task itself, not a changed occurrence of it.
+icalcomponent *masterTodo(icalcomponent *calendar, const QString &uid)
+{
+    const QByteArray wanted = uid.toUtf8();
+    for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_VTODO_COMPONENT); c;
+         c = icalcomponent_get_next_component(calendar, ICAL_VTODO_COMPONENT)) {
+        if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) && wanted == icalcomponent_get_uid(c))
+            return c;
+    }
+    return nullptr;
+}
+
+// SEQUENCE, DTSTAMP and LAST-MODIFIED: always there, moved on with a change.
+void stamp(icalcomponent *todo, bool changed, bool fresh, const QDateTime &now)
+{
+    icalproperty *sequence = icalcomponent_get_first_property(todo, ICAL_SEQUENCE_PROPERTY);
+    if (!sequence)
+        icalcomponent_add_property(todo, icalproperty_new_sequence(fresh ? 0 : int(changed)));
+    else if (changed)
+        icalproperty_set_sequence(sequence, icalproperty_get_sequence(sequence) + 1);
+    const icaltimetype utc = Zones::utcTime(now);
+    icalproperty *dtstamp = icalcomponent_get_first_property(todo, ICAL_DTSTAMP_PROPERTY);
+    if (!dtstamp)
+        icalcomponent_add_property(todo, icalproperty_new_dtstamp(utc));
+    else if (changed)
+        icalproperty_set_dtstamp(dtstamp, utc);
+    icalproperty *modified = icalcomponent_get_first_property(todo, ICAL_LASTMODIFIED_PROPERTY);
+    if (!modified)
+        icalcomponent_add_property(todo, icalproperty_new_lastmodified(utc));
+    else if (changed)
+        icalproperty_set_lastmodified(modified, utc);
+}
+
+// The TZIDs the component's times name, its subcomponents' too.
+void zonesNamed(icalcomponent *c, std::set<QByteArray> &out)
+{
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+        for (icalparameter *z = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER); z;
+             z = icalproperty_get_next_parameter(p, ICAL_TZID_PARAMETER))
+            out.insert(QByteArray(icalparameter_get_tzid(z)));
+    }
+    for (icalcomponent *sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        zonesNamed(sub, out);
+}
+
+QByteArray tzidOf(icalcomponent *vtimezone)
+{
+    icalproperty *p = icalcomponent_get_first_property(vtimezone, ICAL_TZID_PROPERTY);
+    return p ? QByteArray(icalproperty_get_tzid(p)) : QByteArray();
+}
+
+// Nothing libical could not read goes out again.
+void dropErrors(icalcomponent *c)
+{
+    IcalKit::removeAll(c, ICAL_XLICERROR_PROPERTY);
+    for (icalcomponent *sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        dropErrors(sub);
+}
+
+// One VCALENDAR from the calendars of several tasks: Quorvi's VERSION and
+// PRODID, the first of each other calendar property, each VTIMEZONE once
+// (and those of zones only named, from the system), then the tasks.
+Component join(std::vector<Component> &calendars)
+{
+    Component root = newCalendar();
+    std::set<QString> properties{QStringLiteral("VERSION"), QStringLiteral("PRODID"), QStringLiteral("METHOD")};
+    std::map<QByteArray, icalcomponent *> zones;
+    std::vector<icalcomponent *> others;
+    for (Component &calendar : calendars) {
+        for (icalproperty *p = icalcomponent_get_first_property(calendar.get(), ICAL_ANY_PROPERTY); p;
+             p = icalcomponent_get_next_property(calendar.get(), ICAL_ANY_PROPERTY)) {
+            if (properties.insert(IcalKit::nameOf(p)).second)
+                icalcomponent_add_property(root.get(), icalproperty_new_clone(p));
+        }
+        while (icalcomponent *c = icalcomponent_get_first_component(calendar.get(), ICAL_ANY_COMPONENT)) {
+            icalcomponent_remove_component(calendar.get(), c);
+            if (icalcomponent_isa(c) != ICAL_VTIMEZONE_COMPONENT)
+                others.push_back(c);
+            else if (!zones.emplace(tzidOf(c), c).second)
+                icalcomponent_free(c);
+        }
+    }
+    std::set<QByteArray> named;
+    for (icalcomponent *c : others)
+        zonesNamed(c, named);
+    for (const QByteArray &tzid : named) {
+        if (zones.count(tzid))
+            continue;
+        if (Component own = Zones::vtimezone(QString::fromUtf8(tzid)))
+            zones.emplace(tzid, own.release());
+    }
+    for (const auto &zone : zones)
+        icalcomponent_add_component(root.get(), zone.second);
+    for (icalcomponent *c : others)
+        icalcomponent_add_component(root.get(), c);
+    return root;
+}
+
+struct Prepared {
+    Component calendar;
+    QString problem;
+};
+
+Prepared prepare(const Module1::Task &task, const QByteArray &kept, const Mapping::Clock &clock)
+{
+    Prepared out;
+    icalcomponent *todo = nullptr;
+    if (!kept.isEmpty()) {
+        QString refusal;
+        out.calendar = IcalKit::parse(kept, &refusal);
+        if (out.calendar && icalcomponent_isa(out.calendar.get()) == ICAL_VCALENDAR_COMPONENT)
+            todo = masterTodo(out.calendar.get(), task.uid);
+    }
+    const bool fresh = !todo;
+    if (fresh) {
+        out.calendar = newCalendar();
+        todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
+        icalcomponent_add_component(out.calendar.get(), todo);
+    }
+    const bool changed = Mapping::write(todo, out.calendar.get(), task, fresh, clock, &out.problem);
+    if (!out.problem.isEmpty()) {
+        out.calendar.reset();
+        return out;
+    }
+    stamp(todo, changed, fresh, clock.now);
+    return out;
+}
+
+// How a component is named in a report: its SUMMARY, else its UID.
+QString label(icalcomponent *c)
+{
+    const QString summary = QString::fromUtf8(icalcomponent_get_summary(c)).simplified();
+    if (!summary.isEmpty())
+        return QStringLiteral("\u201C%1\u201D").arg(summary);
+    const QString uid = QString::fromUtf8(icalcomponent_get_uid(c));
+    if (!uid.isEmpty())
+        return QStringLiteral("the %1 with UID %2").arg(QString::fromUtf8(icalcomponent_kind_to_string(icalcomponent_isa(c))), uid);
+    return QStringLiteral("a %1 without SUMMARY or UID").arg(QString::fromUtf8(icalcomponent_kind_to_string(icalcomponent_isa(c))));
+}
+
+QString notATask(icalcomponent_kind kind)
+{
+    switch (kind) {
+    case ICAL_VEVENT_COMPONENT: return QStringLiteral("an event (VEVENT), not a task");
+    case ICAL_VJOURNAL_COMPONENT: return QStringLiteral("a journal entry (VJOURNAL), not a task");
+    case ICAL_VFREEBUSY_COMPONENT: return QStringLiteral("free or busy time (VFREEBUSY), not a task");
+    default: return QStringLiteral("a %1, not a task").arg(QString::fromUtf8(icalcomponent_kind_to_string(kind)));
+    }
+}
+
+// A VCALENDAR for one task of a file: the file's calendar properties (an
+// iTIP METHOD aside, which makes a message of a calendar).
+Component calendarLike(icalcomponent *source)
+{
+    Component own(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    for (icalproperty *p = icalcomponent_get_first_property(source, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(source, ICAL_ANY_PROPERTY)) {
+        if (icalproperty_isa(p) != ICAL_METHOD_PROPERTY)
+            icalcomponent_add_property(own.get(), icalproperty_new_clone(p));
+    }
+    return own;
+}
+
+QString countOf(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+QString listed(const QString &heading, const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return {};
+    return QStringLiteral("\n\n") + heading + QStringLiteral("\n- ") + lines.join(QStringLiteral("\n- "));
+}
+
+QString shown(const QString &file)
+{
+    return QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+}
+
+KeptCalendars keptForStore(QStringList *notes)
+{
+    KeptCalendars kept(KeptCalendars::fileFor(QDir::currentPath()));
+    QString error;
+    if (!kept.load(&error)) {
+        *notes << QStringLiteral("The calendar texts kept from earlier trips could not be read (%1); what Quorvi "
+                                 "does not show of each task was not carried along this time.")
+                      .arg(error);
+    }
+    return kept;
+}
+
+void saveKept(const KeptCalendars &kept, QStringList *notes)
+{
+    QString error;
+    if (!kept.save(&error)) {
+        *notes << QStringLiteral("The calendar texts for the next trip could not be kept (%1).").arg(error);
+    }
+}
+
+// The notices a save brings (a backup kept, a merge), as lines.
+void noteSave(const Module1::SaveResult &saved, QStringList *notes)
+{
+    if (!saved.message.isEmpty())
+        *notes << saved.message;
+    if (!saved.notice.isEmpty())
+        *notes << saved.notice;
+}
+
+} // namespace
+
+QString newUid()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+TaskText calendarOf(const Module1::Task &task, const QByteArray &kept, const Mapping::Clock &clock)
+{
+    TaskText out;
+    Prepared prepared = prepare(task, kept, clock);
+    if (!prepared.calendar) {
+        out.problem = prepared.problem;
+        return out;
+    }
+    out.kept = IcalKit::textOf(prepared.calendar.get());
+    out.changed = out.kept != kept;
+    std::vector<Component> one;
+    one.push_back(std::move(prepared.calendar));
+    out.text = IcalKit::textOf(join(one).get());
+    return out;
+}
+
+FileReading readFile(const QByteArray &bytes, const QDateTime &now)
+{
+    FileReading out;
+    const Component root = IcalKit::parse(bytes, &out.refusal);
+    if (!root)
+        return out;
+    std::vector<icalcomponent *> calendars;
+    if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
+        calendars.push_back(root.get());
+    } else {
+        for (icalcomponent *c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c;
+             c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
+            calendars.push_back(c);
+    }
+
+    std::vector<Component> own;               // each found task's calendar
+    std::vector<icalcomponent *> sources;     // the calendar it came from
+    QHash<QString, std::size_t> byUid;
+    std::vector<std::pair<icalcomponent *, icalcomponent *>> occurrences; // (calendar, VTODO)
+    for (icalcomponent *calendar : calendars) {
+        for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
+            const icalcomponent_kind kind = icalcomponent_isa(c);
+            if (kind == ICAL_VTIMEZONE_COMPONENT)
+                continue;
+            if (kind != ICAL_VTODO_COMPONENT) {
+                out.skipped << label(c) + QStringLiteral(": ") + notATask(kind);
+                continue;
+            }
+            if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
+                occurrences.emplace_back(calendar, c);
+                continue;
+            }
+            Mapping::Reading reading = Mapping::read(c, calendar, now);
+            if (!reading.skipped.isEmpty()) {
+                out.skipped << label(c) + QStringLiteral(": ") + reading.skipped;
+                continue;
+            }
+            QString &uid = reading.task.uid;
+            if (!uid.isEmpty() && byUid.contains(uid)) {
+                out.skipped << label(c) + QStringLiteral(": a second task with the UID ") + uid;
+                continue;
+            }
+            Component calendarOfTask = calendarLike(calendar);
+            icalcomponent *copy = icalcomponent_new_clone(c);
+            if (uid.isEmpty()) {
+                uid = newUid();
+                icalcomponent_set_uid(copy, uid.toUtf8().constData());
+            }
+            icalcomponent_add_component(calendarOfTask.get(), copy);
+            for (const QString &note : std::as_const(reading.notes))
+                out.notes << label(c) + QStringLiteral(": ") + note;
+            byUid.insert(uid, out.found.size());
+            out.found.push_back({reading.task, {}, reading.notes});
+            own.push_back(std::move(calendarOfTask));
+            sources.push_back(calendar);
+        }
+    }
+    // Changed occurrences of a repeating task travel with it, untouched.
+    for (const auto &[calendar, todo] : occurrences) {
+        const auto it = byUid.constFind(QString::fromUtf8(icalcomponent_get_uid(todo)));
+        if (it == byUid.cend()) {
+            out.skipped << label(todo) + QStringLiteral(": a changed occurrence (RECURRENCE-ID) of a task that is "
+                                                        "not in the file");
+            continue;
+        }
+        icalcomponent_add_component(own[*it].get(), icalcomponent_new_clone(todo));
+    }
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        icalcomponent *calendar = own[i].get();
+        std::set<QByteArray> named;
+        zonesNamed(calendar, named);
+        for (icalcomponent *z = icalcomponent_get_first_component(sources[i], ICAL_VTIMEZONE_COMPONENT); z;
+             z = icalcomponent_get_next_component(sources[i], ICAL_VTIMEZONE_COMPONENT)) {
+            if (named.count(tzidOf(z)))
+                icalcomponent_add_component(calendar, icalcomponent_new_clone(z));
+        }
+        dropErrors(calendar);
+        out.found[i].kept = IcalKit::textOf(calendar);
+    }
+    return out;
+}
+
+Exported exportTasks(std::span<Module1::Task> tasks, KeptCalendars &kept, const QDateTime &now)
+{
+    Exported out;
+    const Mapping::Clock clock = Mapping::clockAt(now);
+    std::vector<Component> calendars;
+    calendars.reserve(tasks.size());
+    QSet<QString> uids;
+    uids.reserve(qsizetype(tasks.size()));
+    for (Module1::Task &task : tasks) {
+        if (task.uid.isEmpty())
+            task.uid = newUid();
+        uids.insert(task.uid);
+        Prepared prepared = prepare(task, kept.find(task.uid), clock);
+        if (!prepared.calendar) {
+            out.problems << QStringLiteral("\u201C%1\u201D: %2").arg(task.title, prepared.problem);
+            continue;
+        }
+        kept.keep(task.uid, IcalKit::textOf(prepared.calendar.get()));
+        calendars.push_back(std::move(prepared.calendar));
+        ++out.written;
+    }
+    kept.keepOnly(uids);
+    out.file = IcalKit::textOf(join(calendars).get());
+    return out;
+}
+
+Imported importTasks(std::vector<Module1::Task> &tasks, const QByteArray &bytes, KeptCalendars &kept,
+                     const QDateTime &now, int capacity)
+{
+    Imported out;
+    FileReading reading = readFile(bytes, now);
+    if (!reading.refusal.isEmpty()) {
+        out.refusal = reading.refusal;
+        return out;
+    }
+    out.skipped = reading.skipped;
+    out.notes = reading.notes;
+    QHash<QString, std::size_t> byUid;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        if (!tasks[i].uid.isEmpty())
+            byUid.insert(tasks[i].uid, i);
+    }
+    for (Found &found : reading.found) {
+        const auto it = byUid.constFind(found.task.uid);
+        if (it != byUid.cend()) {
+            Module1::Task &task = tasks[*it];
+            if (Module1::sameStored(task, found.task))
+                ++out.unchanged;
+            else
+                ++out.updated;
+            task = found.task;
+        } else if (int(tasks.size()) >= capacity) {
+            out.skipped << QStringLiteral("\u201C%1\u201D: the task list is full (%2 tasks)").arg(found.task.title).arg(capacity);
+            continue;
+        } else {
+            byUid.insert(found.task.uid, tasks.size());
+            tasks.push_back(found.task);
+            ++out.added;
+        }
+        kept.keep(found.task.uid, found.kept);
+    }
+    return out;
+}
+
+Outcome exportStore(const QString &file, const QDateTime &now)
+{
+    using namespace Module1;
+    QStringList notes;
+    // The identities are saved before they go out, so that the file names
+    // every task the way tasks.txt does; a save merged with a change made
+    // elsewhere may bring tasks that need one too.
+    for (int pass = 0; pass < 2; ++pass) {
+        bool assigned = false;
+        for (Task &task : liveTasks()) {
+            if (task.uid.isEmpty()) {
+                task.uid = newUid();
+                assigned = true;
+            }
+        }
+        if (!assigned)
+            break;
+        const SaveResult saved = saveTasks();
+        if (!saved.ok)
+            return {false, saved.message};
+        noteSave(saved, &notes);
+        if (!saved.merged)
+            break;
+    }
+    KeptCalendars kept = keptForStore(&notes);
+    const Exported exported = exportTasks(liveTasks(), kept, now);
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(exported.file) < 0 || !out.commit())
+        return {false, QStringLiteral("Could not write %1: %2").arg(shown(file), out.errorString())};
+    saveKept(kept, &notes);
+    return {true, QStringLiteral("Exported %1 to %2.").arg(countOf(exported.written, "task", "tasks"), shown(file))
+                      + listed(QStringLiteral("Not exported:"), exported.problems) + listed(QStringLiteral("Also:"), notes)};
+}
+
+Outcome importStore(const QString &file, const QDateTime &now)
+{
+    using namespace Module1;
+    const QFileInfo info(file);
+    QFile in(file);
+    if (info.exists() && !info.isFile())
+        return {false, QStringLiteral("Could not read %1: it is not a regular file.").arg(shown(file))};
+    if (info.size() > IcalKit::kLargestFile) {
+        return {false, QStringLiteral("%1 is not a task list Quorvi can read: it is larger than %2 MB. Nothing "
+                                      "was imported.")
+                           .arg(shown(file))
+                           .arg(IcalKit::kLargestFile / (1024 * 1024))};
+    }
+    if (!in.open(QIODevice::ReadOnly))
+        return {false, QStringLiteral("Could not read %1: %2").arg(shown(file), in.errorString())};
+    const QByteArray bytes = in.read(IcalKit::kLargestFile + 1);
+
+    QStringList notes;
+    KeptCalendars kept = keptForStore(&notes);
+    const auto live = liveTasks();
+    std::vector<Task> list(live.begin(), live.end());
+    const Imported imported = importTasks(list, bytes, kept, now, kTaskSlots);
+    if (!imported.refusal.isEmpty()) {
+        return {false, QStringLiteral("%1 is not an iCalendar file Quorvi can read: %2. Nothing was imported.")
+                           .arg(shown(file), imported.refusal)};
+    }
+    if (imported.added + imported.updated > 0) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            tasks[i] = std::move(list[i]);
+            deriveFields(tasks[i]);
+        }
+        taskCount = qint16(list.size());
+        announceChange();
+        const SaveResult saved = saveTasks();
+        if (!saved.ok)
+            return {false, saved.message};
+        noteSave(saved, &notes);
+    }
+    saveKept(kept, &notes);
+    QString summary = QStringLiteral("Imported from %1: %2 added, %3 updated")
+                          .arg(shown(file))
+                          .arg(imported.added)
+                          .arg(imported.updated);
+    if (imported.unchanged > 0)
+        summary += QStringLiteral(", %1 already up to date").arg(imported.unchanged);
+    summary += QStringLiteral(", %1 skipped.").arg(imported.skipped.size());
+    return {true, summary + listed(QStringLiteral("Skipped:"), imported.skipped)
+                      + listed(QStringLiteral("Read with care:"), imported.notes) + listed(QStringLiteral("Also:"), notes)};
+}
+
+int runCommand(bool importing, const QString &file)
+{
+    const Module1::LoadReport report = Module1::loadTasks();
+    if (report.unreadable) {
+        std::fprintf(stderr, "quorvi: %s\n", qPrintable(report.problems.value(0)));
+        return 1;
+    }
+    if (!report.problems.isEmpty()) {
+        std::fprintf(stderr, "quorvi: some of %s could not be read as it stands:\n%s\n",
+                     qPrintable(Module1::kStoreFileName), qPrintable(Module1::describeProblems(report)));
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    const Outcome outcome = importing ? importStore(file, now) : exportStore(file, now);
+    if (!outcome.ok) {
+        std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.message));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(outcome.message));
+    return 0;
+}
+
+} // namespace TaskCalendar
