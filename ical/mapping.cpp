@@ -168,7 +168,6 @@ std::optional<Repeat::Rule> ruleOf(const icalrecurrencetype &r, QDate start)
         return std::nullopt;
     Repeat::Rule rule;
     rule.count = r.interval;
-    rule.anchorDay = start.day();
     const int days = length(r.by_day, ICAL_BY_DAY_SIZE);
     const int months = length(r.by_month, ICAL_BY_MONTH_SIZE);
     switch (r.freq) {
@@ -191,6 +190,7 @@ std::optional<Repeat::Rule> ruleOf(const icalrecurrencetype &r, QDate start)
     case ICAL_MONTHLY_RECURRENCE:
     case ICAL_YEARLY_RECURRENCE: {
         rule.unit = r.freq == ICAL_MONTHLY_RECURRENCE ? Repeat::Unit::Month : Repeat::Unit::Year;
+        rule.anchorDay = start.day();
         if (days)
             return std::nullopt;
         if (months && (rule.unit == Repeat::Unit::Month || months > 1 || r.by_month[0] != start.month()))
@@ -591,7 +591,8 @@ bool write(icalcomponent *todo, icalcomponent *calendar, const Module1::Task &ta
             const auto d = Zones::toLocal(dueProperty, calendar);
             startFits = s && d && s->dateOnly == d->dateOnly && s->moment <= d->moment;
         }
-        const bool follows = rule && (dueWritten || ruleWritten || !start);
+        // A series Quorvi did not touch keeps whatever start it came with.
+        const bool follows = rule && (dueWritten || ruleWritten);
         if ((start && !startFits) || (follows && !(start && sameTime(start, dueProperty, calendar)))) {
             const auto d = Zones::toLocal(dueProperty, calendar);
             setTime(todo, ICAL_DTSTART_PROPERTY, timeValue(d->moment, d->dateOnly, clock));

@@ -3,6 +3,8 @@
 
 #include "components.h"
 #include "merge.h"
+#include "repeat.h"
+#include "rules.h"
 #include "zones.h"
 
 #include <QDir>
@@ -244,6 +246,27 @@ void noteSave(const Module1::SaveResult &saved, QStringList *notes)
         *notes << saved.notice;
 }
 
+// What a file says the way the task already says it stays as the task has
+// it: hour 25 on the 8th came back as 01:00 on the 9th, and is the same.
+void keepSpelling(const Module1::Task &task, Module1::Task &incoming)
+{
+    if (Rules::dueMoment(task) == Rules::dueMoment(incoming)) {
+        incoming.year = task.year;
+        incoming.month = task.month;
+        incoming.day = task.day;
+        incoming.hour = task.hour;
+        incoming.minute = task.minute;
+        incoming.second = task.second;
+    }
+    if (task.done && incoming.done
+        && Repeat::parseMoment(task.doneText) == Repeat::parseMoment(incoming.doneText))
+        incoming.doneText = task.doneText;
+    const auto rule = Repeat::parse(task.repeatText);
+    if (rule && rule == Repeat::parse(incoming.repeatText))
+        incoming.repeatText = task.repeatText;
+    Module1::deriveFields(incoming);
+}
+
 } // namespace
 
 QString newUid()
@@ -396,6 +419,7 @@ Imported importTasks(std::vector<Module1::Task> &tasks, const QByteArray &bytes,
         const auto it = byUid.constFind(found.task.uid);
         if (it != byUid.cend()) {
             Module1::Task &task = tasks[*it];
+            keepSpelling(task, found.task);
             if (Module1::sameStored(task, found.task))
                 ++out.unchanged;
             else

@@ -96,6 +96,7 @@ std::optional<Local> toLocal(icaltimetype time, const char *tzid, icalcomponent 
     if (!zone || (tzid && QByteArray(tzid) == QTimeZone::systemTimeZoneId())) {
         local.moment = wallClock(time);
     } else {
+        time.zone = zone;
         const icaltimetype utc = icaltime_convert_to_zone(time, icaltimezone_get_utc_timezone());
         if (!fits(utc))
             return std::nullopt;

@@ -49,10 +49,11 @@ std::optional<Local> toLocal(icaltimetype time, const char *tzid, icalcomponent 
 // keeps.
 bool fits(const icaltimetype &time);
 
-// The first and last years Quorvi keeps: four digits, as iCalendar and the
-// store's order both write them.
+// The first and last years Quorvi keeps in a calendar file. libical writes
+// no date after the year 3000 (it turns one into 00000000); a task due
+// later is reported rather than written as a date nobody meant.
 inline constexpr int kFirstYear = 1;
-inline constexpr int kLastYear = 9999;
+inline constexpr int kLastYear = 3000;
 
 // A UTC value for a moment (COMPLETED, DTSTAMP, LAST-MODIFIED).
 icaltimetype utcTime(const QDateTime &moment);
