@@ -16,11 +16,23 @@ namespace {
 
 const char *const kForName = "X-QUORVI-FOR";
 
+// Text as a file gives it, without control characters (a tab aside):
+// libical leaves some of them out when it writes, so they would not come
+// back the same, and nobody types them.
+QString fromFile(const char *text)
+{
+    QString value = QString::fromUtf8(text ? text : "");
+    value.removeIf([](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c.unicode() == 0x7F;
+    });
+    return value;
+}
+
 // What the store can keep of a one-line text: line breaks would end the
 // line, and trailing blanks do not survive a reading of the file.
 QString oneLine(const char *text)
 {
-    QString value = QString::fromUtf8(text ? text : "");
+    QString value = fromFile(text);
     value.replace(QLatin1String("\r\n"), QLatin1String(" "));
     value.replace(QLatin1Char('\r'), QLatin1Char(' '));
     value.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -32,7 +44,7 @@ QString oneLine(const char *text)
 // A description as Quorvi holds it: lines end in CR LF.
 QString withBreaks(const char *text)
 {
-    QString value = QString::fromUtf8(text ? text : "");
+    QString value = fromFile(text);
     value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     value.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     while (value.endsWith(QLatin1Char(' ')))

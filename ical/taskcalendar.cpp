@@ -37,10 +37,12 @@ Component newCalendar()
 // The VTODO that is the task itself, not a changed occurrence of it.
 icalcomponent *masterTodo(icalcomponent *calendar, const QString &uid)
 {
-    const QByteArray wanted = uid.toUtf8();
+    // Compared as the task holds it: a UID that is not UTF-8 was read with
+    // replacement characters.
     for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_VTODO_COMPONENT); c;
          c = icalcomponent_get_next_component(calendar, ICAL_VTODO_COMPONENT)) {
-        if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) && wanted == icalcomponent_get_uid(c))
+        if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)
+            && QString::fromUtf8(icalcomponent_get_uid(c)) == uid)
             return c;
     }
     return nullptr;
@@ -147,8 +149,12 @@ Prepared prepare(const Module1::Task &task, const QByteArray &kept, const Mappin
     if (!kept.isEmpty()) {
         QString refusal;
         out.calendar = IcalKit::parse(kept, &refusal);
-        if (out.calendar && icalcomponent_isa(out.calendar.get()) == ICAL_VCALENDAR_COMPONENT)
+        if (out.calendar && icalcomponent_isa(out.calendar.get()) == ICAL_VCALENDAR_COMPONENT) {
+            // libical writes some values it took in a form it cannot read
+            // back (an unknown STATUS as an empty one): such a line goes.
+            dropErrors(out.calendar.get());
             todo = masterTodo(out.calendar.get(), task.uid);
+        }
     }
     const bool fresh = !todo;
     if (fresh) {
