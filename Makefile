@@ -35,6 +35,7 @@ bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/editors/editors_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/background/background_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ical/ical_bench
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # in a build folder of its own.

@@ -33,9 +33,9 @@ QString structureProblem(QByteArrayView bytes)
         // Continuation lines (a leading blank) only go on a property.
         if (line.trimmed().isEmpty() || line.front() == ' ' || line.front() == '\t')
             continue;
-        const QByteArray upper = line.toByteArray().toUpper();
-        const bool begins = upper.startsWith("BEGIN:");
-        const bool ends = upper.startsWith("END:");
+        const bool begins = line.size() > 6 && line.first(6).compare("BEGIN:", Qt::CaseInsensitive) == 0;
+        const bool ends = !begins && line.size() > 4 && line.first(4).compare("END:", Qt::CaseInsensitive) == 0;
+        const QByteArray upper = begins || ends ? line.toByteArray().toUpper() : QByteArray();
         if (!sawContent && !begins)
             return QStringLiteral("it does not start with BEGIN:VCALENDAR");
         sawContent = true;

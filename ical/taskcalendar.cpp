@@ -98,76 +98,181 @@ void dropErrors(icalcomponent *c)
         dropErrors(sub);
 }
 
+QByteArray propertyText(icalproperty *p)
+{
+    char *text = icalproperty_as_ical_string_r(p);
+    QByteArray out(text);
+    icalmemory_free_buffer(text);
+    return out;
+}
+
+// A task's VCALENDAR as the texts of its parts, each written by libical
+// once: its own text and the file that holds many are both put together
+// from them.
+struct Pieces {
+    std::vector<std::pair<QString, QByteArray>> properties; // name, text
+    std::vector<std::pair<QByteArray, QByteArray>> zones;   // TZID, text
+    QByteArray components;
+    std::set<QByteArray> named; // the TZIDs its times name
+};
+
+Pieces piecesOf(icalcomponent *calendar)
+{
+    Pieces pieces;
+    for (icalproperty *p = icalcomponent_get_first_property(calendar, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(calendar, ICAL_ANY_PROPERTY))
+        pieces.properties.emplace_back(IcalKit::nameOf(p), propertyText(p));
+    for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
+        if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) {
+            pieces.zones.emplace_back(tzidOf(c), IcalKit::textOf(c));
+        } else {
+            pieces.components += IcalKit::textOf(c);
+            zonesNamed(c, pieces.named);
+        }
+    }
+    return pieces;
+}
+
+// The text a VCALENDAR of these pieces has, as libical would write it.
+QByteArray keptText(const Pieces &pieces)
+{
+    QByteArray out = "BEGIN:VCALENDAR\r\n";
+    for (const auto &property : pieces.properties)
+        out += property.second;
+    for (const auto &zone : pieces.zones)
+        out += zone.second;
+    out += pieces.components;
+    out += "END:VCALENDAR\r\n";
+    return out;
+}
+
 // One VCALENDAR from the calendars of several tasks: Quorvi's VERSION and
 // PRODID, the first of each other calendar property, each VTIMEZONE once
 // (and those of zones only named, from the system), then the tasks.
-Component join(std::vector<Component> &calendars)
+QByteArray joined(const std::vector<Pieces> &calendars)
 {
-    Component root = newCalendar();
-    std::set<QString> properties{QStringLiteral("VERSION"), QStringLiteral("PRODID"), QStringLiteral("METHOD")};
-    std::map<QByteArray, icalcomponent *> zones;
-    std::vector<icalcomponent *> others;
-    for (Component &calendar : calendars) {
-        for (icalproperty *p = icalcomponent_get_first_property(calendar.get(), ICAL_ANY_PROPERTY); p;
-             p = icalcomponent_get_next_property(calendar.get(), ICAL_ANY_PROPERTY)) {
-            if (properties.insert(IcalKit::nameOf(p)).second)
-                icalcomponent_add_property(root.get(), icalproperty_new_clone(p));
-        }
-        while (icalcomponent *c = icalcomponent_get_first_component(calendar.get(), ICAL_ANY_COMPONENT)) {
-            icalcomponent_remove_component(calendar.get(), c);
-            if (icalcomponent_isa(c) != ICAL_VTIMEZONE_COMPONENT)
-                others.push_back(c);
-            else if (!zones.emplace(tzidOf(c), c).second)
-                icalcomponent_free(c);
-        }
-    }
+    QByteArray properties;
+    std::set<QString> seen{QStringLiteral("VERSION"), QStringLiteral("PRODID"), QStringLiteral("METHOD")};
+    std::map<QByteArray, QByteArray> zones;
     std::set<QByteArray> named;
-    for (icalcomponent *c : others)
-        zonesNamed(c, named);
+    qsizetype size = 0;
+    for (const Pieces &pieces : calendars) {
+        for (const auto &property : pieces.properties) {
+            if (seen.insert(property.first).second)
+                properties += property.second;
+        }
+        for (const auto &zone : pieces.zones)
+            zones.emplace(zone.first, zone.second);
+        named.insert(pieces.named.begin(), pieces.named.end());
+        size += pieces.components.size();
+    }
     for (const QByteArray &tzid : named) {
         if (zones.count(tzid))
             continue;
-        if (Component own = Zones::vtimezone(QString::fromUtf8(tzid)))
-            zones.emplace(tzid, own.release());
+        if (const Component own = Zones::vtimezone(QString::fromUtf8(tzid)))
+            zones.emplace(tzid, IcalKit::textOf(own.get()));
     }
+    QByteArray out;
+    out.reserve(size + 8192);
+    out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:";
+    out += kProductId;
+    out += "\r\n";
+    out += properties;
     for (const auto &zone : zones)
-        icalcomponent_add_component(root.get(), zone.second);
-    for (icalcomponent *c : others)
-        icalcomponent_add_component(root.get(), c);
-    return root;
+        out += zone.second;
+    for (const Pieces &pieces : calendars)
+        out += pieces.components;
+    out += "END:VCALENDAR\r\n";
+    return out;
 }
 
 struct Prepared {
-    Component calendar;
+    Component own;                   // a calendar made here, when there was none to edit
+    icalcomponent *calendar = nullptr; // the one edited; null with a problem
     QString problem;
 };
 
-Prepared prepare(const Module1::Task &task, const QByteArray &kept, const Mapping::Clock &clock)
+// The task put into its kept calendar (`kept`, may be null), or into a new one.
+Prepared prepare(const Module1::Task &task, icalcomponent *kept, const Mapping::Clock &clock)
 {
     Prepared out;
     icalcomponent *todo = nullptr;
-    if (!kept.isEmpty()) {
-        QString refusal;
-        out.calendar = IcalKit::parse(kept, &refusal);
-        if (out.calendar && icalcomponent_isa(out.calendar.get()) == ICAL_VCALENDAR_COMPONENT) {
-            // libical writes some values it took in a form it cannot read
-            // back (an unknown STATUS as an empty one): such a line goes.
-            dropErrors(out.calendar.get());
-            todo = masterTodo(out.calendar.get(), task.uid);
-        }
+    if (kept && icalcomponent_isa(kept) == ICAL_VCALENDAR_COMPONENT) {
+        // libical writes some values it took in a form it cannot read
+        // back (an unknown STATUS as an empty one): such a line goes.
+        dropErrors(kept);
+        todo = masterTodo(kept, task.uid);
+        if (todo)
+            out.calendar = kept;
     }
     const bool fresh = !todo;
     if (fresh) {
-        out.calendar = newCalendar();
+        out.own = newCalendar();
+        out.calendar = out.own.get();
         todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
-        icalcomponent_add_component(out.calendar.get(), todo);
+        icalcomponent_add_component(out.calendar, todo);
     }
-    const bool changed = Mapping::write(todo, out.calendar.get(), task, fresh, clock, &out.problem);
+    const bool changed = Mapping::write(todo, out.calendar, task, fresh, clock, &out.problem);
     if (!out.problem.isEmpty()) {
-        out.calendar.reset();
+        out.calendar = nullptr;
         return out;
     }
     stamp(todo, changed, fresh, clock.now);
+    return out;
+}
+
+// The kept texts of many tasks, read in one go: a reading of each on its
+// own costs more than the reading itself. `calendars[i]` belongs to
+// `texts[i]` (null for an empty text).
+struct KeptReading {
+    Component root;
+    std::vector<Component> single; // where the texts could not be read together
+    std::vector<icalcomponent *> calendars;
+};
+
+KeptReading readKept(const std::vector<QByteArray> &texts)
+{
+    KeptReading out;
+    out.calendars.assign(texts.size(), nullptr);
+    QByteArray all;
+    int count = 0;
+    for (const QByteArray &text : texts) {
+        if (text.isEmpty())
+            continue;
+        all += text;
+        if (!text.endsWith('\n'))
+            all += "\r\n";
+        ++count;
+    }
+    if (count == 0)
+        return out;
+    QString refusal;
+    out.root = IcalKit::parse(all, &refusal);
+    std::vector<icalcomponent *> found;
+    if (out.root && count == 1) {
+        found.push_back(out.root.get());
+    } else if (out.root) {
+        for (icalcomponent *c = icalcomponent_get_first_component(out.root.get(), ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(out.root.get(), ICAL_ANY_COMPONENT))
+            found.push_back(c);
+    }
+    if (int(found.size()) == count) {
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            if (!texts[i].isEmpty())
+                out.calendars[i] = found[next++];
+        }
+        return out;
+    }
+    // One of them is damaged: each on its own, so the others still count.
+    out.root.reset();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (texts[i].isEmpty())
+            continue;
+        out.single.push_back(IcalKit::parse(texts[i], &refusal));
+        out.calendars[i] = out.single.back().get();
+    }
     return out;
 }
 
@@ -193,17 +298,17 @@ QString notATask(icalcomponent_kind kind)
     }
 }
 
-// A VCALENDAR for one task of a file: the file's calendar properties (an
-// iTIP METHOD aside, which makes a message of a calendar).
-Component calendarLike(icalcomponent *source)
+// The calendar properties a task of the file keeps: all but an iTIP
+// METHOD, which makes a message of a calendar.
+QByteArray calendarProperties(icalcomponent *source)
 {
-    Component own(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    QByteArray out;
     for (icalproperty *p = icalcomponent_get_first_property(source, ICAL_ANY_PROPERTY); p;
          p = icalcomponent_get_next_property(source, ICAL_ANY_PROPERTY)) {
-        if (icalproperty_isa(p) != ICAL_METHOD_PROPERTY)
-            icalcomponent_add_property(own.get(), icalproperty_new_clone(p));
+        if (icalproperty_isa(p) != ICAL_METHOD_PROPERTY && icalproperty_isa(p) != ICAL_XLICERROR_PROPERTY)
+            out += propertyText(p);
     }
-    return own;
+    return out;
 }
 
 QString countOf(int n, const char *one, const char *many)
@@ -283,16 +388,16 @@ QString newUid()
 TaskText calendarOf(const Module1::Task &task, const QByteArray &kept, const Mapping::Clock &clock)
 {
     TaskText out;
-    Prepared prepared = prepare(task, kept, clock);
+    const KeptReading reading = readKept({kept});
+    const Prepared prepared = prepare(task, reading.calendars[0], clock);
     if (!prepared.calendar) {
         out.problem = prepared.problem;
         return out;
     }
-    out.kept = IcalKit::textOf(prepared.calendar.get());
+    std::vector<Pieces> one{piecesOf(prepared.calendar)};
+    out.kept = keptText(one[0]);
     out.changed = out.kept != kept;
-    std::vector<Component> one;
-    one.push_back(std::move(prepared.calendar));
-    out.text = IcalKit::textOf(join(one).get());
+    out.text = joined(one);
     return out;
 }
 
@@ -311,16 +416,31 @@ FileReading readFile(const QByteArray &bytes, const QDateTime &now)
             calendars.push_back(c);
     }
 
-    std::vector<Component> own;               // each found task's calendar
-    std::vector<icalcomponent *> sources;     // the calendar it came from
+    // Each task's own VCALENDAR is put together from the texts of the
+    // file's parts, each written once: the file's calendar properties, the
+    // zones its times name, the task and its changed occurrences.
+    struct Own {
+        icalcomponent *source;
+        QByteArray components;
+        std::set<QByteArray> named;
+    };
+    std::vector<Own> own;
     QHash<QString, std::size_t> byUid;
     std::vector<std::pair<icalcomponent *, icalcomponent *>> occurrences; // (calendar, VTODO)
+    std::map<icalcomponent *, std::map<QByteArray, icalcomponent *>> zonesIn;
+    const auto take = [](Own &into, icalcomponent *c) {
+        dropErrors(c);
+        into.components += IcalKit::textOf(c);
+        zonesNamed(c, into.named);
+    };
     for (icalcomponent *calendar : calendars) {
         for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
              c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
             const icalcomponent_kind kind = icalcomponent_isa(c);
-            if (kind == ICAL_VTIMEZONE_COMPONENT)
+            if (kind == ICAL_VTIMEZONE_COMPONENT) {
+                zonesIn[calendar].emplace(tzidOf(c), c);
                 continue;
+            }
             if (kind != ICAL_VTODO_COMPONENT) {
                 out.skipped << label(c) + QStringLiteral(": ") + notATask(kind);
                 continue;
@@ -339,19 +459,16 @@ FileReading readFile(const QByteArray &bytes, const QDateTime &now)
                 out.skipped << label(c) + QStringLiteral(": a second task with the UID ") + uid;
                 continue;
             }
-            Component calendarOfTask = calendarLike(calendar);
-            icalcomponent *copy = icalcomponent_new_clone(c);
             if (uid.isEmpty()) {
                 uid = newUid();
-                icalcomponent_set_uid(copy, uid.toUtf8().constData());
+                icalcomponent_set_uid(c, uid.toUtf8().constData());
             }
-            icalcomponent_add_component(calendarOfTask.get(), copy);
             for (const QString &note : std::as_const(reading.notes))
                 out.notes << label(c) + QStringLiteral(": ") + note;
             byUid.insert(uid, out.found.size());
             out.found.push_back({reading.task, {}, reading.notes});
-            own.push_back(std::move(calendarOfTask));
-            sources.push_back(calendar);
+            own.push_back({calendar, {}, {}});
+            take(own.back(), c);
         }
     }
     // Changed occurrences of a repeating task travel with it, untouched.
@@ -362,19 +479,31 @@ FileReading readFile(const QByteArray &bytes, const QDateTime &now)
                                                         "not in the file");
             continue;
         }
-        icalcomponent_add_component(own[*it].get(), icalcomponent_new_clone(todo));
+        take(own[*it], todo);
     }
+    std::map<icalcomponent *, QByteArray> properties;
+    std::map<icalcomponent *, QByteArray> zoneTexts;
     for (std::size_t i = 0; i < own.size(); ++i) {
-        icalcomponent *calendar = own[i].get();
-        std::set<QByteArray> named;
-        zonesNamed(calendar, named);
-        for (icalcomponent *z = icalcomponent_get_first_component(sources[i], ICAL_VTIMEZONE_COMPONENT); z;
-             z = icalcomponent_get_next_component(sources[i], ICAL_VTIMEZONE_COMPONENT)) {
-            if (named.count(tzidOf(z)))
-                icalcomponent_add_component(calendar, icalcomponent_new_clone(z));
+        auto props = properties.find(own[i].source);
+        if (props == properties.end())
+            props = properties.emplace(own[i].source, calendarProperties(own[i].source)).first;
+        QByteArray &kept = out.found[i].kept;
+        kept = "BEGIN:VCALENDAR\r\n" + props->second;
+        // A zone the system knows is written from its rules when the task
+        // goes out: thousands of copies of one VTIMEZONE would cost more to
+        // read again than the tasks themselves.
+        const auto &zones = zonesIn[own[i].source];
+        for (const QByteArray &tzid : own[i].named) {
+            const auto zone = zones.find(tzid);
+            if (zone == zones.end() || Zones::isSystemZone(tzid))
+                continue;
+            auto text = zoneTexts.find(zone->second);
+            if (text == zoneTexts.end())
+                text = zoneTexts.emplace(zone->second, IcalKit::textOf(zone->second)).first;
+            kept += text->second;
         }
-        dropErrors(calendar);
-        out.found[i].kept = IcalKit::textOf(calendar);
+        kept += own[i].components;
+        kept += "END:VCALENDAR\r\n";
     }
     return out;
 }
@@ -383,25 +512,32 @@ Exported exportTasks(std::span<Module1::Task> tasks, KeptCalendars &kept, const 
 {
     Exported out;
     const Mapping::Clock clock = Mapping::clockAt(now);
-    std::vector<Component> calendars;
+    std::vector<Pieces> calendars;
     calendars.reserve(tasks.size());
     QSet<QString> uids;
     uids.reserve(qsizetype(tasks.size()));
+    std::vector<QByteArray> texts;
+    texts.reserve(tasks.size());
     for (Module1::Task &task : tasks) {
         if (task.uid.isEmpty())
             task.uid = newUid();
         uids.insert(task.uid);
-        Prepared prepared = prepare(task, kept.find(task.uid), clock);
+        texts.push_back(kept.find(task.uid));
+    }
+    const KeptReading reading = readKept(texts);
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const Module1::Task &task = tasks[i];
+        const Prepared prepared = prepare(task, reading.calendars[i], clock);
         if (!prepared.calendar) {
             out.problems << QStringLiteral("\u201C%1\u201D: %2").arg(task.title, prepared.problem);
             continue;
         }
-        kept.keep(task.uid, IcalKit::textOf(prepared.calendar.get()));
-        calendars.push_back(std::move(prepared.calendar));
+        calendars.push_back(piecesOf(prepared.calendar));
+        kept.keep(task.uid, keptText(calendars.back()));
         ++out.written;
     }
     kept.keepOnly(uids);
-    out.file = IcalKit::textOf(join(calendars).get());
+    out.file = joined(calendars);
     return out;
 }
 

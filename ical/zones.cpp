@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "zones.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QTimeZone>
 
@@ -20,6 +21,20 @@ icaltimezone *systemZone(const QByteArray &id)
     return zone;
 }
 
+// The computer's zone by name. Asking the system reads files, and a file
+// of thousands of tasks asks for every date in it: the answer is kept for a
+// second, which no change of zone needs to be seen sooner than.
+QByteArray systemZoneId()
+{
+    static QByteArray id;
+    static QElapsedTimer age;
+    if (!age.isValid() || age.elapsed() > 1000) {
+        id = QTimeZone::systemTimeZoneId();
+        age.start();
+    }
+    return id;
+}
+
 QDateTime wallClock(const icaltimetype &t)
 {
     return QDateTime(QDate(t.year, t.month, t.day), t.is_date ? QTime(0, 0) : QTime(t.hour, t.minute, t.second));
@@ -30,7 +45,7 @@ QDateTime wallClock(const icaltimetype &t)
 QString localZoneId()
 {
     IcalKit::prepare();
-    const QByteArray id = QTimeZone::systemTimeZoneId();
+    const QByteArray id = systemZoneId();
     icaltimezone *zone = systemZone(id);
     // UTC has no VTIMEZONE in libical, and a TZID needs one.
     return zone && icaltimezone_get_component(zone) ? QString::fromUtf8(id) : QString();
@@ -60,6 +75,12 @@ IcalKit::Component vtimezone(const QString &id)
         icalproperty_free(location);
     }
     return copy;
+}
+
+bool isSystemZone(const QByteArray &tzid)
+{
+    icaltimezone *zone = systemZone(tzid);
+    return zone && icaltimezone_get_component(zone);
 }
 
 icaltimezone *resolve(icalcomponent *calendar, const char *tzid)
@@ -93,7 +114,7 @@ std::optional<Local> toLocal(icaltimetype time, const char *tzid, icalcomponent 
     icaltimezone *zone = icaltime_is_utc(time) ? icaltimezone_get_utc_timezone() : resolve(calendar, tzid);
     if (tzid && *tzid && !zone)
         local.zoneKnown = false;
-    if (!zone || (tzid && QByteArray(tzid) == QTimeZone::systemTimeZoneId())) {
+    if (!zone || (tzid && systemZoneId() == tzid)) {
         local.moment = wallClock(time);
     } else {
         time.zone = zone;

@@ -26,6 +26,10 @@ bool localIsUtc();
 // prefix of its own before it). Null when libical does not know the zone.
 IcalKit::Component vtimezone(const QString &id);
 
+// Whether the system knows a zone of this name, so that its VTIMEZONE can
+// be written from the system's rules whenever it is needed.
+bool isSystemZone(const QByteArray &tzid);
+
 // The zone a TZID names in this calendar: its own VTIMEZONE, or the system's
 // zone of that name. Null when neither is there.
 icaltimezone *resolve(icalcomponent *calendar, const char *tzid);
