@@ -79,12 +79,26 @@ void prepare()
     Q_UNUSED(prepared);
 }
 
-QByteArray textOf(icalcomponent *component)
+namespace {
+
+// libical's text, taken over and its buffer given back.
+QByteArray takeText(char *text)
 {
-    char *text = icalcomponent_as_ical_string_r(component);
     QByteArray out(text);
     icalmemory_free_buffer(text);
     return out;
+}
+
+} // namespace
+
+QByteArray textOf(icalcomponent *component)
+{
+    return takeText(icalcomponent_as_ical_string_r(component));
+}
+
+QByteArray textOf(icalproperty *property)
+{
+    return takeText(icalproperty_as_ical_string_r(property));
 }
 
 Component parse(const QByteArray &bytes, QString *refusal)

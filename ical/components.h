@@ -21,8 +21,10 @@ using Component = std::unique_ptr<icalcomponent, FreeComponent>;
 // program. Called before any other use.
 void prepare();
 
-// The text libical writes for a component (CR LF line ends, folded).
+// The text libical writes for a component or a property (CR LF line ends,
+// folded).
 QByteArray textOf(icalcomponent *component);
+QByteArray textOf(icalproperty *property);
 
 // The files Quorvi reads are at most this large: past it, they are refused
 // whole rather than read into memory.

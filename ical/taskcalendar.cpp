@@ -98,14 +98,6 @@ void dropErrors(icalcomponent *c)
         dropErrors(sub);
 }
 
-QByteArray propertyText(icalproperty *p)
-{
-    char *text = icalproperty_as_ical_string_r(p);
-    QByteArray out(text);
-    icalmemory_free_buffer(text);
-    return out;
-}
-
 // A task's VCALENDAR as the texts of its parts, each written by libical
 // once: its own text and the file that holds many are both put together
 // from them.
@@ -121,7 +113,7 @@ Pieces piecesOf(icalcomponent *calendar)
     Pieces pieces;
     for (icalproperty *p = icalcomponent_get_first_property(calendar, ICAL_ANY_PROPERTY); p;
          p = icalcomponent_get_next_property(calendar, ICAL_ANY_PROPERTY))
-        pieces.properties.emplace_back(IcalKit::nameOf(p), propertyText(p));
+        pieces.properties.emplace_back(IcalKit::nameOf(p), IcalKit::textOf(p));
     for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
          c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
         if (icalcomponent_isa(c) == ICAL_VTIMEZONE_COMPONENT) {
@@ -306,7 +298,7 @@ QByteArray calendarProperties(icalcomponent *source)
     for (icalproperty *p = icalcomponent_get_first_property(source, ICAL_ANY_PROPERTY); p;
          p = icalcomponent_get_next_property(source, ICAL_ANY_PROPERTY)) {
         if (icalproperty_isa(p) != ICAL_METHOD_PROPERTY && icalproperty_isa(p) != ICAL_XLICERROR_PROPERTY)
-            out += propertyText(p);
+            out += IcalKit::textOf(p);
     }
     return out;
 }

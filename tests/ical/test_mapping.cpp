@@ -207,14 +207,10 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const TaskCalendar::FileReading reading = readOne("SUMMARY:x\r\n" + lines);
         QCOMPARE(reading.found.size(), std::size_t(1));
-        const Task &t = reading.found[0].task;
-        QCOMPARE(t.repeatText, expected);
+        QCOMPARE(reading.found[0].task.repeatText, expected);
         // A rule Quorvi cannot follow is said so, and goes out again as it came.
         QCOMPARE(reading.notes.size(), expected.isEmpty() ? 1 : 0);
-        std::vector<Task> list{t};
-        KeptCalendars kept;
-        kept.keep(t.uid, reading.found[0].kept);
-        const QByteArray out = unfolded(TaskCalendar::exportTasks(list, kept, stampMoment()).file);
+        const QByteArray out = Trip(reading).out();
         qsizetype at = 0;
         while ((at = lines.indexOf("RRULE:", at)) >= 0) {
             const QByteArray rule = lines.mid(at + 6, lines.indexOf("\r\n", at) - at - 6);
@@ -261,37 +257,27 @@ private Q_SLOTS:
 
     void aDateOnlyDueGoesOutDateOnlyWhileItsTimeIsUntouched()
     {
-        const TaskCalendar::FileReading reading = readOne("SUMMARY:x\r\nDUE;VALUE=DATE:20271208\r\nDTSTART;VALUE=DATE:20271201\r\n");
-        std::vector<Task> list{reading.found[0].task};
-        KeptCalendars kept;
-        kept.keep(list[0].uid, reading.found[0].kept);
+        Trip trip(readOne("SUMMARY:x\r\nDUE;VALUE=DATE:20271208\r\nDTSTART;VALUE=DATE:20271201\r\n"));
         // Moved a day: still a date.
-        list[0].day = 9;
-        QByteArray out = unfolded(TaskCalendar::exportTasks(list, kept, stampMoment()).file);
+        trip.tasks[0].day = 9;
+        QByteArray out = trip.out();
         QVERIFY2(out.contains("DUE;VALUE=DATE:20271209\r\n"), out.constData());
         QVERIFY(out.contains("DTSTART;VALUE=DATE:20271201\r\n")); // still before it, still a date
         // Given a time: a date and time, and the start follows its type.
-        list[0].hour = 14;
-        out = unfolded(TaskCalendar::exportTasks(list, kept, stampMoment()).file);
+        trip.tasks[0].hour = 14;
+        out = trip.out();
         QVERIFY2(out.contains("DUE;TZID=Europe/Berlin:20271209T140000\r\n"), out.constData());
         QVERIFY(out.contains("DTSTART;TZID=Europe/Berlin:20271209T140000\r\n"));
         // A task that never had a date goes out with the one it was given.
-        const TaskCalendar::FileReading undated = readOne("SUMMARY:Someday\r\n");
-        list = {undated.found[0].task};
-        kept.keep(list[0].uid, undated.found[0].kept);
-        out = unfolded(TaskCalendar::exportTasks(list, kept, stampMoment()).file);
-        QVERIFY(out.contains("DUE;VALUE=DATE:20261208\r\n"));
+        QVERIFY(Trip(readOne("SUMMARY:Someday\r\n")).out().contains("DUE;VALUE=DATE:20261208\r\n"));
     }
 
     void aStartLaterThanTheNewDueMovesWithIt()
     {
-        const TaskCalendar::FileReading reading = readOne("SUMMARY:x\r\nDTSTART:20271205T090000\r\nDUE:20271208T090000\r\n");
-        std::vector<Task> list{reading.found[0].task};
-        KeptCalendars kept;
-        kept.keep(list[0].uid, reading.found[0].kept);
-        list[0].day = 1;
-        deriveFields(list[0]);
-        const QByteArray out = unfolded(TaskCalendar::exportTasks(list, kept, stampMoment()).file);
+        Trip trip(readOne("SUMMARY:x\r\nDTSTART:20271205T090000\r\nDUE:20271208T090000\r\n"));
+        trip.tasks[0].day = 1;
+        deriveFields(trip.tasks[0]);
+        const QByteArray out = trip.out();
         QVERIFY2(out.contains("DTSTART;TZID=Europe/Berlin:20271201T090000\r\n"), out.constData());
         QVERIFY(out.contains("DUE;TZID=Europe/Berlin:20271201T090000\r\n"));
     }

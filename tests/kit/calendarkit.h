@@ -8,6 +8,7 @@
 #include "module1.h"
 #include "repeat.h"
 #include "rules.h"
+#include "storesandbox.h"
 #include "taskcalendar.h"
 
 #include <QByteArray>
@@ -75,17 +76,26 @@ inline QByteArray unfolded(QByteArray text)
 inline Module1::Task task(const QString &title, int year, int month, int day, int hour = 9, int minute = 0,
                           int second = 0)
 {
-    Module1::Task t;
-    t.title = title;
-    t.forWhom = QStringLiteral("Me");
-    t.year = qint16(year);
-    t.month = qint16(month);
-    t.day = qint16(day);
-    t.hour = qint16(hour);
-    t.minute = qint16(minute);
-    t.second = qint16(second);
-    Module1::deriveFields(t);
-    return t;
+    return TestData::task(title, QStringLiteral("Me"), year, month, day, hour, minute, second);
 }
+
+// A task read from a file, with its kept text, ready to go out again.
+struct Trip {
+    std::vector<Module1::Task> tasks;
+    KeptCalendars kept;
+
+    explicit Trip(const TaskCalendar::FileReading &reading)
+    {
+        for (const TaskCalendar::Found &found : reading.found) {
+            tasks.push_back(found.task);
+            kept.keep(found.task.uid, found.kept);
+        }
+    }
+    // The file the tasks go out in, folding undone.
+    QByteArray out(const QDateTime &at = stampMoment())
+    {
+        return unfolded(TaskCalendar::exportTasks(tasks, kept, at).file);
+    }
+};
 
 } // namespace IcalTest
