@@ -456,6 +456,11 @@ Clock clockAt(const QDateTime &now)
     return clock;
 }
 
+QString uidOf(icalcomponent *component)
+{
+    return fromFile(icalcomponent_get_uid(component));
+}
+
 bool dueFits(const Module1::Task &task)
 {
     const int year = Rules::dueMoment(task).date().year();
@@ -478,7 +483,7 @@ Reading read(icalcomponent *todo, icalcomponent *calendar, const QDateTime &now)
         reading.notes << QStringLiteral("a line that could not be read was left out (%1)").arg(error);
     }
 
-    t.uid = QString::fromUtf8(icalcomponent_get_uid(todo));
+    t.uid = uidOf(todo);
     t.title = oneLine(icalcomponent_get_summary(todo));
     t.forWhom = forWhomOf(todo);
     if (icalproperty *d = first(todo, ICAL_DESCRIPTION_PROPERTY))
@@ -554,7 +559,7 @@ bool write(icalcomponent *todo, icalcomponent *calendar, const Module1::Task &ta
         return false;
     }
     bool changed = false;
-    if (QString::fromUtf8(icalcomponent_get_uid(todo)) != task.uid) {
+    if (uidOf(todo) != task.uid) {
         icalcomponent_set_uid(todo, task.uid.toUtf8().constData());
         changed = true;
     }

@@ -55,6 +55,11 @@ Clock clockAt(const QDateTime &now);
 bool write(icalcomponent *todo, icalcomponent *calendar, const Module1::Task &task, bool fresh, const Clock &clock,
            QString *problem);
 
+// A component's UID as a task holds it: without the control characters
+// libical leaves out when it writes, so that two UIDs that would be written
+// alike are read alike.
+QString uidOf(icalcomponent *component);
+
 // The due moment's years a calendar file can hold; outside them a task is
 // reported, not written.
 bool dueFits(const Module1::Task &task);

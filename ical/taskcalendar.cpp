@@ -37,12 +37,11 @@ Component newCalendar()
 // The VTODO that is the task itself, not a changed occurrence of it.
 icalcomponent *masterTodo(icalcomponent *calendar, const QString &uid)
 {
-    // Compared as the task holds it: a UID that is not UTF-8 was read with
-    // replacement characters.
+    // Compared as the task holds it (a UID that is not UTF-8 was read with
+    // replacement characters).
     for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_VTODO_COMPONENT); c;
          c = icalcomponent_get_next_component(calendar, ICAL_VTODO_COMPONENT)) {
-        if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)
-            && QString::fromUtf8(icalcomponent_get_uid(c)) == uid)
+        if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) && Mapping::uidOf(c) == uid)
             return c;
     }
     return nullptr;
@@ -465,7 +464,7 @@ FileReading readFile(const QByteArray &bytes, const QDateTime &now)
     }
     // Changed occurrences of a repeating task travel with it, untouched.
     for (const auto &[calendar, todo] : occurrences) {
-        const auto it = byUid.constFind(QString::fromUtf8(icalcomponent_get_uid(todo)));
+        const auto it = byUid.constFind(Mapping::uidOf(todo));
         if (it == byUid.cend()) {
             out.skipped << label(todo) + QStringLiteral(": a changed occurrence (RECURRENCE-ID) of a task that is "
                                                         "not in the file");
