@@ -111,6 +111,10 @@ public:
     // Marks the selected task done, or not done again; a repeating task
     // moves on to its next occurrence instead. Saves the store.
     void markDone();
+    // Every task to an iCalendar file, or the tasks of one into the list
+    // (added, or updated where they came from here); both ask for the file.
+    void menu_export_Click();
+    void menu_import_Click();
     void menu_manage_Click();
     void menu_about_Click();
     void menu_exi_Click();
