@@ -169,13 +169,34 @@ QStringList wrapped(const QString &text, int width)
 
 // Ends the program as the real seam does, but takes the socket away first,
 // so the next start on the folder finds no one rather than a stale socket.
+// A screenshot run must never wait on a message box: there its messages go
+// to standard error.
 class EndingSeam : public Modal::Seam
 {
 public:
-    explicit EndingSeam(Instance::Guard &guard) : m_guard(guard) { Modal::setSeam(this); }
+    EndingSeam(Instance::Guard &guard, bool messagesToStderr) : m_guard(guard), m_toStderr(messagesToStderr)
+    {
+        Modal::setSeam(this);
+    }
     ~EndingSeam() override { Modal::setSeam(nullptr); }
     EndingSeam(const EndingSeam &) = delete;
     EndingSeam &operator=(const EndingSeam &) = delete;
+
+    void message(QWidget *parent, const QString &title, const QString &text, Modal::Kind kind) override
+    {
+        if (m_toStderr)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        else
+            Modal::Seam::message(parent, title, text, kind);
+    }
+
+    void notice(QWidget *parent, const QString &title, const QString &text) override
+    {
+        if (m_toStderr)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        else
+            Modal::Seam::notice(parent, title, text);
+    }
 
     void endProgram(int exitCode) override
     {
@@ -185,6 +206,7 @@ public:
 
 private:
     Instance::Guard &m_guard;
+    bool m_toStderr;
 };
 
 } // namespace
@@ -351,14 +373,11 @@ bool saveScreenshot(QWidget *window, const QString &file, QString *reason)
 int run(QApplication &app, const Options &options)
 {
     const bool screenshot = !options.screenshotFile.isEmpty();
-    // A screenshot run must never wait on a message box.
-    if (screenshot)
-        Modal::setMessagesToStderr(true);
 
     // One Quorvi per store: a start on a folder that already has one hands
     // its request over and ends. A screenshot only looks, so it runs alone.
     Instance::Guard guard;
-    EndingSeam ending(guard);
+    EndingSeam ending(guard, screenshot);
     if (!screenshot) {
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         const Instance::Outcome claimed =
