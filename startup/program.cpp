@@ -3,11 +3,11 @@
 
 #include "alarm.h"
 #include "alertpage.h"
-#include "frmmain.h"
 #include "frmstartup.h"
 #include "instance.h"
 #include "modal.h"
 #include "module1.h"
+#include "opening.h"
 #include "session.h"
 
 #include <QApplication>
@@ -326,34 +326,6 @@ QString versionText()
     return QStringLiteral("quorvi %1").arg(QStringLiteral(QUORVI_VERSION));
 }
 
-Opening chooseOpening(bool showAll, bool storeMissing, bool anyListed)
-{
-    if (showAll)
-        return Opening::MainWindow;
-    if (anyListed)
-        return Opening::Alert;
-    if (storeMissing)
-        return Opening::MainWindow;
-    return Opening::Nothing;
-}
-
-QWidget *openStart(FrmStartup &startup, bool showAll, QDate today)
-{
-    if (showAll)
-        return startup.mainWindow();
-    const bool listed = startup.formLoad(today);
-    const bool storeMissing = Module1::lastLoadReport().fileMissing;
-    switch (chooseOpening(false, storeMissing, listed)) {
-    case Opening::Alert:
-        return &startup;
-    case Opening::MainWindow:
-        return startup.mainWindow();
-    case Opening::Nothing:
-        break;
-    }
-    return nullptr;
-}
-
 bool saveScreenshot(QWidget *window, const QString &file, QString *reason)
 {
     // Shown for layout's sake only: no window flashes up on a real desktop.
@@ -401,7 +373,8 @@ int run(QApplication &app, const Options &options)
     }
 
     FrmStartup startup;
-    QWidget *window = openStart(startup, options.showAll);
+    QWidget *window =
+        Opening::windowFor(startup, options.showAll ? Opening::Cause::ShowAll : Opening::Cause::Start);
 
     if (screenshot) {
         if (!window)
@@ -435,7 +408,7 @@ int run(QApplication &app, const Options &options)
     });
     guard.serve();
     if (window)
-        Session::bringUp(window);
+        Opening::bringUp(window);
     return app.exec();
 }
 
