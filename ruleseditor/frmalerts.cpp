@@ -143,7 +143,7 @@ void FrmAlerts::connectHandlers()
     connect(chkAlert, &QCheckBox::toggled, this, &FrmAlerts::setRulePopup);
     connect(txtInterval, &QLineEdit::textChanged, this, &FrmAlerts::txtInterval_Change);
     connect(cmdOk, &QPushButton::clicked, this, &FrmAlerts::saveAndClose);
-    connect(cmdCancel, &QPushButton::clicked, this, &FrmAlerts::discardAndClose);
+    connect(cmdCancel, &QPushButton::clicked, this, &FrmAlerts::cancel);
 }
 
 int FrmAlerts::currentSlot() const
@@ -248,7 +248,7 @@ void FrmAlerts::saveAndClose()
     Module1::announceChange();
 }
 
-void FrmAlerts::discardAndClose()
+void FrmAlerts::cancel()
 {
     hideAndReload(Rejected);
 }

@@ -22,7 +22,7 @@ public:
     void drawAlert(int index);
 
 protected:
-    void cancel() override { discardAndClose(); }
+    void cancel() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -41,7 +41,6 @@ private:
     void setRulePopup(bool checked);
     void txtInterval_Change(const QString &text);
     void saveAndClose();
-    void discardAndClose();
 
     QGroupBox *Frame1 = nullptr;
     QPushButton *cmdBack = nullptr;

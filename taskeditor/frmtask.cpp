@@ -155,7 +155,7 @@ void FrmTask::connectHandlers()
     connect(lstMonth, &QComboBox::currentIndexChanged, this, [this] { repeatChanged(true); });
     connect(txtDescript, &QPlainTextEdit::textChanged, this, &FrmTask::descriptionEdited);
     connect(Command1, &QPushButton::clicked, this, &FrmTask::saveAndClose);
-    connect(Command2, &QPushButton::clicked, this, &FrmTask::discardAndClose);
+    connect(Command2, &QPushButton::clicked, this, &FrmTask::cancel);
 }
 
 Module1::Task *FrmTask::record()
@@ -250,7 +250,7 @@ void FrmTask::saveAndClose()
     hideAndReload(Accepted);
 }
 
-void FrmTask::discardAndClose()
+void FrmTask::cancel()
 {
     m_selected = -1;
     hideAndReload(Rejected);

@@ -29,7 +29,7 @@ public:
     int selected() const { return m_selected; }
 
 protected:
-    void cancel() override { discardAndClose(); }
+    void cancel() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -43,7 +43,6 @@ private:
     // when the due date changed and a monthly or yearly task follows its day.
     void repeatChanged(bool dateMoved = false);
     void saveAndClose();
-    void discardAndClose();
 
     int m_selected = 0;
     // While prepare fills the boxes: a stored repetition is kept as it is,
