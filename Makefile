@@ -35,6 +35,7 @@ bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/editors/editors_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/background/background_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ical/ical_bench
 
 # A full store (1001 tasks, 101 rules, the earliest task overdue) in FOLDER,
 # as the benchmarks use it: `make full-store FOLDER=~/big`, then quorvi there.
@@ -56,19 +57,22 @@ test-asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure $(CTEST_ARGS)
 
-# Fuzzes the store reader for FUZZ_SECONDS; new inputs go to the build folder,
-# the seeds stay in tests/fuzz/corpus.
+# Fuzzes the store reader and the calendar importer, FUZZ_SECONDS each; new
+# inputs go to the build folder, the seeds stay in tests/fuzz/corpus and
+# tests/ical/samples.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_FLAGS = -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+  -artifact_prefix=$(FUZZ_DIR)/artifacts/
 fuzz: deps
 	bash scripts/install-deps.sh fuzz
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DQUORVI_FUZZ=ON
-	cmake --build $(FUZZ_DIR) --target fuzz_store
-	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
-	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/fuzz/fuzz_store -max_total_time=$(FUZZ_SECONDS) \
-	  -max_len=65536 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-	  -artifact_prefix=$(FUZZ_DIR)/artifacts/ $(FUZZ_DIR)/corpus tests/fuzz/corpus
+	cmake --build $(FUZZ_DIR) --target fuzz_store fuzz_ical
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/ical-corpus $(FUZZ_DIR)/artifacts
+	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/fuzz/fuzz_store $(FUZZ_FLAGS) $(FUZZ_DIR)/corpus tests/fuzz/corpus
+	ASAN_OPTIONS=detect_leaks=0 TZ=Europe/Berlin $(FUZZ_DIR)/tests/fuzz/fuzz_ical $(FUZZ_FLAGS) \
+	  $(FUZZ_DIR)/ical-corpus tests/ical/samples
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -58,6 +59,12 @@ std::optional<QColor> Seam::chooseColor(QWidget *parent, const QColor &initial)
     if (!chosen.isValid())
         return std::nullopt;
     return chosen;
+}
+
+QString Seam::chooseFile(QWidget *parent, FileUse use, const QString &title, const QString &filter)
+{
+    return use == FileUse::Open ? QFileDialog::getOpenFileName(parent, title, QString(), filter)
+                                : QFileDialog::getSaveFileName(parent, title, QString(), filter);
 }
 
 void Seam::endProgram(int exitCode)

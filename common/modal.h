@@ -23,6 +23,9 @@ inline const QString kMessageTitle = QStringLiteral("Quorvi");
 
 enum class Kind { Information, Warning };
 
+// What a file is chosen for.
+enum class FileUse { Open, Save };
+
 class Seam
 {
 public:
@@ -35,6 +38,9 @@ public:
     virtual void notice(QWidget *parent, const QString &title, const QString &text);
     // The chosen colour, or nothing when the chooser was closed without one.
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);
+    // The file chosen, or empty when the chooser was closed without one.
+    // `filter` as QFileDialog takes it ("Calendars (*.ics)").
+    virtual QString chooseFile(QWidget *parent, FileUse use, const QString &title, const QString &filter);
     // Ends the program at once; nothing is saved.
     virtual void endProgram(int exitCode);
 };

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window's menu commands: new, edit and delete tasks, the rules
-// dialog, About and Exit.
+// The main window's menu commands: new, edit and delete tasks, export and
+// import, the rules dialog, About and Exit.
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "clock.h"
@@ -8,14 +8,17 @@
 #include "modal.h"
 #include "module1.h"
 #include "pausabletimer.h"
+#include "taskcalendar.h"
 
 #include <QAction>
+#include <QFileInfo>
 
 using namespace Module1;
 
 namespace {
 
 const QString kAboutTitle = QStringLiteral("About Quorvi");
+const QString kCalendarFiles = QStringLiteral("iCalendar files (*.ics);;All files (*)");
 
 QString aboutText()
 {
@@ -42,6 +45,8 @@ void FrmMain::connectCommands()
     on("menu_delete2", &FrmMain::deleteTask);
     on("menu_done", &FrmMain::markDone);
     on("menu_done2", &FrmMain::markDone);
+    on("menu_export", &FrmMain::exportTasks);
+    on("menu_import", &FrmMain::importTasks);
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::manageRules);
@@ -146,6 +151,31 @@ void FrmMain::markDone()
     }
     m_timer1->setEnabled(true);
     Modal::reportSave(this, saveTasks());
+}
+
+void FrmMain::exportTasks()
+{
+    m_timer1->setEnabled(false);
+    QString file = Modal::seam().chooseFile(this, Modal::FileUse::Save, QStringLiteral("Export Tasks"), kCalendarFiles);
+    if (!file.isEmpty()) {
+        if (QFileInfo(file).suffix().isEmpty())
+            file += QStringLiteral(".ics");
+        const TaskCalendar::Outcome outcome = TaskCalendar::exportStore(file, Clock::now());
+        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+    }
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::importTasks()
+{
+    m_timer1->setEnabled(false);
+    const QString file = Modal::seam().chooseFile(this, Modal::FileUse::Open, QStringLiteral("Import Tasks"), kCalendarFiles);
+    if (!file.isEmpty()) {
+        // The list redraws when the import announces the new tasks.
+        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(file, Clock::now());
+        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+    }
+    m_timer1->setEnabled(true);
 }
 
 void FrmMain::manageRules()

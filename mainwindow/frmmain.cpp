@@ -111,6 +111,9 @@ void FrmMain::buildMenus()
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
     m_markDone[0] = addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
+    tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_files"));
+    addEntry(tasksMenu, "menu_export", QStringLiteral("E&xport..."));
+    addEntry(tasksMenu, "menu_import", QStringLiteral("&Import..."));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
     addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"))
         ->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));

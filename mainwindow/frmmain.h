@@ -111,6 +111,10 @@ public:
     // Marks the selected task done, or not done again; a repeating task
     // moves on to its next occurrence instead. Saves the store.
     void markDone();
+    // Every task to an iCalendar file, or the tasks of one into the list
+    // (added, or updated where they came from here); both ask for the file.
+    void exportTasks();
+    void importTasks();
     void manageRules();
     void showAbout();
     void exitProgram();

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # libical: reads and writes the iCalendar files of Export and Import
+  libical-dev
   fonts-dejavu-core
   xvfb xauth
   desktop-file-utils dpkg-dev file
@@ -14,10 +16,12 @@ packages=(
   # dbus-daemon: the notification tests start a session bus of their own
   dbus
   locales
+  # a second iCalendar reader, apart from libical, for the exported file
+  python3-icalendar
 )
 # The fuzzing build needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = "fuzz" ]; then
-  packages=(clang libclang-rt-14-dev)
+  packages=(clang libclang-rt-14-dev libical-dev)
 fi
 
 sudo=""

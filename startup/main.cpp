@@ -3,6 +3,7 @@
 #include "autostart.h"
 #include "instance.h"
 #include "program.h"
+#include "taskcalendar.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,6 +66,13 @@ int main(int argc, char **argv)
         if (!outcome.err.isEmpty())
             std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.err));
         return outcome.exitStatus;
+    }
+
+    // So do --export and --import: they only read and write files.
+    if (!options.exportFile.isEmpty() || !options.importFile.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        const bool importing = !options.importFile.isEmpty();
+        return TaskCalendar::runCommand(importing, importing ? options.importFile : options.exportFile);
     }
 
     QApplication app(argc, argv);

@@ -46,6 +46,8 @@ const QString kScreenshot = QStringLiteral("screenshot");
 const QString kAutostart = QStringLiteral("autostart");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
+const QString kExport = QStringLiteral("export");
+const QString kImport = QStringLiteral("import");
 
 // Every option the program takes, named once: the parser, the usage line and
 // the help are all built from this table.
@@ -74,6 +76,17 @@ const QList<OptionEntry> &optionTable()
                                            "folder this is run in; off: stop doing so; alone: tell whether it is "
                                            "on, and for which folder")),
          QStringLiteral("[on|off]")},
+        {QCommandLineOption(kExport,
+                            QStringLiteral("write every task, done ones too, to FILE as iCalendar (VTODO), which "
+                                           "other task programs and phones read, then exit"),
+                            QStringLiteral("FILE")),
+         QStringLiteral("FILE")},
+        {QCommandLineOption(kImport,
+                            QStringLiteral("add the tasks of the iCalendar FILE to tasks.txt (a task exported from "
+                                           "here is updated instead), say how many were added, updated and "
+                                           "skipped, then exit"),
+                            QStringLiteral("FILE")),
+         QStringLiteral("FILE")},
         {QCommandLineOption({QStringLiteral("h"), kHelp}, QStringLiteral("show this help and exit")), {}},
         {QCommandLineOption(kVersion, QStringLiteral("show the version and exit")), {}},
     };
@@ -266,6 +279,17 @@ Options parseArguments(const QStringList &arguments)
         options.screenshotFile = parser.value(kScreenshot);
         if (options.screenshotFile.isEmpty())
             options.error = QStringLiteral("--screenshot needs a file name.");
+    }
+    // A file's trip is a whole run of its own: no window, no reminders.
+    for (const QString &name : {kExport, kImport}) {
+        if (!parser.isSet(name))
+            continue;
+        QString &file = name == kExport ? options.exportFile : options.importFile;
+        file = parser.value(name);
+        if (file.isEmpty())
+            options.error = QStringLiteral("--%1 needs a file name.").arg(name);
+        else if (options.showAll || options.background || parser.isSet(kScreenshot) || parser.isSet(kExport) == parser.isSet(kImport))
+            options.error = QStringLiteral("--%1 cannot be combined with other options.").arg(name);
     }
     return options;
 }

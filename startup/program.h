@@ -22,6 +22,8 @@ struct Options {
     bool help = false;
     bool version = false;
     std::optional<Autostart::Action> autostart; // --autostart [on|off] was given
+    QString exportFile; // --export FILE: every task to an iCalendar file
+    QString importFile; // --import FILE: the tasks of an iCalendar file into tasks.txt
     QString error; // one line; set when the command line cannot be used
 };
 

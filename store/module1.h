@@ -30,6 +30,9 @@ struct Task {
     // that cannot be read is kept as it is, and means not done, not repeating.
     QString doneText;
     QString repeatText;
+    // The task's lasting identity (a UUID) once it has left Quorvi in a
+    // calendar file; empty until then. Other programs know it by this.
+    QString uid;
     QString dueText;     // derived by the reader
     QString sortKey;     // derived by the reader
     bool done = false;   // derived: doneText holds a moment

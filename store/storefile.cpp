@@ -210,7 +210,8 @@ private:
             if (!Repeat::parse(value))
                 problem(line, QStringLiteral("\"%1\" is not a repetition such as 1w or 1m@31; "
                                              "the task does not repeat").arg(value.toString()));
-        }
+        } else if (key == u"uid")
+            taskText(m_task.uid) = value.toString();
         else if (key == u"day")
             taskNumber(m_task.day) = number16(key, value, line);
         else if (key == u"mon")
@@ -275,10 +276,12 @@ private:
         t.description = decodeBreaks(m_task.description);
         t.forWhom = m_task.forWhom;
         t.title = m_task.title;
-        // Unlike every other key, these two belong to their own record only:
-        // a task without them is not done and does not repeat.
+        // Unlike every other key, these belong to their own record only: a
+        // task without them is not done, does not repeat and has no identity
+        // of its own (another task's would make the two one).
         t.doneText = std::exchange(m_task.doneText, QString());
         t.repeatText = std::exchange(m_task.repeatText, QString());
+        t.uid = std::exchange(m_task.uid, QString());
         deriveFields(t);
         if (!partsFitKey(t)) {
             problem(line, QStringLiteral("the due date of \"%1\" has a part outside its usual range; "
@@ -583,6 +586,8 @@ QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> 
             line("don=", t.doneText);
         if (!t.repeatText.isEmpty())
             line("rep=", t.repeatText);
+        if (!t.uid.isEmpty())
+            line("uid=", t.uid);
         out += "act=addtask\r\n\r\n";
     }
     out += "[Alerts]\r\n\r\n";

@@ -98,6 +98,7 @@ private Q_SLOTS:
     void aRepeatingTaskMovesOnInsteadOfBeingDone();
     void aMessageShowsTheTitleAsTyped();
     void aReadOnlyStoreIsToldBeforeAnythingIsTyped();
+    void exportAndImportAskForTheFile();
     void wholeRoad();
 
 private:
@@ -552,6 +553,50 @@ void TestCommands::aboutAndExit()
     QCOMPARE(m_seam->endCodes.size(), 0);
     m_window->exitProgram();
     QCOMPARE(m_seam->endCodes.size(), 1);
+}
+
+void TestCommands::exportAndImportAskForTheFile()
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_box->file(QStringLiteral("data"))));
+    start(storeBytes({kReport, kDentist}));
+    // Closed without a file: nothing happens.
+    m_window->findChild<QAction *>(QStringLiteral("menu_export"))->trigger();
+    QCOMPARE(m_seam->fileChoosers.size(), 1);
+    QCOMPARE(m_seam->fileChoosers[0].use, Modal::FileUse::Save);
+    QVERIFY(m_seam->fileChoosers[0].filter.contains(QStringLiteral("*.ics")));
+    QVERIFY(m_seam->messages.isEmpty());
+
+    // A name without an ending gets .ics.
+    m_seam->fileToChoose = m_box->file(QStringLiteral("tasks"));
+    m_window->findChild<QAction *>(QStringLiteral("menu_export"))->trigger();
+    QCOMPARE(m_seam->messages.size(), 1);
+    QCOMPARE(m_seam->messages[0].kind, Modal::Kind::Information);
+    QFile exported(m_box->file(QStringLiteral("tasks.ics")));
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    QByteArray text = exported.readAll();
+    QCOMPARE(text.count("BEGIN:VTODO"), 2);
+
+    // Deleted here, then brought back from the file; the list shows it.
+    m_window->highlight(1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_delete"))->trigger();
+    QCOMPARE(shownTitles(*m_window), QStringList{QStringLiteral("Report")});
+    m_seam->fileToChoose = m_box->file(QStringLiteral("tasks.ics"));
+    m_window->findChild<QAction *>(QStringLiteral("menu_import"))->trigger();
+    QCOMPARE(m_seam->fileChoosers.last().use, Modal::FileUse::Open);
+    QCOMPARE(shownTitles(*m_window), (QStringList{QStringLiteral("Dentist"), QStringLiteral("Report")}));
+    QVERIFY2(m_seam->messages.last().text.contains(QStringLiteral("1 added, 0 updated, 1 already up to date")),
+             qPrintable(m_seam->messages.last().text));
+    QVERIFY(StoreSandbox::read().contains("ttl=Dentist"));
+    QVERIFY(m_seam->timerOffWhileOpen.isEmpty()); // no dialog of ours was opened
+
+    // Not a calendar: a warning, and nothing changes.
+    const QByteArray before = StoreSandbox::read();
+    m_seam->fileToChoose = m_box->file(kStoreFileName);
+    m_window->findChild<QAction *>(QStringLiteral("menu_import"))->trigger();
+    QCOMPARE(m_seam->messages.last().kind, Modal::Kind::Warning);
+    QCOMPARE(StoreSandbox::read(), before);
+    QCOMPARE(m_window->rowCount(), 2);
+    qunsetenv("XDG_DATA_HOME");
 }
 
 void TestCommands::wholeRoad()

@@ -153,6 +153,7 @@ private Q_SLOTS:
             {"menu_modify2", "&Edit...", "menu_short"},   {"menu_delete2", "&Delete", "menu_short"},
             {"menu_done", "&Mark Done", "Menu_Tasks"},    {"menu_done2", "&Mark Done", "menu_short"},
             {"menu_showdone", "Show &Done Tasks", "menu_options"},
+            {"menu_export", "E&xport...", "Menu_Tasks"},  {"menu_import", "&Import...", "Menu_Tasks"},
         };
         // The desktop's standard keys where one fits; none for the rest, and
         // none for Delete, which the list's own Delete key does when it has
@@ -174,8 +175,12 @@ private Q_SLOTS:
         QMenu *tasks = w.findChild<QMenu *>("Menu_Tasks");
         QAction *sep = w.findChild<QAction *>("menu_sep");
         QVERIFY(sep && sep->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(sep), 4);
-        QCOMPARE(tasks->actions().size(), 6);
+        QCOMPARE(tasks->actions().indexOf(sep), 7);
+        QCOMPARE(tasks->actions().size(), 9);
+        // Export and Import sit apart from the commands on one task.
+        QAction *files = w.findChild<QAction *>("menu_sep_files");
+        QVERIFY(files && files->isSeparator());
+        QCOMPARE(tasks->actions().indexOf(files), 4);
 
         QStringList bar;
         for (QAction *a : w.menuBar()->actions())
