@@ -18,7 +18,6 @@ namespace {
 
 Seam g_realSeam;
 Seam *g_seam = &g_realSeam;
-bool g_toStderr = false;
 QStringList g_shownProblems;
 
 // Messages carry task titles, file names and the system's words, none of
@@ -39,10 +38,6 @@ int Seam::exec(QDialog *dialog)
 
 void Seam::message(QWidget *parent, const QString &title, const QString &text, Kind kind)
 {
-    if (g_toStderr) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return;
-    }
     QMessageBox box(kind == Kind::Warning ? QMessageBox::Warning : QMessageBox::Information, title, text,
                     QMessageBox::Ok, parent);
     showAsTyped(box);
@@ -51,10 +46,6 @@ void Seam::message(QWidget *parent, const QString &title, const QString &text, K
 
 void Seam::notice(QWidget *parent, const QString &title, const QString &text)
 {
-    if (g_toStderr) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return;
-    }
     auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
     showAsTyped(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -92,16 +83,6 @@ Seam &seam()
 void setSeam(Seam *replacement)
 {
     g_seam = replacement ? replacement : &g_realSeam;
-}
-
-void setMessagesToStderr(bool on)
-{
-    g_toStderr = on;
-}
-
-bool messagesToStderr()
-{
-    return g_toStderr;
 }
 
 void information(QWidget *parent, const QString &title, const QString &text)

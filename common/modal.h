@@ -50,10 +50,6 @@ Seam &seam();
 // Replaces the seam; nullptr puts the real one back. The caller keeps ownership.
 void setSeam(Seam *replacement);
 
-// When set, messages go to standard error instead of a box (for --screenshot).
-void setMessagesToStderr(bool on);
-bool messagesToStderr();
-
 inline int exec(QDialog *dialog) { return seam().exec(dialog); }
 void information(QWidget *parent, const QString &title, const QString &text);
 void warning(QWidget *parent, const QString &title, const QString &text);

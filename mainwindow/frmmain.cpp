@@ -7,7 +7,7 @@
 #include "listcell.h"
 #include "modal.h"
 #include "module1.h"
-#include "refreshtimer.h"
+#include "pausabletimer.h"
 #include "rules.h"
 #include "storecaption.h"
 #include "storewatcher.h"
@@ -71,9 +71,9 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
     buildControls();
     connectCommands();
 
-    m_timer1 = new RefreshTimer(this);
+    m_timer1 = new PausableTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(m_timer1, &RefreshTimer::timeout, this, &FrmMain::drawList);
+    connect(m_timer1, &PausableTimer::timeout, this, &FrmMain::drawList);
     // Every reload and every confirmed edit, whoever made it, is redrawn.
     connect(&Module1::notifier(), &Module1::Notifier::changed, this, &FrmMain::drawList);
 
@@ -509,7 +509,7 @@ void FrmMain::cellDoubleClicked(int row)
     if (row < 1)
         return;
     highlight(row);
-    menu_modify_Click();
+    editSelectedTask();
 }
 
 bool FrmMain::listKeyPressed(const QKeyEvent *event)
@@ -527,7 +527,7 @@ bool FrmMain::listKeyPressed(const QKeyEvent *event)
     case Qt::Key_End: move = Move::Last; break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        menu_modify_Click();
+        editSelectedTask();
         return true;
     case Qt::Key_Delete:
         deleteTask();

@@ -23,7 +23,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
-class RefreshTimer;
+class PausableTimer;
 class AfterDialogs;
 class StoreWatcher;
 
@@ -74,7 +74,7 @@ public:
     const QList<ListCell *> &lblFor() const { return m_lblFor; }
     const QList<ListCell *> &lblDue() const { return m_lblDue; }
 
-    RefreshTimer *timer1() const { return m_timer1; }
+    PausableTimer *timer1() const { return m_timer1; }
     StoreWatcher *storeWatcher() const { return m_storeWatcher; }
 
     // Reads the store again after another program changed it: the list is
@@ -102,9 +102,9 @@ public:
     void formResize();
 
     // The menu commands.
-    void menu_new_Click();
-    void menu_modify_Click();
-    void menu_modify2_Click();
+    void newTask();
+    void editSelectedTask();
+    void editPressedTask();
     // Removes the selected task, without asking, and saves the store (also
     // when nothing was selected).
     void deleteTask();
@@ -113,11 +113,11 @@ public:
     void markDone();
     // Every task to an iCalendar file, or the tasks of one into the list
     // (added, or updated where they came from here); both ask for the file.
-    void menu_export_Click();
-    void menu_import_Click();
-    void menu_manage_Click();
-    void menu_about_Click();
-    void menu_exi_Click();
+    void exportTasks();
+    void importTasks();
+    void manageRules();
+    void showAbout();
+    void exitProgram();
 
     // The dialogs, created on first use and hidden, never destroyed, after it.
     FrmTask *frmTask();
@@ -179,7 +179,7 @@ private:
     QPushButton *m_cmdFor = nullptr;
     QPushButton *m_cmdDue = nullptr;
     QPlainTextEdit *m_txtDescription = nullptr;
-    RefreshTimer *m_timer1 = nullptr;
+    PausableTimer *m_timer1 = nullptr;
     StoreWatcher *m_storeWatcher = nullptr;
     AfterDialogs *m_follow = nullptr;
     std::optional<Module1::Task> m_keepSelected; // while changeKeepingSelection runs

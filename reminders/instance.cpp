@@ -2,6 +2,7 @@
 #include "instance.h"
 
 #include "privatefolder.h"
+#include "systemerror.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -33,11 +34,6 @@ constexpr qsizetype kLongestRequest = 64;
 constexpr qsizetype kMostUnheard = 32;
 constexpr int kAcceptAgainMs = 200;
 constexpr int kPutBackAgainMs = 30000;
-
-QString systemError(const QString &what)
-{
-    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
-}
 
 bool fits(const QString &path)
 {
@@ -143,7 +139,7 @@ Outcome Guard::claim(const QString &name, Request request)
     // Nobody of ours listens: a socket left there is stale (its Quorvi was
     // killed) or someone else's, and the folder is ours.
     if (::unlink(QFile::encodeName(name).constData()) != 0 && errno != ENOENT)
-        return {Claim::Failed, 0, systemError(QStringLiteral("cannot remove the old socket %1").arg(name))};
+        return {Claim::Failed, 0, systemError(QStringLiteral("cannot remove the old socket %1").arg(name), errno)};
     m_name = name;
     if (const QString problem = listen(); !problem.isEmpty())
         return {Claim::Failed, 0, problem};
@@ -196,12 +192,12 @@ QString Guard::listen()
 
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
-        return systemError(QStringLiteral("cannot make a socket"));
+        return systemError(QStringLiteral("cannot make a socket"), errno);
     struct stat made {};
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
         || ::chmod(path.constData(), 0600) != 0 || ::listen(fd, SOMAXCONN) != 0
         || ::lstat(path.constData(), &made) != 0) {
-        const QString problem = systemError(QStringLiteral("cannot listen on %1").arg(m_name));
+        const QString problem = systemError(QStringLiteral("cannot listen on %1").arg(m_name), errno);
         ::close(fd);
         return problem;
     }

@@ -16,23 +16,6 @@ Text textFor(const Module1::Task &t)
     return text;
 }
 
-QString escapeMarkup(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == u'&')
-            out += QLatin1String("&amp;");
-        else if (c == u'<')
-            out += QLatin1String("&lt;");
-        else if (c == u'>')
-            out += QLatin1String("&gt;");
-        else
-            out += c;
-    }
-    return out;
-}
-
 QStringList actions()
 {
     return {kDefaultAction, QStringLiteral("Show"), kShowAction,   QStringLiteral("Show"),

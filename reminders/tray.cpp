@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tray.h"
 
-#include "notice.h"
-
 #include <QApplication>
 #include <QDBusConnectionInterface>
 #include <QMenu>
@@ -69,7 +67,7 @@ QString Tray::messageBody(const QString &body) const
 {
     const QDBusConnectionInterface *names = m_bus.isConnected() ? m_bus.interface() : nullptr;
     const bool throughTheService = names && names->isServiceRegistered(kStatusNotifierWatcher).value();
-    return throughTheService ? Notice::escapeMarkup(body) : body;
+    return throughTheService ? body.toHtmlEscaped() : body;
 }
 
 } // namespace Reminders

@@ -2,6 +2,7 @@
 #include "autostart.h"
 
 #include "desktopentry.h"
+#include "installedlauncher.h"
 #include "module1.h"
 
 #include <QDir>
@@ -68,22 +69,28 @@ EntryText launcherText(const QString &program, const QString &folder)
     EntryText result = entryText(program, folder); // the same checks on both paths
     if (result.text.isEmpty())
         return result;
-    result.text = DesktopEntry::write({
-        {QStringLiteral("Type"), QStringLiteral("Application")},
-        {QStringLiteral("Name"), QStringLiteral("Quorvi")},
-        {QStringLiteral("GenericName"), QStringLiteral("Task Reminder")},
-        {QStringLiteral("Comment"), QStringLiteral("Keep track of the tasks in %1").arg(folder)},
-        {QStringLiteral("Exec"), DesktopEntry::quoteArgument(program) + QStringLiteral(" --show-all")},
-        {QStringLiteral("Path"), folder},
-        {QStringLiteral("Icon"), QStringLiteral("quorvi")},
-        {QStringLiteral("Terminal"), QStringLiteral("false")},
-        {QStringLiteral("Categories"), QStringLiteral("Office;ProjectManagement;")},
-        {QStringLiteral("Keywords"), QStringLiteral("reminder;tasks;due date;deadline;todo;")},
+    // The installed launcher, but for this program and folder.
+    QList<std::pair<QString, QString>> keys;
+    for (const auto &[keyText, valueText] : kInstalledLauncher) {
+        const QString key = QString::fromUtf8(keyText);
+        QString value = DesktopEntry::unescapeValue(QString::fromUtf8(valueText));
+        if (key == u"Comment")
+            value = QStringLiteral("Keep track of the tasks in %1").arg(folder);
+        if (key == u"Exec") {
+            // This program in place of the installed one's name, with its
+            // options ("--show-all").
+            keys.append({key, DesktopEntry::quoteArgument(program) + u' ' + value.section(u' ', 1)});
+            keys.append({QStringLiteral("Path"), folder});
+            continue;
+        }
         // While a Quorvi runs for the folder, the launcher's start only hands
         // over to it and ends, and a startup cursor would spin on in vain.
-        {QStringLiteral("StartupNotify"), QStringLiteral("false")},
-        {kMarkKey, kMarkValue},
-    });
+        if (key == u"StartupNotify")
+            value = QStringLiteral("false");
+        keys.append({key, value});
+    }
+    keys.append({kMarkKey, kMarkValue});
+    result.text = DesktopEntry::write(keys);
     return result;
 }
 

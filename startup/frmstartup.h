@@ -100,7 +100,7 @@ private:
 
     QPushButton *m_cmdExit = nullptr;
     QPushButton *m_cmdShowAll = nullptr;
-    QTextBrowser *m_webBrowser1 = nullptr;
+    QTextBrowser *m_pageView = nullptr;
     std::unique_ptr<FrmMain> m_frmMain;
     AlertPage::Page m_page;
     QString m_pagePath;

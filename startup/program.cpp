@@ -3,11 +3,11 @@
 
 #include "alarm.h"
 #include "alertpage.h"
-#include "frmmain.h"
 #include "frmstartup.h"
 #include "instance.h"
 #include "modal.h"
 #include "module1.h"
+#include "opening.h"
 #include "session.h"
 
 #include <QApplication>
@@ -182,13 +182,34 @@ QStringList wrapped(const QString &text, int width)
 
 // Ends the program as the real seam does, but takes the socket away first,
 // so the next start on the folder finds no one rather than a stale socket.
+// A screenshot run must never wait on a message box: there its messages go
+// to standard error.
 class EndingSeam : public Modal::Seam
 {
 public:
-    explicit EndingSeam(Instance::Guard &guard) : m_guard(guard) { Modal::setSeam(this); }
+    EndingSeam(Instance::Guard &guard, bool messagesToStderr) : m_guard(guard), m_toStderr(messagesToStderr)
+    {
+        Modal::setSeam(this);
+    }
     ~EndingSeam() override { Modal::setSeam(nullptr); }
     EndingSeam(const EndingSeam &) = delete;
     EndingSeam &operator=(const EndingSeam &) = delete;
+
+    void message(QWidget *parent, const QString &title, const QString &text, Modal::Kind kind) override
+    {
+        if (m_toStderr)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        else
+            Modal::Seam::message(parent, title, text, kind);
+    }
+
+    void notice(QWidget *parent, const QString &title, const QString &text) override
+    {
+        if (m_toStderr)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        else
+            Modal::Seam::notice(parent, title, text);
+    }
 
     void endProgram(int exitCode) override
     {
@@ -198,6 +219,7 @@ public:
 
 private:
     Instance::Guard &m_guard;
+    bool m_toStderr;
 };
 
 } // namespace
@@ -328,34 +350,6 @@ QString versionText()
     return QStringLiteral("quorvi %1").arg(QStringLiteral(QUORVI_VERSION));
 }
 
-Opening chooseOpening(bool showAll, bool storeMissing, bool anyListed)
-{
-    if (showAll)
-        return Opening::MainWindow;
-    if (anyListed)
-        return Opening::Alert;
-    if (storeMissing)
-        return Opening::MainWindow;
-    return Opening::Nothing;
-}
-
-QWidget *openStart(FrmStartup &startup, bool showAll, QDate today)
-{
-    if (showAll)
-        return startup.mainWindow();
-    const bool listed = startup.formLoad(today);
-    const bool storeMissing = Module1::lastLoadReport().fileMissing;
-    switch (chooseOpening(false, storeMissing, listed)) {
-    case Opening::Alert:
-        return &startup;
-    case Opening::MainWindow:
-        return startup.mainWindow();
-    case Opening::Nothing:
-        break;
-    }
-    return nullptr;
-}
-
 bool saveScreenshot(QWidget *window, const QString &file, QString *reason)
 {
     // Shown for layout's sake only: no window flashes up on a real desktop.
@@ -375,14 +369,11 @@ bool saveScreenshot(QWidget *window, const QString &file, QString *reason)
 int run(QApplication &app, const Options &options)
 {
     const bool screenshot = !options.screenshotFile.isEmpty();
-    // A screenshot run must never wait on a message box.
-    if (screenshot)
-        Modal::setMessagesToStderr(true);
 
     // One Quorvi per store: a start on a folder that already has one hands
     // its request over and ends. A screenshot only looks, so it runs alone.
     Instance::Guard guard;
-    EndingSeam ending(guard);
+    EndingSeam ending(guard, screenshot);
     if (!screenshot) {
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         const Instance::Outcome claimed =
@@ -406,7 +397,8 @@ int run(QApplication &app, const Options &options)
     }
 
     FrmStartup startup;
-    QWidget *window = openStart(startup, options.showAll);
+    QWidget *window =
+        Opening::windowFor(startup, options.showAll ? Opening::Cause::ShowAll : Opening::Cause::Start);
 
     if (screenshot) {
         if (!window)
@@ -440,7 +432,7 @@ int run(QApplication &app, const Options &options)
     });
     guard.serve();
     if (window)
-        Session::bringUp(window);
+        Opening::bringUp(window);
     return app.exec();
 }
 

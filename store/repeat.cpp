@@ -38,11 +38,6 @@ char unitLetter(Unit unit)
     return 'd';
 }
 
-bool byMonths(Unit unit)
-{
-    return unit == Unit::Month || unit == Unit::Year;
-}
-
 // Months in one step, for rules that step by months.
 qint64 monthsPerStep(const Rule &rule)
 {
@@ -61,6 +56,11 @@ qint64 monthIndex(QDate date)
 }
 
 } // namespace
+
+bool byMonths(Unit unit)
+{
+    return unit == Unit::Month || unit == Unit::Year;
+}
 
 std::optional<Rule> parse(QStringView text)
 {

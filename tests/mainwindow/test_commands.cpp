@@ -9,7 +9,7 @@
 #include "frmmain.h"
 #include "frmtask.h"
 #include "listcell.h"
-#include "refreshtimer.h"
+#include "pausabletimer.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -41,7 +41,7 @@ public:
             timerOffWhileOpen.append(!timer->isEnabled());
         return FakeSeam::exec(dialog);
     }
-    RefreshTimer *timer = nullptr;
+    PausableTimer *timer = nullptr;
     QList<bool> timerOffWhileOpen;
 };
 
@@ -196,15 +196,15 @@ void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
         child<QPushButton>(d, "Command2")->click();
     };
     const QStringList blank = {"", "", "0", "0", "0", "0", "0", "", "-1"};
-    m_window->menu_new_Click();
+    m_window->newTask();
     QCOMPARE(shown, blank);
     // A cancelled New leaves its text in the slot; the next New is blank again.
     shown.clear();
-    m_window->menu_new_Click();
+    m_window->newTask();
     QCOMPARE(shown, blank);
     // Ok on a blank New saves a blank task, not a former one.
     m_seam->script = [](QDialog *d) { child<QPushButton>(d, "Command1")->click(); };
-    m_window->menu_new_Click();
+    m_window->newTask();
     QCOMPARE(int(taskCount), 3);
     QCOMPARE(StoreSandbox::read().count("ttl=Taxes"), 1);
 }
@@ -251,7 +251,7 @@ void TestCommands::editCancelRestoresAndRowsStillMatchSlots()
         child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Changed"));
         child<QPushButton>(d, "Command2")->click();
     };
-    m_window->menu_modify_Click();
+    m_window->editSelectedTask();
     QCOMPARE(shownTitles(*m_window), (QStringList{"Taxes", "Report", "Dentist"}));
     for (int row = 1; row <= 3; ++row)
         QCOMPARE(m_window->lblTitle()[row]->text(), tasks[row - 1].title);
@@ -528,8 +528,8 @@ void TestCommands::dialogsAreCreatedOnceAndKept()
         else
             child<QPushButton>(d, "cmdCancel")->click();
     };
-    m_window->menu_new_Click();
-    m_window->menu_manage_Click();
+    m_window->newTask();
+    m_window->manageRules();
     QCOMPARE(m_window->frmTask(), editor);
     QCOMPARE(m_window->frmAlerts(), rules);
     QVERIFY(editor->isHidden());
@@ -540,7 +540,7 @@ void TestCommands::dialogsAreCreatedOnceAndKept()
 void TestCommands::aboutAndExit()
 {
     start(storeBytes({}));
-    m_window->menu_about_Click();
+    m_window->showAbout();
     QCOMPARE(m_seam->messages.size(), 1);
     QCOMPARE(m_seam->messages[0].title, QStringLiteral("About Quorvi"));
     const QStringList lines = m_seam->messages[0].text.split(QLatin1Char('\n'));
@@ -551,7 +551,7 @@ void TestCommands::aboutAndExit()
     QVERIFY2(lines[lines.size() - 2].contains(QStringLiteral("<" QUORVI_CONTACT ">")), qPrintable(lines.join(u'|')));
     QVERIFY(QStringLiteral(QUORVI_CONTACT).contains(u'@'));
     QCOMPARE(m_seam->endCodes.size(), 0);
-    m_window->menu_exi_Click();
+    m_window->exitProgram();
     QCOMPARE(m_seam->endCodes.size(), 1);
 }
 
@@ -619,7 +619,7 @@ void TestCommands::wholeRoad()
         child<QPlainTextEdit>(d, "txtDescript")->setPlainText(QStringLiteral("seeds\nwater"));
         child<QPushButton>(d, "Command1")->click();
     };
-    m_window->menu_new_Click();
+    m_window->newTask();
     // The table was put in due order at load, and is saved in that order.
     const StoredTask garden{"Garden", "Aunt May", 15, 6, 2029, 10, 30, 0, "seeds|~water"};
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, garden}, rule));
@@ -631,7 +631,7 @@ void TestCommands::wholeRoad()
         child<QLineEdit>(d, "txtDay")->setText(QStringLiteral("16abc"));
         child<QPushButton>(d, "Command1")->click();
     };
-    m_window->menu_modify_Click();
+    m_window->editSelectedTask();
     // Ok saved the table in the list's order, then reloaded it.
     const StoredTask party{"Garden party", "Aunt May", 16, 6, 2029, 10, 30, 0, "seeds|~water"};
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, party, kReport}, rule));
@@ -647,7 +647,7 @@ void TestCommands::wholeRoad()
         child<QPushButton>(d, "cmdSelect")->click();
         child<QPushButton>(d, "cmdOk")->click();
     };
-    m_window->menu_manage_Click();
+    m_window->manageRules();
     QCOMPARE(StoreSandbox::read(), storeBytes({party, kReport}, ruleBytes(30, "d", 255, true)));
     QVERIFY(m_seam->messages.isEmpty());
 }

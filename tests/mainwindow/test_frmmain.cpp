@@ -4,7 +4,7 @@
 #include "frmmain.h"
 #include "listcell.h"
 #include "modal.h"
-#include "refreshtimer.h"
+#include "pausabletimer.h"
 #include "colors.h"
 #include "fakeseam.h"
 #include "storesandbox.h"
@@ -122,7 +122,7 @@ private Q_SLOTS:
         QVERIFY(pct->isAncestorOf(lst));
         QVERIFY(pct->isAncestorOf(w.findChild<QScrollBar *>("vscroll")));
         QVERIFY(lst->isAncestorOf(w.findChild<QPushButton *>("cmdFor")));
-        QCOMPARE(w.findChild<RefreshTimer *>("Timer1"), w.timer1());
+        QCOMPARE(w.findChild<PausableTimer *>("Timer1"), w.timer1());
         // The templates: one blank, never shown.
         for (const QLabel *t : {w.lblTitle()[0], w.lblFor()[0], w.lblDue()[0]}) {
             QCOMPARE(t->text(), QStringLiteral(" "));
@@ -843,9 +843,9 @@ private Q_SLOTS:
     void timerWithoutIntervalNeverTicks()
     {
         FrmMain &w = *m_window;
-        RefreshTimer *timer = w.timer1();
+        PausableTimer *timer = w.timer1();
         QCOMPARE(timer->interval(), 0);
-        QSignalSpy ticks(timer, &RefreshTimer::timeout);
+        QSignalSpy ticks(timer, &PausableTimer::timeout);
         timer->setEnabled(false);
         timer->setEnabled(true);
         QVERIFY(timer->isEnabled());
@@ -861,7 +861,7 @@ private Q_SLOTS:
     void timerWithAnIntervalRedraws()
     {
         FrmMain &w = *m_window;
-        RefreshTimer *timer = w.timer1();
+        PausableTimer *timer = w.timer1();
         fillStore(4);
         timer->setInterval(10);
         QVERIFY(timer->isTicking());

@@ -186,7 +186,7 @@ private Q_SLOTS:
         QDBusConnection desktop = m_bus->connect(QStringLiteral("desktop"));
         QVERIFY(desktop.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
         QCOMPARE(tray.messageBody(body),
-                 QStringLiteral("For: &lt;a href=\"https://example.org/\"&gt;R&amp;D&lt;/a&gt;\nDue: 1 Jan 2030"));
+                 QStringLiteral("For: &lt;a href=&quot;https://example.org/&quot;&gt;R&amp;D&lt;/a&gt;\nDue: 1 Jan 2030"));
     }
 
     void trayMenuOffersShowAllAndExit()

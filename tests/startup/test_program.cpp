@@ -19,10 +19,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using Program::Opening;
+#include "opening.h"
+
+using Opening::Window;
 using TestData::dueIn;
 
-Q_DECLARE_METATYPE(Program::Opening)
+Q_DECLARE_METATYPE(Opening::Window)
 
 namespace {
 
@@ -226,12 +228,12 @@ void TestProgram::chooseOpening_data()
     QTest::addColumn<bool>("showAll");
     QTest::addColumn<bool>("storeMissing");
     QTest::addColumn<bool>("anyListed");
-    QTest::addColumn<Opening>("opening");
-    QTest::newRow("something due") << false << false << true << Opening::Alert;
-    QTest::newRow("nothing due") << false << false << false << Opening::Nothing;
-    QTest::newRow("first run") << false << true << false << Opening::MainWindow;
-    QTest::newRow("show all, something due") << true << false << true << Opening::MainWindow;
-    QTest::newRow("show all, nothing due") << true << false << false << Opening::MainWindow;
+    QTest::addColumn<Window>("opening");
+    QTest::newRow("something due") << false << false << true << Window::Alert;
+    QTest::newRow("nothing due") << false << false << false << Window::Nothing;
+    QTest::newRow("first run") << false << true << false << Window::MainWindow;
+    QTest::newRow("show all, something due") << true << false << true << Window::MainWindow;
+    QTest::newRow("show all, nothing due") << true << false << false << Window::MainWindow;
 }
 
 void TestProgram::chooseOpening()
@@ -239,8 +241,8 @@ void TestProgram::chooseOpening()
     QFETCH(bool, showAll);
     QFETCH(bool, storeMissing);
     QFETCH(bool, anyListed);
-    QFETCH(Opening, opening);
-    QCOMPARE(Program::chooseOpening(showAll, storeMissing, anyListed), opening);
+    QFETCH(Window, opening);
+    QCOMPARE(Opening::choose(showAll, storeMissing, anyListed), opening);
 }
 
 void TestProgram::screenshotOfTheAlertWindow()

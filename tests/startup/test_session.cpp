@@ -94,9 +94,9 @@ private Q_SLOTS:
         QVERIFY(loadATaskDueToday());
         Session session(*m_startup, true, *m_alarm, bus());
         session.start();
-        Session::bringUp(m_startup.get());
+        Opening::bringUp(m_startup.get());
         FrmMain *list = m_startup->mainWindow();
-        Session::bringUp(list);
+        Opening::bringUp(list);
         QCOMPARE(closeAllInTheEventLoop({m_startup.get(), list}), 42);
         QVERIFY(!m_startup->isVisible());
         QVERIFY(!list->isVisible());
@@ -118,7 +118,7 @@ private Q_SLOTS:
         Session session(*m_startup, false, *m_alarm, bus());
         session.start();
         QVERIFY(!session.tray());
-        Session::bringUp(m_startup.get());
+        Opening::bringUp(m_startup.get());
         QCOMPARE(closeAllInTheEventLoop({m_startup.get()}), 0);
         // The program ends here anyway; nothing is let go on the way.
         QVERIFY(pageText(*m_startup).contains(QStringLiteral("TODAY!!!")));
@@ -131,7 +131,7 @@ private Q_SLOTS:
         session.start();
         // The alert window's Exit only closes it: the day's reminders, and
         // any "In 10 minutes", go on.
-        Session::bringUp(m_startup.get());
+        Opening::bringUp(m_startup.get());
         auto *exit = m_startup->findChild<QPushButton *>(QStringLiteral("cmdExit"));
         QTest::mouseClick(exit, Qt::LeftButton);
         QVERIFY(!m_startup->isVisible());
@@ -215,7 +215,7 @@ private Q_SLOTS:
         TestClock clock(QDateTime(QDate(2030, 6, 15), QTime(23, 59)));
         Session session(*m_startup, true, *m_alarm, bus());
         FrmMain *list = m_startup->mainWindow();
-        Session::bringUp(list);
+        Opening::bringUp(list);
         // New Task, left open over midnight (the fake seam does not block).
         list->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
         QTRY_VERIFY(QApplication::activeModalWidget());
@@ -308,7 +308,7 @@ private Q_SLOTS:
                             {TestData::rule(0, 255, true)});
         Session session(*m_startup, false, *m_alarm, bus());
         FrmMain *list = m_startup->mainWindow();
-        Session::bringUp(list);
+        Opening::bringUp(list);
         session.start();
         clock.advanceTo(at(16, 0, 1), *m_alarm);
         QVERIFY(list->lblTitle()[1]->font().bold());
