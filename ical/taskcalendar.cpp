@@ -352,14 +352,8 @@ void noteSave(const Module1::SaveResult &saved, QStringList *notes)
 // it: hour 25 on the 8th came back as 01:00 on the 9th, and is the same.
 void keepSpelling(const Module1::Task &task, Module1::Task &incoming)
 {
-    if (Rules::dueMoment(task) == Rules::dueMoment(incoming)) {
-        incoming.year = task.year;
-        incoming.month = task.month;
-        incoming.day = task.day;
-        incoming.hour = task.hour;
-        incoming.minute = task.minute;
-        incoming.second = task.second;
-    }
+    if (Rules::dueMoment(task) == Rules::dueMoment(incoming))
+        Module1::copyDue(task, incoming);
     if (task.done && incoming.done
         && Repeat::parseMoment(task.doneText) == Repeat::parseMoment(incoming.doneText))
         incoming.doneText = task.doneText;

@@ -266,11 +266,6 @@ bool mergeField(Task &merged, const Task &base, const Task &ours, const Task &th
     return field(theirs) == field(base) || field(theirs) == field(ours);
 }
 
-struct Due {
-    qint16 year, month, day, hour, minute, second;
-    friend bool operator==(const Due &, const Due &) = default;
-};
-
 // Both sides changed a task that has one identity: the changes are put
 // together field by field, so edits to different fields both survive.
 // Where both changed one field, ours goes on with the identity and theirs
@@ -308,20 +303,12 @@ void joinByUid(std::vector<Task> &base, std::vector<Task> &ours, std::vector<Tas
         clean &= mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.description; });
         clean &= mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.doneText; });
         clean &= mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.repeatText; });
-        Due due{merged.year, merged.month, merged.day, merged.hour, merged.minute, merged.second};
-        const auto dueOf = [](const Task &x) { return Due{x.year, x.month, x.day, x.hour, x.minute, x.second}; };
-        if (dueOf(o) == dueOf(was))
-            due = dueOf(other);
-        else {
-            due = dueOf(o);
-            clean &= dueOf(other) == dueOf(was) || dueOf(other) == dueOf(o);
+        if (sameDue(o, was)) {
+            copyDue(other, merged);
+        } else {
+            copyDue(o, merged);
+            clean &= sameDue(other, was) || sameDue(other, o);
         }
-        merged.year = due.year;
-        merged.month = due.month;
-        merged.day = due.day;
-        merged.hour = due.hour;
-        merged.minute = due.minute;
-        merged.second = due.second;
         deriveFields(merged);
         // Ours now holds the whole change and theirs looks untouched, so the
         // record merge puts the merged task in once.

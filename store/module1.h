@@ -134,6 +134,17 @@ enum class Marked { Done, NotDone, MovedOn, Unchanged };
 // is now, before the change is announced (and a redraw re-sorts the table).
 Marked markDone(int slot, const QDateTime &now, Task *marked = nullptr);
 
+// Gives `to` the due date and time of `from`, the six parts as typed.
+inline void copyDue(const Task &from, Task &to)
+{
+    to.year = from.year;
+    to.month = from.month;
+    to.day = from.day;
+    to.hour = from.hour;
+    to.minute = from.minute;
+    to.second = from.second;
+}
+
 // The slot of the live task whose stored fields are those of `task`; of
 // several such, the one nearest `nearSlot`. -1 when there is none.
 int findTask(const Task &task, int nearSlot);

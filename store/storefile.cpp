@@ -289,12 +289,7 @@ private:
     {
         m_taskOpen = false;
         Task &t = m_out.tasks.emplace_back();
-        t.day = m_task.day;
-        t.month = m_task.month;
-        t.year = m_task.year;
-        t.hour = m_task.hour;
-        t.minute = m_task.minute;
-        t.second = m_task.second;
+        copyDue(m_task, t);
         t.description = decodeBreaks(m_task.description);
         t.forWhom = m_task.forWhom;
         t.title = m_task.title;
