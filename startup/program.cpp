@@ -48,6 +48,9 @@ const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 const QString kExport = QStringLiteral("export");
 const QString kImport = QStringLiteral("import");
+const QString kSyncAccount = QStringLiteral("sync-account");
+const QString kSync = QStringLiteral("sync");
+const QString kPasswordStdin = QStringLiteral("password-stdin");
 
 // Every option the program takes, named once: the parser, the usage line and
 // the help are all built from this table.
@@ -87,6 +90,19 @@ const QList<OptionEntry> &optionTable()
                                            "skipped, then exit"),
                             QStringLiteral("FILE")),
          QStringLiteral("FILE")},
+        {QCommandLineOption(kSyncAccount,
+                            QStringLiteral("sync this folder's tasks with the task list on a calendar server "
+                                           "(CalDAV): URL is the list's address, or the server's, where Quorvi "
+                                           "finds it; USER the user name; then exit"),
+                            QStringLiteral("URL")),
+         QStringLiteral("URL USER")},
+        {QCommandLineOption(kSync, QStringLiteral("sync this folder's tasks with their calendar server once, then "
+                                                  "exit")),
+         {}},
+        {QCommandLineOption(kPasswordStdin,
+                            QStringLiteral("with --sync-account or --sync: read the password from the first line of "
+                                           "standard input")),
+         {}},
         {QCommandLineOption({QStringLiteral("h"), kHelp}, QStringLiteral("show this help and exit")), {}},
         {QCommandLineOption(kVersion, QStringLiteral("show the version and exit")), {}},
     };
@@ -244,6 +260,11 @@ QStringList stripQtOptions(const QStringList &arguments)
                 ++i; // its value
             continue;
         }
+        // Qt's own "-sync" (X11 debugging) has one dash; "--sync" is Quorvi's.
+        if (name == kSync && arg.startsWith(QLatin1String("--"))) {
+            kept << arg;
+            continue;
+        }
         if (kQtFlagOptions.contains(name) || name == QLatin1String("qmljsdebugger"))
             continue;
         kept << arg;
@@ -267,8 +288,12 @@ Options parseArguments(const QStringList &arguments)
         options.error = parser.errorText();
         return options;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        options.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    // --sync-account URL USER: the user is the one word after it.
+    QStringList positional = parser.positionalArguments();
+    if (parser.isSet(kSyncAccount) && !positional.isEmpty())
+        options.syncUser = positional.takeFirst();
+    if (!positional.isEmpty()) {
+        options.error = QStringLiteral("Unexpected argument '%1'.").arg(positional.constFirst());
         return options;
     }
     options.showAll = parser.isSet(kShowAll);
@@ -291,6 +316,20 @@ Options parseArguments(const QStringList &arguments)
         else if (options.showAll || options.background || parser.isSet(kScreenshot) || parser.isSet(kExport) == parser.isSet(kImport))
             options.error = QStringLiteral("--%1 cannot be combined with other options.").arg(name);
     }
+    // So is a pass of sync, or setting its account up.
+    options.sync = parser.isSet(kSync);
+    options.passwordStdin = parser.isSet(kPasswordStdin);
+    if (parser.isSet(kSyncAccount)) {
+        options.syncAddress = parser.value(kSyncAccount);
+        if (options.syncUser.isNull())
+            options.error = QStringLiteral("--sync-account needs an address and a user name.");
+    }
+    const bool syncing = options.sync || !options.syncAddress.isEmpty();
+    if (options.passwordStdin && !syncing)
+        options.error = QStringLiteral("--password-stdin goes with --sync-account or --sync.");
+    if (syncing && (options.sync == parser.isSet(kSyncAccount) || options.showAll || options.background
+                    || parser.isSet(kScreenshot) || parser.isSet(kExport) || parser.isSet(kImport)))
+        options.error = QStringLiteral("--%1 cannot be combined with other options.").arg(options.sync ? kSync : kSyncAccount);
     return options;
 }
 

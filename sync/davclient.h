@@ -74,6 +74,9 @@ public:
     Reply send(const QByteArray &verb, const QUrl &url, const QByteArray &body = {},
                const QList<std::pair<QByteArray, QByteArray>> &headers = {});
 
+    // Lets go of the network, in the thread that used it.
+    void release() { m_network.reset(); }
+
     // How many requests went out so far.
     int requests() const { return m_requests; }
     // Called before each request goes out, with its verb and URL.

@@ -609,6 +609,7 @@ PassResult Engine::run(std::vector<Task> local, const QDateTime &now)
     for (int round = 0; round < 3 && pass.round(); ++round) {
     }
     out.requests = m_client.requests() - before;
+    m_client.release();
     return out;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "syncstate.h"
 
-#include "keptcalendars.h"
+#include "account.h"
 #include "merge.h"
 
 #include <QDir>
@@ -11,16 +11,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace Sync {
 
 QString State::fileFor(const QString &storeFolder)
 {
-    // Beside the calendar texts kept for Export and Import, under the same
-    // name of the store's folder.
-    const QFileInfo kept(KeptCalendars::fileFor(storeFolder));
-    return QFileInfo(kept.path()).path() + QStringLiteral("/sync/") + kept.completeBaseName()
-           + QStringLiteral(".json");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/quorvi/sync/")
+           + folderKey(storeFolder) + QStringLiteral(".json");
 }
 
 void State::reset(const QString &newCollection)
