@@ -8,6 +8,9 @@
 #include "modal.h"
 #include "module1.h"
 #include "pausabletimer.h"
+#include "storeside.h"
+#include "syncaccountdialog.h"
+#include "syncrunner.h"
 #include "taskcalendar.h"
 
 #include <QAction>
@@ -50,6 +53,8 @@ void FrmMain::connectCommands()
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::manageRules);
+    on("menu_syncnow", &FrmMain::syncNow);
+    on("menu_syncaccount", &FrmMain::editSyncAccount);
     on("menu_about", &FrmMain::showAbout);
     on("menu_exi", &FrmMain::exitProgram);
 }
@@ -176,6 +181,48 @@ void FrmMain::importTasks()
         (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
     }
     m_timer1->setEnabled(true);
+}
+
+void FrmMain::syncNow()
+{
+    Sync::Runner::instance().syncNow();
+}
+
+void FrmMain::editSyncAccount()
+{
+    m_timer1->setEnabled(false);
+    const QString folder = Sync::StoreSide::storeFolder();
+    SyncAccountDialog dialog(this);
+    dialog.showAccount(Sync::loadAccount(folder));
+    if (Modal::exec(&dialog) == QDialog::Accepted) {
+        const Sync::Account account = dialog.account();
+        Sync::Runner &runner = Sync::Runner::instance();
+        runner.forgetPassword();
+        QString error;
+        if (!account.isSet()) {
+            Sync::forgetAccount(folder);
+        } else if (!Sync::saveAccount(folder, account, &error)) {
+            Modal::warning(this, Modal::kMessageTitle, QStringLiteral("The sync account could not be saved: %1.").arg(error));
+        } else {
+            const QString unstored = Sync::writePassword(account, dialog.password());
+            if (!unstored.isEmpty()) {
+                // Kept for this session only; asked again at the next start.
+                runner.setSessionPassword(dialog.password());
+                Modal::information(this, Modal::kMessageTitle,
+                                   QStringLiteral("The password is kept only while Quorvi runs: %1.").arg(unstored));
+            }
+            runner.syncNow();
+        }
+    }
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::showSyncResult(const QString &lastResult)
+{
+    for (QAction *action : m_syncEntries) {
+        if (action)
+            action->setToolTip(lastResult.isEmpty() ? action->text().remove(u'&') : lastResult);
+    }
 }
 
 void FrmMain::manageRules()

@@ -10,6 +10,7 @@
 #include "pausabletimer.h"
 #include "rules.h"
 #include "storecaption.h"
+#include "syncrunner.h"
 #include "storewatcher.h"
 #include "twips.h"
 
@@ -114,6 +115,7 @@ void FrmMain::buildMenus()
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_files"));
     addEntry(tasksMenu, "menu_export", QStringLiteral("E&xport..."));
     addEntry(tasksMenu, "menu_import", QStringLiteral("&Import..."));
+    m_syncEntries[0] = addEntry(tasksMenu, "menu_syncnow", QStringLiteral("S&ync Now"));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
     addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"))
         ->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
@@ -125,6 +127,12 @@ void FrmMain::buildMenus()
     showDone->setCheckable(true);
     m_showDone = preferences().value(kShowDoneKey, false).toBool();
     showDone->setChecked(m_showDone);
+    m_syncEntries[1] = addEntry(optionsMenu, "menu_syncaccount", QStringLiteral("&Sync Account..."));
+    // The last sync's time and result rest on both sync entries.
+    tasksMenu->setToolTipsVisible(true);
+    optionsMenu->setToolTipsVisible(true);
+    showSyncResult(Sync::Runner::instance().lastResult());
+    connect(&Sync::Runner::instance(), &Sync::Runner::resultChanged, this, &FrmMain::showSyncResult);
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("menu_help"));

@@ -115,6 +115,9 @@ public:
     // (added, or updated where they came from here); both ask for the file.
     void exportTasks();
     void importTasks();
+    // Sync with the calendar server at once; the account of this folder.
+    void syncNow();
+    void editSyncAccount();
     void manageRules();
     void showAbout();
     void exitProgram();
@@ -188,6 +191,8 @@ private:
     // Mark Done in the Tasks menu and in the rows' popup; their captions
     // follow the selected task.
     std::array<QAction *, 2> m_markDone{};
+    std::array<QAction *, 2> m_syncEntries{}; // Sync Now, Sync Account...
+    void showSyncResult(const QString &lastResult);
     FrmTask *m_frmTask = nullptr;
     FrmAlerts *m_frmAlerts = nullptr;
 

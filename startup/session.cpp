@@ -7,6 +7,8 @@
 #include "modal.h"
 #include "module1.h"
 #include "notice.h"
+#include "syncaccountdialog.h"
+#include "syncrunner.h"
 
 #include <QApplication>
 
@@ -48,6 +50,31 @@ void Session::start()
     if (m_tray)
         m_tray->ensureShown();
     m_scheduler.start();
+    startSync();
+}
+
+void Session::startSync()
+{
+    // Changes from the server wait, like any change made elsewhere, until
+    // no dialog edits the tables; the list keeps its selection.
+    Sync::Runner &runner = Sync::Runner::instance();
+    runner.busy = [this] { return busy(); };
+    runner.changeTables = [this](const std::function<void()> &change) {
+        if (FrmMain *list = m_startup.existingMainWindow())
+            list->changeKeepingSelection(change);
+        else
+            change();
+    };
+    runner.askPassword = [this](const Sync::Account &account, const QString &why) {
+        return askSyncPassword(m_startup.existingMainWindow(), account, why);
+    };
+    connect(&runner, &Sync::Runner::tell, this, &Session::tellSync, Qt::UniqueConnection);
+    runner.start();
+}
+
+void Session::tellSync(const QString &message)
+{
+    Modal::seam().notice(m_startup.existingMainWindow(), Modal::kMessageTitle, message);
 }
 
 void Session::open(Opening::Cause cause)

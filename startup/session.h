@@ -71,6 +71,9 @@ private:
     bool busy() const;
     void markPendingDone();
     void greetTheDay();
+    // Sync with the calendar server, when this folder has an account.
+    void startSync();
+    void tellSync(const QString &message);
 
     QList<Module1::Task> m_dueShown; // reminders in the alert window now
     // "Done" said, and the day changed, while a dialog edits the tables:

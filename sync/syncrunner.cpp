@@ -4,7 +4,9 @@
 #include "module1.h"
 #include "storeside.h"
 
+#include <QCoreApplication>
 #include <QLocale>
+#include <QPointer>
 #include <QThread>
 
 namespace Sync {
@@ -18,8 +20,11 @@ inline constexpr int kLookAgainMs = 300;
 
 Runner &Runner::instance()
 {
-    static Runner runner;
-    return runner;
+    // Goes with the application, before the timers' thread data does.
+    static QPointer<Runner> runner;
+    if (!runner)
+        runner = new Runner(QCoreApplication::instance());
+    return *runner;
 }
 
 Runner::Runner(QObject *parent) : QObject(parent)
@@ -50,12 +55,15 @@ void Runner::start()
     }
     // A change saved here goes out a few seconds later; the changes a pass
     // brings in do not start another.
-    connect(&Module1::notifier(), &Module1::Notifier::changed, this, [this] {
-        if (!m_applying && loadAccount(StoreSide::storeFolder()).isSet())
-            m_afterChange.start(afterChangeMs);
-    }, Qt::UniqueConnection);
+    connect(&Module1::notifier(), &Module1::Notifier::changed, this, &Runner::tablesChanged, Qt::UniqueConnection);
     m_every.start(everyMs);
     syncNow();
+}
+
+void Runner::tablesChanged()
+{
+    if (!m_applying && loadAccount(StoreSide::storeFolder()).isSet())
+        m_afterChange.start(afterChangeMs);
 }
 
 void Runner::syncNow()

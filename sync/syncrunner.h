@@ -44,6 +44,8 @@ public:
     void syncNow();
     // Drops the password asked this session (the account changed).
     void forgetPassword() { m_sessionPassword.reset(); }
+    // A password the secret store could not keep, for this session.
+    void setSessionPassword(const QString &password) { m_sessionPassword = password; }
 
     bool running() const { return m_thread != nullptr; }
     // "Last sync at 10:42: Synced: ..." or "Not synced yet"; empty without an account.
@@ -62,6 +64,7 @@ Q_SIGNALS:
     void finished(const Sync::Outcome &outcome);
 
 private:
+    void tablesChanged();
     void begin();
     void end();
     void conclude(const Outcome &outcome, const QDateTime &at);
