@@ -36,6 +36,7 @@ bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/background/background_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ical/ical_bench
+	TZ=Europe/Berlin ./$(BUILD_DIR)/bench/sync/sync_bench
 
 # A full store (1001 tasks, 101 rules, the earliest task overdue) in FOLDER,
 # as the benchmarks use it: `make full-store FOLDER=~/big`, then quorvi there.
