@@ -4,6 +4,10 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_ARGS ?=
+# WERROR=ON (as .ci/run does) turns every compiler warning into an error;
+# once given it stays in the build folder's settings until given again.
+WERROR ?=
+werror = $(if $(WERROR),-DQUORVI_WERROR=$(WERROR))
 
 .PHONY: all deps configure build run test bench test-asan fuzz clean
 
@@ -12,10 +16,14 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
+# The builds are the presets of CMakePresets.json (`cmake --list-presets`).
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --preset release -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(werror)
 
 configure: deps $(BUILD_DIR)/build.ninja
+ifneq ($(WERROR),)
+	cmake -S . -B $(BUILD_DIR) $(werror)
+endif
 
 build: configure
 	cmake --build $(BUILD_DIR)
@@ -40,7 +48,7 @@ bench: build
 # in a build folder of its own.
 ASAN_DIR ?= build-asan
 test-asan: deps
-	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVI_SANITIZE=ON
+	cmake --preset asan -B $(ASAN_DIR) $(werror)
 	cmake --build $(ASAN_DIR)
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -54,8 +62,7 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	bash scripts/install-deps.sh fuzz
-	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_CXX_COMPILER=clang++ -DQUORVI_FUZZ=ON
+	cmake --preset fuzz -B $(FUZZ_DIR) $(werror)
 	cmake --build $(FUZZ_DIR) --target fuzz_store
 	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
 	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/fuzz/fuzz_store -max_total_time=$(FUZZ_SECONDS) \
