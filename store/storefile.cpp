@@ -35,7 +35,7 @@ constexpr char16_t kCp1252High[32] = {
 
 QChar fromCp1252(unsigned char b)
 {
-    return (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    return (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(QLatin1Char(char(b)));
 }
 
 // Where each line ends, the way the reader splits them: CR LF, LF or a lone

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using Autostart::Action;
 
 Q_DECLARE_METATYPE(Autostart::Action)
@@ -168,8 +169,8 @@ void TestAutostart::readsFirstExecArgument()
 void TestAutostart::readsEveryExecArgument()
 {
     QCOMPARE(DesktopEntry::arguments(u"\"/opt/my apps/quorvi\"  --background\t%U 50%%"),
-             QStringList({"/opt/my apps/quorvi", "--background", "%U", "50%"}));
-    QCOMPARE(DesktopEntry::arguments(u"quorvi \"a \\\"b\\\" c\""), QStringList({"quorvi", "a \"b\" c"}));
+             QStringList({u"/opt/my apps/quorvi"_s, u"--background"_s, u"%U"_s, u"50%"_s}));
+    QCOMPARE(DesktopEntry::arguments(u"quorvi \"a \\\"b\\\" c\""), QStringList({u"quorvi"_s, u"a \"b\" c"_s}));
     QCOMPARE(DesktopEntry::arguments(u"quorvi \"open"), QStringList());
     QCOMPARE(DesktopEntry::arguments(u"   "), QStringList());
 }
@@ -348,28 +349,28 @@ void TestAutostart::parsesTheCommand_data()
     QTest::addColumn<bool>("present");
     QTest::addColumn<Action>("action");
     QTest::addColumn<QString>("error");
-    QTest::newRow("no option") << QStringList{"quorvi"} << false << Action::Status << "";
-    QTest::newRow("other options only") << QStringList{"quorvi", "--show-all"} << false << Action::Status << "";
-    QTest::newRow("alone") << QStringList{"quorvi", "--autostart"} << true << Action::Status << "";
-    QTest::newRow("on") << QStringList{"quorvi", "--autostart", "on"} << true << Action::On << "";
-    QTest::newRow("off") << QStringList{"quorvi", "--autostart", "off"} << true << Action::Off << "";
-    QTest::newRow("=on") << QStringList{"quorvi", "--autostart=on"} << true << Action::On << "";
-    QTest::newRow("single dash") << QStringList{"quorvi", "-autostart", "off"} << true << Action::Off << "";
-    QTest::newRow("bad value") << QStringList{"quorvi", "--autostart", "yes"} << true << Action::Status
+    QTest::newRow("no option") << QStringList{u"quorvi"_s} << false << Action::Status << "";
+    QTest::newRow("other options only") << QStringList{u"quorvi"_s, u"--show-all"_s} << false << Action::Status << "";
+    QTest::newRow("alone") << QStringList{u"quorvi"_s, u"--autostart"_s} << true << Action::Status << "";
+    QTest::newRow("on") << QStringList{u"quorvi"_s, u"--autostart"_s, u"on"_s} << true << Action::On << "";
+    QTest::newRow("off") << QStringList{u"quorvi"_s, u"--autostart"_s, u"off"_s} << true << Action::Off << "";
+    QTest::newRow("=on") << QStringList{u"quorvi"_s, u"--autostart=on"_s} << true << Action::On << "";
+    QTest::newRow("single dash") << QStringList{u"quorvi"_s, u"-autostart"_s, u"off"_s} << true << Action::Off << "";
+    QTest::newRow("bad value") << QStringList{u"quorvi"_s, u"--autostart"_s, u"yes"_s} << true << Action::Status
                                << "--autostart takes 'on' or 'off', not 'yes'.";
-    QTest::newRow("case matters") << QStringList{"quorvi", "--autostart=ON"} << true << Action::Status
+    QTest::newRow("case matters") << QStringList{u"quorvi"_s, u"--autostart=ON"_s} << true << Action::Status
                                   << "--autostart takes 'on' or 'off', not 'ON'.";
-    QTest::newRow("empty value") << QStringList{"quorvi", "--autostart="} << true << Action::Status
+    QTest::newRow("empty value") << QStringList{u"quorvi"_s, u"--autostart="_s} << true << Action::Status
                                  << "--autostart takes 'on' or 'off', not ''.";
-    QTest::newRow("with another option") << QStringList{"quorvi", "--autostart", "--show-all"} << true
+    QTest::newRow("with another option") << QStringList{u"quorvi"_s, u"--autostart"_s, u"--show-all"_s} << true
                                          << Action::Status << "--autostart cannot be combined with '--show-all'.";
-    QTest::newRow("option first") << QStringList{"quorvi", "--help", "--autostart", "on"} << true << Action::On
+    QTest::newRow("option first") << QStringList{u"quorvi"_s, u"--help"_s, u"--autostart"_s, u"on"_s} << true << Action::On
                                   << "--autostart cannot be combined with '--help'.";
-    QTest::newRow("extra word") << QStringList{"quorvi", "--autostart", "on", "now"} << true << Action::On
+    QTest::newRow("extra word") << QStringList{u"quorvi"_s, u"--autostart"_s, u"on"_s, u"now"_s} << true << Action::On
                                 << "--autostart cannot be combined with 'now'.";
-    QTest::newRow("twice") << QStringList{"quorvi", "--autostart", "on", "--autostart", "off"} << true
+    QTest::newRow("twice") << QStringList{u"quorvi"_s, u"--autostart"_s, u"on"_s, u"--autostart"_s, u"off"_s} << true
                            << Action::On << "--autostart is given twice.";
-    QTest::newRow("a look-alike is not it") << QStringList{"quorvi", "--autostarts"} << false << Action::Status
+    QTest::newRow("a look-alike is not it") << QStringList{u"quorvi"_s, u"--autostarts"_s} << false << Action::Status
                                             << "Unknown option 'autostarts'.";
 }
 
@@ -505,13 +506,13 @@ void TestAutostart::onNotesAMissingStore()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
-                                     temp.filePath("data")};
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                                     temp.filePath(u"data"_s)};
     const Autostart::Outcome outcome = Autostart::run(Action::On, context);
     QCOMPARE(outcome.exitStatus, 0);
     QVERIFY2(outcome.out.contains(QStringLiteral("Note: there is no tasks.txt in that folder yet")),
              qPrintable(outcome.out));
-    QVERIFY(QFileInfo::exists(temp.filePath("cfg/autostart/quorvi.desktop")));
+    QVERIFY(QFileInfo::exists(temp.filePath(u"cfg/autostart/quorvi.desktop"_s)));
 }
 
 void TestAutostart::onFailsWhenTheFolderCannotBeMade()
@@ -612,10 +613,10 @@ void TestAutostart::offLeavesALauncherOfTheUsersOwn()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
-                                     temp.filePath("data")};
-    const QString launcher = temp.filePath("data/applications/org.quorvi.Quorvi.desktop");
-    QVERIFY(QDir().mkpath(temp.filePath("data/applications")));
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                                     temp.filePath(u"data"_s)};
+    const QString launcher = temp.filePath(u"data/applications/org.quorvi.Quorvi.desktop"_s);
+    QVERIFY(QDir().mkpath(temp.filePath(u"data/applications"_s)));
     writeFile(launcher, "[Desktop Entry]\nType=Application\nName=My Quorvi\nExec=quorvi --show-all\n");
     const Autostart::Outcome outcome = Autostart::run(Action::Off, context);
     QCOMPARE(outcome.exitStatus, 0);
@@ -629,10 +630,10 @@ void TestAutostart::onRefusesToReplaceALauncherOfTheUsersOwn()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
-                                     temp.filePath("data")};
-    const QString launcher = temp.filePath("data/applications/org.quorvi.Quorvi.desktop");
-    QVERIFY(QDir().mkpath(temp.filePath("data/applications")));
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                                     temp.filePath(u"data"_s)};
+    const QString launcher = temp.filePath(u"data/applications/org.quorvi.Quorvi.desktop"_s);
+    QVERIFY(QDir().mkpath(temp.filePath(u"data/applications"_s)));
     const QByteArray own = "[Desktop Entry]\nType=Application\nName=My Quorvi\nExec=quorvi --show-all\n";
     writeFile(launcher, own);
     const Autostart::Outcome outcome = Autostart::run(Action::On, context);
@@ -640,7 +641,7 @@ void TestAutostart::onRefusesToReplaceALauncherOfTheUsersOwn()
     QVERIFY2(outcome.err.contains(QStringLiteral("was not written by quorvi")), qPrintable(outcome.err));
     QCOMPARE(readFile(launcher), own);
     // Nothing half done: no login entry either.
-    QVERIFY(!QFileInfo::exists(temp.filePath("cfg/autostart/quorvi.desktop")));
+    QVERIFY(!QFileInfo::exists(temp.filePath(u"cfg/autostart/quorvi.desktop"_s)));
 }
 
 void TestAutostart::helpNamesTheEntry()

@@ -361,7 +361,7 @@ void TestProgram::aFileSizeLimitDoesNotEndTheProgram()
         struct rlimit small {512, 512};
         ::setrlimit(RLIMIT_FSIZE, &small);
     });
-    QVERIFY2(run.finished, ("ended by a signal: " + run.err).constData());
+    QVERIFY2(run.finished, QByteArray("ended by a signal: " + run.err).constData());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("could not write"), run.err.constData());
 }

@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 
 namespace {
@@ -147,10 +148,10 @@ void TestMerge::anAdditionFollowsTheRecordItFollowedHere()
     // Here Delta was put after Bravo; there the order was reversed.
     const MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha, kBravo, kDelta, kCharlie}),
                                           tasksOnly({kCharlie, kBravo, kAlpha}));
-    QCOMPARE(titles(out.merged.tasks), (QStringList{"Charlie", "Bravo", "Delta", "Alpha"}));
+    QCOMPARE(titles(out.merged.tasks), (QStringList{u"Charlie"_s, u"Bravo"_s, u"Delta"_s, u"Alpha"_s}));
     // With nothing before it here, it goes first.
     const MergeOutcome first = mergeRecords(base, tasksOnly({kDelta, kAlpha, kBravo, kCharlie}), base);
-    QCOMPARE(titles(first.merged.tasks), (QStringList{"Delta", "Alpha", "Bravo", "Charlie"}));
+    QCOMPARE(titles(first.merged.tasks), (QStringList{u"Delta"_s, u"Alpha"_s, u"Bravo"_s, u"Charlie"_s}));
 }
 
 void TestMerge::findTaskPicksTheNearestOfIdenticalTasks()

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::addRule;
 using TestData::addTask;
@@ -409,7 +410,7 @@ void TestStoreFile::oneStrayByteChangesOnlyItsOwnLine()
     QCOMPARE(tasks[0].title, QStringLiteral("Café crème"));
     QCOMPARE(tasks[0].forWhom, QStringLiteral("Mélanie"));
     QCOMPARE(tasks[0].description, QStringLiteral("€ 5"));
-    QCOMPARE(report.problems, QStringList{"tasks.txt line 2: the line is not UTF-8 and was read as Windows-1252"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt line 2: the line is not UTF-8 and was read as Windows-1252"_s});
 }
 
 void TestStoreFile::aFileCutInsideATaskRecordIsReported()
@@ -420,7 +421,7 @@ void TestStoreFile::aFileCutInsideATaskRecordIsReported()
     const LoadReport report = loadTasks();
     QCOMPARE(int(taskCount), 1);
     QCOMPARE(int(ruleCount), 1);
-    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt ends inside a task record; it was not loaded"_s});
 }
 
 void TestStoreFile::aFileCutInsideARuleRecordIsReported()
@@ -429,11 +430,11 @@ void TestStoreFile::aFileCutInsideARuleRecordIsReported()
     StoreSandbox::write("val=1\r\nact=addalert\r\nval=7\r\nclr=2");
     const LoadReport report = loadTasks();
     QCOMPARE(int(ruleCount), 1);
-    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a rule record; it was not loaded"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt ends inside a rule record; it was not loaded"_s});
 
     // A task's values after the last task, behind a rule, are lost all the same.
     StoreSandbox::write("ttl=Lost\r\nval=1\r\nact=addalert\r\n");
-    QCOMPARE(loadTasks().problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+    QCOMPARE(loadTasks().problems, QStringList{u"tasks.txt ends inside a task record; it was not loaded"_s});
 }
 
 void TestStoreFile::aCompleteLastRecordIsNoProblem()
