@@ -103,7 +103,7 @@ Entry parseEntry(QStringView text)
 
 // `sub` of an XDG base folder: the variable's value, or `fallback` under
 // HOME when it is unset. A relative value is invalid and must be ignored.
-QString baseFolder(const QString &xdgValue, const QString &home, const char *fallback, const char *sub)
+static QString baseFolder(const QString &xdgValue, const QString &home, const char *fallback, const char *sub)
 {
     QString base;
     if (!xdgValue.isEmpty() && QDir::isAbsolutePath(xdgValue))
