@@ -26,6 +26,8 @@ enum class Kind { Information, Warning };
 class Seam
 {
 public:
+    Seam() = default;
+    Q_DISABLE_COPY_MOVE(Seam)
     virtual ~Seam() = default;
     // Shows the dialog modally and returns when it is hidden.
     virtual int exec(QDialog *dialog);

@@ -15,7 +15,7 @@ using namespace Module1;
 
 namespace {
 
-const QString kAboutTitle = QStringLiteral("About Quorvi");
+constexpr QLatin1StringView kAboutTitle("About Quorvi");
 
 QString aboutText()
 {
@@ -31,7 +31,7 @@ QString aboutText()
 void FrmMain::connectCommands()
 {
     const auto on = [this](const char *name, void (FrmMain::*command)()) {
-        QAction *action = findChild<QAction *>(QLatin1String(name));
+        auto *action = findChild<QAction *>(QLatin1String(name));
         Q_ASSERT(action);
         connect(action, &QAction::triggered, this, command);
     };

@@ -59,7 +59,7 @@ QString socketName(const QString &canonicalFolder, const QString &runtimeFolder)
     const QString hash = QString::fromLatin1(
         QCryptographicHash::hash(canonicalFolder.toUtf8(), QCryptographicHash::Sha256).toHex().left(24));
     if (!runtimeFolder.isEmpty()) {
-        const QString path = runtimeFolder + QStringLiteral("/quorvi/store-") + hash + QStringLiteral(".socket");
+        QString path = runtimeFolder + QStringLiteral("/quorvi/store-") + hash + QStringLiteral(".socket");
         if (QFile::encodeName(path).size() <= kSocketPathRoom)
             return path;
     }

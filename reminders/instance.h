@@ -64,7 +64,7 @@ public:
     static constexpr int kAnswerTimeoutMs = 15000;
 
 Q_SIGNALS:
-    void requested(Request request);
+    void requested(Instance::Request request);
 
 private:
     // Nothing when no Quorvi took the request; `ending` then says whether

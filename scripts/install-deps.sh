@@ -17,6 +17,11 @@ packages=(
 if [ "${1:-}" = "fuzz" ]; then
   packages=(clang libclang-rt-14-dev)
 fi
+# The static checks of `make check`: clang, clang-tidy of the same version
+# (14, as in the fuzzing build), and clazy, the Qt-aware checker built on it.
+if [ "${1:-}" = "check" ]; then
+  packages=(clang clang-tidy clazy)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -24,8 +24,8 @@ QString nativePath(const QString &path)
 }
 
 // Marks a launcher as written by --autostart on, so off removes only ours.
-const QString kMarkKey = QStringLiteral("X-Quorvi-Written-By");
-const QString kMarkValue = QStringLiteral("quorvi --autostart on");
+constexpr QLatin1StringView kMarkKey("X-Quorvi-Written-By");
+constexpr QLatin1StringView kMarkValue("quorvi --autostart on");
 
 QString folderPhrase(const Entry &entry)
 {

@@ -8,7 +8,7 @@ namespace Repeat {
 
 namespace {
 
-const QString kMomentFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+constexpr QStringView kMomentFormat = u"yyyy-MM-dd HH:mm:ss";
 
 // Whole units of text: digits only, no sign, no blanks.
 std::optional<int> readCount(QStringView digits, int largest)
