@@ -9,7 +9,7 @@ CTEST_ARGS ?=
 WERROR ?=
 werror = $(if $(WERROR),-DQUORVI_WERROR=$(WERROR))
 
-.PHONY: all deps configure build run test bench test-asan fuzz clean
+.PHONY: all deps configure build run test bench test-asan fuzz check clean
 
 all: build
 
@@ -69,8 +69,17 @@ fuzz: deps
 	  -max_len=65536 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
 	  -artifact_prefix=$(FUZZ_DIR)/artifacts/ $(FUZZ_DIR)/corpus tests/fuzz/corpus
 
+# clang-tidy (.clang-tidy) and clazy over the program's sources, without the
+# tests and benchmarks; any finding fails. Nothing is built: the "check"
+# preset only writes the compile commands the two tools read.
+CHECK_DIR ?= build-check
+check: deps
+	bash scripts/install-deps.sh check
+	cmake --preset check -B $(CHECK_DIR) >/dev/null
+	bash scripts/check.sh $(CHECK_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(CHECK_DIR)
 
 # Installs the program, its launcher, icon and manual page under PREFIX
 # (DESTDIR is honoured too, for staging): `make install PREFIX=$HOME/.local`.
