@@ -9,7 +9,7 @@ CTEST_ARGS ?=
 WERROR ?=
 werror = $(if $(WERROR),-DQUORVI_WERROR=$(WERROR))
 
-.PHONY: all deps configure build run test bench test-asan fuzz check clean
+.PHONY: all deps configure build run test bench test-asan fuzz check clean full-store
 
 all: build
 
@@ -43,6 +43,15 @@ bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/editors/editors_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/background/background_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ical/ical_bench
+
+# A full store (1001 tasks, 101 rules, the earliest task overdue) in FOLDER,
+# as the benchmarks use it: `make full-store FOLDER=~/big`, then quorvi there.
+full-store: configure
+	@[ -n "$(FOLDER)" ] || { echo "usage: make full-store FOLDER=folder" >&2; exit 2; }
+	cmake --build $(BUILD_DIR) --target write_full_store
+	mkdir -p "$(FOLDER)"
+	./$(BUILD_DIR)/bench/common/write_full_store "$(FOLDER)"
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # in a build folder of its own.
@@ -56,18 +65,21 @@ test-asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure $(CTEST_ARGS)
 
-# Fuzzes the store reader for FUZZ_SECONDS; new inputs go to the build folder,
-# the seeds stay in tests/fuzz/corpus.
+# Fuzzes the store reader and the calendar importer, FUZZ_SECONDS each; new
+# inputs go to the build folder, the seeds stay in tests/fuzz/corpus and
+# tests/ical/samples.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_FLAGS = -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+  -artifact_prefix=$(FUZZ_DIR)/artifacts/
 fuzz: deps
 	bash scripts/install-deps.sh fuzz
 	cmake --preset fuzz -B $(FUZZ_DIR) $(werror)
-	cmake --build $(FUZZ_DIR) --target fuzz_store
-	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
-	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/fuzz/fuzz_store -max_total_time=$(FUZZ_SECONDS) \
-	  -max_len=65536 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-	  -artifact_prefix=$(FUZZ_DIR)/artifacts/ $(FUZZ_DIR)/corpus tests/fuzz/corpus
+	cmake --build $(FUZZ_DIR) --target fuzz_store fuzz_ical
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/ical-corpus $(FUZZ_DIR)/artifacts
+	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/fuzz/fuzz_store $(FUZZ_FLAGS) $(FUZZ_DIR)/corpus tests/fuzz/corpus
+	ASAN_OPTIONS=detect_leaks=0 TZ=Europe/Berlin $(FUZZ_DIR)/tests/fuzz/fuzz_ical $(FUZZ_FLAGS) \
+	  $(FUZZ_DIR)/ical-corpus tests/ical/samples
 
 # clang-tidy (.clang-tidy) and clazy over the program's sources, without the
 # tests and benchmarks; any finding fails. Nothing is built: the "check"
@@ -81,14 +93,20 @@ check: deps
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(CHECK_DIR)
 
+# Only what is installed: the program and the files beside it. Neither
+# `cmake --install` nor CPack (with Ninja) builds anything itself.
+.PHONY: installable
+installable: configure
+	cmake --build $(BUILD_DIR) --target installable
+
 # Installs the program, its launcher, icon and manual page under PREFIX
 # (DESTDIR is honoured too, for staging): `make install PREFIX=$HOME/.local`.
 PREFIX ?= /usr/local
 .PHONY: install package
-install: build
+install: installable
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)" --strip
 
 # The Debian package, quorvi_<version>_<arch>.deb, in the build folder.
-package: build
+package: installable
 	cd $(BUILD_DIR) && cpack -G DEB
 	@ls -l $(BUILD_DIR)/quorvi_*.deb

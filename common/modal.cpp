@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -19,8 +20,16 @@ namespace {
 // worry about the price and order of global constructors does not apply.
 Seam g_realSeam; // clazy:exclude=non-pod-global-static
 Seam *g_seam = &g_realSeam;
-bool g_toStderr = false;
 QStringList g_shownProblems; // clazy:exclude=non-pod-global-static
+
+// Messages carry task titles, file names and the system's words, none of
+// which is markup: a title such as "<font size=7>" is shown as typed, and a
+// link in it is text, not a link that starts a browser. A box left to guess
+// takes any text that starts like HTML for HTML.
+void showAsTyped(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+}
 
 } // namespace
 
@@ -31,23 +40,16 @@ int Seam::exec(QDialog *dialog)
 
 void Seam::message(QWidget *parent, const QString &title, const QString &text, Kind kind)
 {
-    if (g_toStderr) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return;
-    }
-    if (kind == Kind::Warning)
-        QMessageBox::warning(parent, title, text);
-    else
-        QMessageBox::information(parent, title, text);
+    QMessageBox box(kind == Kind::Warning ? QMessageBox::Warning : QMessageBox::Information, title, text,
+                    QMessageBox::Ok, parent);
+    showAsTyped(box);
+    box.exec();
 }
 
 void Seam::notice(QWidget *parent, const QString &title, const QString &text)
 {
-    if (g_toStderr) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        return;
-    }
     auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    showAsTyped(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
@@ -59,6 +61,12 @@ std::optional<QColor> Seam::chooseColor(QWidget *parent, const QColor &initial)
     if (!chosen.isValid())
         return std::nullopt;
     return chosen;
+}
+
+QString Seam::chooseFile(QWidget *parent, FileUse use, const QString &title, const QString &filter)
+{
+    return use == FileUse::Open ? QFileDialog::getOpenFileName(parent, title, QString(), filter)
+                                : QFileDialog::getSaveFileName(parent, title, QString(), filter);
 }
 
 void Seam::endProgram(int exitCode)
@@ -77,16 +85,6 @@ Seam &seam()
 void setSeam(Seam *replacement)
 {
     g_seam = replacement ? replacement : &g_realSeam;
-}
-
-void setMessagesToStderr(bool on)
-{
-    g_toStderr = on;
-}
-
-bool messagesToStderr()
-{
-    return g_toStderr;
 }
 
 void information(QWidget *parent, const QString &title, const QString &text)

@@ -23,6 +23,9 @@ inline const QString kMessageTitle = QStringLiteral("Quorvi");
 
 enum class Kind { Information, Warning };
 
+// What a file is chosen for.
+enum class FileUse { Open, Save };
+
 class Seam
 {
 public:
@@ -37,6 +40,9 @@ public:
     virtual void notice(QWidget *parent, const QString &title, const QString &text);
     // The chosen colour, or nothing when the chooser was closed without one.
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);
+    // The file chosen, or empty when the chooser was closed without one.
+    // `filter` as QFileDialog takes it ("Calendars (*.ics)").
+    virtual QString chooseFile(QWidget *parent, FileUse use, const QString &title, const QString &filter);
     // Ends the program at once; nothing is saved.
     virtual void endProgram(int exitCode);
 };
@@ -45,10 +51,6 @@ public:
 Seam &seam();
 // Replaces the seam; nullptr puts the real one back. The caller keeps ownership.
 void setSeam(Seam *replacement);
-
-// When set, messages go to standard error instead of a box (for --screenshot).
-void setMessagesToStderr(bool on);
-bool messagesToStderr();
 
 inline int exec(QDialog *dialog) { return seam().exec(dialog); }
 void information(QWidget *parent, const QString &title, const QString &text);

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "privatefolder.h"
 
+#include "systemerror.h"
+
 #include <QDir>
 #include <QFile>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -14,15 +15,6 @@
 namespace PrivateFolder {
 
 #ifdef Q_OS_UNIX
-namespace {
-
-QString systemError(const QString &what, int error)
-{
-    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
-}
-
-} // namespace
-
 QString ensure(const QString &folder)
 {
     const QByteArray name = QFile::encodeName(folder);

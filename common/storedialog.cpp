@@ -3,6 +3,7 @@
 
 #include "modal.h"
 #include "module1.h"
+#include "storecaption.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -12,6 +13,7 @@ StoreDialog::StoreDialog(QWidget *parent, const QString &objectName, const QStri
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(objectName);
+    m_caption = caption;
     setWindowTitle(caption);
     setModal(true);
     setFixedSize(Twips::toPixels(widthTwips), Twips::toPixels(heightTwips));
@@ -42,4 +44,10 @@ void StoreDialog::closeEvent(QCloseEvent *event)
     if (isVisible())
         cancel();
     event->accept();
+}
+
+void StoreDialog::showEvent(QShowEvent *event)
+{
+    setWindowTitle(storeCaption(m_caption));
+    QDialog::showEvent(event);
 }

@@ -30,4 +30,9 @@ protected:
 
     void reject() override;
     void closeEvent(QCloseEvent *event) override;
+    // The caption says so when tasks.txt is read-only.
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QString m_caption;
 };

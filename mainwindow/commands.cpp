@@ -1,21 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window's menu commands: new, edit and delete tasks, the rules
-// dialog, About and Exit.
+// The main window's menu commands: new, edit and delete tasks, export and
+// import, the rules dialog, About and Exit.
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "clock.h"
 #include "frmtask.h"
 #include "modal.h"
 #include "module1.h"
-#include "refreshtimer.h"
+#include "pausabletimer.h"
+#include "taskcalendar.h"
 
 #include <QAction>
+#include <QFileInfo>
 
 using namespace Module1;
 
 namespace {
 
 constexpr QLatin1StringView kAboutTitle("About Quorvi");
+constexpr QLatin1StringView kCalendarFiles("iCalendar files (*.ics);;All files (*)");
 
 QString aboutText()
 {
@@ -35,18 +38,20 @@ void FrmMain::connectCommands()
         Q_ASSERT(action);
         connect(action, &QAction::triggered, this, command);
     };
-    on("menu_new", &FrmMain::menu_new_Click);
-    on("menu_modify", &FrmMain::menu_modify_Click);
-    on("menu_modify2", &FrmMain::menu_modify2_Click);
+    on("menu_new", &FrmMain::newTask);
+    on("menu_modify", &FrmMain::editSelectedTask);
+    on("menu_modify2", &FrmMain::editPressedTask);
     on("menu_delete", &FrmMain::deleteTask);
     on("menu_delete2", &FrmMain::deleteTask);
     on("menu_done", &FrmMain::markDone);
     on("menu_done2", &FrmMain::markDone);
+    on("menu_export", &FrmMain::exportTasks);
+    on("menu_import", &FrmMain::importTasks);
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
-    on("menu_manage", &FrmMain::menu_manage_Click);
-    on("menu_about", &FrmMain::menu_about_Click);
-    on("menu_exi", &FrmMain::menu_exi_Click);
+    on("menu_manage", &FrmMain::manageRules);
+    on("menu_about", &FrmMain::showAbout);
+    on("menu_exi", &FrmMain::exitProgram);
 }
 
 // Parented to this window, so they are centred on it and stay out of the
@@ -65,7 +70,7 @@ FrmAlerts *FrmMain::frmAlerts()
     return m_frmAlerts;
 }
 
-void FrmMain::menu_new_Click()
+void FrmMain::newTask()
 {
     // The new task takes the slot after the last; there is none past 1001.
     if (taskCount >= kTaskSlots) {
@@ -90,7 +95,7 @@ void FrmMain::menu_new_Click()
     m_timer1->setEnabled(true);
 }
 
-void FrmMain::menu_modify_Click()
+void FrmMain::editSelectedTask()
 {
     if (m_selectedRow < 1)
         return;
@@ -98,7 +103,7 @@ void FrmMain::menu_modify_Click()
     Modal::exec(frmTask());
 }
 
-void FrmMain::menu_modify2_Click()
+void FrmMain::editPressedTask()
 {
     m_timer1->setEnabled(false);
     // The popup only opens over a row, which selects it first; the check
@@ -148,7 +153,32 @@ void FrmMain::markDone()
     Modal::reportSave(this, saveTasks());
 }
 
-void FrmMain::menu_manage_Click()
+void FrmMain::exportTasks()
+{
+    m_timer1->setEnabled(false);
+    QString file = Modal::seam().chooseFile(this, Modal::FileUse::Save, QStringLiteral("Export Tasks"), kCalendarFiles);
+    if (!file.isEmpty()) {
+        if (QFileInfo(file).suffix().isEmpty())
+            file += QStringLiteral(".ics");
+        const TaskCalendar::Outcome outcome = TaskCalendar::exportStore(file, Clock::now());
+        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+    }
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::importTasks()
+{
+    m_timer1->setEnabled(false);
+    const QString file = Modal::seam().chooseFile(this, Modal::FileUse::Open, QStringLiteral("Import Tasks"), kCalendarFiles);
+    if (!file.isEmpty()) {
+        // The list redraws when the import announces the new tasks.
+        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(file, Clock::now());
+        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+    }
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::manageRules()
 {
     m_timer1->setEnabled(false);
     FrmAlerts *dialog = frmAlerts();
@@ -157,12 +187,12 @@ void FrmMain::menu_manage_Click()
     m_timer1->setEnabled(true);
 }
 
-void FrmMain::menu_about_Click()
+void FrmMain::showAbout()
 {
     Modal::information(this, kAboutTitle, aboutText());
 }
 
-void FrmMain::menu_exi_Click()
+void FrmMain::exitProgram()
 {
     // Every change was saved by the command that made it.
     Modal::seam().endProgram(0);

@@ -2,14 +2,14 @@
 #include "frmmain.h"
 
 #include "afterdialogs.h"
-#include "calendar.h"
 #include "clock.h"
 #include "descriptionbox.h"
 #include "listcell.h"
 #include "modal.h"
 #include "module1.h"
-#include "refreshtimer.h"
+#include "pausabletimer.h"
 #include "rules.h"
+#include "storecaption.h"
 #include "storewatcher.h"
 #include "twips.h"
 
@@ -63,15 +63,15 @@ int toScrollUnits(double twips)
 FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Quorvi"));
+    updateWindowCaption();
 
     buildMenus();
     buildControls();
     connectCommands();
 
-    m_timer1 = new RefreshTimer(this);
+    m_timer1 = new PausableTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(m_timer1, &RefreshTimer::timeout, this, &FrmMain::drawList);
+    connect(m_timer1, &PausableTimer::timeout, this, &FrmMain::drawList);
     // Every reload and every confirmed edit, whoever made it, is redrawn.
     connect(&Module1::notifier(), &Module1::Notifier::changed, this, &FrmMain::drawList);
 
@@ -109,6 +109,9 @@ void FrmMain::buildMenus()
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
     m_markDone[0] = addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
+    tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_files"));
+    addEntry(tasksMenu, "menu_export", QStringLiteral("E&xport..."));
+    addEntry(tasksMenu, "menu_import", QStringLiteral("&Import..."));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
     addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"))
         ->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
@@ -219,9 +222,22 @@ void FrmMain::formLoad()
 
 void FrmMain::showEvent(QShowEvent *event)
 {
+    updateWindowCaption();
     QMainWindow::showEvent(event);
     if (!m_storeWatcher->isWatching())
         m_storeWatcher->start();
+}
+
+bool FrmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        updateWindowCaption();
+    return QMainWindow::event(event);
+}
+
+void FrmMain::updateWindowCaption()
+{
+    setWindowTitle(storeCaption(QStringLiteral("Quorvi")));
 }
 
 void FrmMain::hideEvent(QHideEvent *event)
@@ -292,7 +308,7 @@ void FrmMain::drawList()
 
     for (int i = 0; i < shown; ++i) {
         const Module1::Task &t = Module1::tasks[i];
-        addListTask(t.title, t.forWhom, Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second));
+        addListTask(t.title, t.forWhom, Rules::dueText(t));
     }
     hideSpareRows();
     setCellsQuiet(false);
@@ -305,6 +321,8 @@ void FrmMain::drawList()
     else
         m_txtDescription->clear(); // no row, so no task's description
     updateDoneCaptions();
+    // Every reload and every save ends here.
+    updateWindowCaption();
 }
 
 int FrmMain::shownCount() const
@@ -490,7 +508,7 @@ void FrmMain::cellDoubleClicked(int row)
     if (row < 1)
         return;
     highlight(row);
-    menu_modify_Click();
+    editSelectedTask();
 }
 
 bool FrmMain::listKeyPressed(const QKeyEvent *event)
@@ -508,7 +526,7 @@ bool FrmMain::listKeyPressed(const QKeyEvent *event)
     case Qt::Key_End: move = Move::Last; break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        menu_modify_Click();
+        editSelectedTask();
         return true;
     case Qt::Key_Delete:
         deleteTask();

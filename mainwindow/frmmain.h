@@ -23,7 +23,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
-class RefreshTimer;
+class PausableTimer;
 class AfterDialogs;
 class StoreWatcher;
 
@@ -74,7 +74,7 @@ public:
     const QList<ListCell *> &lblFor() const { return m_lblFor; }
     const QList<ListCell *> &lblDue() const { return m_lblDue; }
 
-    RefreshTimer *timer1() const { return m_timer1; }
+    PausableTimer *timer1() const { return m_timer1; }
     StoreWatcher *storeWatcher() const { return m_storeWatcher; }
 
     // Reads the store again after another program changed it: the list is
@@ -102,18 +102,22 @@ public:
     void formResize();
 
     // The menu commands.
-    void menu_new_Click();
-    void menu_modify_Click();
-    void menu_modify2_Click();
+    void newTask();
+    void editSelectedTask();
+    void editPressedTask();
     // Removes the selected task, without asking, and saves the store (also
     // when nothing was selected).
     void deleteTask();
     // Marks the selected task done, or not done again; a repeating task
     // moves on to its next occurrence instead. Saves the store.
     void markDone();
-    void menu_manage_Click();
-    void menu_about_Click();
-    void menu_exi_Click();
+    // Every task to an iCalendar file, or the tasks of one into the list
+    // (added, or updated where they came from here); both ask for the file.
+    void exportTasks();
+    void importTasks();
+    void manageRules();
+    void showAbout();
+    void exitProgram();
 
     // The dialogs, created on first use and hidden, never destroyed, after it.
     FrmTask *frmTask();
@@ -124,6 +128,9 @@ protected:
     // The store file is followed while the list shows.
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    // Coming back to the window: tasks.txt may have been made read-only,
+    // or writable again, meanwhile.
+    bool event(QEvent *event) override;
 
 private:
     using Row = std::array<ListCell *, 3>; // for, title, due
@@ -150,6 +157,8 @@ private:
     void scrollByWheel(const QWheelEvent *event);
     void showListFocus(bool focused);
     void updateDoneCaptions();
+    // "Quorvi", or that with word of a read-only tasks.txt.
+    void updateWindowCaption();
     void headerClicked(Module1::Column column);
     void vscrollChanged(int value);
     // A dialog or menu of ours is open: the tables may be half edited.
@@ -170,7 +179,7 @@ private:
     QPushButton *m_cmdFor = nullptr;
     QPushButton *m_cmdDue = nullptr;
     QPlainTextEdit *m_txtDescription = nullptr;
-    RefreshTimer *m_timer1 = nullptr;
+    PausableTimer *m_timer1 = nullptr;
     StoreWatcher *m_storeWatcher = nullptr;
     AfterDialogs *m_follow = nullptr;
     std::optional<Module1::Task> m_keepSelected; // while changeKeepingSelection runs

@@ -62,6 +62,30 @@ int scrollRange(double panelHeight, double viewportHeight)
     return int(std::floor(std::abs(panelHeight - viewportHeight) / kTwipsPerScrollUnit));
 }
 
+// Step 17 of a resize, and the same after every redraw: the scroll range
+// covers the rows' overflow, and a value beyond it is pulled back, so a list
+// that shrank at once is never left scrolled past its end (a viewport of
+// bare workspace, without even the heading). Needs the panel's height
+// before the spare viewport is added; false when the range does not fit the
+// scroll bar and was left as it was.
+bool clampScroll(Geometry &g)
+{
+    if (g.lstContainer.height <= g.pctContainer.height) {
+        g.lstContainer.top = 0;
+        g.scrollMax = 0;
+        g.scrollValue = 0; // the scroll bar cannot hold a value above its range
+        return true;
+    }
+    const int range = scrollRange(g.lstContainer.height, g.pctContainer.height);
+    const bool fits = range <= kScrollLimit;
+    if (fits)
+        g.scrollMax = range;
+    if (g.scrollValue > g.scrollMax)
+        g.scrollValue = g.scrollMax;
+    g.lstContainer.top = panelTop(g.scrollValue);
+    return fits;
+}
+
 } // namespace
 
 Result formResize(const Geometry &current, double outerWidth, double outerHeight, int taskCount)
@@ -107,20 +131,8 @@ Result formResize(const Geometry &current, double outerWidth, double outerHeight
     s.setSize(16, g.lblDue.width, g.cmdDue.width);
 
     // 17: the scroll range covers the overflow; a shrink pulls the value back.
-    if (g.lstContainer.height > g.pctContainer.height) {
-        const int range = scrollRange(g.lstContainer.height, g.pctContainer.height);
-        if (range > kScrollLimit)
-            s.skip(17);
-        else
-            g.scrollMax = range;
-        if (g.scrollValue > g.scrollMax)
-            g.scrollValue = g.scrollMax;
-        g.lstContainer.top = panelTop(g.scrollValue);
-    } else {
-        g.lstContainer.top = 0;
-        g.scrollMax = 0;
-        g.scrollValue = 0; // the scroll bar cannot hold a value above its range
-    }
+    if (!clampScroll(g))
+        s.skip(17);
 
     // 18: one viewport height to spare below the last row.
     s.setSize(18, g.lstContainer.height, g.lstContainer.height + g.pctContainer.height);
@@ -131,15 +143,7 @@ Geometry fitPanel(const Geometry &current, int taskCount)
 {
     Geometry g = current;
     g.lstContainer.height = single(double(taskCount + 2) * g.lblFor.height);
-    if (g.lstContainer.height > g.pctContainer.height) {
-        const int range = scrollRange(g.lstContainer.height, g.pctContainer.height);
-        if (range <= kScrollLimit)
-            g.scrollMax = range;
-        if (g.scrollValue > g.scrollMax) {
-            g.scrollValue = g.scrollMax;
-            g.lstContainer.top = panelTop(g.scrollValue);
-        }
-    }
+    clampScroll(g);
     g.lstContainer.height = single(g.pctContainer.height + g.lstContainer.height);
     return g;
 }

@@ -48,9 +48,10 @@ inline constexpr double kOuterExtraHeight = 675;
 Result formResize(const Geometry &current, double outerWidth, double outerHeight, int taskCount);
 
 // After the rows were rebuilt: the panel is as tall as the rows plus the
-// header and one spare row, the scroll range grows when that overflows the
-// viewport (it is left alone otherwise), and the panel gets one viewport
-// height more so it still fills the viewport when scrolled to the end.
+// header and one spare row, the scroll range and value are fitted to that
+// as a resize fits them (no range, and the panel at the top, when the rows
+// fit the viewport), and the panel gets one viewport height more so it
+// still fills the viewport when scrolled to the end.
 Geometry fitPanel(const Geometry &current, int taskCount);
 
 // The panel's top for a scroll value. Kept wide: a full list scrolls

@@ -78,7 +78,7 @@ void DesktopNotices::send(const Module1::Task &task)
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("org.quorvi.Quorvi"));
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call << QStringLiteral("Quorvi") << uint(0) << QStringLiteral("quorvi") << text.summary
-         << (m_markup ? Notice::escapeMarkup(text.body) : text.body) << Notice::actions() << hints
+         << (m_markup ? text.body.toHtmlEscaped() : text.body) << Notice::actions() << hints
          // A reminder stays until it is dealt with.
          << int(0);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);

@@ -26,6 +26,11 @@ public:
 
     void announce(const Module1::Task &task);
 
+    // Whether the notification the service numbered `id` is ours and still
+    // open: its actions are taken only once the service's answer with the
+    // number has come back.
+    bool isOpen(uint id) const { return m_shown.contains(id); }
+
     // How long a call may take before the service counts as absent.
     static constexpr int kCallTimeoutMs = 5000;
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notice.h"
 
-#include "calendar.h"
 #include "rules.h"
 
 namespace Notice {
@@ -10,28 +9,11 @@ Text textFor(const Module1::Task &t)
 {
     Text text;
     text.summary = t.title.trimmed().isEmpty() ? QStringLiteral("(a task without a title)") : t.title;
-    const QString due = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    const QString due = Rules::dueText(t);
     if (!t.forWhom.trimmed().isEmpty())
         text.body = QStringLiteral("For: %1\n").arg(t.forWhom);
     text.body += QStringLiteral("Due: %1").arg(due);
     return text;
-}
-
-QString escapeMarkup(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == u'&')
-            out += QLatin1String("&amp;");
-        else if (c == u'<')
-            out += QLatin1String("&lt;");
-        else if (c == u'>')
-            out += QLatin1String("&gt;");
-        else
-            out += c;
-    }
-    return out;
 }
 
 QStringList actions()

@@ -21,10 +21,6 @@ struct Text {
 
 Text textFor(const Module1::Task &task);
 
-// For a notification service that reads markup in the body: the three
-// characters markup gives a meaning to are written as entities.
-QString escapeMarkup(QStringView text);
-
 // The actions a reminder offers, as the notification protocol lists them:
 // key, then label. "default" is a click on the reminder itself.
 inline const QString kShowAction = QStringLiteral("show");

@@ -55,8 +55,6 @@ public:
     void snooze(const Module1::Task &task, qint64 delayMs);
     static constexpr qint64 kSnoozeMs = qint64(10) * 60 * 1000;
 
-    // The moment the alarm is set for.
-    QDateTime armedFor() const { return m_armed; }
     // The day the scheduler believes it is.
     QDate day() const { return m_day; }
     const QList<Snoozed> &snoozed() const { return m_snoozed; }

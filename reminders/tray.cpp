@@ -2,12 +2,21 @@
 #include "tray.h"
 
 #include <QApplication>
+#include <QDBusConnectionInterface>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace Reminders {
 
-Tray::Tray(QObject *parent) : QObject(parent), m_menu(new QMenu)
+namespace {
+
+// Where this name is on the bus, Qt puts the icon in that tray and sends
+// its messages through the notification service.
+const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+} // namespace
+
+Tray::Tray(const QDBusConnection &bus, QObject *parent) : QObject(parent), m_bus(bus), m_menu(new QMenu)
 {
     m_menu->setObjectName(QStringLiteral("trayMenu"));
     QAction *showAll = m_menu->addAction(QStringLiteral("&Show all..."));
@@ -51,7 +60,14 @@ bool Tray::isShown() const
 void Tray::showMessage(const QString &summary, const QString &body)
 {
     if (m_icon)
-        m_icon->showMessage(summary, body, QApplication::windowIcon(), 0);
+        m_icon->showMessage(summary, messageBody(body), QApplication::windowIcon(), 0);
+}
+
+QString Tray::messageBody(const QString &body) const
+{
+    const QDBusConnectionInterface *names = m_bus.isConnected() ? m_bus.interface() : nullptr;
+    const bool throughTheService = names && names->isServiceRegistered(kStatusNotifierWatcher).value();
+    return throughTheService ? body.toHtmlEscaped() : body;
 }
 
 } // namespace Reminders

@@ -135,15 +135,15 @@ void FrmAlerts::buildControls()
 
 void FrmAlerts::connectHandlers()
 {
-    connect(cmdBack, &QPushButton::clicked, this, &FrmAlerts::cmdBack_Click);
-    connect(cmdNext, &QPushButton::clicked, this, &FrmAlerts::cmdNext_Click);
-    connect(cmdNew, &QPushButton::clicked, this, &FrmAlerts::cmdNew_Click);
-    connect(cmdDelete, &QPushButton::clicked, this, &FrmAlerts::cmdDelete_Click);
-    connect(cmdSelect, &QPushButton::clicked, this, &FrmAlerts::cmdSelect_Click);
-    connect(chkAlert, &QCheckBox::toggled, this, &FrmAlerts::chkAlert_Click);
+    connect(cmdBack, &QPushButton::clicked, this, &FrmAlerts::showPreviousRule);
+    connect(cmdNext, &QPushButton::clicked, this, &FrmAlerts::showNextRule);
+    connect(cmdNew, &QPushButton::clicked, this, &FrmAlerts::addRule);
+    connect(cmdDelete, &QPushButton::clicked, this, &FrmAlerts::deleteShownRule);
+    connect(cmdSelect, &QPushButton::clicked, this, &FrmAlerts::chooseRuleColor);
+    connect(chkAlert, &QCheckBox::toggled, this, &FrmAlerts::setRulePopup);
     connect(txtInterval, &QLineEdit::textChanged, this, &FrmAlerts::txtInterval_Change);
-    connect(cmdOk, &QPushButton::clicked, this, &FrmAlerts::cmdOk_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &FrmAlerts::cmdCancel_Click);
+    connect(cmdOk, &QPushButton::clicked, this, &FrmAlerts::saveAndClose);
+    connect(cmdCancel, &QPushButton::clicked, this, &FrmAlerts::cancel);
 }
 
 int FrmAlerts::currentSlot() const
@@ -178,21 +178,21 @@ void FrmAlerts::drawAlert(int index)
     txtInterval->setText(QString::number(rule.interval));
 }
 
-void FrmAlerts::cmdBack_Click()
+void FrmAlerts::showPreviousRule()
 {
     const int target = RuleOps::backTarget(currentNumber());
     if (target >= 0)
         drawAlert(target);
 }
 
-void FrmAlerts::cmdNext_Click()
+void FrmAlerts::showNextRule()
 {
     const int target = RuleOps::nextTarget(currentNumber());
     if (target >= 0)
         drawAlert(target);
 }
 
-void FrmAlerts::cmdNew_Click()
+void FrmAlerts::addRule()
 {
     const int slot = RuleOps::appendRule();
     if (slot < 0) {
@@ -203,12 +203,12 @@ void FrmAlerts::cmdNew_Click()
     drawAlert(slot);
 }
 
-void FrmAlerts::cmdDelete_Click()
+void FrmAlerts::deleteShownRule()
 {
     drawAlert(RuleOps::deleteRule(currentSlot()));
 }
 
-void FrmAlerts::cmdSelect_Click()
+void FrmAlerts::chooseRuleColor()
 {
     const int slot = currentSlot();
     if (slot < 0)
@@ -223,7 +223,7 @@ void FrmAlerts::cmdSelect_Click()
     Module1::rules[slot].color = color;
 }
 
-void FrmAlerts::chkAlert_Click(bool checked)
+void FrmAlerts::setRulePopup(bool checked)
 {
     const int slot = currentSlot();
     if (slot >= 0)
@@ -237,7 +237,7 @@ void FrmAlerts::txtInterval_Change(const QString &text)
         Module1::rules[slot].interval = Numbers::readInt16(text);
 }
 
-void FrmAlerts::cmdOk_Click()
+void FrmAlerts::saveAndClose()
 {
     // The rules stay as edited and the dialog open when the save fails.
     if (!saveOrWarn())
@@ -248,7 +248,7 @@ void FrmAlerts::cmdOk_Click()
     Module1::announceChange();
 }
 
-void FrmAlerts::cmdCancel_Click()
+void FrmAlerts::cancel()
 {
     hideAndReload(Rejected);
 }

@@ -22,7 +22,7 @@ public:
     void drawAlert(int index);
 
 protected:
-    void cancel() override { cmdCancel_Click(); }
+    void cancel() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -33,15 +33,14 @@ private:
     int currentNumber() const;
     void showSwatch(qint32 color);
 
-    void cmdBack_Click();
-    void cmdNext_Click();
-    void cmdNew_Click();
-    void cmdDelete_Click();
-    void cmdSelect_Click();
-    void chkAlert_Click(bool checked);
+    void showPreviousRule();
+    void showNextRule();
+    void addRule();
+    void deleteShownRule();
+    void chooseRuleColor();
+    void setRulePopup(bool checked);
     void txtInterval_Change(const QString &text);
-    void cmdOk_Click();
-    void cmdCancel_Click();
+    void saveAndClose();
 
     QGroupBox *Frame1 = nullptr;
     QPushButton *cmdBack = nullptr;

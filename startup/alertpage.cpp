@@ -3,6 +3,7 @@
 
 #include "privatefolder.h"
 #include "rules.h"
+#include "systemerror.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -72,11 +72,6 @@ void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 da
 }
 
 #ifdef Q_OS_UNIX
-QString systemError(const QString &what, int error)
-{
-    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(error)));
-}
-
 // Anything but a plain file at the page's name is taken away, so the write
 // below can never be steered through a link.
 QString clearPagePath(const QString &path)
@@ -130,7 +125,7 @@ QString escapeDescription(QStringView text)
     return out;
 }
 
-Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today)
+Page drawListed(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today)
 {
     Page page;
     page.text.reserve(256 + qsizetype(tasks.size()) * 400);
@@ -148,11 +143,6 @@ Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::Al
 
     page.text += QLatin1String("</body></html>") + kCrLf;
     return page;
-}
-
-Page drawAlert(QDate today)
-{
-    return drawAlert(Module1::liveTasks(), Module1::liveRules(), today);
 }
 
 QString withBreakOpportunities(QStringView html, int longest)

@@ -30,10 +30,7 @@ QString escapeDescription(QStringView text);
 
 // The whole page, CR LF line ends: every task a popup rule lists, in table
 // order.
-Page drawAlert(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today);
-
-// The page for the tables as they stand now.
-Page drawAlert(QDate today);
+Page drawListed(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today);
 
 // The page as the window shows it. A run of more than `longest` characters
 // with no place to break a line (a pasted hash, a title of one endless word)

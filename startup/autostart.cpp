@@ -2,12 +2,14 @@
 #include "autostart.h"
 
 #include "desktopentry.h"
+#include "installedlauncher.h"
 #include "module1.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace Autostart {
 
@@ -67,22 +69,28 @@ EntryText launcherText(const QString &program, const QString &folder)
     EntryText result = entryText(program, folder); // the same checks on both paths
     if (result.text.isEmpty())
         return result;
-    result.text = DesktopEntry::write({
-        {QStringLiteral("Type"), QStringLiteral("Application")},
-        {QStringLiteral("Name"), QStringLiteral("Quorvi")},
-        {QStringLiteral("GenericName"), QStringLiteral("Task Reminder")},
-        {QStringLiteral("Comment"), QStringLiteral("Keep track of the tasks in %1").arg(folder)},
-        {QStringLiteral("Exec"), DesktopEntry::quoteArgument(program) + QStringLiteral(" --show-all")},
-        {QStringLiteral("Path"), folder},
-        {QStringLiteral("Icon"), QStringLiteral("quorvi")},
-        {QStringLiteral("Terminal"), QStringLiteral("false")},
-        {QStringLiteral("Categories"), QStringLiteral("Office;ProjectManagement;")},
-        {QStringLiteral("Keywords"), QStringLiteral("reminder;tasks;due date;deadline;todo;")},
+    // The installed launcher, but for this program and folder.
+    QList<std::pair<QString, QString>> keys;
+    for (const auto &[keyText, valueText] : kInstalledLauncher) {
+        const QString key = QString::fromUtf8(keyText);
+        QString value = DesktopEntry::unescapeValue(QString::fromUtf8(valueText));
+        if (key == u"Comment")
+            value = QStringLiteral("Keep track of the tasks in %1").arg(folder);
+        if (key == u"Exec") {
+            // This program in place of the installed one's name, with its
+            // options ("--show-all").
+            keys.append({key, DesktopEntry::quoteArgument(program) + u' ' + value.section(u' ', 1)});
+            keys.append({QStringLiteral("Path"), folder});
+            continue;
+        }
         // While a Quorvi runs for the folder, the launcher's start only hands
         // over to it and ends, and a startup cursor would spin on in vain.
-        {QStringLiteral("StartupNotify"), QStringLiteral("false")},
-        {kMarkKey, kMarkValue},
-    });
+        if (key == u"StartupNotify")
+            value = QStringLiteral("false");
+        keys.append({key, value});
+    }
+    keys.append({kMarkKey, kMarkValue});
+    result.text = DesktopEntry::write(keys);
     return result;
 }
 
@@ -161,6 +169,19 @@ QString statusText(const QString &file, bool exists, const Entry &entry, bool pr
     return text;
 }
 
+QString unwritableName(const QByteArray &name, const QString &what)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(name);
+    if (!utf8.hasError())
+        return {};
+    // Written as text it would name another folder (the bytes that are not
+    // UTF-8 replaced), and the login and the menu would start there.
+    return QStringLiteral("the name of %1, %2, is not UTF-8, which a desktop entry cannot carry; "
+                          "rename it and run 'quorvi --autostart on' again")
+        .arg(what, nativePath(text));
+}
+
 QString launcherStatusText(const QString &file, bool exists, const Entry &launcher)
 {
     if (!exists)
@@ -172,6 +193,26 @@ QString launcherStatusText(const QString &file, bool exists, const Entry &launch
 }
 
 namespace {
+
+// What --autostart on took the place of: the login entry and the launcher
+// it wrote before, when they were for another folder (only one folder's
+// tasks are shown at login, so the other's no longer are).
+QString replacedText(const Entry *entry, const Entry *launcher, const QString &folder)
+{
+    const auto elsewhere = [&folder](const Entry *old) {
+        return old && QDir::cleanPath(old->folder) != QDir::cleanPath(folder);
+    };
+    const bool entryMoved = elsewhere(entry);
+    const bool launcherMoved = elsewhere(launcher);
+    if (entryMoved && launcherMoved && entry->folder == launcher->folder)
+        return QStringLiteral("Replaced: the login entry and the launcher were for %1.\n").arg(folderPhrase(*entry));
+    QString text;
+    if (entryMoved)
+        text += QStringLiteral("Replaced: the login entry was for %1.\n").arg(folderPhrase(*entry));
+    if (launcherMoved)
+        text += QStringLiteral("Replaced: the launcher was for %1.\n").arg(folderPhrase(*launcher));
+    return text;
+}
 
 // Reads an entry; false when it exists but cannot be read.
 bool readEntry(const QString &file, bool *exists, Entry *entry, QString *error)
@@ -246,9 +287,17 @@ Outcome run(Action action, const Context &context)
         return outcome;
     }
     case Action::On: {
+        for (const auto &[name, what] : {std::pair(context.programName, QStringLiteral("the program")),
+                                         std::pair(context.workingFolderName, QStringLiteral("this folder"))}) {
+            if (const QString why = unwritableName(name, what); !why.isEmpty())
+                return fail(QStringLiteral("could not write %1: %2").arg(nativePath(file), why));
+        }
         const EntryText login = entryText(context.program, context.workingFolder);
         if (login.text.isEmpty())
             return fail(QStringLiteral("could not write %1: %2").arg(nativePath(file), login.reason));
+        // Only for the note on what it replaces: a failure to write says the rest.
+        if (!readEntry(file, &entryExists, &entry, &error))
+            entryExists = false;
         // A launcher the user made by hand is theirs to keep.
         if (launcherExists && !ourLauncher.ours)
             return fail(QStringLiteral("%1 was not written by quorvi; it is left alone: remove it and run "
@@ -266,7 +315,9 @@ Outcome run(Action action, const Context &context)
         outcome.out = QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1 and keeps "
                                      "running to remind you.\nEntry: %2\n")
                           .arg(folderPhrase(written), nativePath(file))
-            + launcherStatusText(launcher, true, parseEntry(launcherText(context.program, context.workingFolder).text));
+            + launcherStatusText(launcher, true, parseEntry(launcherText(context.program, context.workingFolder).text))
+            + replacedText(entryExists && entry.valid ? &entry : nullptr,
+                           launcherExists && ourLauncher.ours ? &ourLauncher : nullptr, context.workingFolder);
         // At login a missing store opens the task list every time, which is
         // a surprise worth a word now rather than at the next login.
         if (!QFileInfo::exists(QDir(context.workingFolder).filePath(Module1::kStoreFileName)))

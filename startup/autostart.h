@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -76,7 +77,15 @@ struct Context {
     QString xdgConfigHome;
     QString home;
     QString xdgDataHome;
+    // Both paths as the system spells them, when known: an entry is UTF-8
+    // text, so names that are not cannot be written.
+    QByteArray programName = {};
+    QByteArray workingFolderName = {};
 };
+
+// Why `name` (a path as the system spells it) cannot be written in an
+// entry, or nothing.
+QString unwritableName(const QByteArray &name, const QString &what);
 
 // Carries out a parsed command (one without an error).
 Outcome run(Action action, const Context &context);

@@ -12,7 +12,7 @@ constexpr QLatin1StringView kGroup("[Desktop Entry]");
 // Characters that force an Exec argument into quotes.
 bool reserved(QChar c)
 {
-    static const QString set = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#`");
+    static const QString set = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
     return set.contains(c);
 }
 

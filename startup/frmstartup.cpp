@@ -61,15 +61,19 @@ FrmStartup::FrmStartup(QWidget *parent) : QWidget(parent)
     m_cmdShowAll = new QPushButton(QStringLiteral("&Show all..."), this);
     m_cmdShowAll->setObjectName(QStringLiteral("cmdShowAll"));
     Twips::place(m_cmdShowAll, StartupLayout::kShowAllRect);
+    // Enter presses the focused button, as in the dialogs; outside a dialog
+    // Qt leaves that to Space alone.
+    for (QPushButton *button : {m_cmdExit, m_cmdShowAll})
+        button->setAutoDefault(true);
 
-    m_webBrowser1 = new AlertBrowser(this);
-    m_webBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    m_pageView = new AlertBrowser(this);
+    m_pageView->setObjectName(QStringLiteral("WebBrowser1"));
     // The windows are laid out for a small font; the page is for reading.
-    m_webBrowser1->setFont(Appearance::readingFont(kSmallScale));
+    m_pageView->setFont(Appearance::readingFont(kSmallScale));
     // Tab moves between the two buttons only; a click still gives the page
     // the keyboard for scrolling.
-    m_webBrowser1->setFocusPolicy(Qt::ClickFocus);
-    m_webBrowser1->setOpenLinks(false);
+    m_pageView->setFocusPolicy(Qt::ClickFocus);
+    m_pageView->setOpenLinks(false);
     placeBrowser();
 
     setTabOrder(m_cmdExit, m_cmdShowAll);
@@ -109,12 +113,12 @@ bool FrmStartup::alertAgain(QDate today)
 void FrmStartup::showDueNow(const QList<Module1::Task> &tasks, QDate today)
 {
     m_page = AlertPage::drawDueNow(tasks, Module1::liveRules(), today);
-    m_webBrowser1->setHtml(AlertPage::withBreakOpportunities(m_page.text));
+    m_pageView->setHtml(AlertPage::withBreakOpportunities(m_page.text));
 }
 
 bool FrmStartup::writeAndShowPage(std::span<const Module1::Task> tasks, QDate today)
 {
-    m_page = AlertPage::drawAlert(tasks, Module1::liveRules(), today);
+    m_page = AlertPage::drawListed(tasks, Module1::liveRules(), today);
     m_pagePath = AlertPage::pageLocation();
     const AlertPage::WriteResult written = AlertPage::writePage(m_pagePath, m_page.text);
     m_pageProblem = written.ok ? QString() : written.reason;
@@ -125,15 +129,15 @@ bool FrmStartup::writeAndShowPage(std::span<const Module1::Task> tasks, QDate to
         const QUrl page = QUrl::fromLocalFile(m_pagePath);
         // Pointed at the same page again, the browser would keep what it
         // read the first time.
-        if (m_webBrowser1->source() == page)
-            m_webBrowser1->reload();
+        if (m_pageView->source() == page)
+            m_pageView->reload();
         else
-            m_webBrowser1->setSource(page, QTextDocument::HtmlResource);
+            m_pageView->setSource(page, QTextDocument::HtmlResource);
     } else {
         // The page is only a view of the store: show it from memory instead.
         std::fprintf(stderr, "quorvi: could not write the alert page%s%s: %s; showing it from memory\n",
                      m_pagePath.isEmpty() ? "" : " ", qPrintable(m_pagePath), qPrintable(written.reason));
-        m_webBrowser1->setHtml(AlertPage::withBreakOpportunities(m_page.text));
+        m_pageView->setHtml(AlertPage::withBreakOpportunities(m_page.text));
     }
     return true;
 }
@@ -149,6 +153,10 @@ FrmMain *FrmStartup::mainWindow()
 
 void FrmStartup::cmdExit_Click()
 {
+    if (m_inBackground) {
+        close();
+        return;
+    }
     Modal::seam().endProgram(0);
 }
 
@@ -170,9 +178,9 @@ void FrmStartup::resizeEvent(QResizeEvent *event)
 void FrmStartup::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    if (!m_releasePageWhenHidden || event->spontaneous())
+    if (!m_inBackground || event->spontaneous())
         return;
-    m_webBrowser1->clear();
+    m_pageView->clear();
 #ifdef __GLIBC__
     // The allocator keeps freed memory for itself unless asked to give it back.
     malloc_trim(0);
@@ -181,6 +189,6 @@ void FrmStartup::hideEvent(QHideEvent *event)
 
 void FrmStartup::placeBrowser()
 {
-    Twips::place(m_webBrowser1,
+    Twips::place(m_pageView,
                  StartupLayout::browserRect(Twips::fromPixels(width()), Twips::fromPixels(height())));
 }

@@ -71,11 +71,13 @@ public:
     // The task list if it was created, else null.
     FrmMain *existingMainWindow() const { return m_frmMain.get(); }
 
-    // For a Quorvi that waits in the background for weeks: once the window
-    // is hidden the page it showed is let go (a long page holds tens of
-    // megabytes of layout). Whatever shows the window again writes a page
-    // first.
-    void setReleasePageWhenHidden(bool release) { m_releasePageWhenHidden = release; }
+    // For a Quorvi that waits in the background for weeks: "Exit" closes
+    // this window only, since ending the program would end the day's
+    // reminders too (the tray's and the list's Exit still end it). Once the
+    // window is hidden the page it showed is let go (a long page holds tens
+    // of megabytes of layout); whatever shows the window again writes a
+    // page first.
+    void setInBackground(bool background) { m_inBackground = background; }
 
     const AlertPage::Page &page() const { return m_page; }
     QString pagePath() const { return m_pagePath; }
@@ -98,10 +100,10 @@ private:
 
     QPushButton *m_cmdExit = nullptr;
     QPushButton *m_cmdShowAll = nullptr;
-    QTextBrowser *m_webBrowser1 = nullptr;
+    QTextBrowser *m_pageView = nullptr;
     std::unique_ptr<FrmMain> m_frmMain;
     AlertPage::Page m_page;
     QString m_pagePath;
     QString m_pageProblem;
-    bool m_releasePageWhenHidden = false;
+    bool m_inBackground = false;
 };

@@ -1,15 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appearance.h"
 #include "autostart.h"
+#include "instance.h"
 #include "program.h"
+#include "taskcalendar.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
 #include <QStringList>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// This program's path as the system spells it, which need not be text.
+QByteArray programName()
+{
+    char name[PATH_MAX];
+    const ssize_t size = ::readlink("/proc/self/exe", name, sizeof name);
+    return size > 0 ? QByteArray(name, size) : QFile::encodeName(QCoreApplication::applicationFilePath());
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -45,11 +61,18 @@ int main(int argc, char **argv)
         const Autostart::Outcome outcome = Autostart::run(
             *options.autostart, {QCoreApplication::applicationFilePath(), QDir::currentPath(),
                                  qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"),
-                                 qEnvironmentVariable("XDG_DATA_HOME")});
+                                 qEnvironmentVariable("XDG_DATA_HOME"), programName(), Instance::currentFolder()});
         std::fputs(qPrintable(outcome.out), stdout);
         if (!outcome.err.isEmpty())
             std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.err));
         return outcome.exitStatus;
+    }
+
+    // So do --export and --import: they only read and write files.
+    if (!options.exportFile.isEmpty() || !options.importFile.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        const bool importing = !options.importFile.isEmpty();
+        return TaskCalendar::runCommand(importing, importing ? options.importFile : options.exportFile);
     }
 
     QApplication app(argc, argv);

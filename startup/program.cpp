@@ -3,11 +3,11 @@
 
 #include "alarm.h"
 #include "alertpage.h"
-#include "frmmain.h"
 #include "frmstartup.h"
 #include "instance.h"
 #include "modal.h"
 #include "module1.h"
+#include "opening.h"
 #include "session.h"
 
 #include <QApplication>
@@ -20,6 +20,8 @@
 
 #include <algorithm>
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace Program {
 
@@ -45,6 +47,8 @@ constexpr QLatin1StringView kScreenshot("screenshot");
 constexpr QLatin1StringView kAutostart("autostart");
 constexpr QLatin1StringView kHelp("help");
 constexpr QLatin1StringView kVersion("version");
+constexpr QLatin1StringView kExport("export");
+constexpr QLatin1StringView kImport("import");
 
 // Every option the program takes, named once: the parser, the usage line and
 // the help are all built from this table.
@@ -73,6 +77,17 @@ const QList<OptionEntry> &optionTable()
                                            "folder this is run in; off: stop doing so; alone: tell whether it is "
                                            "on, and for which folder")),
          QStringLiteral("[on|off]")},
+        {QCommandLineOption(kExport,
+                            QStringLiteral("write every task, done ones too, to FILE as iCalendar (VTODO), which "
+                                           "other task programs and phones read, then exit"),
+                            QStringLiteral("FILE")),
+         QStringLiteral("FILE")},
+        {QCommandLineOption(kImport,
+                            QStringLiteral("add the tasks of the iCalendar FILE to tasks.txt (a task exported from "
+                                           "here is updated instead), say how many were added, updated and "
+                                           "skipped, then exit"),
+                            QStringLiteral("FILE")),
+         QStringLiteral("FILE")},
         {QCommandLineOption({QStringLiteral("h"), kHelp}, QStringLiteral("show this help and exit")), {}},
         {QCommandLineOption(kVersion, QStringLiteral("show the version and exit")), {}},
     };
@@ -168,13 +183,34 @@ QStringList wrapped(const QString &text, int width)
 
 // Ends the program as the real seam does, but takes the socket away first,
 // so the next start on the folder finds no one rather than a stale socket.
+// A screenshot run must never wait on a message box: there its messages go
+// to standard error.
 class EndingSeam : public Modal::Seam
 {
 public:
-    explicit EndingSeam(Instance::Guard &guard) : m_guard(guard) { Modal::setSeam(this); }
+    EndingSeam(Instance::Guard &guard, bool messagesToStderr) : m_guard(guard), m_toStderr(messagesToStderr)
+    {
+        Modal::setSeam(this);
+    }
     ~EndingSeam() override { Modal::setSeam(nullptr); }
     EndingSeam(const EndingSeam &) = delete;
     EndingSeam &operator=(const EndingSeam &) = delete;
+
+    void message(QWidget *parent, const QString &title, const QString &text, Modal::Kind kind) override
+    {
+        if (m_toStderr)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        else
+            Modal::Seam::message(parent, title, text, kind);
+    }
+
+    void notice(QWidget *parent, const QString &title, const QString &text) override
+    {
+        if (m_toStderr)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        else
+            Modal::Seam::notice(parent, title, text);
+    }
 
     void endProgram(int exitCode) override
     {
@@ -184,6 +220,7 @@ public:
 
 private:
     Instance::Guard &m_guard;
+    bool m_toStderr;
 };
 
 } // namespace
@@ -244,6 +281,17 @@ Options parseArguments(const QStringList &arguments)
         if (options.screenshotFile.isEmpty())
             options.error = QStringLiteral("--screenshot needs a file name.");
     }
+    // A file's trip is a whole run of its own: no window, no reminders.
+    for (QLatin1StringView name : {kExport, kImport}) {
+        if (!parser.isSet(name))
+            continue;
+        QString &file = name == kExport ? options.exportFile : options.importFile;
+        file = parser.value(name);
+        if (file.isEmpty())
+            options.error = QStringLiteral("--%1 needs a file name.").arg(name);
+        else if (options.showAll || options.background || parser.isSet(kScreenshot) || parser.isSet(kExport) == parser.isSet(kImport))
+            options.error = QStringLiteral("--%1 cannot be combined with other options.").arg(name);
+    }
     return options;
 }
 
@@ -303,34 +351,6 @@ QString versionText()
     return QStringLiteral("quorvi %1").arg(QStringLiteral(QUORVI_VERSION));
 }
 
-Opening chooseOpening(bool showAll, bool storeMissing, bool anyListed)
-{
-    if (showAll)
-        return Opening::MainWindow;
-    if (anyListed)
-        return Opening::Alert;
-    if (storeMissing)
-        return Opening::MainWindow;
-    return Opening::Nothing;
-}
-
-QWidget *openStart(FrmStartup &startup, bool showAll, QDate today)
-{
-    if (showAll)
-        return startup.mainWindow();
-    const bool listed = startup.formLoad(today);
-    const bool storeMissing = Module1::lastLoadReport().fileMissing;
-    switch (chooseOpening(false, storeMissing, listed)) {
-    case Opening::Alert:
-        return &startup;
-    case Opening::MainWindow:
-        return startup.mainWindow();
-    case Opening::Nothing:
-        break;
-    }
-    return nullptr;
-}
-
 bool saveScreenshot(QWidget *window, const QString &file, QString *reason)
 {
     // Shown for layout's sake only: no window flashes up on a real desktop.
@@ -350,18 +370,15 @@ bool saveScreenshot(QWidget *window, const QString &file, QString *reason)
 int run(QApplication &app, const Options &options)
 {
     const bool screenshot = !options.screenshotFile.isEmpty();
-    // A screenshot run must never wait on a message box.
-    if (screenshot)
-        Modal::setMessagesToStderr(true);
 
     // One Quorvi per store: a start on a folder that already has one hands
     // its request over and ends. A screenshot only looks, so it runs alone.
     Instance::Guard guard;
-    EndingSeam ending(guard);
+    EndingSeam ending(guard, screenshot);
     if (!screenshot) {
         const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         const Instance::Outcome claimed =
-            guard.claim(Instance::socketName(QDir::current().canonicalPath(), runtime),
+            guard.claim(Instance::socketName(Instance::currentFolder(), runtime),
                         options.showAll ? Instance::Request::ShowAll : Instance::Request::Alert);
         switch (claimed.claim) {
         case Instance::Claim::First:
@@ -381,7 +398,8 @@ int run(QApplication &app, const Options &options)
     }
 
     FrmStartup startup;
-    QWidget *window = openStart(startup, options.showAll);
+    QWidget *window =
+        Opening::windowFor(startup, options.showAll ? Opening::Cause::ShowAll : Opening::Cause::Start);
 
     if (screenshot) {
         if (!window)
@@ -395,9 +413,14 @@ int run(QApplication &app, const Options &options)
         return 0;
     }
 
-    // Nothing to show and no background to stay in: end quietly, as ever.
-    if (!window && !options.background)
+    // Nothing to show and no background to stay in: end quietly. Quietly
+    // for a launcher, that is: someone who typed the command would see
+    // nothing happen at all, so a terminal is told why.
+    if (!window && !options.background) {
+        if (::isatty(STDOUT_FILENO))
+            std::puts("Nothing is due; quorvi --show-all opens the task list");
         return 0;
+    }
 
     Reminders::WallAlarm alarm;
     Session session(startup, options.background, alarm, QDBusConnection::sessionBus());
@@ -410,7 +433,7 @@ int run(QApplication &app, const Options &options)
     });
     guard.serve();
     if (window)
-        Session::bringUp(window);
+        Opening::bringUp(window);
     return app.exec();
 }
 

@@ -2,15 +2,12 @@
 #pragma once
 
 #include "autostart.h"
-#include "clock.h"
 
-#include <QDate>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
-class FrmStartup;
 class QApplication;
 class QWidget;
 
@@ -25,6 +22,8 @@ struct Options {
     bool help = false;
     bool version = false;
     std::optional<Autostart::Action> autostart; // --autostart [on|off] was given
+    QString exportFile; // --export FILE: every task to an iCalendar file
+    QString importFile; // --import FILE: the tasks of an iCalendar file into tasks.txt
     QString error; // one line; set when the command line cannot be used
 };
 
@@ -41,18 +40,6 @@ QString usageLine();
 // autostart entry are.
 QString helpText();
 QString versionText();
-
-enum class Opening { Nothing, Alert, MainWindow };
-
-// Which window a start leads to. A missing store is a first run: the task
-// list opens so the first task can be made, where an existing store with
-// nothing due ends quietly.
-Opening chooseOpening(bool showAll, bool storeMissing, bool anyListed);
-
-// Loads the start as the alert window does and returns the window to show,
-// not yet shown: `startup` itself, its task list, or null when the program
-// ends quietly.
-QWidget *openStart(FrmStartup &startup, bool showAll, QDate today = Clock::today());
 
 // Lays the window out without putting it on a screen and writes it to `file`
 // as PNG at its normal size.

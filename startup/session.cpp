@@ -7,10 +7,8 @@
 #include "modal.h"
 #include "module1.h"
 #include "notice.h"
-#include "program.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 #include <utility>
 
@@ -22,10 +20,10 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
       m_doneWaits([this] { return busy(); }, [this] { markPendingDone(); }),
       m_dayWaits([this] { return busy(); }, [this] { greetTheDay(); })
 {
-    // In the background, closing a window only hides it; the tray's or a
-    // window's Exit ends the program.
+    // In the background, closing a window only hides it, and so does the
+    // alert window's Exit; the tray's or the list's Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(!m_background);
-    m_startup.setReleasePageWhenHidden(m_background);
+    m_startup.setInBackground(m_background);
     if (m_background)
         setTray(std::make_unique<Reminders::Tray>());
     else
@@ -52,33 +50,24 @@ void Session::start()
     m_scheduler.start();
 }
 
-void Session::bringUp(QWidget *window)
+void Session::open(Opening::Cause cause)
 {
-    window->show();
-    window->raise();
-    window->activateWindow();
+    QWidget *window = Opening::windowFor(m_startup, cause, Clock::today());
+    if (!window)
+        return;
+    if (window == &m_startup)
+        m_dueShown.clear();
+    Opening::bringUp(window);
 }
 
 void Session::showAll()
 {
-    m_startup.cmdShowAll_Click();
+    open(Opening::Cause::ShowAll);
 }
 
 void Session::alertAgain()
 {
-    const bool listed = m_startup.alertAgain(Clock::today());
-    const bool storeMissing = !QFileInfo::exists(Module1::kStoreFileName);
-    switch (Program::chooseOpening(false, storeMissing, listed)) {
-    case Program::Opening::Alert:
-        m_dueShown.clear();
-        bringUp(&m_startup);
-        break;
-    case Program::Opening::MainWindow:
-        bringUp(m_startup.mainWindow());
-        break;
-    case Program::Opening::Nothing:
-        break;
-    }
+    open(Opening::Cause::AlertAgain);
 }
 
 void Session::showTask(const Module1::Task &task)
@@ -88,7 +77,7 @@ void Session::showTask(const Module1::Task &task)
         list->highlight(*row);
         list->bringIntoView(*row);
     }
-    bringUp(list);
+    Opening::bringUp(list);
 }
 
 void Session::showInAlertWindow(const Module1::Task &task)
@@ -98,7 +87,7 @@ void Session::showInAlertWindow(const Module1::Task &task)
         m_dueShown.clear();
     m_dueShown.append(task);
     m_startup.showDueNow(m_dueShown, Clock::today());
-    bringUp(&m_startup);
+    Opening::bringUp(&m_startup);
 }
 
 bool Session::busy() const
@@ -143,7 +132,6 @@ void Session::newDay(QDate)
 
 void Session::greetTheDay()
 {
-    const QDate today = Clock::today();
     if (FrmMain *list = m_startup.existingMainWindow())
         list->drawList();
     if (!m_background)
@@ -152,8 +140,5 @@ void Session::greetTheDay()
         m_tray->ensureShown();
     // As at login: the page is written again and the window comes up when
     // anything is listed.
-    if (m_startup.alertAgain(today)) {
-        m_dueShown.clear();
-        bringUp(&m_startup);
-    }
+    open(Opening::Cause::NewDay);
 }

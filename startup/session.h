@@ -4,6 +4,7 @@
 #include "afterdialogs.h"
 #include "announcer.h"
 #include "desktopnotices.h"
+#include "opening.h"
 #include "scheduler.h"
 #include "tray.h"
 
@@ -44,9 +45,6 @@ public:
     void showAll();
     void alertAgain();
 
-    // Shows a window in front of the others.
-    static void bringUp(QWidget *window);
-
     // Front
     void showTask(const Module1::Task &task) override;
     void showInAlertWindow(const Module1::Task &task) override;
@@ -67,6 +65,9 @@ private:
     Reminders::DesktopNotices m_notices;
     std::unique_ptr<Reminders::Tray> m_tray;
     std::unique_ptr<Reminders::Announcer> m_announcer;
+    // Brings up what `cause` opens; the alert window opens with the
+    // start's alert, not the reminders it gathered before.
+    void open(Opening::Cause cause);
     bool busy() const;
     void markPendingDone();
     void greetTheDay();

@@ -37,6 +37,12 @@ constexpr qint64 daysFromCivil(qint64 y, qint64 m, qint64 d)
 
 constexpr qint64 kJulianDayOfEpoch = 2440588; // 1970-01-01
 
+// The local clock's distance ahead of UTC at an instant, in seconds.
+int localOffsetAt(qint64 secsSinceEpoch)
+{
+    return QDateTime::fromSecsSinceEpoch(secsSinceEpoch, Qt::LocalTime).offsetFromUtc();
+}
+
 QString longTimeFormat()
 {
     static const QString format = timeFormatWithoutZone(QLocale::system().timeFormat(QLocale::LongFormat));
@@ -119,18 +125,50 @@ QTime makeTime(int hour, int minute, int second)
     return QTime(0, 0).addSecs(int(floorMod(total, kSecondsPerDay)));
 }
 
-QString dueText(int year, int month, int day, int hour, int minute, int second)
+QDateTime localMoment(QDate date, QTime time)
 {
-    const QLocale locale = QLocale::system();
-    return locale.toString(makeDate(year, month, day), QLocale::ShortFormat) + QStringLiteral(" at ")
-           + locale.toString(makeTime(hour, minute, second), longTimeFormat());
+    // Qt turns a local time the clocks skip into an invalid moment, and
+    // picks either showing of a time they show twice by what it converted
+    // last, so the instant is worked out here from offsets alone: the wall
+    // clock's reading, counted as if it were UTC, less the offset in force.
+    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    // Nearly always the offset of the day before is still in force. Where
+    // the clocks are put back it is the larger one, so a time shown twice
+    // is taken at its first showing.
+    const int before = localOffsetAt(wall - kSecondsPerDay);
+    if (localOffsetAt(wall - before) == before)
+        return QDateTime::fromSecsSinceEpoch(wall - before, Qt::LocalTime);
+    // The clocks changed since (no zone changes them twice within two
+    // days), and earlier that day than this time.
+    const int after = localOffsetAt(wall + kSecondsPerDay);
+    if (localOffsetAt(wall - after) == after)
+        return QDateTime::fromSecsSinceEpoch(wall - after, Qt::LocalTime);
+    // Neither offset was in force then: the clocks jumped over this time.
+    // The change lies between the two readings; halving the span finds its
+    // first second, which has the later offset.
+    qint64 skippedFrom = wall - after;
+    qint64 landed = wall - before;
+    if (before < after && localOffsetAt(landed) == after) {
+        while (landed - skippedFrom > 1) {
+            const qint64 middle = skippedFrom + (landed - skippedFrom) / 2;
+            if (localOffsetAt(middle) == after)
+                landed = middle;
+            else
+                skippedFrom = middle;
+        }
+    }
+    return QDateTime::fromSecsSinceEpoch(landed, Qt::LocalTime);
 }
 
-QString sortKey(int year, int month, int day, int hour, int minute, int second)
+QString dueText(const QDateTime &moment)
 {
-    auto fits = [](int value, int width) {
-        return value >= 0 && value < (width == 4 ? 10000 : 100);
-    };
+    const QLocale locale = QLocale::system();
+    return locale.toString(moment.date(), QLocale::ShortFormat) + QStringLiteral(" at ")
+           + locale.toString(moment.time(), longTimeFormat());
+}
+
+QString sortKey(const QDateTime &moment)
+{
     auto key = [](int y, int mo, int d, int h, int mi, int s) {
         return QStringLiteral("%1-%2 - %3 %4:%5:%6")
             .arg(y, 4, 10, QLatin1Char('0'))
@@ -140,16 +178,10 @@ QString sortKey(int year, int month, int day, int hour, int minute, int second)
             .arg(mi, 2, 10, QLatin1Char('0'))
             .arg(s, 2, 10, QLatin1Char('0'));
     };
-    if (fits(year, 4) && fits(month, 2) && fits(day, 2) && fits(hour, 2) && fits(minute, 2)
-        && fits(second, 2)) {
-        return key(year, month, day, hour, minute, second);
-    }
-
-    // A part too wide or negative for its place: key the moment it rolls over
-    // to instead, pinned to the ends of the key's range when even that is wider.
-    const QDate date = makeDate(year, month, day).addDays(carriedDays(hour, minute, second));
-    const QTime time = makeTime(hour, minute, second);
-    if (date.year() < 0)
+    const QDate date = moment.date();
+    const QTime time = moment.time();
+    // QDate has no year 0: the year before 1 is -1, and gets the bottom key.
+    if (date.year() < 1)
         return key(0, 1, 1, 0, 0, 0);
     if (date.year() > 9999)
         return key(9999, 12, 31, 23, 59, 59);

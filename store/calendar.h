@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -21,17 +22,26 @@ QTime makeTime(int hour, int minute, int second);
 // Whole days that the time parts add to or take from the date (hour 25 -> 1).
 int carriedDays(int hour, int minute, int second);
 
+// The first moment the local clock shows `time` on `date`. Where the clocks
+// are put forward over it, the moment they land on (2:30 in a jump from 2:00
+// to 3:00 is 3:00); where they are put back and show it twice, the first
+// time. Unlike QDateTime(date, time) it is never invalid, and it does not
+// depend on which local times were worked out before.
+QDateTime localMoment(QDate date, QTime time);
+
 // A time format with its time zone taken out, together with the brackets,
 // blanks and commas that belong to the zone ("H:mm:ss (t)" -> "H:mm:ss",
 // "h:mm:ss AP, t" -> "h:mm:ss AP"). A due time has no zone, and a zone name
 // would only crowd the list's due column.
 QString timeFormatWithoutZone(const QString &format);
 
-// "<short date> at <long time>" in the user's locale.
-QString dueText(int year, int month, int day, int hour, int minute, int second);
+// "<short date> at <long time>" of a local moment, in the user's locale.
+QString dueText(const QDateTime &moment);
 
-// Fixed-width key "yyyy-mm - dd hh:nn:ss" that orders due moments as text.
-QString sortKey(int year, int month, int day, int hour, int minute, int second);
+// Fixed-width key "yyyy-mm - dd hh:nn:ss" of a local moment: comparing keys
+// as text orders the moments. Moments before the year 1 or after 9999 are
+// held at the ends.
+QString sortKey(const QDateTime &moment);
 
 // Unit boundaries crossed going from `from` to `to` (negative when `to` is
 // earlier). Units: "d"/"y" days, "w" whole weeks, "ww" calendar weeks, "m"

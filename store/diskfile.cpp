@@ -4,9 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -14,6 +17,9 @@
 namespace DiskFile {
 
 namespace {
+
+constexpr char kOwnMark[] = ".quorvi-";
+constexpr int kRandomPart = 6;
 
 bool sameTime(const struct timespec &a, const struct timespec &b)
 {
@@ -82,17 +88,6 @@ int finish(int fd, const QByteArray &bytes, bool truncate, struct stat *st)
     return error;
 }
 
-// The file a save must replace: the target of a symbolic link, so the link
-// itself stays where the user put it.
-QByteArray realTarget(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return QFile::encodeName(path);
-    const QString resolved = info.canonicalFilePath();
-    return QFile::encodeName(resolved.isEmpty() ? info.symLinkTarget() : resolved);
-}
-
 mode_t currentUmask()
 {
     const mode_t mask = ::umask(0);
@@ -100,39 +95,68 @@ mode_t currentUmask()
     return mask;
 }
 
-} // namespace
-
-bool Look::sameAs(const Look &other) const
+// The temporary name a new file has beside `target` until it takes its
+// place: hidden, and marked as Quorvi's own.
+QByteArray temporaryTemplate(const QByteArray &target)
 {
-    return kind == other.kind && device == other.device && inode == other.inode && size == other.size
-           && sameTime(modified, other.modified) && sameTime(changed, other.changed);
+    const qsizetype slash = target.lastIndexOf('/');
+    return target.left(slash + 1) + '.' + target.mid(slash + 1) + kOwnMark + "XXXXXX";
 }
 
-Look look(const QString &path)
+// A new file beside `target` holding `bytes`, synced to the disk, with the
+// permissions of `keep` (or a new file's usual ones), not yet in its place.
+// Returns the error number, or 0 with its name in `name` and what stat says
+// of it in `st`.
+int writeTemporary(const QByteArray &target, const QByteArray &bytes, const Look *keep, QByteArray *name,
+                   struct stat *st)
 {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return {};
-        return failed(errno);
+    QByteArray temporary = temporaryTemplate(target);
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    if (keep && keep->exists()) {
+        // Owner and group first: changing them clears the set-id bits the
+        // mode below puts back. Where the system refuses the owner, the
+        // group alone may still be allowed; where it refuses both, the file
+        // is simply ours.
+        if (::fchown(fd, keep->owner, keep->group) != 0)
+            (void)::fchown(fd, uid_t(-1), keep->group);
+        if (::fchmod(fd, keep->mode & 07777) != 0)
+            error = errno;
+    } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
+        // A new file gets what any program would give it, not mkstemp's 0600.
+        error = errno;
     }
-    return fromStat(st);
+    if (error) {
+        ::close(fd);
+    } else {
+        error = finish(fd, bytes, false, st);
+    }
+    if (error) {
+        ::unlink(temporary.constData());
+        return error;
+    }
+    *name = std::move(temporary);
+    return 0;
 }
 
-QString reason(int error)
+// What stat says of `target` when it is still the file described by `st`;
+// the rename moved its change time on. Otherwise `st` without a change time.
+Look lookInPlace(const QByteArray &target, const struct stat &st)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    struct stat after {};
+    if (::stat(target.constData(), &after) == 0 && after.st_dev == st.st_dev && after.st_ino == st.st_ino)
+        return fromStat(after);
+    Look l = fromStat(st);
+    l.changed = {};
+    return l;
 }
 
-Read readWhole(const QString &path)
+// Reads the whole of an open file and closes it.
+Read readOpened(int fd)
 {
     Read result;
-    // Never blocks on a pipe that took the file's place since it was looked at.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.error = errno;
-        return result;
-    }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         result.error = errno;
@@ -170,61 +194,181 @@ Read readWhole(const QString &path)
     return result;
 }
 
-Written replace(const QString &path, const QByteArray &bytes, const Look *keep)
+} // namespace
+
+bool Look::sameAs(const Look &other) const
 {
-    Written result;
-    const QByteArray target = realTarget(path);
-    QByteArray temporary = target + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        result.error = errno;
-        return result;
-    }
-    const auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.constData());
-        result.error = error;
-        return result;
-    };
+    return kind == other.kind && device == other.device && inode == other.inode && size == other.size
+           && sameTime(modified, other.modified) && sameTime(changed, other.changed);
+}
 
-    if (keep && keep->exists()) {
-        // Owner and group first: changing them clears the set-id bits the
-        // mode below puts back. Where the system refuses the owner, the
-        // group alone may still be allowed; where it refuses both, the file
-        // is simply ours.
-        if (::fchown(fd, keep->owner, keep->group) != 0)
-            (void)::fchown(fd, uid_t(-1), keep->group);
-        if (::fchmod(fd, keep->mode & 07777) != 0)
-            return fail(errno);
-    } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
-        // A new file gets what any program would give it, not mkstemp's 0600.
-        return fail(errno);
-    }
-
+Look look(const QString &path)
+{
     struct stat st {};
-    if (const int error = finish(fd, bytes, false, &st)) {
-        result.error = error;
-        ::unlink(temporary.constData());
-        return result;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {};
+        return failed(errno);
     }
-    if (::rename(temporary.constData(), target.constData()) != 0) {
+    return fromStat(st);
+}
+
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+Read readWhole(const QString &path)
+{
+    // Never blocks on a pipe that took the file's place since it was looked at.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        Read result;
         result.error = errno;
-        ::unlink(temporary.constData());
         return result;
     }
-    result.look = fromStat(st);
-    // The rename itself moves the change time on; it is taken again, from
-    // the file now at the path as long as that is still the one written.
-    struct stat after {};
-    if (::stat(target.constData(), &after) == 0 && after.st_dev == st.st_dev && after.st_ino == st.st_ino)
-        result.look = fromStat(after);
-    else
-        result.look.changed = {};
+    return readOpened(fd);
+}
+
+QString realTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString resolved = info.canonicalFilePath();
+    return resolved.isEmpty() ? info.symLinkTarget() : resolved;
+}
+
+Placed place(const QString &path, const QByteArray &bytes, const Look *keep)
+{
+    Placed result;
+    result.target = QFile::encodeName(realTarget(path));
+    struct stat st {};
+    QByteArray temporary;
+    if (const int error = writeTemporary(result.target, bytes, keep, &temporary, &st)) {
+        result.error = error;
+        return result;
+    }
+    // Swapped, not renamed over: the file that was in place is still there
+    // afterwards, under the temporary name, however late it arrived. Where
+    // there is none, the new name is taken only while it is free.
+    for (int tries = 0;; ++tries) {
+        if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, result.target.constData(), RENAME_EXCHANGE) == 0) {
+            result.checked = true;
+            result.displacedExists = true;
+            break;
+        }
+        int error = errno;
+        if (error == ENOENT) {
+            if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, result.target.constData(), RENAME_NOREPLACE)
+                == 0) {
+                result.checked = true;
+                break;
+            }
+            error = errno;
+            if (error == EEXIST && tries < 3)
+                continue; // it appeared meanwhile: swap with it
+        }
+        if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+            // A file system that cannot swap: a plain rename, unchecked.
+            if (::rename(temporary.constData(), result.target.constData()) == 0)
+                break;
+            error = errno;
+        }
+        ::unlink(temporary.constData());
+        result.error = error;
+        return result;
+    }
+    if (result.displacedExists) {
+        result.displacedName = temporary;
+        // Not followed, and never blocking: whatever was put at the path.
+        const int fd = ::open(temporary.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0)
+            result.displaced.error = errno;
+        else
+            result.displaced = readOpened(fd);
+    }
+    result.look = lookInPlace(result.target, st);
     result.ok = true;
     return result;
 }
 
-Written overwrite(const QString &path, const QByteArray &bytes)
+void dropDisplaced(Placed &placed)
+{
+    if (placed.displacedName.isEmpty())
+        return;
+    // A folder someone put in the file's place is not removed with it.
+    ::unlink(placed.displacedName.constData());
+    placed.displacedName.clear();
+}
+
+Written keepDisplaced(Placed &placed, const QString &path)
+{
+    Written result;
+    if (placed.displacedName.isEmpty()) {
+        result.error = ENOENT;
+        return result;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    if (::rename(placed.displacedName.constData(), name.constData()) == 0) {
+        placed.displacedName.clear();
+        result.look = look(path);
+        result.ok = true;
+        return result;
+    }
+    if (errno != EXDEV) {
+        result.error = errno;
+        dropDisplaced(placed);
+        return result;
+    }
+    result = replace(path, placed.displaced.bytes, &placed.displaced.look);
+    dropDisplaced(placed);
+    return result;
+}
+
+void putBack(Placed &placed, const QString &spare)
+{
+    if (placed.displacedName.isEmpty())
+        return;
+    if (::renameat2(AT_FDCWD, placed.displacedName.constData(), AT_FDCWD, placed.target.constData(), RENAME_EXCHANGE)
+        != 0) {
+        (void)::rename(placed.displacedName.constData(), placed.target.constData());
+        placed.displacedName.clear();
+        return;
+    }
+    // What came out is the new file, unless another program's took its
+    // place in the meantime.
+    struct stat out {};
+    const bool ours = ::lstat(placed.displacedName.constData(), &out) == 0 && out.st_dev == placed.look.device
+                      && out.st_ino == placed.look.inode;
+    if (ours || ::rename(placed.displacedName.constData(), QFile::encodeName(spare).constData()) != 0)
+        ::unlink(placed.displacedName.constData());
+    placed.displacedName.clear();
+}
+
+Written replace(const QString &path, const QByteArray &bytes, const Look *keep)
+{
+    Written result;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    QByteArray temporary;
+    if (const int error = writeTemporary(name, bytes, keep, &temporary, &st)) {
+        result.error = error;
+        return result;
+    }
+    // rename replaces the name: a symbolic link at `path` goes, its target
+    // stays untouched.
+    if (::rename(temporary.constData(), name.constData()) != 0) {
+        result.error = errno;
+        ::unlink(temporary.constData());
+        return result;
+    }
+    result.look = lookInPlace(name, st);
+    result.ok = true;
+    return result;
+}
+
+Written overwrite(const QString &path, const QByteArray &bytes, const Look &expected)
 {
     Written result;
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
@@ -237,6 +381,15 @@ Written overwrite(const QString &path, const QByteArray &bytes)
         result.error = error;
         return result;
     };
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        return fail(errno);
+    const Look opened = fromStat(now);
+    if (opened.device != expected.device || opened.inode != expected.inode || opened.size != expected.size
+        || !sameTime(opened.modified, expected.modified)) {
+        result.notExpected = true;
+        return fail(0);
+    }
     // Claim the room before the first byte changes; file systems that cannot
     // say so in advance are written all the same.
     const int claimed = ::posix_fallocate(fd, 0, off_t(bytes.size()));
@@ -250,6 +403,42 @@ Written overwrite(const QString &path, const QByteArray &bytes)
     result.look = fromStat(st);
     result.ok = true;
     return result;
+}
+
+bool isOwnTemporaryName(QByteArrayView name)
+{
+    const qsizetype mark = qsizetype(sizeof(kOwnMark) - 1);
+    if (name.size() < 2 + mark + kRandomPart || !name.startsWith('.'))
+        return false;
+    if (name.sliced(name.size() - kRandomPart - mark, mark) != QByteArrayView(kOwnMark))
+        return false;
+    for (const char c : name.last(kRandomPart)) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+int removeLeftovers(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    const uid_t self = ::geteuid();
+    while (const struct dirent *entry = ::readdir(dir)) {
+        if (!isOwnTemporaryName(entry->d_name))
+            continue;
+        // Only a plain file of this user's: not a link, not someone else's.
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)
+            || st.st_uid != self)
+            continue;
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 bool isReadOnly(const QString &path, const Look &look)

@@ -20,7 +20,7 @@ bool sameDue(const Task &a, const Task &b)
 size_t storedHash(const Task &t)
 {
     return qHashMulti(0, t.title, t.forWhom, t.year, t.month, t.day, t.hour, t.minute, t.second, t.description,
-                      t.doneText, t.repeatText);
+                      t.doneText, t.repeatText, t.uid);
 }
 
 size_t storedHash(const AlertRule &r)
@@ -189,12 +189,143 @@ std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours,
     return result;
 }
 
+template<typename T>
+std::vector<T> common(const std::vector<T> &a, const std::vector<T> &b)
+{
+    Counts<T> inB;
+    inB.reserve(b.size());
+    for (const T &r : b)
+        ++inB[&r];
+    std::vector<T> out;
+    for (const T &r : a) {
+        const auto it = inB.find(&r);
+        if (it != inB.end() && it->second > 0) {
+            --it->second;
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+// The first record of each identity in a list.
+std::unordered_map<QString, std::size_t> byUid(const std::vector<Task> &list)
+{
+    std::unordered_map<QString, std::size_t> index;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (!list[i].uid.isEmpty())
+            index.emplace(list[i].uid, i);
+    }
+    return index;
+}
+
+Task withoutUid(Task t)
+{
+    t.uid.clear();
+    return t;
+}
+
+// A side that only gave a task its identity (an export) has not changed
+// it: the base's record takes the identity too, and so does the other
+// side's record where that one is still the base's.
+void adoptIdentities(std::vector<Task> &base, std::vector<Task> &side, std::vector<Task> &other)
+{
+    auto inBase = byUid(base);
+    for (const Task &r : side) {
+        if (r.uid.isEmpty() || inBase.count(r.uid))
+            continue;
+        const Task bare = withoutUid(r);
+        const auto was = std::find_if(base.begin(), base.end(), [&bare](const Task &b) { return sameStored(b, bare); });
+        if (was == base.end())
+            continue;
+        // The other side's version: the base's own, or else one it added
+        // in the base's place (an edit) that still shares most of its parts.
+        auto version = std::find_if(other.begin(), other.end(), [&bare](const Task &o) { return sameStored(o, bare); });
+        if (version == other.end()) {
+            version = std::find_if(other.begin(), other.end(), [&](const Task &o) {
+                return o.uid.isEmpty() && sharedParts(o, bare) >= kSharedTaskParts
+                       && std::none_of(base.begin(), base.end(), [&o](const Task &b) { return sameStored(b, o); });
+            });
+        }
+        if (version != other.end())
+            version->uid = r.uid;
+        was->uid = r.uid;
+        inBase.emplace(r.uid, std::size_t(was - base.begin()));
+    }
+}
+
+// Takes `field` three ways; false when both sides changed it differently
+// (ours is taken then).
+template<typename F>
+bool mergeField(Task &merged, const Task &base, const Task &ours, const Task &theirs, F field)
+{
+    if (field(ours) == field(base)) {
+        field(merged) = field(theirs);
+        return true;
+    }
+    field(merged) = field(ours);
+    return field(theirs) == field(base) || field(theirs) == field(ours);
+}
+
+// Both sides changed a task that has one identity: the changes are put
+// together field by field, so edits to different fields both survive.
+// Where both changed one field, ours goes on with the identity and theirs
+// is kept beside it, without one, for the user to choose.
+void joinByUid(std::vector<Task> &base, std::vector<Task> &ours, std::vector<Task> &theirs)
+{
+    adoptIdentities(base, ours, theirs);
+    adoptIdentities(base, theirs, ours);
+    const auto inBase = byUid(base);
+    const auto inTheirs = byUid(theirs);
+    for (Task &o : ours) {
+        if (o.uid.isEmpty())
+            continue;
+        const auto t = inTheirs.find(o.uid);
+        if (t == inTheirs.end())
+            continue;
+        Task &other = theirs[t->second];
+        const auto b = inBase.find(o.uid);
+        if (b == inBase.end()) {
+            // Added on both sides (one file imported twice): one task when
+            // the same, as if it had been there before; two otherwise, only
+            // one of them with the identity.
+            if (sameStored(o, other))
+                base.push_back(o);
+            else
+                other.uid.clear();
+            continue;
+        }
+        const Task &was = base[b->second];
+        if (sameStored(o, was) || sameStored(other, was) || sameStored(o, other))
+            continue; // a change on one side only: the record merge takes it
+        Task merged = was;
+        bool clean = mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.title; });
+        clean &= mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.forWhom; });
+        clean &= mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.description; });
+        clean &= mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.doneText; });
+        clean &= mergeField(merged, was, o, other, [](auto &x) -> auto & { return x.repeatText; });
+        if (sameDue(o, was)) {
+            copyDue(other, merged);
+        } else {
+            copyDue(o, merged);
+            clean &= sameDue(other, was) || sameDue(other, o);
+        }
+        deriveFields(merged);
+        // Ours now holds the whole change and theirs looks untouched, so the
+        // record merge puts the merged task in once.
+        o = merged;
+        if (clean)
+            other = was;
+        else
+            other.uid.clear();
+    }
+}
+
 } // namespace
 
 bool sameStored(const Task &a, const Task &b)
 {
     return sameDue(a, b) && a.title == b.title && a.forWhom == b.forWhom && a.description == b.description
-           && a.doneText == b.doneText && a.repeatText == b.repeatText;
+           && a.doneText == b.doneText && a.repeatText == b.repeatText && a.uid == b.uid;
 }
 
 bool sameStored(const AlertRule &a, const AlertRule &b)
@@ -205,7 +336,11 @@ bool sameStored(const AlertRule &a, const AlertRule &b)
 MergeOutcome mergeRecords(const Records &base, const Records &ours, const Records &theirs)
 {
     MergeOutcome outcome;
-    outcome.merged.tasks = mergeList(base.tasks, ours.tasks, theirs.tasks, &outcome.tasksKeptTwice);
+    std::vector<Task> baseTasks = base.tasks;
+    std::vector<Task> ourTasks = ours.tasks;
+    std::vector<Task> theirTasks = theirs.tasks;
+    joinByUid(baseTasks, ourTasks, theirTasks);
+    outcome.merged.tasks = mergeList(baseTasks, ourTasks, theirTasks, &outcome.tasksKeptTwice);
     outcome.merged.rules = mergeList(base.rules, ours.rules, theirs.rules, &outcome.rulesKeptTwice);
     return outcome;
 }
@@ -218,6 +353,11 @@ int findTask(const Task &task, int nearSlot)
             found = i;
     }
     return found;
+}
+
+Records commonRecords(const Records &a, const Records &b)
+{
+    return {common(a.tasks, b.tasks), common(a.rules, b.rules)};
 }
 
 Records currentRecords()

@@ -35,6 +35,11 @@ struct MergeOutcome {
 // it followed in `ours`, where `theirs` still has that one.
 MergeOutcome mergeRecords(const Records &base, const Records &ours, const Records &theirs);
 
+// The records both `a` and `b` hold, in `a`'s order, counted as a multiset:
+// of three identical records in one and two in the other, two. As the base
+// of a merge it takes nothing that one side lacks for a deletion.
+Records commonRecords(const Records &a, const Records &b);
+
 // The live parts of both tables.
 Records currentRecords();
 

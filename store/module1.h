@@ -30,6 +30,9 @@ struct Task {
     // that cannot be read is kept as it is, and means not done, not repeating.
     QString doneText;
     QString repeatText;
+    // The task's lasting identity (a UUID) once it has left Quorvi in a
+    // calendar file; empty until then. Other programs know it by this.
+    QString uid;
     QString dueText;     // derived by the reader
     QString sortKey;     // derived by the reader
     bool done = false;   // derived: doneText holds a moment
@@ -131,6 +134,17 @@ enum class Marked { Done, NotDone, MovedOn, Unchanged };
 // is now, before the change is announced (and a redraw re-sorts the table).
 Marked markDone(int slot, const QDateTime &now, Task *marked = nullptr);
 
+// Gives `to` the due date and time of `from`, the six parts as typed.
+inline void copyDue(const Task &from, Task &to)
+{
+    to.year = from.year;
+    to.month = from.month;
+    to.day = from.day;
+    to.hour = from.hour;
+    to.minute = from.minute;
+    to.second = from.second;
+}
+
 // The slot of the live task whose stored fields are those of `task`; of
 // several such, the one nearest `nearSlot`. -1 when there is none.
 int findTask(const Task &task, int nearSlot);
@@ -144,7 +158,9 @@ struct LoadReport {
     bool unreadable = false;   // exists but could not be read; saving is refused
     QString unreadableReason;
     QStringList problems;      // "tasks.txt line 14: ..."
-    bool droppedForCapacity = false;
+    // More tasks or rules than the tables hold: the rest are not shown, and
+    // kept in the file by every save. Said in the last line of `problems`.
+    bool overCapacity = false;
 };
 
 struct SaveResult {
@@ -171,6 +187,11 @@ SaveResult saveTasks();
 // and is there to be read. A file that went missing does not count: the
 // tables still hold every task and the next save writes it anew.
 bool storeChangedElsewhere();
+
+// Whether the store file is there and cannot be written (no write
+// permission, a read-only disk): every save would fail until that changes.
+// The windows say so as they open, before anything is typed in vain.
+bool storeReadOnly();
 
 // The report of the most recent loadTasks.
 const LoadReport &lastLoadReport();

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace Numbers {
 
@@ -38,6 +40,30 @@ Int roundInto(double value, bool *clamped)
     if (clamped)
         *clamped = hit;
     return result;
+}
+
+// For a number written without sign that a double cannot hold: whether it
+// is too large rather than too small. What counts is the place of its first
+// digit other than 0, moved by the exponent: a long run of digits can carry
+// a number past the largest double whatever the exponent's sign.
+bool tooLarge(std::string_view number)
+{
+    const std::size_t e = std::min(number.find('e'), number.size());
+    const std::string_view mantissa = number.substr(0, e);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_not_of("0.");
+    if (first == std::string_view::npos)
+        return false; // zero
+    // 0 for the units, 1 for the tens, -1 for the tenths.
+    const qint64 place = first < point ? qint64(point - first) - 1 : -qint64(first - point);
+    qint64 exponent = 0;
+    std::size_t k = e + 1;
+    const bool negativeExponent = k < number.size() && number[k] == '-';
+    if (k < number.size() && (number[k] == '-' || number[k] == '+'))
+        ++k;
+    for (; k < number.size(); ++k) // held far beyond any digit count a line can have
+        exponent = std::min<qint64>(exponent * 10 + (number[k] - '0'), qint64(1) << 48);
+    return place + (negativeExponent ? -exponent : exponent) >= 0;
 }
 
 } // namespace
@@ -100,11 +126,8 @@ double leadingNumber(QStringView text)
     const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
     Q_UNUSED(ptr);
     if (ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone on overflow and underflow; tell them
-        // apart by the exponent's sign, since the mantissa is a plain number.
-        const auto e = number.find('e');
-        const bool tiny = e != std::string::npos && e + 1 < number.size() && number[e + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        // from_chars leaves the value alone on overflow and underflow alike.
+        value = tooLarge(number) ? std::numeric_limits<double>::infinity() : 0.0;
     }
     return negative ? -value : value;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "repeat.h"
 
+#include "calendar.h"
 
 #include <algorithm>
 
@@ -37,11 +38,6 @@ char unitLetter(Unit unit)
     return 'd';
 }
 
-bool byMonths(Unit unit)
-{
-    return unit == Unit::Month || unit == Unit::Year;
-}
-
 // Months in one step, for rules that step by months.
 qint64 monthsPerStep(const Rule &rule)
 {
@@ -60,6 +56,11 @@ qint64 monthIndex(QDate date)
 }
 
 } // namespace
+
+bool byMonths(Unit unit)
+{
+    return unit == Unit::Month || unit == Unit::Year;
+}
 
 std::optional<Rule> parse(QStringView text)
 {
@@ -141,7 +142,7 @@ std::optional<QDate> nextDueDate(QDate dueDate, int carriedDays, QTime time, con
         const QDate date = stepped(dueDate, rule, steps);
         if (!date.isValid() || date.year() > 32767)
             return std::nullopt;
-        if (QDateTime(date.addDays(carriedDays), time) > now)
+        if (Calendar::localMoment(date.addDays(carriedDays), time) > now)
             return date;
     }
     return std::nullopt;

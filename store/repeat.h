@@ -24,6 +24,9 @@ struct Rule {
     friend bool operator==(const Rule &, const Rule &) = default;
 };
 
+// Months and years step by calendar months and belong to a day of the month.
+bool byMonths(Unit unit);
+
 // The largest count a rule may hold; larger ones are not read.
 inline constexpr int kMaxCount = 9999;
 

@@ -16,7 +16,12 @@ QDate dueDate(const Module1::Task &task)
 QDateTime dueMoment(const Module1::Task &task)
 {
     const QDate date = dueDate(task).addDays(Calendar::carriedDays(task.hour, task.minute, task.second));
-    return QDateTime(date, Calendar::makeTime(task.hour, task.minute, task.second));
+    return Calendar::localMoment(date, Calendar::makeTime(task.hour, task.minute, task.second));
+}
+
+QString dueText(const Module1::Task &task)
+{
+    return Calendar::dueText(dueMoment(task));
 }
 
 qint32 daysLeft(const Module1::Task &task, QDate today)

@@ -17,9 +17,15 @@ namespace Rules {
 // does (day 31 of February is 3 March). The time of day plays no part.
 QDate dueDate(const Module1::Task &task);
 
-// The moment a task is due, in local time: the date and the time of day
-// rolled over together (hour 25 is one o'clock the next day).
+// The moment a task is due, in local time, which is when its reminder
+// comes: the date and the time of day rolled over together (hour 25 is one
+// o'clock the next day). A time the clocks skip is due when they land after
+// it; a time they show twice, the first time.
 QDateTime dueMoment(const Module1::Task &task);
+
+// The due moment as every window and reminder shows it ("<short date> at
+// <long time>"): on the day the time carried it to.
+QString dueText(const Module1::Task &task);
 
 // Whole calendar days from `today` to the due date: 0 today, negative when
 // late, not limited to the 16 bits the rules compare.

@@ -5,11 +5,17 @@
 #include "module1.h"
 #include "numbers.h"
 #include "repeat.h"
+#include "rules.h"
+#include "storelock.h"
 
-#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
 #include <QStringDecoder>
 
+#include <cerrno>
 #include <ctime>
 #include <utility>
 #include <vector>
@@ -145,9 +151,34 @@ public:
             m_report.problems << QStringLiteral("%1 ends inside a task record; it was not loaded").arg(kStoreFileName);
         if (m_ruleOpen)
             m_report.problems << QStringLiteral("%1 ends inside a rule record; it was not loaded").arg(kStoreFileName);
+        noteCapacity();
     }
 
 private:
+    // Said last, once, and not a damage: nothing of it is lost.
+    void noteCapacity()
+    {
+        const int extraTasks = qMax(0, int(m_out.tasks.size()) - kTaskSlots);
+        const int extraRules = qMax(0, int(m_out.rules.size()) - kRuleSlots);
+        if (extraTasks == 0 && extraRules == 0)
+            return;
+        m_report.overCapacity = true;
+        QStringList held;
+        QStringList shown;
+        if (extraTasks > 0) {
+            held << QStringLiteral("%1 tasks").arg(m_out.tasks.size());
+            shown << QStringLiteral("%1 tasks").arg(kTaskSlots);
+        }
+        if (extraRules > 0) {
+            held << QStringLiteral("%1 rules").arg(m_out.rules.size());
+            shown << QStringLiteral("%1 rules").arg(kRuleSlots);
+        }
+        m_report.problems << QStringLiteral("%1 holds %2; Quorvi shows the first %3 and keeps the rest in the "
+                                            "file, unchanged")
+                                 .arg(kStoreFileName, held.join(QStringLiteral(" and ")),
+                                      shown.join(QStringLiteral(" and ")));
+    }
+
     void problem(int line, const QString &reason)
     {
         if (m_report.problems.size() >= kMaxListedProblems) {
@@ -211,7 +242,8 @@ private:
             if (!Repeat::parse(value))
                 problem(line, QStringLiteral("\"%1\" is not a repetition such as 1w or 1m@31; "
                                              "the task does not repeat").arg(value.toString()));
-        }
+        } else if (key == u"uid")
+            taskText(m_task.uid) = value.toString();
         else if (key == u"day")
             taskNumber(m_task.day) = number16(key, value, line);
         else if (key == u"mon")
@@ -247,39 +279,28 @@ private:
         }
     }
 
-    void appendRule(int line)
+    // Records beyond the tables' capacity are read all the same: they are
+    // not shown, but every save writes them back (see putInTables).
+    void appendRule(int)
     {
         m_ruleOpen = false;
-        if (int(m_out.rules.size()) >= kRuleSlots) {
-            m_report.droppedForCapacity = true;
-            problem(line, QStringLiteral("a rule was left out: Quorvi keeps at most %1 rules").arg(kRuleSlots));
-            return;
-        }
         m_out.rules.push_back(m_rule);
     }
 
     void appendTask(int line)
     {
         m_taskOpen = false;
-        if (int(m_out.tasks.size()) >= kTaskSlots) {
-            m_report.droppedForCapacity = true;
-            problem(line, QStringLiteral("a task was left out: Quorvi keeps at most %1 tasks").arg(kTaskSlots));
-            return;
-        }
         Task &t = m_out.tasks.emplace_back();
-        t.day = m_task.day;
-        t.month = m_task.month;
-        t.year = m_task.year;
-        t.hour = m_task.hour;
-        t.minute = m_task.minute;
-        t.second = m_task.second;
+        copyDue(m_task, t);
         t.description = decodeBreaks(m_task.description);
         t.forWhom = m_task.forWhom;
         t.title = m_task.title;
-        // Unlike every other key, these two belong to their own record only:
-        // a task without them is not done and does not repeat.
+        // Unlike every other key, these belong to their own record only: a
+        // task without them is not done, does not repeat and has no identity
+        // of its own (another task's would make the two one).
         t.doneText = std::exchange(m_task.doneText, QString());
         t.repeatText = std::exchange(m_task.repeatText, QString());
+        t.uid = std::exchange(m_task.uid, QString());
         deriveFields(t);
         if (!partsFitKey(t)) {
             problem(line, QStringLiteral("the due date of \"%1\" has a part outside its usual range; "
@@ -314,20 +335,44 @@ QString replacePairs(const QString &text, QStringView from, QStringView to)
     return result;
 }
 
+// The records a store file held beyond the tables' capacity: not shown,
+// and written back after the tables by every save, so that no save drops
+// what the tables could not take.
+Records g_beyondTables;
+
 void putInTables(Records records)
 {
     taskCount = 0;
     ruleCount = 0;
+    g_beyondTables = Records{};
     for (Task &t : records.tasks) {
-        if (taskCount >= kTaskSlots)
-            break;
-        tasks[taskCount++] = std::move(t);
+        if (taskCount < kTaskSlots)
+            tasks[taskCount++] = std::move(t);
+        else
+            g_beyondTables.tasks.push_back(std::move(t));
     }
     for (AlertRule &r : records.rules) {
-        if (ruleCount >= kRuleSlots)
-            break;
-        rules[ruleCount++] = std::move(r);
+        if (ruleCount < kRuleSlots)
+            rules[ruleCount++] = std::move(r);
+        else
+            g_beyondTables.rules.push_back(std::move(r));
     }
+}
+
+// Everything a save writes: the tables, then what did not fit in them.
+Records recordsToSave()
+{
+    Records all = currentRecords();
+    all.tasks.insert(all.tasks.end(), g_beyondTables.tasks.begin(), g_beyondTables.tasks.end());
+    all.rules.insert(all.rules.end(), g_beyondTables.rules.begin(), g_beyondTables.rules.end());
+    return all;
+}
+
+// Whether a load met something it could not take as it stood. Records beyond
+// the tables' capacity are no such thing: they are kept.
+bool damaged(const LoadReport &report)
+{
+    return report.problems.size() > (report.overCapacity ? 1 : 0);
 }
 
 // What Quorvi last read from or wrote to the store file, to tell its own
@@ -335,13 +380,14 @@ void putInTables(Records records)
 struct Seen {
     bool known = false; // nothing read or written since the start
     DiskFile::Look look; // Missing when there was no file
-    QByteArray hash;
+    // The bytes themselves, shared with whoever read or wrote them: a
+    // comparison costs less than a hash would.
+    QByteArray bytes;
     qint64 takenAt = 0; // wall-clock nanoseconds when `look` was taken
     Records records;
     // The last read could not take the file as it stood: before it is
     // replaced, it is kept as the backup.
     bool hadProblems = false;
-    bool overCapacity = false;
 };
 
 Seen g_seen; // clazy:exclude=non-pod-global-static
@@ -363,20 +409,14 @@ qint64 toNs(const struct timespec &t)
     return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-QByteArray hashOf(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
-}
-
-void remember(const DiskFile::Look &look, const QByteArray &hash, Records records, const LoadReport *report)
+void remember(const DiskFile::Look &look, const QByteArray &bytes, Records records, const LoadReport *report)
 {
     g_seen.known = true;
     g_seen.look = look;
-    g_seen.hash = hash;
+    g_seen.bytes = bytes;
     g_seen.takenAt = wallClockNs();
     g_seen.records = std::move(records);
-    g_seen.hadProblems = report && !report->problems.isEmpty();
-    g_seen.overCapacity = report && report->droppedForCapacity;
+    g_seen.hadProblems = report && damaged(*report);
 }
 
 void forget()
@@ -425,7 +465,7 @@ Glance glance()
         return g;
     }
     g.look = read.look;
-    if (wasThere && hashOf(read.bytes) == g_seen.hash) {
+    if (wasThere && read.bytes == g_seen.bytes) {
         // The same bytes (touched, or copied back by a sync tool): only the
         // look is new, and the next glance can trust it.
         g_seen.look = read.look;
@@ -468,12 +508,136 @@ QString mergeNotice(int tasksTwice, int rulesTwice)
     return text + QLatin1Char('.');
 }
 
+
+// How long a save waits for another Quorvi's save to finish (a full store
+// takes a few milliseconds) before it gives up and keeps the change.
+constexpr int kSaveLockWaitMs = 2000;
+// How long a load waits for one. A file replaced by a rename is read whole
+// without the lock; only a file rewritten in place (one with other hard
+// links) could be met half written, so a load goes ahead after this.
+constexpr int kLoadLockWaitMs = 500;
+// How long, and how many times, a save puts its file in place again after
+// finding that another program's file had taken the place since the look.
+constexpr qint64 kRoundsNs = 2'000'000'000;
+constexpr int kMaxRounds = 200;
+
+// The lock guards the folder holding the file a save replaces.
+QString lockFolder()
+{
+    return QFileInfo(DiskFile::realTarget(kStoreFileName)).absolutePath();
+}
+
+// The folders whose leftovers this process has cleared.
+QStringList g_clearedFolders;
+
+// The first time the lock is held on a folder, whatever a save killed half
+// way left there goes; the backup's temporary file lives in the working
+// folder, which differs from the file's when tasks.txt is a link.
+void removeOwnLeftovers(const StoreLock &lock)
+{
+    if (!lock.held())
+        return;
+    for (const QString &folder : {lockFolder(), QDir::currentPath()}) {
+        if (g_clearedFolders.contains(folder))
+            continue;
+        g_clearedFolders << folder;
+        DiskFile::removeLeftovers(folder);
+    }
+}
+
+QString lockedMessage(const StoreLock &lock)
+{
+    const QString holder = lock.holder();
+    return QStringLiteral("Could not save %1: another program%2 has been writing it for more than %3 seconds. "
+                          "Your change is kept; try again when it is done.")
+        .arg(kStoreFileName, holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder))
+        .arg(kSaveLockWaitMs / 1000);
+}
+
+QString keepsReplacing()
+{
+    return QStringLiteral("another program keeps replacing it. Your change is kept; try again.");
+}
+
+QString backupMessage()
+{
+    return QStringLiteral("Some of %1 could not be read as it stood; the file as it was was kept as %2.")
+        .arg(kStoreFileName, backupName());
+}
+
+void napAfterRound(int round)
+{
+    const int longest = 1 << qMin(round, 5); // 2 ms, growing to 32
+    QThread::usleep(QRandomGenerator::global()->bounded(500, longest * 1000));
+}
+
+// Ends a save whose earlier round is in place (`inPlace`, holding `records`
+// as `bytes`) while the file it swapped out is not in it: that one is kept
+// whole as the backup, and the tables become what is in place.
+void settle(DiskFile::Placed &inPlace, Records records, const QByteArray &bytes, SaveResult &result)
+{
+    const DiskFile::Written kept = DiskFile::keepDisplaced(inPlace, backupName());
+    result.message = QStringLiteral("Another program kept replacing %1 while Quorvi saved it; your change is "
+                                    "saved, and the last version the other program wrote %2.")
+                         .arg(kStoreFileName,
+                              kept.ok ? QStringLiteral("was kept as %1").arg(backupName())
+                                      : QStringLiteral("could not be kept: %1").arg(DiskFile::reason(kept.error)));
+    putInTables(records);
+    result.merged = true;
+    result.notice = mergeNotice(result.tasksKeptTwice, result.rulesKeptTwice);
+    remember(inPlace.look, bytes, std::move(records), nullptr);
+    announceChange();
+}
+
+// What a save expects to find in place when its file goes in: the file its
+// merge started from. Anything else arrived since, and is merged in.
+struct Expected {
+    bool check = false; // false: nothing was read, the file is simply replaced
+    bool exists = false;
+    QByteArray bytes;
+    DiskFile::Look look;
+    Records records; // the base for merging what is found instead
+};
+
+// What a save found in place of the file it expected; `found` is false when
+// that was the expected one, or nothing that needs merging.
+struct Found {
+    bool found = false;
+    bool unusable = false;
+    QString reason;
+    QByteArray bytes;
+    DiskFile::Look look;
+};
+
+Found compareDisplaced(const Expected &expected, const DiskFile::Placed &placed)
+{
+    Found f;
+    // A file that vanished is written anew, as before every save.
+    if (!expected.check || !placed.checked || !placed.displacedExists)
+        return f;
+    if (!placed.displaced.ok) {
+        f.found = true;
+        f.unusable = true;
+        f.reason = placed.displaced.error == EINVAL ? QStringLiteral("it is not a regular file")
+                                                    : DiskFile::reason(placed.displaced.error);
+        return f;
+    }
+    if (expected.exists && placed.displaced.bytes == expected.bytes)
+        return f;
+    f.found = true;
+    f.bytes = placed.displaced.bytes;
+    f.look = placed.displaced.look;
+    return f;
+}
 } // namespace
 
 void deriveFields(Task &t)
 {
-    t.dueText = Calendar::dueText(t.year, t.month, t.day, t.hour, t.minute, t.second);
-    t.sortKey = Calendar::sortKey(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    // Shown and ordered by the moment the reminder comes, which an hour of
+    // 24 or more carries to a later day; the file keeps the parts as typed.
+    const QDateTime moment = Rules::dueMoment(t);
+    t.dueText = Calendar::dueText(moment);
+    t.sortKey = Calendar::sortKey(moment);
     t.done = !t.doneText.isEmpty() && Repeat::parseMoment(t.doneText).has_value();
 }
 
@@ -507,7 +671,11 @@ LoadReport loadTasks()
 {
     taskCount = 0;
     ruleCount = 0;
+    g_beyondTables = Records{};
     LoadReport report;
+    // No save can be half way through the file while it is read.
+    const StoreLock lock(lockFolder(), StoreLock::Kind::Shared, kLoadLockWaitMs);
+    removeOwnLeftovers(lock);
 
     const QFileInfo info(kStoreFileName);
     if (!info.exists() && !info.isSymLink()) {
@@ -528,7 +696,7 @@ LoadReport loadTasks()
         } else {
             Records records;
             report = parseStore(read.bytes, records);
-            remember(read.look, hashOf(read.bytes), records, &report);
+            remember(read.look, read.bytes, records, &report);
             putInTables(std::move(records));
         }
     }
@@ -581,6 +749,8 @@ QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> 
             line("don=", t.doneText);
         if (!t.repeatText.isEmpty())
             line("rep=", t.repeatText);
+        if (!t.uid.isEmpty())
+            line("uid=", t.uid);
         out += "act=addtask\r\n\r\n";
     }
     out += "[Alerts]\r\n\r\n";
@@ -597,12 +767,21 @@ QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> 
 
 QByteArray storeText()
 {
-    return storeText(liveTasks(), liveRules());
+    if (g_beyondTables.tasks.empty() && g_beyondTables.rules.empty())
+        return storeText(liveTasks(), liveRules());
+    const Records all = recordsToSave();
+    return storeText(all.tasks, all.rules);
 }
 
 bool storeChangedElsewhere()
 {
     return glance().state == Glance::Changed;
+}
+
+bool storeReadOnly()
+{
+    const DiskFile::Look file = DiskFile::look(kStoreFileName);
+    return file.exists() && DiskFile::isReadOnly(kStoreFileName, file);
 }
 
 SaveResult saveTasks()
@@ -618,6 +797,13 @@ SaveResult saveTasks()
                         .arg(kStoreFileName, g_lastLoad.unreadableReason));
     }
 
+    // From the look at the file until the new one is in place, no other
+    // Quorvi saves: its look would miss this save, and this one its.
+    const StoreLock lock(lockFolder(), StoreLock::Kind::Exclusive, kSaveLockWaitMs);
+    if (lock.busy())
+        return fail(lockedMessage(lock));
+    removeOwnLeftovers(lock);
+
     Glance now = glance();
     if (now.state == Glance::Unknown)
         now.look = DiskFile::look(kStoreFileName);
@@ -631,74 +817,181 @@ SaveResult saveTasks()
     if (exists && DiskFile::isReadOnly(kStoreFileName, now.look))
         return fail(QStringLiteral("%1 is read-only, so your change could not be saved.").arg(kStoreFileName));
 
-    Records written = currentRecords();
+    Records written = recordsToSave();
     bool replacedHadProblems = g_seen.hadProblems;
-    bool overCapacity = g_seen.overCapacity;
-    MergeOutcome merge;
-    if (now.state == Glance::Changed) {
+    Expected expected;
+    // A store never read has nothing to compare with: the tables replace
+    // whatever is there, as they always did.
+    expected.check = g_seen.known;
+    expected.exists = g_seen.look.exists();
+    expected.bytes = g_seen.bytes;
+    expected.look = now.look;
+    expected.records = g_seen.records;
+    if (now.state == Glance::Vanished)
+        expected.exists = false;
+    bool merged = false;
+    const auto mergeIn = [&](const Records &theirs) {
         // Somebody else wrote the file since Quorvi last saw it: their
         // changes and ours both go in.
+        MergeOutcome merge = mergeRecords(expected.records, written, theirs);
+        sortTaskList(merge.merged.tasks, sortMode);
+        result.tasksKeptTwice += merge.tasksKeptTwice;
+        result.rulesKeptTwice += merge.rulesKeptTwice;
+        written = std::move(merge.merged);
+        merged = true;
+    };
+    if (now.state == Glance::Changed) {
         Records theirs;
         const LoadReport theirReport = parseStore(now.bytes, theirs);
-        merge = mergeRecords(g_seen.records, written, theirs);
-        sortTaskList(merge.merged.tasks, sortMode);
-        replacedHadProblems = !theirReport.problems.isEmpty();
-        overCapacity = theirReport.droppedForCapacity;
-        // Both sides may have added up to the tables' limits; what does not
-        // fit stays in the backup of the file.
-        if (merge.merged.tasks.size() > std::size_t(kTaskSlots) || merge.merged.rules.size() > std::size_t(kRuleSlots)) {
-            merge.merged.tasks.resize(qMin(merge.merged.tasks.size(), std::size_t(kTaskSlots)));
-            merge.merged.rules.resize(qMin(merge.merged.rules.size(), std::size_t(kRuleSlots)));
-            replacedHadProblems = true;
-            overCapacity = true;
-        }
-        written = merge.merged;
+        mergeIn(theirs);
+        replacedHadProblems = damaged(theirReport);
+        expected.exists = true;
+        expected.bytes = now.bytes;
+        expected.look = now.look;
+        expected.records = std::move(theirs);
     }
 
-    const QByteArray bytes = storeText(written.tasks, written.rules);
-    const bool linked = exists && now.look.links > 1;
-    if (exists && (replacedHadProblems || linked)) {
-        // The file as it is now is kept before anything replaces it: it may
-        // hold what the reader could not take, and a file with other names
-        // is rewritten in place, where a failure would leave no old copy.
+    // The file as it is now is kept before anything replaces it when it
+    // holds what the reader could not take.
+    const auto keepBackup = [&](const QByteArray &bytes, const DiskFile::Look &look) {
+        const DiskFile::Written backup = DiskFile::replace(backupName(), bytes, &look);
+        if (!backup.ok) {
+            return QStringLiteral("Could not save %1: keeping the file as it was as %2 failed: %3")
+                .arg(kStoreFileName, backupName(), DiskFile::reason(backup.error));
+        }
+        result.message = backupMessage();
+        return QString();
+    };
+    if (exists && replacedHadProblems) {
         if (now.state != Glance::Changed) {
             DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
             if (!read.ok)
                 return fail(saveFailure(DiskFile::reason(read.error)));
             now.bytes = std::move(read.bytes);
         }
-        const DiskFile::Written backup = DiskFile::replace(backupName(), now.bytes, &now.look);
-        if (!backup.ok) {
-            return fail(QStringLiteral("Could not save %1: keeping the file as it was as %2 failed: %3")
-                            .arg(kStoreFileName, backupName(), DiskFile::reason(backup.error)));
-        }
-        if (overCapacity) {
-            result.message = QStringLiteral("%1 held more records than Quorvi can keep (%2 tasks, %3 rules); "
-                                            "the original file was kept as %4.")
-                                 .arg(kStoreFileName)
-                                 .arg(kTaskSlots)
-                                 .arg(kRuleSlots)
-                                 .arg(backupName());
-        } else if (replacedHadProblems) {
-            result.message = QStringLiteral("Some of %1 could not be read as it stood; the file as it was "
-                                            "was kept as %2.")
-                                 .arg(kStoreFileName, backupName());
-        }
+        if (const QString failure = keepBackup(now.bytes, now.look); !failure.isEmpty())
+            return fail(failure);
     }
 
-    const DiskFile::Written saved = linked ? DiskFile::overwrite(kStoreFileName, bytes)
-                                           : DiskFile::replace(kStoreFileName, bytes, exists ? &now.look : nullptr);
-    if (!saved.ok)
-        return fail(saveFailure(DiskFile::reason(saved.error)));
+    // Another program may put its own file in place between the look and the
+    // rename (sync tools and editors take no lock). The new file is swapped
+    // with whatever is there, and what comes out is compared with what was
+    // merged: anything else is merged in and the save goes round again.
+    const DiskFile::Look keep = now.look;
+    bool linked = exists && now.look.links > 1;
+    // The file an earlier round put in place, whose swapped-out file is
+    // merged into `written` but not yet in any file in place.
+    DiskFile::Placed pending;
+    Records pendingRecords;
+    QByteArray pendingBytes;
+    QElapsedTimer started;
+    started.start();
+    QByteArray bytes;
+    DiskFile::Look savedLook;
+    for (int round = 1;; ++round) {
+        bytes = storeText(written.tasks, written.rules);
+        Found found;
+        DiskFile::Placed placed;
+        const bool lastRound = round >= kMaxRounds || started.nsecsElapsed() > kRoundsNs;
+        if (linked) {
+            // Rewritten in place, so the other names see it; a file another
+            // program renamed there meanwhile is read and merged instead,
+            // and nothing is written until the file is the one expected.
+            const DiskFile::Written saved = DiskFile::overwrite(kStoreFileName, bytes, expected.look);
+            if (saved.notExpected) {
+                if (lastRound)
+                    return fail(saveFailure(keepsReplacing()));
+                DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+                if (!read.ok)
+                    return fail(saveFailure(DiskFile::reason(read.error)));
+                found.found = expected.check && (!expected.exists || read.bytes != expected.bytes);
+                found.bytes = std::move(read.bytes);
+                found.look = read.look;
+                if (!found.found) {
+                    // Touched, not changed (or never read): written as it is.
+                    expected.look = found.look;
+                    linked = found.look.links > 1;
+                    continue;
+                }
+            } else if (!saved.ok) {
+                return fail(saveFailure(DiskFile::reason(saved.error)));
+            } else {
+                savedLook = saved.look;
+            }
+        } else {
+            placed = DiskFile::place(kStoreFileName, bytes, exists ? &keep : nullptr);
+            if (!placed.ok) {
+                if (pending.displacedName.isEmpty())
+                    return fail(saveFailure(DiskFile::reason(placed.error)));
+                // An earlier round's file is in place, with the change; what
+                // it swapped out is kept whole beside it.
+                settle(pending, pendingRecords, pendingBytes, result);
+                return result;
+            }
+            savedLook = placed.look;
+            found = compareDisplaced(expected, placed);
+            // What the last round swapped out is in the file now in place.
+            DiskFile::dropDisplaced(pending);
+        }
+        if (!found.found) {
+            DiskFile::dropDisplaced(placed);
+            break;
+        }
+        if (found.unusable) {
+            // Not a store file (a folder, a link): it goes back where it was.
+            DiskFile::putBack(placed, backupName());
+            return fail(saveFailure(found.reason));
+        }
+        if (lastRound) {
+            // Another program keeps replacing the file: this round's file,
+            // which holds the change, stays, and the last one it wrote is
+            // kept whole beside it.
+            settle(placed, written, bytes, result);
+            return result;
+        }
+        Records theirs;
+        const LoadReport theirReport = parseStore(found.bytes, theirs);
+        if (damaged(theirReport)) {
+            if (const QString failure = keepBackup(found.bytes, found.look); !failure.isEmpty()) {
+                DiskFile::putBack(placed, backupName());
+                return fail(failure);
+            }
+        }
+        const Records ours = written;
+        // A program that takes no lock may have written its file from an
+        // older version than the one it replaced: what its file lacks is
+        // not taken for deleted, so nothing that reached the file is lost
+        // (a deletion made in these few milliseconds comes back instead).
+        expected.records = commonRecords(expected.records, theirs);
+        mergeIn(theirs);
+        if (linked) {
+            // Nothing was written: the file found is the one to replace.
+            expected.look = found.look;
+            expected.bytes = found.bytes;
+            expected.records = std::move(theirs);
+            linked = found.look.links > 1;
+        } else {
+            // This round's file is in place now; the next swap must find it.
+            expected.look = placed.look;
+            expected.bytes = bytes;
+            expected.records = ours;
+            pending = std::move(placed);
+            pendingRecords = ours;
+            pendingBytes = bytes;
+        }
+        expected.exists = true;
+        expected.check = true;
+        // A writer that also checks and tries again would meet this one in
+        // step every time: a pause of a few milliseconds, at random, parts them.
+        napAfterRound(round);
+    }
 
-    if (now.state == Glance::Changed) {
+    if (merged) {
         putInTables(written);
         result.merged = true;
-        result.tasksKeptTwice = merge.tasksKeptTwice;
-        result.rulesKeptTwice = merge.rulesKeptTwice;
-        result.notice = mergeNotice(merge.tasksKeptTwice, merge.rulesKeptTwice);
+        result.notice = mergeNotice(result.tasksKeptTwice, result.rulesKeptTwice);
     }
-    remember(saved.look, hashOf(bytes), std::move(written), nullptr);
+    remember(savedLook, bytes, std::move(written), nullptr);
     if (result.merged)
         announceChange();
     return result;
@@ -712,6 +1005,8 @@ void resetStore()
     ruleCount = 0;
     sortMode = 0;
     g_lastLoad = LoadReport{};
+    g_beyondTables = Records{};
+    g_clearedFolders.clear();
     forget();
 }
 

@@ -151,11 +151,11 @@ void FrmTask::connectHandlers()
     number(txtHour, &Module1::Task::hour);
     number(txtMinute, &Module1::Task::minute);
     number(txtSecond, &Module1::Task::second);
-    connect(lstMonth, &QComboBox::currentIndexChanged, this, &FrmTask::lstMonth_Click);
+    connect(lstMonth, &QComboBox::currentIndexChanged, this, &FrmTask::monthChosen);
     connect(lstMonth, &QComboBox::currentIndexChanged, this, [this] { repeatChanged(true); });
-    connect(txtDescript, &QPlainTextEdit::textChanged, this, &FrmTask::txtDescript_Change);
-    connect(Command1, &QPushButton::clicked, this, &FrmTask::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &FrmTask::Command2_Click);
+    connect(txtDescript, &QPlainTextEdit::textChanged, this, &FrmTask::descriptionEdited);
+    connect(Command1, &QPushButton::clicked, this, &FrmTask::saveAndClose);
+    connect(Command2, &QPushButton::clicked, this, &FrmTask::cancel);
 }
 
 Module1::Task *FrmTask::record() const
@@ -205,7 +205,7 @@ void FrmTask::repeatChanged(bool dateMoved)
         // Only a monthly or yearly task takes the new day as its own; any
         // other repetition, or one the list could not show, stays as stored.
         const std::optional<Repeat::Rule> rule = Repeat::parse(t->repeatText);
-        if (!rule || (rule->unit != Repeat::Unit::Month && rule->unit != Repeat::Unit::Year))
+        if (!rule || !Repeat::byMonths(rule->unit))
             return;
         t->repeatText = TaskFields::repeatStored(row, txtRepeatCount->text(), Rules::dueDate(*t));
         return;
@@ -213,7 +213,7 @@ void FrmTask::repeatChanged(bool dateMoved)
     t->repeatText = TaskFields::repeatStored(row, txtRepeatCount->text(), Rules::dueDate(*t), t->repeatText);
 }
 
-void FrmTask::lstMonth_Click(int index)
+void FrmTask::monthChosen(int index)
 {
     Module1::Task *t = record();
     qint16 month = 0;
@@ -222,7 +222,7 @@ void FrmTask::lstMonth_Click(int index)
         t->month = month;
 }
 
-void FrmTask::txtDescript_Change()
+void FrmTask::descriptionEdited()
 {
     if (Module1::Task *t = record())
         t->description = TaskFields::descriptionFromEditor(txtDescript->document()->toRawText());
@@ -242,7 +242,7 @@ bool FrmTask::eventFilter(QObject *watched, QEvent *event)
     return StoreDialog::eventFilter(watched, event);
 }
 
-void FrmTask::Command1_Click()
+void FrmTask::saveAndClose()
 {
     // The edits stay in memory and the dialog open when the save fails.
     if (!saveOrWarn())
@@ -250,7 +250,7 @@ void FrmTask::Command1_Click()
     hideAndReload(Accepted);
 }
 
-void FrmTask::Command2_Click()
+void FrmTask::cancel()
 {
     m_selected = -1;
     hideAndReload(Rejected);

@@ -29,7 +29,7 @@ public:
     int selected() const { return m_selected; }
 
 protected:
-    void cancel() override { Command2_Click(); }
+    void cancel() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -37,13 +37,12 @@ private:
     void connectHandlers();
     Module1::Task *record() const;
 
-    void lstMonth_Click(int index);
-    void txtDescript_Change();
+    void monthChosen(int index);
+    void descriptionEdited();
     // The repeat choice into the record, as the user sets it; `dateMoved`
     // when the due date changed and a monthly or yearly task follows its day.
     void repeatChanged(bool dateMoved = false);
-    void Command1_Click();
-    void Command2_Click();
+    void saveAndClose();
 
     int m_selected = 0;
     // While prepare fills the boxes: a stored repetition is kept as it is,

@@ -105,9 +105,8 @@ QString repeatStored(int row, QStringView countText, QDate due, const QString &c
         return {};
     const int count = std::clamp<int>(Numbers::readInt16(countText), 1, Repeat::kMaxCount);
     Repeat::Rule rule = Repeat::ruleFor(count, kRepeatUnits[row - 1], due);
-    const auto byMonths = [](Repeat::Unit unit) { return unit == Repeat::Unit::Month || unit == Repeat::Unit::Year; };
     if (const std::optional<Repeat::Rule> stored = Repeat::parse(current);
-        stored && byMonths(stored->unit) && byMonths(rule.unit))
+        stored && Repeat::byMonths(stored->unit) && Repeat::byMonths(rule.unit))
         rule.anchorDay = stored->anchorDay;
     return Repeat::format(rule);
 }

@@ -165,7 +165,7 @@ bool writeStore(const QString &folder, const QString &page, int late, QDate *nex
     Module1::sortTasks();
     QFile out(page);
     return out.open(QIODevice::WriteOnly)
-        && out.write(AlertPage::drawAlert(QDate::currentDate()).text.toUtf8()) > 0;
+        && out.write(AlertPage::drawListed(Module1::liveTasks(), Module1::liveRules(), QDate::currentDate()).text.toUtf8()) > 0;
 }
 
 struct Scenario {

@@ -69,6 +69,8 @@ private Q_SLOTS:
     void launcherHasTheKeysTheMenuNeeds();
     void offLeavesALauncherOfTheUsersOwn();
     void onRefusesToReplaceALauncherOfTheUsersOwn();
+    void onRefusesNamesThatAreNotUtf8();
+    void onSaysWhichFolderItReplaced();
     void parsesTheCommand_data();
     void parsesTheCommand();
     void statusTells_data();
@@ -131,6 +133,7 @@ void TestAutostart::quotesExecArguments_data()
     QTest::newRow("single quote") << "/opt/ann's/quorvi" << "\"/opt/ann's/quorvi\"";
     QTest::newRow("tilde") << "/opt/~/quorvi" << "\"/opt/~/quorvi\"";
     QTest::newRow("hash and semicolon") << "/opt/#1;2/quorvi" << "\"/opt/#1;2/quorvi\"";
+    QTest::newRow("parentheses") << "/opt/prog(1)/quorvi" << "\"/opt/prog(1)/quorvi\"";
     QTest::newRow("percent unquoted") << "/opt/100%/quorvi" << "/opt/100%%/quorvi";
     QTest::newRow("percent quoted") << "/opt/100 %f/quorvi" << "\"/opt/100 %%f/quorvi\"";
     QTest::newRow("empty") << "" << "\"\"";
@@ -469,7 +472,10 @@ void TestAutostart::onWritesAndOffRemoves()
     QVERIFY(QDir().mkpath(other));
     Autostart::Context moved = context;
     moved.workingFolder = other;
-    QCOMPARE(Autostart::run(Action::On, moved).exitStatus, 0);
+    outcome = Autostart::run(Action::On, moved);
+    QCOMPARE(outcome.exitStatus, 0);
+    QVERIFY2(outcome.out.contains(QStringLiteral("\nReplaced: the login entry and the launcher were for %1.\n").arg(work)),
+             qPrintable(outcome.out));
     QCOMPARE(Autostart::parseEntry(QString::fromUtf8(readFile(entry))).folder, other);
     QCOMPARE(Autostart::parseEntry(QString::fromUtf8(readFile(launcher))).folder, other);
 
@@ -642,6 +648,55 @@ void TestAutostart::onRefusesToReplaceALauncherOfTheUsersOwn()
     QCOMPARE(readFile(launcher), own);
     // Nothing half done: no login entry either.
     QVERIFY(!QFileInfo::exists(temp.filePath(u"cfg/autostart/quorvi.desktop"_s)));
+}
+
+void TestAutostart::onRefusesNamesThatAreNotUtf8()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                               temp.filePath(u"data"_s), "/usr/bin/quorvi", "/home/ann/dir\xff"};
+    Autostart::Outcome outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 1);
+    QVERIFY2(outcome.err.contains(QStringLiteral("the name of this folder, /home/ann/dir\ufffd, is not UTF-8")),
+             qPrintable(outcome.err));
+    QVERIFY(!QFileInfo::exists(temp.filePath(u"cfg/autostart/quorvi.desktop"_s)));
+    QVERIFY(!QFileInfo::exists(temp.filePath(u"data/applications/org.quorvi.Quorvi.desktop"_s)));
+
+    context.workingFolderName = "/home/zo\xc3\xab"; // UTF-8, not ASCII
+    context.programName = "/opt/\xe9/quorvi";      // Latin-1
+    outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 1);
+    QVERIFY2(outcome.err.contains(QStringLiteral("the name of the program")), qPrintable(outcome.err));
+
+    // Off and the status name no new folder, so they need no such check.
+    QCOMPARE(Autostart::run(Action::Status, context).exitStatus, 0);
+    QCOMPARE(Autostart::run(Action::Off, context).exitStatus, 0);
+}
+
+void TestAutostart::onSaysWhichFolderItReplaced()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.filePath(u"a"_s), temp.filePath(u"cfg"_s), {},
+                               temp.filePath(u"data"_s)};
+    QVERIFY(!Autostart::run(Action::On, context).out.contains(QStringLiteral("Replaced")));
+    // A login entry edited by hand to another folder: only that is named.
+    const QString entry = temp.filePath(u"cfg/autostart/quorvi.desktop"_s);
+    writeFile(entry, Autostart::entryText(context.program, temp.filePath(u"b"_s)).text.toUtf8());
+    Autostart::Outcome outcome = Autostart::run(Action::On, context);
+    QCOMPARE(outcome.exitStatus, 0);
+    QVERIFY2(outcome.out.contains(QStringLiteral("\nReplaced: the login entry was for %1.\n").arg(temp.filePath(u"b"_s))),
+             qPrintable(outcome.out));
+    QVERIFY(!outcome.out.contains(QStringLiteral("Replaced: the launcher")));
+    // And one without a folder, which a login starts in the home folder.
+    writeFile(entry, "[Desktop Entry]\nType=Application\nExec=quorvi --background\n");
+    context.workingFolder = temp.filePath(u"c"_s);
+    outcome = Autostart::run(Action::On, context);
+    QVERIFY2(outcome.out.contains(QStringLiteral("Replaced: the login entry was for the folder a login starts in")),
+             qPrintable(outcome.out));
+    QVERIFY2(outcome.out.contains(QStringLiteral("Replaced: the launcher was for %1.\n").arg(temp.filePath(u"a"_s))),
+             qPrintable(outcome.out));
 }
 
 void TestAutostart::helpNamesTheEntry()

@@ -128,6 +128,41 @@ HOME="$work/home" XDG_CONFIG_HOME="" XDG_DATA_HOME="" "$program" --autostart on 
 [ -f "$work/home/.local/share/applications/org.quorvi.Quorvi.desktop" ] \
   || fail "no launcher under HOME/.local/share/applications"
 
+# A program in a folder whose name has characters the Exec key reserves:
+# both entries still validate, and still start that program.
+export XDG_CONFIG_HOME="$work/config two" XDG_DATA_HOME="$work/data two"
+entry="$XDG_CONFIG_HOME/autostart/quorvi.desktop"
+launcher="$XDG_DATA_HOME/applications/org.quorvi.Quorvi.desktop"
+mkdir -p "$work/prog(1)"
+odd="$work/prog(1)/quorvi"
+cp "$built" "$odd"
+"$odd" --autostart on >/dev/null || fail "on from prog(1) exited $?"
+desktop-file-validate "$entry" || fail "the entry from prog(1) does not validate"
+desktop-file-validate "$launcher" || fail "the launcher from prog(1) does not validate"
+eval "set -- $(sed -n 's/^Exec=//p' "$launcher")"
+[ "$1" = "$odd" ] || fail "the launcher from prog(1) starts '$1'"
+
+# On from a second folder says which folder it takes the place of.
+mkdir -p "$work/second"
+out=$(cd "$work/second" && "$program" --autostart on) || fail "on from a second folder exited $?"
+grep -q "^Replaced: the login entry and the launcher were for $work/my tasks\.$" <<<"$out" \
+  || fail "on from a second folder said: $out"
+out=$(cd "$work/second" && "$program" --autostart on) || fail "on again exited $?"
+grep -q "Replaced" <<<"$out" && fail "on again in the same folder said: $out"
+
+# A folder whose name is not UTF-8 cannot be named in an entry (always
+# UTF-8): refused, and the entries stay as they were.
+bad_folder="$work/dir"$'\xff'
+mkdir "$bad_folder"
+before=$(cat "$entry" "$launcher")
+set +e
+err=$(cd "$bad_folder" && "$program" --autostart on 2>&1 >/dev/null)
+status=$?
+set -e
+[ $status -eq 1 ] || fail "on in a folder whose name is not UTF-8 exited $status, not 1"
+grep -q "is not UTF-8" <<<"$err" || fail "on in a folder whose name is not UTF-8 said: $err"
+[ "$(cat "$entry" "$launcher")" = "$before" ] || fail "on in a folder whose name is not UTF-8 changed the entries"
+
 # --autostart needs no display at all.
 QT_QPA_PLATFORM=xcb DISPLAY= WAYLAND_DISPLAY= "$program" --autostart >/dev/null || fail "status needed a display"
 

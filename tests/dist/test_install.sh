@@ -54,8 +54,11 @@ if command -v man >/dev/null; then
   for section in NAME SYNOPSIS OPTIONS FILES 'EXIT STATUS'; do
     grep -q "^$section" <<<"$text" || fail "the manual page has no $section section"
   done
-  for word in --show-all --screenshot --autostart tasks.txt al.html autostart/quorvi.desktop; do
-    grep -qe "$word" <<<"$text" || fail "the manual page does not mention $word"
+  # Each paragraph on one line, so no phrase is broken.
+  flat=$(LC_ALL=C.UTF-8 MANWIDTH=2000 man -E UTF-8 -l "$man_page" 2>/dev/null)
+  for word in --show-all --screenshot --autostart tasks.txt al.html autostart/quorvi.desktop \
+              'Mark Done' 'Show Done Tasks' 'Every week' '“Done”' 'notification' --background 'quorvi-UID'; do
+    grep -qe "$word" <<<"$flat" || fail "the manual page does not mention $word"
   done
 fi
 
@@ -73,6 +76,10 @@ grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"
 launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
 [ -f "$prefix/share/applications/$launchable" ] || fail "the metainfo launches '$launchable', which is not installed"
 grep -q '@[A-Z_]*@' "$metainfo" && fail "the metainfo has unreplaced placeholders"
+# The description tells what the program does today.
+for word in 'notification' 'Done' 'Mark Done' 'repeat' 'background' 'log in'; do
+  grep -q "$word" "$metainfo" || fail "the metainfo's description does not mention $word"
+done
 # Every screenshot named there is one of the pictures the README shows.
 shots=$(sed -n 's|.*<image>\(.*\)</image>.*|\1|p' "$metainfo")
 [ "$(wc -l <<<"$shots")" -eq 3 ] || fail "expected 3 screenshots, found: $shots"

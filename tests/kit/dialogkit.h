@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 namespace DialogKit {
 
 // Presses `button` while the dialog runs in the program's own modal loop
@@ -37,6 +39,33 @@ inline int pressInRealModalLoop(QDialog *dialog, QPushButton *button, Modal::Sea
     const int returned = Modal::exec(dialog);
     Modal::setSeam(testSeam);
     return returned;
+}
+
+// What the first message box of the real seam showed: its text, and
+// whether it took the text as typed or read markup in it.
+struct ShownMessage {
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+};
+
+// Runs `action` with the real seam in force, reads the first message box it
+// opens in its own modal loop and closes it.
+inline ShownMessage readRealMessageBox(const std::function<void()> &action, Modal::Seam *testSeam)
+{
+    ShownMessage seen;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&seen] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (auto *label = box ? box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")) : nullptr) {
+            seen = {label->text(), label->textFormat()};
+            box->close();
+        }
+    });
+    look.start(10);
+    Modal::setSeam(nullptr);
+    action();
+    Modal::setSeam(testSeam);
+    return seen;
 }
 
 // The look the program runs with: Fusion and DejaVu Sans 8 pt.

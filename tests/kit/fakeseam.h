@@ -60,6 +60,11 @@ public:
         chooserOpenedWith.append(initial);
         return colorToChoose;
     }
+    QString chooseFile(QWidget *, Modal::FileUse use, const QString &title, const QString &filter) override
+    {
+        fileChoosers.append({use, title, filter});
+        return fileToChoose;
+    }
     void endProgram(int exitCode) override { endCodes.append(exitCode); }
 
     int execCount = 0;
@@ -68,5 +73,12 @@ public:
     QList<Message> notices; // told without waiting
     QList<QColor> chooserOpenedWith;
     std::optional<QColor> colorToChoose; // nothing: the chooser is closed without a choice
+    struct FileChooser {
+        Modal::FileUse use;
+        QString title;
+        QString filter;
+    };
+    QList<FileChooser> fileChoosers;
+    QString fileToChoose; // empty: the chooser is closed without a choice
     QList<int> endCodes;
 };

@@ -31,12 +31,34 @@ public:
     // Sends one command and returns the peer's answer ("" when none came).
     QString ask(const QString &command)
     {
+        send(command);
+        return answer();
+    }
+
+    // A command whose answer is collected later, so that several peers
+    // can work at once.
+    void send(const QString &command)
+    {
         m_process.write(command.toUtf8() + '\n');
+        // Written now, not when this peer's answer is awaited: the others
+        // would otherwise work one after the other.
+        m_process.waitForBytesWritten(30000);
+    }
+    QString answer(int waitMs = 30000)
+    {
         while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(30000))
+            if (!m_process.waitForReadyRead(waitMs))
                 return {};
         }
         return QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+
+    qint64 processId() const { return m_process.processId(); }
+    // Ends the peer at once, as a crash would.
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished(10000);
     }
 
 private:

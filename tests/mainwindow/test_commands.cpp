@@ -9,11 +9,12 @@
 #include "frmmain.h"
 #include "frmtask.h"
 #include "listcell.h"
-#include "refreshtimer.h"
+#include "pausabletimer.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -41,7 +42,7 @@ public:
             timerOffWhileOpen.append(!timer->isEnabled());
         return FakeSeam::exec(dialog);
     }
-    RefreshTimer *timer = nullptr;
+    PausableTimer *timer = nullptr;
     QList<bool> timerOffWhileOpen;
 };
 
@@ -96,6 +97,9 @@ private Q_SLOTS:
     void standardShortcutsReachTheirCommands();
     void markDoneHidesTheTaskAndShowDoneBringsItBack();
     void aRepeatingTaskMovesOnInsteadOfBeingDone();
+    void aMessageShowsTheTitleAsTyped();
+    void aReadOnlyStoreIsToldBeforeAnythingIsTyped();
+    void exportAndImportAskForTheFile();
     void wholeRoad();
 
 private:
@@ -193,15 +197,15 @@ void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
         child<QPushButton>(d, "Command2")->click();
     };
     const QStringList blank = {u""_s, u""_s, u"0"_s, u"0"_s, u"0"_s, u"0"_s, u"0"_s, u""_s, u"-1"_s};
-    m_window->menu_new_Click();
+    m_window->newTask();
     QCOMPARE(shown, blank);
     // A cancelled New leaves its text in the slot; the next New is blank again.
     shown.clear();
-    m_window->menu_new_Click();
+    m_window->newTask();
     QCOMPARE(shown, blank);
     // Ok on a blank New saves a blank task, not a former one.
     m_seam->script = [](QDialog *d) { child<QPushButton>(d, "Command1")->click(); };
-    m_window->menu_new_Click();
+    m_window->newTask();
     QCOMPARE(int(taskCount), 3);
     QCOMPARE(StoreSandbox::read().count("ttl=Taxes"), 1);
 }
@@ -248,7 +252,7 @@ void TestCommands::editCancelRestoresAndRowsStillMatchSlots()
         child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Changed"));
         child<QPushButton>(d, "Command2")->click();
     };
-    m_window->menu_modify_Click();
+    m_window->editSelectedTask();
     QCOMPARE(shownTitles(*m_window), (QStringList{u"Taxes"_s, u"Report"_s, u"Dentist"_s}));
     for (int row = 1; row <= 3; ++row)
         QCOMPARE(m_window->lblTitle()[row]->text(), tasks[row - 1].title);
@@ -413,6 +417,48 @@ void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
     QVERIFY(!StoreSandbox::read().contains("don="));
 }
 
+void TestCommands::aMessageShowsTheTitleAsTyped()
+{
+    // Yearly, in the last year a task can hold: the message that there is
+    // no next date names the task.
+    const QByteArray title = "<font size=7 color=red>X</font> <a href=\"https://example.org/\">Click</a>";
+    QByteArray bytes = storeBytes({{title, "Me", 1, 1, 32767, 9, 0, 0, ""}});
+    start(bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1y@1\r\nact=addtask"));
+    m_window->highlight(1);
+    const DialogKit::ShownMessage seen = DialogKit::readRealMessageBox(
+        [this] { m_window->findChild<QAction *>(QStringLiteral("menu_done"))->trigger(); }, m_seam.get());
+    QVERIFY2(seen.text.contains(QString::fromUtf8(title)), qPrintable(seen.text));
+    QCOMPARE(seen.format, Qt::PlainText);
+}
+
+void TestCommands::aReadOnlyStoreIsToldBeforeAnythingIsTyped()
+{
+    StoreSandbox::write(storeBytes({kReport, kDentist}));
+    const auto writable = [](bool yes) {
+        QVERIFY(QFile::setPermissions(kStoreFileName, QFile::ReadOwner | (yes ? QFile::WriteOwner : QFile::Permissions())));
+    };
+    writable(false);
+    start(QByteArray());
+    QVERIFY2(m_window->windowTitle().contains(QStringLiteral("read-only")), qPrintable(m_window->windowTitle()));
+    // The editor says so as it opens; a failed Ok keeps what was typed, and
+    // once the file is writable the same Ok saves it.
+    QString caption;
+    m_seam->script = [&](QDialog *d) {
+        caption = d->windowTitle();
+        child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Dentist typed"));
+        child<QPushButton>(d, "Command1")->click();
+        QVERIFY(d->isVisible());
+        writable(true);
+        child<QPushButton>(d, "Command1")->click();
+    };
+    m_window->highlight(1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_modify"))->trigger();
+    QVERIFY2(caption.contains(QStringLiteral("read-only")), qPrintable(caption));
+    QCOMPARE(m_seam->messages.size(), 1);
+    QVERIFY(StoreSandbox::read().contains("ttl=Dentist typed\r\n"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Quorvi"));
+}
+
 void TestCommands::deletingTheLastTaskClearsTheSelection()
 {
     start(storeBytes({kReport, kDentist}));
@@ -483,8 +529,8 @@ void TestCommands::dialogsAreCreatedOnceAndKept()
         else
             child<QPushButton>(d, "cmdCancel")->click();
     };
-    m_window->menu_new_Click();
-    m_window->menu_manage_Click();
+    m_window->newTask();
+    m_window->manageRules();
     QCOMPARE(m_window->frmTask(), editor);
     QCOMPARE(m_window->frmAlerts(), rules);
     QVERIFY(editor->isHidden());
@@ -495,7 +541,7 @@ void TestCommands::dialogsAreCreatedOnceAndKept()
 void TestCommands::aboutAndExit()
 {
     start(storeBytes({}));
-    m_window->menu_about_Click();
+    m_window->showAbout();
     QCOMPARE(m_seam->messages.size(), 1);
     QCOMPARE(m_seam->messages[0].title, QStringLiteral("About Quorvi"));
     const QStringList lines = m_seam->messages[0].text.split(QLatin1Char('\n'));
@@ -506,8 +552,52 @@ void TestCommands::aboutAndExit()
     QVERIFY2(lines[lines.size() - 2].contains(QStringLiteral("<" QUORVI_CONTACT ">")), qPrintable(lines.join(u'|')));
     QVERIFY(QStringLiteral(QUORVI_CONTACT).contains(u'@'));
     QCOMPARE(m_seam->endCodes.size(), 0);
-    m_window->menu_exi_Click();
+    m_window->exitProgram();
     QCOMPARE(m_seam->endCodes.size(), 1);
+}
+
+void TestCommands::exportAndImportAskForTheFile()
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_box->file(QStringLiteral("data"))));
+    start(storeBytes({kReport, kDentist}));
+    // Closed without a file: nothing happens.
+    m_window->findChild<QAction *>(QStringLiteral("menu_export"))->trigger();
+    QCOMPARE(m_seam->fileChoosers.size(), 1);
+    QCOMPARE(m_seam->fileChoosers[0].use, Modal::FileUse::Save);
+    QVERIFY(m_seam->fileChoosers[0].filter.contains(QStringLiteral("*.ics")));
+    QVERIFY(m_seam->messages.isEmpty());
+
+    // A name without an ending gets .ics.
+    m_seam->fileToChoose = m_box->file(QStringLiteral("tasks"));
+    m_window->findChild<QAction *>(QStringLiteral("menu_export"))->trigger();
+    QCOMPARE(m_seam->messages.size(), 1);
+    QCOMPARE(m_seam->messages[0].kind, Modal::Kind::Information);
+    QFile exported(m_box->file(QStringLiteral("tasks.ics")));
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    QByteArray text = exported.readAll();
+    QCOMPARE(text.count("BEGIN:VTODO"), 2);
+
+    // Deleted here, then brought back from the file; the list shows it.
+    m_window->highlight(1);
+    m_window->findChild<QAction *>(QStringLiteral("menu_delete"))->trigger();
+    QCOMPARE(shownTitles(*m_window), QStringList{QStringLiteral("Report")});
+    m_seam->fileToChoose = m_box->file(QStringLiteral("tasks.ics"));
+    m_window->findChild<QAction *>(QStringLiteral("menu_import"))->trigger();
+    QCOMPARE(m_seam->fileChoosers.last().use, Modal::FileUse::Open);
+    QCOMPARE(shownTitles(*m_window), (QStringList{QStringLiteral("Dentist"), QStringLiteral("Report")}));
+    QVERIFY2(m_seam->messages.last().text.contains(QStringLiteral("1 added, 0 updated, 1 already up to date")),
+             qPrintable(m_seam->messages.last().text));
+    QVERIFY(StoreSandbox::read().contains("ttl=Dentist"));
+    QVERIFY(m_seam->timerOffWhileOpen.isEmpty()); // no dialog of ours was opened
+
+    // Not a calendar: a warning, and nothing changes.
+    const QByteArray before = StoreSandbox::read();
+    m_seam->fileToChoose = m_box->file(kStoreFileName);
+    m_window->findChild<QAction *>(QStringLiteral("menu_import"))->trigger();
+    QCOMPARE(m_seam->messages.last().kind, Modal::Kind::Warning);
+    QCOMPARE(StoreSandbox::read(), before);
+    QCOMPARE(m_window->rowCount(), 2);
+    qunsetenv("XDG_DATA_HOME");
 }
 
 void TestCommands::wholeRoad()
@@ -530,7 +620,7 @@ void TestCommands::wholeRoad()
         child<QPlainTextEdit>(d, "txtDescript")->setPlainText(QStringLiteral("seeds\nwater"));
         child<QPushButton>(d, "Command1")->click();
     };
-    m_window->menu_new_Click();
+    m_window->newTask();
     // The table was put in due order at load, and is saved in that order.
     const StoredTask garden{"Garden", "Aunt May", 15, 6, 2029, 10, 30, 0, "seeds|~water"};
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, garden}, rule));
@@ -542,7 +632,7 @@ void TestCommands::wholeRoad()
         child<QLineEdit>(d, "txtDay")->setText(QStringLiteral("16abc"));
         child<QPushButton>(d, "Command1")->click();
     };
-    m_window->menu_modify_Click();
+    m_window->editSelectedTask();
     // Ok saved the table in the list's order, then reloaded it.
     const StoredTask party{"Garden party", "Aunt May", 16, 6, 2029, 10, 30, 0, "seeds|~water"};
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, party, kReport}, rule));
@@ -558,7 +648,7 @@ void TestCommands::wholeRoad()
         child<QPushButton>(d, "cmdSelect")->click();
         child<QPushButton>(d, "cmdOk")->click();
     };
-    m_window->menu_manage_Click();
+    m_window->manageRules();
     QCOMPARE(StoreSandbox::read(), storeBytes({party, kReport}, ruleBytes(30, "d", 255, true)));
     QVERIFY(m_seam->messages.isEmpty());
 }

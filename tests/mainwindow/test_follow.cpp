@@ -185,7 +185,7 @@ void TestFollow::aChangeWaitsForTheDialogAndOkMergesIt()
         d->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     };
     // Edit from the menu bar leaves Timer1 on; the dialog is modal all the same.
-    m_window->menu_modify_Click();
+    m_window->editSelectedTask();
     QVERIFY(waited);
 
     const QByteArray file = StoreSandbox::read();

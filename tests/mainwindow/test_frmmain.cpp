@@ -4,7 +4,7 @@
 #include "frmmain.h"
 #include "listcell.h"
 #include "modal.h"
-#include "refreshtimer.h"
+#include "pausabletimer.h"
 #include "colors.h"
 #include "fakeseam.h"
 #include "storesandbox.h"
@@ -124,7 +124,7 @@ private Q_SLOTS:
         QVERIFY(pct->isAncestorOf(lst));
         QVERIFY(pct->isAncestorOf(w.findChild<QScrollBar *>(u"vscroll"_s)));
         QVERIFY(lst->isAncestorOf(w.findChild<QPushButton *>(u"cmdFor"_s)));
-        QCOMPARE(w.findChild<RefreshTimer *>(u"Timer1"_s), w.timer1());
+        QCOMPARE(w.findChild<PausableTimer *>(u"Timer1"_s), w.timer1());
         // The templates: one blank, never shown.
         for (const QLabel *t : {w.lblTitle()[0], w.lblFor()[0], w.lblDue()[0]}) {
             QCOMPARE(t->text(), QStringLiteral(" "));
@@ -155,6 +155,7 @@ private Q_SLOTS:
             {"menu_modify2", "&Edit...", "menu_short"},   {"menu_delete2", "&Delete", "menu_short"},
             {"menu_done", "&Mark Done", "Menu_Tasks"},    {"menu_done2", "&Mark Done", "menu_short"},
             {"menu_showdone", "Show &Done Tasks", "menu_options"},
+            {"menu_export", "E&xport...", "Menu_Tasks"},  {"menu_import", "&Import...", "Menu_Tasks"},
         };
         // The desktop's standard keys where one fits; none for the rest, and
         // none for Delete, which the list's own Delete key does when it has
@@ -176,8 +177,12 @@ private Q_SLOTS:
         QMenu *tasks = w.findChild<QMenu *>(u"Menu_Tasks"_s);
         QAction *sep = w.findChild<QAction *>(u"menu_sep"_s);
         QVERIFY(sep && sep->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(sep), 4);
-        QCOMPARE(tasks->actions().size(), 6);
+        QCOMPARE(tasks->actions().indexOf(sep), 7);
+        QCOMPARE(tasks->actions().size(), 9);
+        // Export and Import sit apart from the commands on one task.
+        QAction *files = w.findChild<QAction *>(u"menu_sep_files"_s);
+        QVERIFY(files && files->isSeparator());
+        QCOMPARE(tasks->actions().indexOf(files), 4);
 
         QStringList bar;
         for (QAction *a : w.menuBar()->actions())
@@ -272,6 +277,17 @@ private Q_SLOTS:
         Module1::removeTask(2);
         QCOMPARE(w.rowCount(), 2);
         QCOMPARE(w.selectedRow(), 0); // its row is gone
+    }
+
+    void aRolledOverTimeIsListedOnTheDayItFalls()
+    {
+        FrmMain &w = *m_window;
+        TestData::addTask(TestData::task(QStringLiteral("hour 24"), {}, 2026, 12, 8, 24, 0));
+        TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
+        Module1::sortMode = Module1::ByDue;
+        w.drawList();
+        QCOMPARE(rowTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
+        QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
     }
 
     void rowsTakeTheirRuleColour()
@@ -612,6 +628,35 @@ private Q_SLOTS:
         QCOMPARE(w.findChild<QWidget *>(u"lstContainer"_s)->y(), -bar->maximum());
     }
 
+    void aListThatShrinksAtOnceGoesBackToTheTop()
+    {
+        // Scrolled to the end of 40 rows, then 3 in one redraw: by a change
+        // made elsewhere, then by hiding 37 done tasks.
+        FrmMain &w = *m_window;
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
+        fillStore(40);
+        w.drawList();
+        bar->setValue(bar->maximum());
+        Module1::taskCount = 3;
+        Module1::announceChange();
+        QCOMPARE(bar->maximum(), 0);
+        QCOMPARE(panel->y(), 0); // the heading and the rows in view
+
+        Module1::taskCount = 40;
+        for (int i = 3; i < 40; ++i) {
+            Module1::tasks[i].doneText = QStringLiteral("2030-01-01 00:00:00");
+            Module1::deriveFields(Module1::tasks[i]);
+        }
+        w.setShowDoneTasks(true);
+        bar->setValue(bar->maximum());
+        QVERIFY(panel->y() < -100);
+        w.findChild<QAction *>(u"menu_showdone"_s)->trigger();
+        QCOMPARE(w.rowCount(), 3);
+        QCOMPARE(bar->maximum(), 0);
+        QCOMPARE(panel->y(), 0);
+    }
+
     void tinyWindowKeepsTheHeadingAndThreeRows()
     {
         // Shrinking below what makes sense stops at a size that still shows
@@ -800,9 +845,9 @@ private Q_SLOTS:
     void timerWithoutIntervalNeverTicks()
     {
         FrmMain &w = *m_window;
-        RefreshTimer *timer = w.timer1();
+        PausableTimer *timer = w.timer1();
         QCOMPARE(timer->interval(), 0);
-        QSignalSpy ticks(timer, &RefreshTimer::timeout);
+        QSignalSpy ticks(timer, &PausableTimer::timeout);
         timer->setEnabled(false);
         timer->setEnabled(true);
         QVERIFY(timer->isEnabled());
@@ -818,7 +863,7 @@ private Q_SLOTS:
     void timerWithAnIntervalRedraws()
     {
         FrmMain &w = *m_window;
-        RefreshTimer *timer = w.timer1();
+        PausableTimer *timer = w.timer1();
         fillStore(4);
         timer->setInterval(10);
         QVERIFY(timer->isTicking());

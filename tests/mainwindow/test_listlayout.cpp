@@ -252,9 +252,14 @@ private Q_SLOTS:
     {
         Geometry g = layFor(Geometry{}, 8520, 5010, 0).geometry;
         g.scrollMax = 7; // whatever a previous layout left
-        // Rows that fit leave the scroll range alone.
+        g.scrollValue = 7;
+        g.lstContainer.top = ListLayout::panelTop(7);
+        // Rows that fit have nothing to scroll: the panel goes back to the
+        // top, as a resize puts it, rather than stay scrolled out of view.
         const Geometry empty = ListLayout::fitPanel(g, 0);
-        QCOMPARE(empty.scrollMax, 7);
+        QCOMPARE(empty.scrollMax, 0);
+        QCOMPARE(empty.scrollValue, 0);
+        QCOMPARE(empty.lstContainer.top, 0.0);
         QCOMPARE(empty.lstContainer.height, 2 * 255.0 + g.pctContainer.height);
         const Geometry full = ListLayout::fitPanel(g, 1001);
         QCOMPARE(full.scrollMax, int((1003 * 255.0 - g.pctContainer.height) / 15));

@@ -103,7 +103,7 @@ private Q_SLOTS:
         scheduler.start();
         clock.advanceTo(at(9, 0, 3), alarm);
         QTRY_COMPARE(service.calls.size(), 1);
-        QTest::qWait(50);
+        QTRY_VERIFY(notices.isOpen(service.calls[0].id)); // the reply with the id is back
 
         service.invokeAction(service.calls[0].id, Notice::kSnoozeAction);
         QTRY_COMPARE(scheduler.snoozed().size(), 1);
@@ -118,7 +118,7 @@ private Q_SLOTS:
         QCOMPARE(service.calls[1].body, service.calls[0].body);
         QCOMPARE(service.calls[1].actions, service.calls[0].actions);
         QVERIFY(service.calls[1].id != service.calls[0].id);
-        QTest::qWait(50);
+        QTRY_VERIFY(notices.isOpen(service.calls[1].id));
 
         service.invokeAction(service.calls[1].id, Notice::kShowAction);
         QTRY_COMPARE(front.shown, QStringList({u"Water the plants"_s}));
@@ -175,6 +175,19 @@ private Q_SLOTS:
         scheduler.start();
         clock.advanceTo(QDateTime(QDate(2030, 6, 16), QTime(0, 0, 1)), alarm);
         QCOMPARE(front.days, QList<QDate>({QDate(2030, 6, 16)}));
+    }
+
+    void trayMessageReachesAMarkupReadingServiceEscaped()
+    {
+        // Qt draws its own balloon as plain text, but in a StatusNotifier
+        // tray it hands the message to the notification service as it is.
+        Tray tray(m_bus->connect(QStringLiteral("tray")));
+        const QString body = QStringLiteral("For: <a href=\"https://example.org/\">R&D</a>\nDue: 1 Jan 2030");
+        QCOMPARE(tray.messageBody(body), body);
+        QDBusConnection desktop = m_bus->connect(QStringLiteral("desktop"));
+        QVERIFY(desktop.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+        QCOMPARE(tray.messageBody(body),
+                 QStringLiteral("For: &lt;a href=&quot;https://example.org/&quot;&gt;R&amp;D&lt;/a&gt;\nDue: 1 Jan 2030"));
     }
 
     void trayMenuOffersShowAllAndExit()

@@ -3,6 +3,7 @@
 #include "storesandbox.h"
 #include "manualalarm.h"
 #include "testclock.h"
+#include "localzone.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -16,6 +17,10 @@ using Reminders::Scheduler;
 using TestData::task;
 
 namespace {
+
+// Clocks go from 2:00 straight to 3:00 on 8 March 2026 and from 2:00 back to
+// 1:00 on 1 November 2026.
+constexpr const char *kNewYorkRules = "EST5EDT,M3.2.0,M11.1.0";
 
 QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 {
@@ -178,6 +183,44 @@ private Q_SLOTS:
         Module1::tasks[0] = task(QStringLiteral("edited to now"), {}, 2030, 6, 15, 10, 0);
         Module1::announceChange();
         QCOMPARE(dueTitles(due), QStringList({u"now"_s, u"edited to now"_s}));
+    }
+
+    void aTaskInASkippedHourIsAnnouncedOnceWhenTheGapEnds()
+    {
+        const LocalZone zone(kNewYorkRules);
+        TestClock clock(at(2026, 3, 8, 1, 0));
+        TestData::addTask(task(QStringLiteral("skipped"), {}, 2026, 3, 8, 2, 30));
+        TestData::addTask(task(QStringLiteral("after"), {}, 2026, 3, 8, 3, 15));
+        ManualAlarm alarm;
+        Scheduler scheduler(alarm);
+        QSignalSpy due(&scheduler, &Scheduler::due);
+        scheduler.start();
+        QCOMPARE(alarm.armed, at(2026, 3, 8, 3, 0));
+        clock.advanceTo(at(2026, 3, 8, 3, 5), alarm);
+        QCOMPARE(dueTitles(due), QStringList({u"skipped"_s}));
+        clock.advanceTo(at(2026, 3, 9, 12, 0), alarm);
+        QCOMPARE(dueTitles(due), QStringList({u"skipped"_s, u"after"_s}));
+    }
+
+    void aTaskInARepeatedHourIsAnnouncedOnceAtItsFirstPass()
+    {
+        const LocalZone zone(kNewYorkRules);
+        const QDateTime firstPass = QDateTime(QDate(2026, 11, 1), QTime(5, 30), Qt::UTC).toLocalTime();
+        TestClock clock(at(2026, 10, 31, 22, 0));
+        TestData::addTask(task(QStringLiteral("repeated"), {}, 2026, 11, 1, 1, 30));
+        ManualAlarm alarm;
+        Scheduler scheduler(alarm);
+        QList<QDateTime> announcedAt;
+        connect(&scheduler, &Scheduler::due, this, [&] { announcedAt << clock.now(); });
+        scheduler.start();
+        clock.advanceTo(at(2026, 11, 1, 0, 30), alarm);
+        // Whatever else works out a local time meanwhile (here a time in
+        // standard time, as a list of tasks due in December does) makes no
+        // difference to which half past one it is.
+        QCOMPARE(QDateTime(QDate(2026, 12, 1), QTime(1, 30)).offsetFromUtc(), -5 * 3600);
+        // Through both half past ones, into the next day.
+        clock.advanceTo(at(2026, 11, 2, 12, 0), alarm);
+        QCOMPARE(announcedAt, QList<QDateTime>({firstPass}));
     }
 
     void rearmsAfterAnEdit()

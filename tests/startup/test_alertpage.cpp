@@ -35,7 +35,7 @@ Task dueOn(const QString &title, QDate date, const QString &description = {})
 
 QString pageFor(const QList<Task> &tasks, const QList<AlertRule> &rules, bool *anyListed = nullptr)
 {
-    const Page page = drawAlert(std::span<const Task>(tasks.constData(), size_t(tasks.size())),
+    const Page page = drawListed(std::span<const Task>(tasks.constData(), size_t(tasks.size())),
                                 std::span<const AlertRule>(rules.constData(), size_t(rules.size())), kToday);
     if (anyListed)
         *anyListed = page.anyListed;
@@ -245,7 +245,7 @@ void TestAlertPage::storeOrderPutsEarliestFirst()
     TestData::addRule(10, 255, true);
     Module1::sortMode = 2;
     Module1::sortTasks();
-    const Page page = drawAlert(today);
+    const Page page = drawListed(Module1::liveTasks(), Module1::liveRules(), today);
     QVERIFY(page.anyListed);
     const qsizetype late = page.text.indexOf(QStringLiteral("Late</b>"));
     const qsizetype now = page.text.indexOf(QStringLiteral("Now</b>"));

@@ -3,6 +3,7 @@
 #include "appearance.h"
 #include "frmmain.h"
 #include "frmstartup.h"
+#include "opening.h"
 #include "program.h"
 #include "fakeseam.h"
 
@@ -54,11 +55,14 @@ private Q_SLOTS:
     void unwritablePageIsShownFromMemory();
     void showAllHidesTheAlertAndShowsTheTaskList();
     void exitEndsTheProgramWithStatusZero();
+    void enterPressesTheFocusedButton();
     void loadProblemsAreShownOnceBeforeTheWindow();
     void loadProblemsAreShownEvenWhenNothingIsDue();
     void firstRunOpensTheTaskList();
     void existingStoreWithNothingDueOpensNothing();
     void showAllOptionSkipsTheAlert();
+    void laterOpeningsFollowTheTablesAndTheFile();
+    void aLinkToNowhereIsNoFirstRun();
     void screenshotRendersTheAlert();
 
 private:
@@ -298,6 +302,20 @@ void TestFrmStartup::exitEndsTheProgramWithStatusZero()
     QVERIFY(!m_form->existingMainWindow());
 }
 
+void TestFrmStartup::enterPressesTheFocusedButton()
+{
+    writeStore({dueIn(QStringLiteral("Due"), 1)});
+    QVERIFY(m_form->formLoad());
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTRY_COMPARE(QApplication::focusWidget(), m_form->findChild<QWidget *>(QStringLiteral("cmdExit")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_seam->endCodes, QList<int>{0});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter); // Show all..., by the keypad's Enter
+    QVERIFY(m_form->existingMainWindow() && m_form->existingMainWindow()->isVisible());
+}
+
 void TestFrmStartup::loadProblemsAreShownOnceBeforeTheWindow()
 {
     writeStore({dueIn(QStringLiteral("Due"), 1)});
@@ -329,7 +347,7 @@ void TestFrmStartup::loadProblemsAreShownEvenWhenNothingIsDue()
 void TestFrmStartup::firstRunOpensTheTaskList()
 {
     QVERIFY(!QFileInfo::exists(Module1::kStoreFileName));
-    QWidget *window = Program::openStart(*m_form, false);
+    QWidget *window = Opening::windowFor(*m_form, Opening::Cause::Start);
     QVERIFY(window);
     QCOMPARE(window->objectName(), QStringLiteral("frmMain"));
     QCOMPARE(window, static_cast<QWidget *>(m_form->existingMainWindow()));
@@ -339,7 +357,7 @@ void TestFrmStartup::firstRunOpensTheTaskList()
 void TestFrmStartup::existingStoreWithNothingDueOpensNothing()
 {
     writeStore({dueIn(QStringLiteral("Far away"), 300)});
-    QVERIFY(!Program::openStart(*m_form, false));
+    QVERIFY(!Opening::windowFor(*m_form, Opening::Cause::Start));
     QVERIFY(!m_form->existingMainWindow());
     // The (empty) page was still written, as every start does.
     QVERIFY(QFileInfo(m_runtime->page()).isFile());
@@ -348,16 +366,49 @@ void TestFrmStartup::existingStoreWithNothingDueOpensNothing()
 void TestFrmStartup::showAllOptionSkipsTheAlert()
 {
     writeStore({dueIn(QStringLiteral("Due"), 0)});
-    QWidget *window = Program::openStart(*m_form, true);
+    QWidget *window = Opening::windowFor(*m_form, Opening::Cause::ShowAll);
     QVERIFY(window);
     QCOMPARE(window->objectName(), QStringLiteral("frmMain"));
     QVERIFY(!QFileInfo::exists(m_runtime->page()));
 }
 
+void TestFrmStartup::laterOpeningsFollowTheTablesAndTheFile()
+{
+    // No store: another start opens the list, as a first start does, but
+    // a new day opens nothing, day after day.
+    QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::NewDay), nullptr);
+    QVERIFY(!m_form->existingMainWindow());
+    QWidget *window = Opening::windowFor(*m_form, Opening::Cause::AlertAgain);
+    QCOMPARE(window, static_cast<QWidget *>(m_form->existingMainWindow()));
+
+    // Something listed: both bring the alert window; the list asked for
+    // later takes its place.
+    writeStore({dueIn(QStringLiteral("Due"), 0)});
+    Module1::reloadInListOrder();
+    QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::NewDay), static_cast<QWidget *>(m_form.get()));
+    QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::AlertAgain), static_cast<QWidget *>(m_form.get()));
+    Opening::bringUp(m_form.get());
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::ShowAll), window);
+    QVERIFY(!m_form->isVisible());
+}
+
+void TestFrmStartup::aLinkToNowhereIsNoFirstRun()
+{
+    // The store is there but cannot be read: the start says so and does not
+    // offer an empty list to type over it, and later openings agree.
+    QVERIFY(QFile::link(m_store->file(QStringLiteral("gone.txt")), Module1::kStoreFileName));
+    QVERIFY(!Opening::storeMissing());
+    QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::Start), nullptr);
+    QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::AlertAgain), nullptr);
+    QVERIFY(!m_form->existingMainWindow());
+    QCOMPARE(m_seam->messages.size(), 1);
+}
+
 void TestFrmStartup::screenshotRendersTheAlert()
 {
     writeStore({dueIn(QStringLiteral("Due"), 0)});
-    QWidget *window = Program::openStart(*m_form, false);
+    QWidget *window = Opening::windowFor(*m_form, Opening::Cause::Start);
     QCOMPARE(window, static_cast<QWidget *>(m_form.get()));
     const QString file = m_store->file(QStringLiteral("shot.png"));
     QString reason;

@@ -11,13 +11,20 @@
 
 #include <functional>
 
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-using Program::Opening;
+#include "opening.h"
+
+using Opening::Window;
 using TestData::dueIn;
 
-Q_DECLARE_METATYPE(Program::Opening)
+Q_DECLARE_METATYPE(Opening::Window)
 
 namespace {
 
@@ -96,6 +103,7 @@ private Q_SLOTS:
 
     void screenshotOfTheAlertWindow();
     void nothingDueWritesNothing();
+    void nothingDueIsToldOnATerminalOnly();
     void firstRunScreenshotShowsTheTaskList();
     void showAllScreenshotShowsTheTaskList();
     void unwritablePageStillGivesTheWindow();
@@ -220,12 +228,12 @@ void TestProgram::chooseOpening_data()
     QTest::addColumn<bool>("showAll");
     QTest::addColumn<bool>("storeMissing");
     QTest::addColumn<bool>("anyListed");
-    QTest::addColumn<Opening>("opening");
-    QTest::newRow("something due") << false << false << true << Opening::Alert;
-    QTest::newRow("nothing due") << false << false << false << Opening::Nothing;
-    QTest::newRow("first run") << false << true << false << Opening::MainWindow;
-    QTest::newRow("show all, something due") << true << false << true << Opening::MainWindow;
-    QTest::newRow("show all, nothing due") << true << false << false << Opening::MainWindow;
+    QTest::addColumn<Window>("opening");
+    QTest::newRow("something due") << false << false << true << Window::Alert;
+    QTest::newRow("nothing due") << false << false << false << Window::Nothing;
+    QTest::newRow("first run") << false << true << false << Window::MainWindow;
+    QTest::newRow("show all, something due") << true << false << true << Window::MainWindow;
+    QTest::newRow("show all, nothing due") << true << false << false << Window::MainWindow;
 }
 
 void TestProgram::chooseOpening()
@@ -233,8 +241,8 @@ void TestProgram::chooseOpening()
     QFETCH(bool, showAll);
     QFETCH(bool, storeMissing);
     QFETCH(bool, anyListed);
-    QFETCH(Opening, opening);
-    QCOMPARE(Program::chooseOpening(showAll, storeMissing, anyListed), opening);
+    QFETCH(Window, opening);
+    QCOMPARE(Opening::choose(showAll, storeMissing, anyListed), opening);
 }
 
 void TestProgram::screenshotOfTheAlertWindow()
@@ -270,6 +278,26 @@ void TestProgram::nothingDueWritesNothing()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(!QFileInfo::exists(box.file(QStringLiteral("none.png"))));
     QVERIFY(run.out.isEmpty());
+}
+
+void TestProgram::nothingDueIsToldOnATerminalOnly()
+{
+    StoreSandbox box;
+    RuntimeSandbox runtime;
+    saveStore(false);
+    // Through a pipe (a launcher, a script): nothing.
+    const Run piped = runQuorvi({}, environmentFor(runtime));
+    QVERIFY2(piped.finished && piped.exitCode == 0 && piped.out.isEmpty(), QByteArray(piped.out + piped.err).constData());
+    // On a terminal, as a person who typed the command sees it: one line.
+    int terminal = -1, program = -1;
+    QCOMPARE(::openpty(&terminal, &program, nullptr, nullptr, nullptr), 0);
+    const auto closeBoth = qScopeGuard([&] { ::close(terminal), ::close(program); });
+    const Run typed = runQuorvi({}, environmentFor(runtime), [program] { ::dup2(program, STDOUT_FILENO); });
+    QVERIFY2(typed.finished && typed.exitCode == 0, typed.err);
+    char shown[200] = {};
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK); // nothing written must not hang the test
+    QVERIFY(::read(terminal, shown, sizeof shown - 1) > 0);
+    QCOMPARE(QByteArray(shown), QByteArray("Nothing is due; quorvi --show-all opens the task list\r\n"));
 }
 
 void TestProgram::firstRunScreenshotShowsTheTaskList()

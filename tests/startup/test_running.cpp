@@ -4,6 +4,7 @@
 // notification service answering in this process.
 #include "instance.h"
 #include "notificationstandin.h"
+#include "otheruser.h"
 #include "privatebus.h"
 #include "storesandbox.h"
 
@@ -14,7 +15,11 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <functional>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using TestData::task;
@@ -25,10 +30,13 @@ namespace {
 class Running
 {
 public:
-    Running(const QStringList &arguments, const QProcessEnvironment &env, const QString &folder = QDir::currentPath())
+    Running(const QStringList &arguments, const QProcessEnvironment &env, const QString &folder = QDir::currentPath(),
+            const std::function<void()> &inChild = {})
     {
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(folder);
+        if (inChild)
+            m_process.setChildProcessModifier(inChild);
         m_process.start(QStringLiteral(QUORVI_BINARY), arguments);
     }
     ~Running()
@@ -52,9 +60,10 @@ struct Finished {
 };
 
 // Runs a start that is expected to end by itself.
-Finished runToEnd(const QStringList &arguments, const QProcessEnvironment &env, const QString &folder = QDir::currentPath())
+Finished runToEnd(const QStringList &arguments, const QProcessEnvironment &env, const QString &folder = QDir::currentPath(),
+                  const std::function<void()> &inChild = {})
 {
-    Running run(arguments, env, folder);
+    Running run(arguments, env, folder, inChild);
     Finished result;
     result.finished = run.process().waitForFinished(60000) && run.process().exitStatus() == QProcess::NormalExit;
     result.exitCode = run.process().exitCode();
@@ -70,6 +79,28 @@ qint64 handedOverTo(const Finished &run)
     static const QRegularExpression said(QStringLiteral("already running for this folder \\(process (\\d+)\\)"));
     const QRegularExpressionMatch match = said.match(QString::fromUtf8(run.out));
     return match.hasMatch() ? match.captured(1).toLongLong() : 0;
+}
+
+// Starts the program in a folder given by its bytes, which need not be text.
+std::function<void()> inFolder(const QByteArray &folder)
+{
+    return [folder] {
+        if (::chdir(folder.constData()) != 0)
+            ::_exit(120);
+    };
+}
+
+// A Unix socket connected without waiting; -1 when the other end takes no
+// more for now, or (`refused`) none at all.
+int connectWithoutWaiting(const QString &path, bool *refused)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const sockaddr_un address = OtherUser::addressOf(QFile::encodeName(path));
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+        return fd;
+    *refused = errno != EAGAIN;
+    ::close(fd);
+    return -1;
 }
 
 Module1::Task dueAt(const QString &title, const QString &forWhom, const QDateTime &moment)
@@ -186,6 +217,120 @@ private Q_SLOTS:
         QCOMPARE(handedOverTo(after), next.process().processId());
     }
 
+    void guardOutlivesMoreConnectionsThanItHasFiles()
+    {
+        // A Quorvi allowed 1,024 open files, as a desktop session has it.
+        Running first({QStringLiteral("--background")}, environment(), QDir::currentPath(), [] {
+            const rlimit few {1024, 1024};
+            ::setrlimit(RLIMIT_NOFILE, &few);
+        });
+        QVERIFY(first.process().waitForStarted(30000));
+        QVERIFY(waitForSocket(QDir::currentPath()));
+        rlimit mine {};
+        ::getrlimit(RLIMIT_NOFILE, &mine);
+        if (mine.rlim_max < 1300)
+            QSKIP("this test needs 1,300 open files of its own");
+        const rlimit raised {std::min<rlim_t>(mine.rlim_max, 4096), mine.rlim_max};
+        ::setrlimit(RLIMIT_NOFILE, &raised);
+
+        // 1,100 connections that never say anything.
+        const QString socket = socketFor(QDir::currentPath());
+        std::vector<int> idle;
+        bool refused = false;
+        QDeadlineTimer deadline(30000);
+        while (idle.size() < 1100 && !refused && !deadline.hasExpired()) {
+            const int fd = connectWithoutWaiting(socket, &refused);
+            if (fd >= 0)
+                idle.push_back(fd);
+            else if (!refused)
+                QTest::qWait(5); // the queue is full until it takes some
+        }
+        const auto closeAll = qScopeGuard([&] {
+            for (const int fd : idle)
+                ::close(fd);
+            ::setrlimit(RLIMIT_NOFILE, &mine);
+        });
+
+        // A later start still finds it and hands over.
+        const Finished later = runToEnd({QStringLiteral("--show-all")}, environment());
+        QVERIFY2(later.finished, later.err.constData());
+        QCOMPARE(handedOverTo(later), first.process().processId());
+        QCOMPARE(first.process().state(), QProcess::Running);
+        // The idle ones were let go.
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(idle.cbegin(), idle.cend(),
+                                             [](int fd) {
+                                                 char byte;
+                                                 return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+                                             }),
+                                 30000);
+    }
+
+    void foldersNamedAlikeButForBytesThatAreNotTextAreTwoStores()
+    {
+        const QByteArray ff = QFile::encodeName(m_store->path()) + "/dir\xff";
+        const QByteArray fe = QFile::encodeName(m_store->path()) + "/dir\xfe";
+        QCOMPARE(::mkdir(ff.constData(), 0700), 0);
+        QCOMPARE(::mkdir(fe.constData(), 0700), 0);
+        // Names the sandbox's own clean-up cannot spell.
+        const auto removeBoth = qScopeGuard([&] {
+            ::rmdir(ff.constData());
+            ::rmdir(fe.constData());
+        });
+        Running first({QStringLiteral("--background")}, environment(), QDir::currentPath(), inFolder(ff));
+        QVERIFY(first.process().waitForStarted(30000));
+        QTRY_VERIFY_WITH_TIMEOUT(answers(Instance::socketName(ff, m_runtime->path())), 30000);
+
+        // A start in the other folder is a Quorvi of its own.
+        Running second({QStringLiteral("--background")}, environment(), QDir::currentPath(), inFolder(fe));
+        QVERIFY(second.process().waitForStarted(30000));
+        QTRY_VERIFY_WITH_TIMEOUT(answers(Instance::socketName(fe, m_runtime->path()))
+                                     || second.process().state() != QProcess::Running,
+                                 30000);
+        QCOMPARE(handedOverTo({true, 0, second.process().readAllStandardOutput(), {}}), 0);
+        QCOMPARE(second.process().state(), QProcess::Running);
+        QCOMPARE(handedOverTo(runToEnd({QStringLiteral("--show-all")}, environment(), QDir::currentPath(), inFolder(fe))),
+                 second.process().processId());
+        QCOMPARE(handedOverTo(runToEnd({QStringLiteral("--show-all")}, environment(), QDir::currentPath(), inFolder(ff))),
+                 first.process().processId());
+    }
+
+    void aSquatterOfAnotherUserIsNeverHandedTo()
+    {
+        if (!OtherUser::available())
+            QSKIP("acting as another user needs root");
+        // The runtime folder's path is too long for a socket, so the socket
+        // goes to the shared temporary folder (one of the test's own here).
+        const QString deep = m_runtime->path() + u'/' + QString(110, u'r');
+        QVERIFY(QDir().mkdir(deep, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QTemporaryDir shared;
+        QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+        QProcessEnvironment env = environment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), deep);
+        env.insert(QStringLiteral("TMPDIR"), shared.path());
+        TestData::saveStore({dueAt(QStringLiteral("Next week"), {}, QDateTime::currentDateTime().addDays(7))}, {});
+
+        // Another user was there first, listening where this folder's
+        // Quorvi would be.
+        const std::optional<QByteArray> tmpdir =
+            qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        QString squatted = Instance::socketName(QFile::encodeName(QDir::current().canonicalPath()), deep);
+        if (tmpdir)
+            qputenv("TMPDIR", *tmpdir);
+        else
+            qunsetenv("TMPDIR");
+        if (QDir::isRelativePath(squatted))
+            squatted = shared.filePath(squatted);
+        OtherUser::Squatter squatter(QFile::encodeName(squatted), false);
+        QVERIFY(squatter.ready());
+
+        const Finished start = runToEnd({}, env);
+        QVERIFY(start.finished);
+        QCOMPARE(handedOverTo(start), 0);
+        QVERIFY2(start.err.contains("belongs to another user"), start.err.constData());
+        QCOMPARE(squatter.stop(), int(OtherUser::NothingCame));
+    }
+
     void startsOnDifferentFoldersStayIndependent()
     {
         QTemporaryDir other;
@@ -229,7 +374,7 @@ private Q_SLOTS:
 private:
     QString socketFor(const QString &folder) const
     {
-        return Instance::socketName(QDir(folder).canonicalPath(), m_runtime->path());
+        return Instance::socketName(QFile::encodeName(QDir(folder).canonicalPath()), m_runtime->path());
     }
 
     // Whether a Quorvi listens on the socket (a connection is all it takes).

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calendar.h"
+#include "storesandbox.h"
 
 #include <QLocale>
 #include <QTest>
@@ -74,41 +75,62 @@ void TestCalendar::rollsTimesOver()
     QCOMPARE(Calendar::makeTime(32767, 32767, 32767), QTime(0, 0).addSecs(int((32767LL * 3600 + 32767LL * 60 + 32767) % 86400)));
 }
 
+namespace {
+
+QString keyAt(int year, int month, int day, int hour, int minute, int second)
+{
+    return sortKey(QDateTime(QDate(year, month, day), QTime(hour, minute, second)));
+}
+
+// The key of a task typed with these parts.
+QString keyOfTask(int year, int month, int day, int hour, int minute, int second)
+{
+    return TestData::task(QStringLiteral("T"), {}, year, month, day, hour, minute, second).sortKey;
+}
+
+} // namespace
+
 void TestCalendar::sortKeyHasFixedWidth()
 {
-    QCOMPARE(sortKey(2003, 3, 7, 9, 5, 0), QStringLiteral("2003-03 - 07 09:05:00"));
-    QCOMPARE(sortKey(2003, 3, 7, 9, 5, 0).size(), 21);
-    QCOMPARE(sortKey(0, 0, 0, 0, 0, 0), QStringLiteral("0000-00 - 00 00:00:00"));
-    // Parts that fit their width are kept as written, even when they roll over.
-    QCOMPARE(sortKey(2003, 13, 0, 99, 99, 99), QStringLiteral("2003-13 - 00 99:99:99"));
-    QVERIFY(sortKey(2003, 3, 7, 9, 5, 1) > sortKey(2003, 3, 7, 9, 5, 0));
-    QVERIFY(sortKey(2003, 3, 7, 10, 0, 0) > sortKey(2003, 3, 7, 9, 59, 59));
+    QCOMPARE(keyAt(2003, 3, 7, 9, 5, 0), QStringLiteral("2003-03 - 07 09:05:00"));
+    QCOMPARE(keyAt(2003, 3, 7, 9, 5, 0).size(), 21);
+    QCOMPARE(keyAt(1, 1, 1, 0, 0, 0), QStringLiteral("0001-01 - 01 00:00:00"));
+    QVERIFY(keyAt(2003, 3, 7, 9, 5, 1) > keyAt(2003, 3, 7, 9, 5, 0));
+    QVERIFY(keyAt(2003, 3, 7, 10, 0, 0) > keyAt(2003, 3, 7, 9, 59, 59));
+    QVERIFY(keyAt(2003, 12, 1, 0, 0, 0) > keyAt(2003, 11, 30, 23, 59, 59));
 }
 
 void TestCalendar::sortKeyOfPartsOutsideTheirWidthOrdersByMoment()
 {
-    // Minute 100 is 1:40 past the hour: the key is that moment's.
-    QCOMPARE(sortKey(2003, 3, 7, 9, 100, 0), QStringLiteral("2003-03 - 07 10:40:00"));
-    QCOMPARE(sortKey(2003, 3, 7, -1, 0, 0), QStringLiteral("2003-03 - 06 23:00:00"));
-    QCOMPARE(sortKey(2003, 3, 100, 0, 0, 0), QStringLiteral("2003-06 - 08 00:00:00"));
-    QCOMPARE(sortKey(-5, 1, 1, 0, 0, 0), QStringLiteral("0000-01 - 01 00:00:00"));
-    QCOMPARE(sortKey(12000, 1, 1, 0, 0, 0), QStringLiteral("9999-12 - 31 23:59:59"));
-    QCOMPARE(sortKey(9999, 12, 100, 0, 0, 0), QStringLiteral("9999-12 - 31 23:59:59"));
-    for (const QString &k : {sortKey(2003, -3, 7, 9, 5, 0), sortKey(32767, 32767, 32767, 32767, 32767, 32767),
-                             sortKey(-32768, -32768, -32768, -32768, -32768, -32768)})
+    // A task is keyed by the moment its parts roll over to, as it is shown:
+    // minute 100 is 1:40 past the hour, hour 24 the next midnight.
+    QCOMPARE(keyOfTask(2003, 3, 7, 9, 100, 0), QStringLiteral("2003-03 - 07 10:40:00"));
+    QCOMPARE(keyOfTask(2003, 3, 7, -1, 0, 0), QStringLiteral("2003-03 - 06 23:00:00"));
+    QCOMPARE(keyOfTask(2003, 3, 100, 0, 0, 0), QStringLiteral("2003-06 - 08 00:00:00"));
+    QCOMPARE(keyOfTask(2026, 12, 8, 24, 0, 0), QStringLiteral("2026-12 - 09 00:00:00"));
+    // Parts that fit the key's width but roll over all the same.
+    QCOMPARE(keyOfTask(2003, 13, 0, 99, 99, 99), QStringLiteral("2004-01 - 04 04:40:39"));
+    QCOMPARE(keyOfTask(-5, 1, 1, 0, 0, 0), QStringLiteral("0000-01 - 01 00:00:00"));
+    QCOMPARE(keyOfTask(0, 0, 0, 0, 0, 0), QStringLiteral("0000-01 - 01 00:00:00"));
+    QCOMPARE(keyOfTask(12000, 1, 1, 0, 0, 0), QStringLiteral("9999-12 - 31 23:59:59"));
+    QCOMPARE(keyOfTask(9999, 12, 100, 0, 0, 0), QStringLiteral("9999-12 - 31 23:59:59"));
+    for (const QString &k : {keyOfTask(2003, -3, 7, 9, 5, 0), keyOfTask(32767, 32767, 32767, 32767, 32767, 32767),
+                             keyOfTask(-32768, -32768, -32768, -32768, -32768, -32768)})
         QCOMPARE(k.size(), 21);
 }
 
 void TestCalendar::dueTextUsesLocaleFormats()
 {
     const QLocale locale = QLocale::system();
-    const QString text = Calendar::dueText(2004, 3, 3, 14, 5, 0);
+    const QString text = Calendar::dueText(QDateTime(QDate(2004, 3, 3), QTime(14, 5)));
     QVERIFY(text.startsWith(locale.toString(QDate(2004, 3, 3), QLocale::ShortFormat) + QStringLiteral(" at ")));
     QVERIFY2(text.contains(QStringLiteral("05")), qPrintable(text));
     // A due time carries no time zone.
     QVERIFY2(!text.contains(QStringLiteral("UTC")), qPrintable(text));
-    // The date part does not move when the time rolls past midnight.
-    QVERIFY(Calendar::dueText(2004, 3, 3, 25, 0, 0).startsWith(locale.toString(QDate(2004, 3, 3), QLocale::ShortFormat)));
+    // A task's date moves on with a time that rolls past midnight.
+    const QString rolled = TestData::task(QStringLiteral("T"), {}, 2004, 3, 3, 25, 0, 0).dueText;
+    QVERIFY2(rolled.startsWith(locale.toString(QDate(2004, 3, 4), QLocale::ShortFormat) + QStringLiteral(" at ")),
+             qPrintable(rolled));
 }
 
 void TestCalendar::zoneLeavesNoTraceInAnyLocale()

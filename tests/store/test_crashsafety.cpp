@@ -4,6 +4,7 @@
 #include "storesandbox.h"
 #include "saverstore.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
@@ -57,6 +58,24 @@ void TestCrashSafety::killedSavesNeverTearTheFile()
     }
     QCOMPARE(killedMidSave, kKills);
     qInfo("survived %d kills", killedMidSave);
+
+    // Saves killed half way leave their new file behind; the next start
+    // clears them, and nothing else.
+    const auto temporaries = [] {
+        QStringList out;
+        for (const QString &name : QDir::current().entryList(QDir::Files | QDir::Hidden)) {
+            if (name != kStoreFileName)
+                out << name;
+        }
+        return out;
+    };
+    qInfo("%lld temporary files left by the kills", qlonglong(temporaries().size()));
+    for (const QString &name : temporaries())
+        QVERIFY2(name.startsWith(QStringLiteral(".tasks.txt.quorvi-")), qPrintable(name));
+    resetStore();
+    loadTasks();
+    QCOMPARE(temporaries(), QStringList());
+    QCOMPARE(StoreSandbox::read() == first || StoreSandbox::read() == second, true);
 }
 
 QTEST_GUILESS_MAIN(TestCrashSafety)

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace Module1;
 
 namespace {
@@ -54,6 +56,9 @@ private Q_SLOTS:
     void aSymbolicLinkStaysALink();
     void theBackupKeepsTheOriginalsPermissions();
     void theNewestProblemFileWinsTheBackup();
+    void aPlantedBackupLinkIsReplacedNotFollowed_data();
+    void aPlantedBackupLinkIsReplacedNotFollowed();
+    void leftoversOfKilledSavesGoAtTheNextStart();
 };
 
 void TestDiskFile::aFullDiskNamesTheRealCause()
@@ -181,13 +186,25 @@ void TestDiskFile::aHardLinkedFileIsUpdatedUnderEveryName()
     QVERIFY(after.contains("ttl=New, and a good deal longer than before\r\n"));
     QCOMPARE(StoreSandbox::read(QStringLiteral("elsewhere/copy.txt")), after);
     QCOMPARE(statOf("tasks.txt").st_ino, inode);
-    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), before);
+    // Other names alone are no reason for a backup.
+    QVERIFY(!QFile::exists(QStringLiteral("tasks.txt.bak")));
+    QVERIFY(before != after);
 
     // Shorter again: nothing of the longer text is left at the end.
     tasks[0].title = QStringLiteral("S");
     QVERIFY(saveTasks().ok);
     QCOMPARE(StoreSandbox::read(QStringLiteral("elsewhere/copy.txt")), storeText());
-    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), after);
+    checkNoLeftovers();
+
+    // Replaced by a rename elsewhere since the look: that file is merged
+    // with, not written over.
+    StoreSandbox::write(StoreSandbox::read() + "ttl=Theirs\r\nact=addtask\r\n", QStringLiteral("new.txt"));
+    QCOMPARE(::rename("new.txt", "tasks.txt"), 0);
+    tasks[0].title = QStringLiteral("Mine");
+    const SaveResult merged = saveTasks();
+    QVERIFY(merged.ok && merged.merged);
+    QVERIFY(StoreSandbox::read().contains("ttl=Theirs\r\n"));
+    QVERIFY(StoreSandbox::read().contains("ttl=Mine\r\n"));
 }
 
 void TestDiskFile::aHardLinkedFileOnAFullDiskIsLeftAlone()
@@ -259,5 +276,72 @@ void TestDiskFile::theNewestProblemFileWinsTheBackup()
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), second);
 }
 
+void TestDiskFile::aPlantedBackupLinkIsReplacedNotFollowed_data()
+{
+    QTest::addColumn<bool>("dangling");
+    QTest::newRow("to a file") << false;
+    QTest::newRow("to nothing") << true;
+}
+
+void TestDiskFile::aPlantedBackupLinkIsReplacedNotFollowed()
+{
+    QFETCH(bool, dangling);
+    StoreSandbox box;
+    // Anyone who can write into a shared folder could plant the link; the
+    // damaged store makes the next save keep a backup.
+    QVERIFY(QDir().mkdir(QStringLiteral("victim")));
+    const QByteArray precious = "not Quorvi's\n";
+    if (!dangling) {
+        StoreSandbox::write(precious, QStringLiteral("victim/file"));
+        QCOMPARE(::chmod("victim/file", 0600), 0);
+    }
+    QCOMPARE(::symlink("victim/file", "tasks.txt.bak"), 0);
+    const QByteArray damaged = "ttl=One\r\nact=addtask\r\nab\r\n";
+    StoreSandbox::write(damaged);
+    QCOMPARE(::chmod("tasks.txt", 0640), 0);
+    loadTasks();
+    QVERIFY(saveTasks().ok);
+
+    if (dangling) {
+        QVERIFY(!QFile::exists(QStringLiteral("victim/file")));
+    } else {
+        QCOMPARE(StoreSandbox::read(QStringLiteral("victim/file")), precious);
+        QCOMPARE(statOf("victim/file").st_mode & 07777, mode_t(0600));
+    }
+    // The link itself was replaced by a file of Quorvi's own, with the
+    // original's mode.
+    QVERIFY(!QFileInfo(QStringLiteral("tasks.txt.bak")).isSymLink());
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), damaged);
+    QCOMPARE(statOf("tasks.txt.bak").st_mode & 07777, mode_t(0640));
+    checkNoLeftovers();
+}
+
+void TestDiskFile::leftoversOfKilledSavesGoAtTheNextStart()
+{
+    StoreSandbox box;
+    StoreSandbox::write(TestData::storeBytes({}));
+    // As a save killed half way leaves them, beside names that only look
+    // alike and a link of that name, none of which is Quorvi's to remove.
+    for (const char *name : {".tasks.txt.quorvi-Ab12Cd", ".tasks.txt.bak.quorvi-x9Y8z7"})
+        StoreSandbox::write("half", QString::fromLatin1(name));
+    for (const char *name : {"tasks.txt.Ab12Cd", ".tasks.txt.quorvi-Ab12", "notes.quorvi-Ab12Cd"})
+        StoreSandbox::write("mine", QString::fromLatin1(name));
+    QCOMPARE(::symlink("tasks.txt", ".link.quorvi-Qq11Ww"), 0);
+    QStringList kept{u".link.quorvi-Qq11Ww"_s, u".tasks.txt.quorvi-Ab12"_s, u"notes.quorvi-Ab12Cd"_s, u"tasks.txt"_s,
+                     u"tasks.txt.Ab12Cd"_s};
+    // Another user's, where this one may give a file away.
+    StoreSandbox::write("theirs", QStringLiteral(".tasks.txt.quorvi-Zz99Yy"));
+    if (::chown(".tasks.txt.quorvi-Zz99Yy", 65534, 65534) == 0)
+        kept << QStringLiteral(".tasks.txt.quorvi-Zz99Yy");
+    else
+        QVERIFY(QFile::remove(QStringLiteral(".tasks.txt.quorvi-Zz99Yy")));
+    loadTasks();
+    QStringList names = QDir::current().entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.sort();
+    kept.sort();
+    QCOMPARE(names, kept);
+}
+
 QTEST_GUILESS_MAIN(TestDiskFile)
 #include "test_diskfile.moc"
+

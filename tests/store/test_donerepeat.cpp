@@ -2,6 +2,7 @@
 // Done and repeating tasks in the store: the two optional lines of a task
 // record, the order that puts done tasks last, marking a task done, and the
 // merge that counts the lines as part of the record.
+#include "localzone.h"
 #include "merge.h"
 #include "module1.h"
 #include "repeat.h"
@@ -177,6 +178,40 @@ private Q_SLOTS:
         // An unreadable repetition is no repetition: the task is done.
         tasks[0].repeatText = QStringLiteral("often");
         QCOMPARE(markDone(0, now), Marked::Done);
+    }
+
+    void markedAtItsVeryMomentItMovesPastIt()
+    {
+        // Due now, to the second: the next occurrence is one step on, never
+        // the moment it is marked at.
+        Task weekly = TestData::task(QStringLiteral("Bins"), {}, 2027, 3, 7, 9, 5, 0);
+        weekly.repeatText = QStringLiteral("1w");
+        TestData::addTask(weekly);
+        QCOMPARE(markDone(0, QDateTime(QDate(2027, 3, 7), QTime(9, 5))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2027, 3, 14), QTime(9, 5)));
+        // Several steps late, marked exactly at a later occurrence.
+        QCOMPARE(markDone(0, QDateTime(QDate(2027, 4, 4), QTime(9, 5))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2027, 4, 11), QTime(9, 5)));
+        // A time of day carried to the next day (hour 25) counts from the
+        // moment it rolls over to.
+        Task carried = TestData::task(QStringLiteral("Late"), {}, 2027, 3, 7, 25, 0, 0);
+        carried.repeatText = QStringLiteral("1d");
+        TestData::addTask(carried);
+        QCOMPARE(markDone(1, QDateTime(QDate(2027, 3, 8), QTime(1, 0))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(tasks[1]), QDateTime(QDate(2027, 3, 9), QTime(1, 0)));
+    }
+
+    void aDailyTaskMovesOnToADayWhoseTimeTheClocksSkip()
+    {
+        // Clocks go from 2:00 to 3:00 on 8 March 2026: the 2:30 of that day
+        // comes at 3:00, and it is still the next occurrence.
+        const LocalZone zone("EST5EDT,M3.2.0,M11.1.0");
+        Task t = TestData::task(QStringLiteral("Pills"), {}, 2026, 3, 7, 2, 30, 0);
+        t.repeatText = QStringLiteral("1d");
+        TestData::addTask(t);
+        QCOMPARE(markDone(0, QDateTime(QDate(2026, 3, 7), QTime(9, 0))), Marked::MovedOn);
+        QCOMPARE(Rules::dueDate(tasks[0]), QDate(2026, 3, 8));
+        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2026, 3, 8), QTime(3, 0)));
     }
 
     void theMergeCountsTheNewLines()

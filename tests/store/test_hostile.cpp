@@ -83,7 +83,7 @@ void TestHostile::loadsWhatItCan_data()
                                      << Expectation{2, 1, false, [] { QCOMPARE(rules[0].interval, qint16(3)); }};
     QTest::newRow("100000 records") << repeat("ttl=t\r\nday=1\r\nact=addtask\r\nval=1\r\nact=addalert\r\n", 100000)
                                     << Expectation{kTaskSlots, kRuleSlots, true, [] {
-                                           QVERIFY(lastLoadReport().droppedForCapacity);
+                                           QVERIFY(lastLoadReport().overCapacity);
                                        }};
     QTest::newRow("keys with no value") << QByteArray("ttl=\r\nfor=\r\nday=\r\nmon=\r\nyea=\r\ndes=\r\nact=\r\n"
                                                       "val=\r\nunt=\r\nclr=\r\nalr=\r\nact=addalert\r\n")

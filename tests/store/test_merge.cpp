@@ -45,6 +45,9 @@ private Q_SLOTS:
     void sameTaskEditedOnBothSidesIsKeptTwice();
     void anEditOutlivesADeletionOnTheOtherSide();
     void identicalTasksAreCountedOneByOne();
+    void deletingEveryCopyRemovesEveryCopy();
+    void aChangeOfDoneOrRepeatAloneSurvivesAnOutsideChange();
+    void commonRecordsAreCountedOneByOne();
     void derivedFieldsDoNotMakeATaskDifferent();
     void rulesMergeTheSameWay();
     void anAdditionFollowsTheRecordItFollowedHere();
@@ -92,6 +95,74 @@ void TestMerge::identicalTasksAreCountedOneByOne()
     // An identical task added here beside the ones there is one more.
     const MergeOutcome more = mergeRecords(base, tasksOnly({water, water, water, kAlpha}), base);
     QCOMPARE(titles(more.merged.tasks).count(QStringLiteral("Water the plants")), 3);
+}
+
+void TestMerge::deletingEveryCopyRemovesEveryCopy()
+{
+    const Task water = t(QStringLiteral("Water the plants"));
+    const Records base = tasksOnly({water, kAlpha, water});
+    // Both copies deleted here; there a task was added.
+    const MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha}), tasksOnly({water, kAlpha, water, kBravo}));
+    QCOMPARE(titles(out.merged.tasks), (QStringList{u"Alpha"_s, u"Bravo"_s}));
+    // Three copies, all deleted here, while there one more was added: that
+    // one is new, and stays.
+    const Records three = tasksOnly({water, water, water});
+    const MergeOutcome more = mergeRecords(three, tasksOnly({}), tasksOnly({water, water, water, water}));
+    QCOMPARE(titles(more.merged.tasks), (QStringList{u"Water the plants"_s}));
+}
+
+void TestMerge::aChangeOfDoneOrRepeatAloneSurvivesAnOutsideChange()
+{
+    // The same task, apart from the moment it was done or how it repeats:
+    // each is a change of its own, not the task as it was.
+    const auto with = [](const QString &done, const QString &repeat) {
+        Task task = kBravo;
+        task.doneText = done;
+        task.repeatText = repeat;
+        deriveFields(task);
+        return task;
+    };
+    const QList<std::pair<Task, Task>> changes = {
+        {with({}, QStringLiteral("1w")), with({}, QStringLiteral("2w"))},
+        {with({}, QStringLiteral("1m@31")), with({}, QStringLiteral("1m@30"))},
+        {with({}, QStringLiteral("1d")), with({}, {})},
+        {with(QStringLiteral("2027-03-07 09:05:00"), {}), with(QStringLiteral("2027-03-08 10:00:00"), {})},
+    };
+    for (const auto &[before, after] : changes) {
+        const QByteArray what = QStringLiteral("%1/%2 -> %3/%4")
+                                    .arg(before.repeatText, before.doneText, after.repeatText, after.doneText)
+                                    .toUtf8();
+        const Records base = tasksOnly({kAlpha, before});
+        // Changed here; there another task was added.
+        MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha, after}), tasksOnly({kAlpha, before, kCharlie}));
+        QVERIFY2(out.merged.tasks.size() == 3, what.constData());
+        QVERIFY2(sameStored(out.merged.tasks[1], after), what.constData());
+        QVERIFY2(out.tasksKeptTwice == 0, what.constData());
+        // And the other way round.
+        out = mergeRecords(base, tasksOnly({kAlpha, before, kCharlie}), tasksOnly({kAlpha, after}));
+        QVERIFY2(out.merged.tasks.size() == 3, what.constData());
+        const auto holds = [&out](const Task &task) {
+            return std::any_of(out.merged.tasks.begin(), out.merged.tasks.end(),
+                               [&task](const Task &x) { return sameStored(x, task); });
+        };
+        QVERIFY2(holds(after) && holds(kCharlie) && !holds(before), what.constData());
+    }
+}
+
+void TestMerge::commonRecordsAreCountedOneByOne()
+{
+    const Task water = t(QStringLiteral("Water the plants"));
+    const Records a{{water, kAlpha, water, water, kBravo}, {TestData::rule(7, 1), TestData::rule(1, 2)}};
+    const Records b{{kCharlie, water, kBravo, water}, {TestData::rule(1, 2)}};
+    const Records both = commonRecords(a, b);
+    QCOMPARE(titles(both.tasks), (QStringList{u"Water the plants"_s, u"Water the plants"_s, u"Bravo"_s}));
+    QCOMPARE(both.rules.size(), std::size_t(1));
+    QVERIFY(sameStored(both.rules[0], TestData::rule(1, 2)));
+    // A file written from an older version lacks what was added since: with
+    // the common records as the base, that is no deletion.
+    const MergeOutcome out = mergeRecords(commonRecords(tasksOnly({kAlpha, kBravo}), tasksOnly({kAlpha})),
+                                          tasksOnly({kAlpha, kBravo, kCharlie}), tasksOnly({kAlpha, kDelta}));
+    QCOMPARE(titles(out.merged.tasks), (QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Delta"_s}));
 }
 
 void TestMerge::derivedFieldsDoNotMakeATaskDifferent()

@@ -43,6 +43,16 @@ void TestNumbers::leadingNumber_data()
     QTest::newRow("non-ascii digit stops") << QString::fromUtf8("\xd9\xa3") << 0.0;
     QTest::newRow("huge") << "1e999" << std::numeric_limits<double>::infinity();
     QTest::newRow("tiny") << "1e-999" << 0.0;
+    // Too many digits for a double, brought back only part of the way.
+    const QString hugeDigits = QStringLiteral("1") + QString(400, u'0');
+    QTest::newRow("huge digits, small exponent") << hugeDigits + QStringLiteral("e-1")
+                                                 << std::numeric_limits<double>::infinity();
+    QTest::newRow("huge digits, negative") << QStringLiteral("-") + hugeDigits << -std::numeric_limits<double>::infinity();
+    QTest::newRow("tiny digits, large exponent") << QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("5e400")
+                                                 << 0.5;
+    QTest::newRow("tiny digits, huge exponent") << QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1e99999999999999999999")
+                                                << std::numeric_limits<double>::infinity();
+    QTest::newRow("zero, huge exponent") << QStringLiteral("0e99999") << 0.0;
 }
 
 void TestNumbers::leadingNumber()
@@ -88,6 +98,9 @@ void TestNumbers::clampsToFieldRange()
     QCOMPARE(Numbers::readInt16(u"32767.5", &clamped), qint16(32767));
     QVERIFY(clamped);
     QCOMPARE(Numbers::readInt16(u"1e999", &clamped), qint16(32767));
+    QVERIFY(clamped);
+    QCOMPARE(Numbers::readInt16(QString(QStringLiteral("1") + QString(400, u'0') + QStringLiteral("e-1")), &clamped),
+             qint16(32767));
     QVERIFY(clamped);
     QCOMPARE(Numbers::readInt32(u"16777215", &clamped), qint32(16777215));
     QVERIFY(!clamped);

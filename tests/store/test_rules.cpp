@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one rule choice behind the list's colours and weight and the alert
 // page's listing and box colour: every case is checked for both at once.
+#include "localzone.h"
 #include "rules.h"
 #include "storesandbox.h"
 
@@ -275,6 +276,57 @@ private Q_SLOTS:
         QCOMPARE(Rules::dueMoment(t), moment);
         // The day the list colours by is the date as typed, before the time rolls it on.
         QCOMPARE(Rules::dueDate(t), QDate(2024, 5, 1).addDays(day - 1));
+    }
+
+    void dueMomentAcrossAChangeOfClocks_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<int>("hour");
+        QTest::addColumn<int>("minute");
+        QTest::addColumn<QDateTime>("moment");
+        QTest::addColumn<QTime>("shown");
+        const auto utc = [](int mo, int d, int h, int mi) { return QDateTime(QDate(2026, mo, d), QTime(h, mi), Qt::UTC); };
+        // 8 March 2026: 2:00 standard time becomes 3:00 daylight time;
+        // 1 November 2026: 2:00 daylight time becomes 1:00 standard time.
+        const QByteArray newYork = "EST5EDT,M3.2.0,M11.1.0";
+        QTest::newRow("skipped") << newYork << QDate(2026, 3, 8) << 2 << 30 << utc(3, 8, 7, 0) << QTime(3, 0);
+        QTest::newRow("first skipped minute") << newYork << QDate(2026, 3, 8) << 2 << 0 << utc(3, 8, 7, 0) << QTime(3, 0);
+        QTest::newRow("before the skip") << newYork << QDate(2026, 3, 8) << 1 << 59 << utc(3, 8, 6, 59) << QTime(1, 59);
+        QTest::newRow("after the skip") << newYork << QDate(2026, 3, 8) << 3 << 1 << utc(3, 8, 7, 1) << QTime(3, 1);
+        QTest::newRow("shown twice") << newYork << QDate(2026, 11, 1) << 1 << 30 << utc(11, 1, 5, 30) << QTime(1, 30);
+        QTest::newRow("first shown twice") << newYork << QDate(2026, 11, 1) << 1 << 0 << utc(11, 1, 5, 0) << QTime(1, 0);
+        QTest::newRow("after the repeat") << newYork << QDate(2026, 11, 1) << 2 << 0 << utc(11, 1, 7, 0) << QTime(2, 0);
+        // Half an hour forward at 2:00 on 4 October 2026, back at 2:00 on 5 April.
+        const QByteArray lordHowe = "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0";
+        QTest::newRow("half hour skipped") << lordHowe << QDate(2026, 10, 4) << 2 << 15 << utc(10, 3, 15, 30) << QTime(2, 30);
+        QTest::newRow("half hour twice") << lordHowe << QDate(2026, 4, 5) << 1 << 45 << utc(4, 4, 14, 45) << QTime(1, 45);
+        // Midnight skipped (24:00 on Saturday 5 September is 1:00 on Sunday),
+        // and the hour typed as 24 of the Saturday.
+        const QByteArray santiago = "<-04>4<-03>,M9.1.6/24,M4.1.6/24";
+        QTest::newRow("hour 24 skipped") << santiago << QDate(2026, 9, 5) << 24 << 30 << utc(9, 6, 4, 0) << QTime(1, 0);
+    }
+
+    void dueMomentAcrossAChangeOfClocks()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDate, date);
+        QFETCH(int, hour);
+        QFETCH(int, minute);
+        QFETCH(QDateTime, moment);
+        QFETCH(QTime, shown);
+        const LocalZone local(zone);
+        const Module1::Task t = TestData::task(QStringLiteral("T"), {}, date.year(), date.month(), date.day(), hour, minute);
+        // The same whichever side of the change Qt last worked a local time out for.
+        for (const int days : {-40, 40}) {
+            QVERIFY(QDateTime(date.addDays(days), QTime(hour % 24, minute)).isValid());
+            QCOMPARE(Rules::dueMoment(t), moment);
+        }
+        // Shown as the moment it is announced, as if typed so.
+        const QDate shownDay = moment.toLocalTime().date();
+        QCOMPARE(t.dueText, TestData::task({}, {}, shownDay.year(), shownDay.month(), shownDay.day(), shown.hour(),
+                                           shown.minute()).dueText);
+        QCOMPARE(Rules::dueText(t), t.dueText);
     }
 };
 

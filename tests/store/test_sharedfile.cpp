@@ -9,6 +9,8 @@
 #include <QTest>
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -75,6 +77,9 @@ private Q_SLOTS:
     void aFileThatAppearedIsMergedWith();
     void aFailedSaveAfterAMergeCanBeRetried();
     void aMergeKeepsAProblemFileAsTheBackup();
+    void fourQuorvisSavingAtOnceLoseNothing();
+    void aWriterWithoutALockLosesNothingToASave();
+    void aHungHolderIsNamedAndTheChangeKept();
 };
 
 void TestSharedFile::twoProcessesDeleteAndAdd()
@@ -266,6 +271,105 @@ void TestSharedFile::aMergeKeepsAProblemFileAsTheBackup()
     QVERIFY2(result.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(result.message));
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), cut);
     QCOMPARE(titlesInFile(), (QStringList{u"Alpha 2"_s, u"Bravo"_s, u"Charlie"_s}));
+}
+
+namespace {
+
+// The titles "PREFIX 0" to "PREFIX count-1".
+QStringList numbered(const QString &prefix, int count)
+{
+    QStringList out;
+    for (int i = 0; i < count; ++i)
+        out << QStringLiteral("%1 %2").arg(prefix).arg(i);
+    return out;
+}
+
+// Which of `wanted` the file lacks.
+QStringList missingFromFile(const QStringList &wanted)
+{
+    const QStringList there = titlesInFile();
+    QStringList missing;
+    for (const QString &title : wanted) {
+        if (!there.contains(title))
+            missing << title;
+    }
+    return missing;
+}
+
+} // namespace
+
+void TestSharedFile::fourQuorvisSavingAtOnceLoseNothing()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    constexpr int kAdditions = 100;
+    std::vector<std::unique_ptr<StorePeer>> peers;
+    for (int i = 0; i < 4; ++i) {
+        peers.push_back(std::make_unique<StorePeer>());
+        QVERIFY(peers.back()->started());
+        QCOMPARE(peers.back()->ask(u"load"_s), QStringLiteral("loaded 3"));
+    }
+    // Each adds a task and saves it, again and again, with no pause.
+    for (std::size_t i = 0; i < peers.size(); ++i)
+        peers[i]->send(QStringLiteral("burst %1 Q%2").arg(kAdditions).arg(i));
+    QStringList wanted{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
+    for (std::size_t i = 0; i < peers.size(); ++i) {
+        const QString answer = peers[i]->answer(120000);
+        QVERIFY2(answer.startsWith(QStringLiteral("burst")) && !answer.contains(QStringLiteral("unsaved")),
+                 qPrintable(answer));
+        wanted += numbered(QStringLiteral("Q%1").arg(i), kAdditions);
+    }
+    QCOMPARE(missingFromFile(wanted), QStringList());
+    QCOMPARE(titlesInFile().size(), wanted.size());
+    QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{kStoreFileName});
+}
+
+void TestSharedFile::aWriterWithoutALockLosesNothingToASave()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    constexpr int kAdditions = 100;
+    constexpr int kTheirs = 200;
+    StorePeer quorvi;
+    StorePeer other;
+    QCOMPARE(quorvi.ask(u"load"_s), QStringLiteral("loaded 3"));
+    // The other swaps its own file in, with no lock, whenever it likes, and
+    // adds to what it swapped out when that was not what it had read; it
+    // goes on for about as long as the saves do, so they meet often.
+    quorvi.send(QStringLiteral("burst %1 Q").arg(kAdditions));
+    other.send(QStringLiteral("swapburst %1 W swap 0-4").arg(kTheirs));
+    const QString theirs = other.answer(120000);
+    QCOMPARE(theirs, QStringLiteral("swapburst failed 0"));
+    const QString ours = quorvi.answer(120000);
+    QVERIFY2(ours.startsWith(QStringLiteral("burst")) && !ours.contains(QStringLiteral("unsaved")), qPrintable(ours));
+    // Whatever reached the file before a save put its own in place is in
+    // the file now.
+    QCOMPARE(missingFromFile(numbered(QStringLiteral("Q"), kAdditions) + numbered(QStringLiteral("W"), kTheirs)),
+             QStringList());
+}
+
+void TestSharedFile::aHungHolderIsNamedAndTheChangeKept()
+{
+    StoreSandbox box;
+    StoreSandbox::write(kThree);
+    loadTasks();
+    auto hung = std::make_unique<StorePeer>();
+    QCOMPARE(hung->ask(u"hold"_s), QStringLiteral("holding"));
+    tasks[0].title = QStringLiteral("Alpha, changed");
+    const SaveResult waited = saveTasks();
+    QVERIFY(!waited.ok);
+    const QString holder = QStringLiteral("(process %1 (store_peer))").arg(hung->processId());
+    QVERIFY2(waited.message.startsWith(QStringLiteral("Could not save tasks.txt: another program ") + holder),
+             qPrintable(waited.message));
+    QVERIFY2(waited.message.contains(QStringLiteral("Your change is kept")), qPrintable(waited.message));
+    QCOMPARE(StoreSandbox::read(), kThree);
+    QCOMPARE(tasks[0].title, QStringLiteral("Alpha, changed"));
+
+    // A holder that dies lets go with it: nothing stale is left to clear.
+    hung->kill();
+    hung.reset();
+    QVERIFY(saveTasks().ok);
+    QVERIFY(titlesInFile().contains(QStringLiteral("Alpha, changed")));
 }
 
 QTEST_GUILESS_MAIN(TestSharedFile)

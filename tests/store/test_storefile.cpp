@@ -44,7 +44,9 @@ private Q_SLOTS:
     void shortLinesAreSkippedAndReported();
     void outOfRangeNumbersAreClampedAndReported();
     void widePartsDoNotStopTheLoad();
-    void extraRecordsAreLeftOutAndBackedUpOnSave();
+    void aNumberTooLargeForADoubleIsReportedAndTheFileKept();
+    void aRolledOverTimeIsShownAndOrderedOnTheDayItFalls();
+    void recordsBeyondTheTablesAreKeptBySaves();
     void readsLfOnlyAndBomFiles();
     void readsWindows1252();
     void readsUtf16WithAByteOrderMark_data();
@@ -317,7 +319,53 @@ void TestStoreFile::widePartsDoNotStopTheLoad()
     QCOMPARE(tasks[2].title, QStringLiteral("far"));
 }
 
-void TestStoreFile::extraRecordsAreLeftOutAndBackedUpOnSave()
+void TestStoreFile::aNumberTooLargeForADoubleIsReportedAndTheFileKept()
+{
+    StoreSandbox box;
+    const QByteArray bytes = "ttl=x\r\nyea=2026\r\nmon=12\r\nday=1" + QByteArray(400, '0') + "e-1\r\nact=addtask\r\n";
+    StoreSandbox::write(bytes);
+    const LoadReport report = loadTasks();
+    QCOMPARE(int(taskCount), 1);
+    QCOMPARE(tasks[0].day, qint16(32767));
+    QVERIFY(!report.problems.isEmpty());
+    QVERIFY2(report.problems[0].startsWith(QStringLiteral("tasks.txt line 4: ")), qPrintable(report.problems[0]));
+
+    const SaveResult saved = saveTasks();
+    QVERIFY(saved.ok);
+    QVERIFY2(saved.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(saved.message));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+    QVERIFY(StoreSandbox::read().contains("\r\nday=32767\r\n"));
+}
+
+void TestStoreFile::aRolledOverTimeIsShownAndOrderedOnTheDayItFalls()
+{
+    StoreSandbox box;
+    const QByteArray bytes = TestData::storeBytes({
+        {"midnight", "", 8, 12, 2026, 24, 0, 0, ""},
+        {"noon next day", "", 7, 12, 2026, 36, 1, 0, ""},
+        {"before noon", "", 8, 12, 2026, 11, 49, 0, ""},
+        {"late evening", "", 8, 12, 2026, 23, 59, 0, ""},
+    });
+    StoreSandbox::write(bytes);
+    QVERIFY(loadTasks().problems.isEmpty());
+    // Shown as the moment the reminder comes, word for word as if typed so.
+    QCOMPARE(tasks[0].dueText, task({}, {}, 2026, 12, 9, 0, 0).dueText);
+    QCOMPARE(tasks[1].dueText, task({}, {}, 2026, 12, 8, 12, 1).dueText);
+    sortMode = 2;
+    sortTasks();
+    QStringList order;
+    for (const Task &t : liveTasks())
+        order << t.title;
+    QCOMPARE(order, QStringList({u"before noon"_s, u"noon next day"_s, u"late evening"_s, u"midnight"_s}));
+
+    // The file keeps the numbers as they were typed.
+    QVERIFY(saveTasks().ok);
+    const QByteArray saved = StoreSandbox::read();
+    QVERIFY(saved.contains("day=8\r\nmon=12\r\nyea=2026\r\nhou=24\r\nmin=0\r\n"));
+    QVERIFY(saved.contains("day=7\r\nmon=12\r\nyea=2026\r\nhou=36\r\nmin=1\r\n"));
+}
+
+void TestStoreFile::recordsBeyondTheTablesAreKeptBySaves()
 {
     StoreSandbox box;
     QByteArray bytes;
@@ -330,22 +378,34 @@ void TestStoreFile::extraRecordsAreLeftOutAndBackedUpOnSave()
     QCOMPARE(int(taskCount), kTaskSlots);
     QCOMPARE(int(ruleCount), kRuleSlots);
     QCOMPARE(tasks[kTaskSlots - 1].title, QStringLiteral("T1000"));
-    QVERIFY(report.droppedForCapacity);
-    QCOMPARE(report.problems.size(), 3);
-    QVERIFY(report.problems[0].contains(QStringLiteral("1001")));
+    QVERIFY(report.overCapacity);
+    QCOMPARE(report.problems.size(), 1);
+    QVERIFY2(report.problems[0].contains(QStringLiteral("1002 tasks and 103 rules")), qPrintable(report.problems[0]));
 
-    const SaveResult saved = saveTasks();
-    QVERIFY(saved.ok);
-    QVERIFY2(saved.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(saved.message));
-    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
-    QVERIFY(StoreSandbox::read() != bytes);
-
-    // Once the backup is made, later saves do not replace it.
+    // Every save writes them back after the tables; none is a reason for a
+    // backup, since nothing is lost.
     tasks[0].title = QStringLiteral("changed");
-    const SaveResult again = saveTasks();
-    QVERIFY(again.ok);
-    QVERIFY(again.message.isEmpty());
-    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
+    const SaveResult saved = saveTasks();
+    QVERIFY2(saved.ok && saved.message.isEmpty(), qPrintable(saved.message));
+    QVERIFY(!QFile::exists(QStringLiteral("tasks.txt.bak")));
+    const QByteArray written = StoreSandbox::read();
+    QCOMPARE(written.count("act=addtask"), kTaskSlots + 1);
+    QCOMPARE(written.count("act=addalert"), kRuleSlots + 2);
+    QVERIFY(written.contains("ttl=T1001\r\n"));
+    QVERIFY(written.contains("val=102\r\n"));
+    QCOMPARE(storeText(), written);
+
+    // Nor does a merge with a change made elsewhere drop one.
+    StoreSandbox::write(written + "ttl=Theirs\r\nact=addtask\r\n");
+    tasks[1].title = QStringLiteral("mine");
+    const SaveResult merged = saveTasks();
+    QVERIFY(merged.ok && merged.merged);
+    const QByteArray after = StoreSandbox::read();
+    QCOMPARE(after.count("act=addtask"), kTaskSlots + 2);
+    for (const QByteArray title : {"T1001", "Theirs", "mine", "changed"})
+        QVERIFY2(after.contains(QByteArray("ttl=" + title + "\r\n")), title.constData());
+    loadTasks();
+    QCOMPARE(int(taskCount), kTaskSlots);
 }
 
 void TestStoreFile::readsLfOnlyAndBomFiles()

@@ -556,20 +556,17 @@ void TestFrmTask::okWritesTheFileEvenWithoutChanges()
 
 void TestFrmTask::okShowsTheBackupNotice()
 {
-    // More tasks than the table holds: the first save keeps the original.
-    QList<StoredTask> many;
-    for (int i = 0; i < kTaskSlots + 1; ++i)
-        many << StoredTask{"T" + QByteArray::number(i), "", 1, 1, 2020, 0, 0, 0, ""};
-    StoreSandbox::write(storeBytes(many));
-    loadTasks();
-    QCOMPARE(taskCount, qint16(kTaskSlots));
+    // A line the reader could not take: the first save keeps the original.
+    const QByteArray damaged = storeBytes({kDentist}) + "ab\r\n";
+    StoreSandbox::write(damaged);
+    QCOMPARE(loadTasks().problems.size(), 1);
     openOn(1);
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QVERIFY(!dlg->isVisible());
     QCOMPARE(seam->messages.size(), 1);
     QCOMPARE(seam->messages[0].kind, Modal::Kind::Information);
     QVERIFY2(seam->messages[0].text.contains(QStringLiteral("tasks.txt.bak")), qPrintable(seam->messages[0].text));
-    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), storeBytes(many));
+    QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), damaged);
 }
 
 void TestFrmTask::editChangeCancelRestoresTheStoredTitle()

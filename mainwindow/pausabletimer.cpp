@@ -1,24 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "refreshtimer.h"
+#include "pausabletimer.h"
 
-RefreshTimer::RefreshTimer(QObject *parent) : QObject(parent)
+PausableTimer::PausableTimer(QObject *parent) : QObject(parent)
 {
-    connect(&m_timer, &QTimer::timeout, this, &RefreshTimer::timeout);
+    connect(&m_timer, &QTimer::timeout, this, &PausableTimer::timeout);
 }
 
-void RefreshTimer::setEnabled(bool enabled)
+void PausableTimer::setEnabled(bool enabled)
 {
     m_enabled = enabled;
     update();
 }
 
-void RefreshTimer::setInterval(int milliseconds)
+void PausableTimer::setInterval(int milliseconds)
 {
     m_interval = milliseconds;
     update();
 }
 
-void RefreshTimer::update()
+void PausableTimer::update()
 {
     if (m_enabled && m_interval > 0) {
         // Restarting would postpone the next tick on every switch-on.

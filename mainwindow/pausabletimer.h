@@ -4,15 +4,16 @@
 #include <QObject>
 #include <QTimer>
 
-// The list's periodic refresh. It is switched off while a command has a
-// dialog open and on again afterwards. It has no interval unless one is
-// given, and then it must stay quiet: a started Qt timer with interval 0
-// would fire on every pass of the event loop and redraw the list endlessly.
-class RefreshTimer : public QObject
+// The list's redraw timer, which commands pause while one of their dialogs
+// is open (the list asks whether it is paused to know a command is running).
+// It has no interval unless one is given, and then it never ticks: a started
+// Qt timer with interval 0 would fire on every pass of the event loop and
+// redraw the list endlessly.
+class PausableTimer : public QObject
 {
     Q_OBJECT
 public:
-    explicit RefreshTimer(QObject *parent = nullptr);
+    explicit PausableTimer(QObject *parent = nullptr);
 
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <libical/ical.h>
+
+#include <memory>
+
+// libical as the mapping uses it: components that free themselves, their
+// text, and a file read only when its structure holds together.
+namespace IcalKit {
+
+struct FreeComponent {
+    void operator()(icalcomponent *component) const { icalcomponent_free(component); }
+};
+using Component = std::unique_ptr<icalcomponent, FreeComponent>;
+
+// libical reports its errors through a global flag; they must never end the
+// program. Called before any other use.
+void prepare();
+
+// The text libical writes for a component or a property (CR LF line ends,
+// folded).
+QByteArray textOf(icalcomponent *component);
+QByteArray textOf(icalproperty *property);
+
+// The files Quorvi reads are at most this large: past it, they are refused
+// whole rather than read into memory.
+inline constexpr qsizetype kLargestFile = 64 * 1024 * 1024;
+
+// Reads iCalendar text: one or more VCALENDARs, each component closed by
+// the END of the same name, nothing outside them. Anything else is refused
+// whole, with the reason in `refusal`, since a reader that guesses where a
+// cut-off or badly nested file meant to go would make up tasks. The result
+// is a VCALENDAR, or an XROOT holding several.
+Component parse(const QByteArray &bytes, QString *refusal);
+
+// The property's name as the file spells it ("DUE", "X-QUORVI-FOR").
+QString nameOf(icalproperty *property);
+
+// The first X- property of that name, or null.
+icalproperty *findX(icalcomponent *component, const char *name);
+
+// Removes every property of `kind` from the component.
+void removeAll(icalcomponent *component, icalproperty_kind kind);
+
+} // namespace IcalKit
