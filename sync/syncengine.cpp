@@ -531,8 +531,8 @@ struct Engine::Private {
                         switch (put(ours, known.href, known.etag, known.text, "If-Match")) {
                         case Written::Conflict: {
                             bool goneNow = false;
-                            if (const std::optional<Remote> now = fetchOne(known.href, &goneNow))
-                                mergeAndPut(uid, known.base, *now);
+                            if (const std::optional<Remote> current = fetchOne(known.href, &goneNow))
+                                mergeAndPut(uid, known.base, *current);
                             else if (goneNow)
                                 putNew(uid, known.href);
                             break;
@@ -553,8 +553,8 @@ struct Engine::Private {
                         ++out.removedThere;
                     } else if (reply.status == 412) {
                         bool goneNow = false;
-                        if (const std::optional<Remote> now = fetchOne(known.href, &goneNow))
-                            takeTheirs(uid, *now);
+                        if (const std::optional<Remote> current = fetchOne(known.href, &goneNow))
+                            takeTheirs(uid, *current);
                         else if (goneNow)
                             state().byUid.erase(uid);
                     } else if (reply.failure.isEmpty() && reply.status >= 400 && reply.status < 500 && reply.status != 401) {
