@@ -32,7 +32,14 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
         m_announcer = std::make_unique<Reminders::Announcer>(m_scheduler, m_notices, nullptr, *this);
 }
 
-Session::~Session() = default;
+Session::~Session()
+{
+    // The runner outlives the session: it must not call back into it.
+    Sync::Runner &runner = Sync::Runner::instance();
+    runner.busy = nullptr;
+    runner.changeTables = nullptr;
+    runner.askPassword = nullptr;
+}
 
 void Session::setTray(std::unique_ptr<Reminders::Tray> tray)
 {

@@ -6,11 +6,15 @@
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QSslError>
+#include <QThread>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 namespace Dav {
 
 namespace {
+
+inline constexpr int kLookForInterruptionMs = 100;
 
 // The status line's number ("HTTP/1.1 404 Not Found").
 int statusOf(const QString &line)
@@ -171,6 +175,11 @@ Reply Client::send(const QByteArray &verb, const QUrl &url, const QByteArray &bo
 {
     if (beforeSend)
         beforeSend(verb, url);
+    if (QThread::currentThread()->isInterruptionRequested()) {
+        Reply stopped;
+        stopped.failure = QStringLiteral("Quorvi was ending");
+        return stopped;
+    }
     ++m_requests;
     if (!m_network)
         makeNetwork();
@@ -206,6 +215,14 @@ Reply Client::send(const QByteArray &verb, const QUrl &url, const QByteArray &bo
     });
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // A pass on a thread of its own stops when Quorvi ends, without waiting
+    // for a slow server.
+    QTimer interrupted;
+    QObject::connect(&interrupted, &QTimer::timeout, reply, [reply] {
+        if (QThread::currentThread()->isInterruptionRequested())
+            reply->abort();
+    });
+    interrupted.start(kLookForInterruptionMs);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 

@@ -41,6 +41,7 @@ Runner::Runner(QObject *parent) : QObject(parent)
 Runner::~Runner()
 {
     if (m_thread) {
+        m_thread->requestInterruption();
         m_thread->wait();
         delete m_thread;
     }

@@ -156,6 +156,7 @@ private Q_SLOTS:
             {"menu_done", "&Mark Done", "Menu_Tasks"},    {"menu_done2", "&Mark Done", "menu_short"},
             {"menu_showdone", "Show &Done Tasks", "menu_options"},
             {"menu_export", "E&xport...", "Menu_Tasks"},  {"menu_import", "&Import...", "Menu_Tasks"},
+            {"menu_syncnow", "S&ync Now", "Menu_Tasks"},  {"menu_syncaccount", "&Sync Account...", "menu_options"},
         };
         // The desktop's standard keys where one fits; none for the rest, and
         // none for Delete, which the list's own Delete key does when it has
@@ -177,9 +178,9 @@ private Q_SLOTS:
         QMenu *tasks = w.findChild<QMenu *>(u"Menu_Tasks"_s);
         QAction *sep = w.findChild<QAction *>(u"menu_sep"_s);
         QVERIFY(sep && sep->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(sep), 7);
-        QCOMPARE(tasks->actions().size(), 9);
-        // Export and Import sit apart from the commands on one task.
+        QCOMPARE(tasks->actions().indexOf(sep), 8);
+        QCOMPARE(tasks->actions().size(), 10);
+        // Export, Import and Sync Now sit apart from the commands on one task.
         QAction *files = w.findChild<QAction *>(u"menu_sep_files"_s);
         QVERIFY(files && files->isSeparator());
         QCOMPARE(tasks->actions().indexOf(files), 4);
