@@ -22,6 +22,8 @@ packages=(
   # and the CalDAV server the sync tests and benchmark run against
   qtkeychain-qt6-dev
   radicale
+  # a certificate no one trusts, for the sync tests' https server
+  openssl
 )
 # The fuzzing build needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = "fuzz" ]; then

@@ -24,8 +24,21 @@ class Radicale
 {
 public:
     // With a user, the server asks for this password (htpasswd, plain text).
-    explicit Radicale(const QString &user = {}, const QString &password = {})
+    // `tls`: https with a certificate of its own, which no one trusts.
+    explicit Radicale(const QString &user = {}, const QString &password = {}, bool tls = false)
     {
+        if (tls) {
+            m_certificate = m_dir.filePath(QStringLiteral("cert.pem"));
+            m_key = m_dir.filePath(QStringLiteral("key.pem"));
+            QProcess openssl;
+            openssl.start(QStringLiteral("openssl"),
+                          {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                           QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                           QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                           QStringLiteral("-keyout"), m_key, QStringLiteral("-out"), m_certificate});
+            if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+                return;
+        }
         {
             QTcpServer probe;
             if (probe.listen(QHostAddress::LocalHost, 0))
@@ -49,6 +62,10 @@ public:
         QStringList args{QStringLiteral("--config"), QString(),
                          QStringLiteral("--server-hosts"), QStringLiteral("127.0.0.1:%1").arg(m_port),
                          QStringLiteral("--storage-filesystem-folder"), storage()};
+        if (!m_certificate.isEmpty()) {
+            args << QStringLiteral("--server-ssl") << QStringLiteral("True") << QStringLiteral("--server-certificate")
+                 << m_certificate << QStringLiteral("--server-key") << m_key;
+        }
         if (m_htpasswd.isEmpty()) {
             args << QStringLiteral("--auth-type") << QStringLiteral("none");
         } else {
@@ -80,7 +97,10 @@ public:
     }
 
     bool started() const { return m_started; }
-    QUrl root() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
+    QUrl root() const
+    {
+        return QUrl(QStringLiteral("%1://127.0.0.1:%2/").arg(m_certificate.isEmpty() ? QStringLiteral("http") : QStringLiteral("https")).arg(m_port));
+    }
     QUrl url(const QString &path) const { return root().resolved(QUrl(path)); }
     QString storage() const { return m_dir.filePath(QStringLiteral("storage")); }
 
@@ -144,6 +164,8 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_htpasswd;
+    QString m_certificate;
+    QString m_key;
     quint16 m_port = 0;
     bool m_started = false;
 };

@@ -320,6 +320,16 @@ private Q_SLOTS:
         QCOMPARE(m_server->items(kTasks).size(), std::size_t(1));
     }
 
+    void anUntrustedCertificateIsRefusedWithTheReason()
+    {
+        Radicale secure({}, {}, true);
+        QVERIFY(secure.started());
+        const Sync::Discovery found = Sync::discover(secure.url(kTasks), {QStringLiteral("alice"), QStringLiteral("pw")});
+        QVERIFY(found.collections.empty());
+        QVERIFY2(found.failure.contains(QStringLiteral("certificate was refused")), qPrintable(found.failure));
+        QVERIFY2(found.failure.contains(QStringLiteral("self-signed"), Qt::CaseInsensitive), qPrintable(found.failure));
+    }
+
     void tasksAreFoundFromTheServersAddress()
     {
         QVERIFY(m_server->makeCalendar(QStringLiteral("/alice/events/"), "VEVENT"));
