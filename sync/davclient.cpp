@@ -51,6 +51,64 @@ Property readProperty(QXmlStreamReader &xml, const QUrl &base)
     return property;
 }
 
+// Reads a prop element's properties into `props`, to its end.
+void readProperties(QXmlStreamReader &xml, const QUrl &base, QMap<QString, Property> &props)
+{
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement() && xml.name() == QLatin1String("prop"))
+            return;
+        if (xml.isStartElement()) {
+            const QString k = xml.namespaceUri().toString() + QLatin1Char('|') + xml.name().toString();
+            props.insert(k, readProperty(xml, base));
+        }
+    }
+}
+
+// Reads one response element, the reader on its start, to its end: its
+// href, its own status, and the properties reported with 200.
+Resource readResponse(QXmlStreamReader &xml, const QUrl &base)
+{
+    Resource resource;
+    bool inPropstat = false;
+    int propstatStatus = 0;
+    QMap<QString, Property> props;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement()) {
+            if (xml.name() == QLatin1String("response"))
+                break;
+            if (xml.name() == QLatin1String("propstat")) {
+                if (propstatStatus == 200) {
+                    for (auto it = props.cbegin(); it != props.cend(); ++it)
+                        resource.properties.insert(it.key(), it.value());
+                }
+                inPropstat = false;
+            }
+            continue;
+        }
+        if (!xml.isStartElement())
+            continue;
+        const QStringView name = xml.name();
+        if (name == QLatin1String("href") && !inPropstat && resource.href.isEmpty()) {
+            resource.href = normalHref(base, xml.readElementText(QXmlStreamReader::IncludeChildElements));
+        } else if (name == QLatin1String("propstat")) {
+            inPropstat = true;
+            propstatStatus = 0;
+            props.clear();
+        } else if (name == QLatin1String("prop")) {
+            readProperties(xml, base, props);
+        } else if (name == QLatin1String("status")) {
+            const int status = statusOf(xml.readElementText());
+            if (inPropstat)
+                propstatStatus = status;
+            else
+                resource.status = status;
+        }
+    }
+    return resource;
+}
+
 } // namespace
 
 QString key(const char *ns, const char *name)
@@ -84,51 +142,7 @@ Multistatus parseMultistatus(const QByteArray &body, const QUrl &base)
         }
         if (!dav || xml.name() != QLatin1String("response"))
             continue;
-        Resource resource;
-        bool inPropstat = false;
-        int propstatStatus = 0;
-        QMap<QString, Property> props;
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (xml.isEndElement()) {
-                if (xml.name() == QLatin1String("response"))
-                    break;
-                if (xml.name() == QLatin1String("propstat")) {
-                    if (propstatStatus == 200) {
-                        for (auto it = props.cbegin(); it != props.cend(); ++it)
-                            resource.properties.insert(it.key(), it.value());
-                    }
-                    inPropstat = false;
-                }
-                continue;
-            }
-            if (!xml.isStartElement())
-                continue;
-            const QStringView name = xml.name();
-            if (name == QLatin1String("href") && !inPropstat && resource.href.isEmpty()) {
-                resource.href = normalHref(base, xml.readElementText(QXmlStreamReader::IncludeChildElements));
-            } else if (name == QLatin1String("propstat")) {
-                inPropstat = true;
-                propstatStatus = 0;
-                props.clear();
-            } else if (name == QLatin1String("prop")) {
-                while (!xml.atEnd()) {
-                    xml.readNext();
-                    if (xml.isEndElement() && xml.name() == QLatin1String("prop"))
-                        break;
-                    if (xml.isStartElement()) {
-                        const QString k = xml.namespaceUri().toString() + QLatin1Char('|') + xml.name().toString();
-                        props.insert(k, readProperty(xml, base));
-                    }
-                }
-            } else if (name == QLatin1String("status")) {
-                const int status = statusOf(xml.readElementText());
-                if (inPropstat)
-                    propstatStatus = status;
-                else
-                    resource.status = status;
-            }
-        }
+        const Resource resource = readResponse(xml, base);
         // A response with only a 507 says the listing stops here.
         if (resource.status == 507)
             out.complete = false;

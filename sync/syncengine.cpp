@@ -398,7 +398,9 @@ struct Engine::Private {
                 return true;
             case Written::Refused: return true;
             case Written::Failed: return false;
-            case Written::Gone: return putNew(uid, remote.href);
+            case Written::Gone:
+                // Deleted there meanwhile: the edit wins, as a new task.
+                return putFresh(uid, remote.href) != Written::Failed;
             case Written::Conflict: break;
             }
             bool gone = false;
@@ -406,18 +408,22 @@ struct Engine::Private {
             if (!out.ok)
                 return false;
             if (!again)
-                return gone ? putNew(uid, remote.href) : true;
+                return !gone || putFresh(uid, remote.href) != Written::Failed;
             remote = *again;
         }
         return true;
+    }
+
+    Written putFresh(const QString &uid, const QString &href)
+    {
+        return put(local[indexOf(uid)], href, {}, {}, "If-None-Match");
     }
 
     // A task the server does not have (any more): written as new. One that
     // turns out to be there after all is merged with it.
     bool putNew(const QString &uid, const QString &href)
     {
-        const std::size_t index = indexOf(uid);
-        switch (put(local[index], href, {}, {}, "If-None-Match")) {
+        switch (putFresh(uid, href)) {
         case Written::Done:
         case Written::Refused: return true;
         case Written::Failed: return false;
@@ -433,19 +439,20 @@ struct Engine::Private {
         return mergeAndPut(uid, there->task, *there);
     }
 
-    // One round: true when it wrote anything, and another round should
-    // confirm that the server now agrees.
-    bool round()
+    // What the server holds now that Quorvi does not know: members new or
+    // changed (by uid), and known members that are gone.
+    struct Survey {
+        std::map<QString, Remote> changed;
+        std::set<QString> gone;
+    };
+
+    // Lists the collection and fetches what changed; nothing on failure.
+    std::optional<Survey> survey()
     {
-        const std::optional<QString> ctag = readCtag();
-        if (!ctag)
-            return false;
-        if (!ctag->isEmpty() && *ctag == state().ctag && !localChanges())
-            return false;
         std::map<QString, QByteArray> etags;
         bool complete = true;
         if (!list(etags, complete))
-            return false;
+            return std::nullopt;
         out.listed = true;
         if (engine.afterListing)
             engine.afterListing();
@@ -461,34 +468,137 @@ struct Engine::Private {
         }
         // A member missing from a complete listing is asked for by name: a
         // server that leaves completed tasks out of listings still has them.
-        QStringList missing;
         if (complete) {
             for (const auto &[href, uid] : uidByHref) {
-                if (!etags.count(href))
-                    missing << href;
+                if (!etags.contains(href))
+                    toFetch << href;
             }
         }
         std::map<QString, Remote> fetched;
         QSet<QString> gone;
-        if (!fetch(toFetch + missing, fetched, gone))
-            return false;
+        if (!fetch(toFetch, fetched, gone))
+            return std::nullopt;
 
-        std::map<QString, Remote> changedThere; // by uid
+        Survey found;
         for (auto &[href, remote] : fetched) {
             const QString uid = remote.task.uid;
-            if (changedThere.count(uid)) {
+            const auto twin = found.changed.find(uid);
+            if (twin != found.changed.end()) {
                 out.notes << QStringLiteral("%1 is on the server twice (%2 and %3); the second is left alone")
-                                 .arg(shownTitle(remote.task), changedThere[uid].href, href);
+                                 .arg(shownTitle(remote.task), twin->second.href, href);
                 continue;
             }
-            changedThere[uid] = remote;
+            found.changed[uid] = remote;
         }
-        std::set<QString> goneThere;
         for (const QString &href : std::as_const(gone)) {
             const auto uid = uidByHref.find(href);
-            if (uid != uidByHref.end() && !changedThere.count(uid->second))
-                goneThere.insert(uid->second);
+            if (uid != uidByHref.end() && !found.changed.contains(uid->second))
+                found.gone.insert(uid->second);
         }
+        return found;
+    }
+
+    // Ours changed, the server's not (as far as the listing knew).
+    void sendEdit(const QString &uid, const Entry &known)
+    {
+        switch (put(local[indexOf(uid)], known.href, known.etag, known.text, "If-Match")) {
+        case Written::Conflict: {
+            bool gone = false;
+            if (const std::optional<Remote> current = fetchOne(known.href, &gone))
+                mergeAndPut(uid, known.base, *current);
+            else if (gone)
+                putNew(uid, known.href);
+            break;
+        }
+        case Written::Gone: putNew(uid, known.href); break;
+        default: break;
+        }
+    }
+
+    // Deleted here: deleted there too, unless it was edited there.
+    void sendDeletion(const QString &uid, const Entry &known)
+    {
+        const Dav::Reply reply = client().send("DELETE", urlOf(known.href), {}, {{"If-Match", known.etag}});
+        if (reply.ok() || reply.status == 404 || reply.status == 410) {
+            state().byUid.erase(uid);
+            ++out.removedThere;
+        } else if (reply.status == 412) {
+            bool gone = false;
+            if (const std::optional<Remote> current = fetchOne(known.href, &gone))
+                takeTheirs(uid, *current);
+            else if (gone)
+                state().byUid.erase(uid);
+        } else if (reply.failure.isEmpty() && reply.status >= 400 && reply.status < 500 && reply.status != 401) {
+            out.notes << QStringLiteral("%1: the server refused to delete it (%2)").arg(shownTitle(known.base), statusText(reply));
+        } else {
+            failWith(reply);
+        }
+    }
+
+    // A task both sides knew at the last pass.
+    void settleKnown(const QString &uid, const Entry &known, const Survey &there)
+    {
+        const std::size_t index = indexOf(uid);
+        const auto theirs = there.changed.find(uid);
+        const bool changed = theirs != there.changed.end();
+        const bool deleted = there.gone.contains(uid);
+        if (index >= local.size()) {
+            if (deleted)
+                state().byUid.erase(uid);
+            else if (changed)
+                takeTheirs(uid, theirs->second); // deleted here, edited there: the edit wins
+            else
+                sendDeletion(uid, known);
+            return;
+        }
+        const bool edited = !Module1::sameStored(local[index], known.base);
+        if (deleted && edited) {
+            putNew(uid, known.href); // an edit beats a deletion: the task goes back
+        } else if (deleted) {
+            removeHere(index, known);
+            state().byUid.erase(uid);
+        } else if (changed && edited) {
+            mergeAndPut(uid, known.base, theirs->second);
+        } else if (changed) {
+            takeTheirs(uid, theirs->second);
+        } else if (edited) {
+            sendEdit(uid, known);
+        }
+    }
+
+    // A task only one side has, or both without a pass between them (a
+    // file exported here and imported there).
+    void settleUnknown(const QString &uid, const Survey &there)
+    {
+        const std::size_t index = indexOf(uid);
+        const auto theirs = there.changed.find(uid);
+        const bool changed = theirs != there.changed.end();
+        if (index < local.size() && changed) {
+            Task theirsHere = theirs->second.task;
+            TaskCalendar::keepSpelling(local[index], theirsHere);
+            if (Module1::sameStored(local[index], theirsHere))
+                record(uid, theirs->second, local[index]);
+            else
+                mergeAndPut(uid, theirs->second.task, theirs->second);
+        } else if (index < local.size()) {
+            putNew(uid, newHref(uid));
+        } else if (changed) {
+            takeTheirs(uid, theirs->second);
+        }
+    }
+
+    // One round: true when it wrote anything, and another round should
+    // confirm that the server now agrees.
+    bool round()
+    {
+        const std::optional<QString> ctag = readCtag();
+        if (!ctag)
+            return false;
+        if (!ctag->isEmpty() && *ctag == state().ctag && !localChanges())
+            return false;
+        const std::optional<Survey> there = survey();
+        if (!there)
+            return false;
 
         const int sentBefore = out.sent;
         const int removedBefore = out.removedThere;
@@ -497,87 +607,16 @@ struct Engine::Private {
             uids.insert(uid);
         for (const Task &task : local)
             uids.insert(task.uid);
-        for (const auto &[uid, remote] : changedThere)
+        for (const auto &[uid, remote] : there->changed)
             uids.insert(uid);
-
         for (const QString &uid : uids) {
             if (!out.ok)
                 return false;
-            const std::size_t index = indexOf(uid);
-            const bool here = index < local.size();
-            const auto theirs = changedThere.find(uid);
-            const bool changed = theirs != changedThere.end();
-            const bool deleted = goneThere.count(uid) > 0;
             const auto entry = state().byUid.find(uid);
-            if (entry != state().byUid.end()) {
-                const Entry known = entry->second;
-                if (here) {
-                    const bool edited = !Module1::sameStored(local[index], known.base);
-                    if (deleted) {
-                        // An edit beats a deletion: the task goes back.
-                        if (edited)
-                            putNew(uid, known.href);
-                        else {
-                            removeHere(index, known);
-                            state().byUid.erase(uid);
-                        }
-                    } else if (changed) {
-                        if (edited)
-                            mergeAndPut(uid, known.base, theirs->second);
-                        else
-                            takeTheirs(uid, theirs->second);
-                    } else if (edited) {
-                        const Task ours = local[index];
-                        switch (put(ours, known.href, known.etag, known.text, "If-Match")) {
-                        case Written::Conflict: {
-                            bool goneNow = false;
-                            if (const std::optional<Remote> current = fetchOne(known.href, &goneNow))
-                                mergeAndPut(uid, known.base, *current);
-                            else if (goneNow)
-                                putNew(uid, known.href);
-                            break;
-                        }
-                        case Written::Gone: putNew(uid, known.href); break;
-                        default: break;
-                        }
-                    }
-                } else if (deleted) {
-                    state().byUid.erase(uid);
-                } else if (changed) {
-                    // Deleted here, edited there: the edit wins.
-                    takeTheirs(uid, theirs->second);
-                } else {
-                    const Dav::Reply reply = client().send("DELETE", urlOf(known.href), {}, {{"If-Match", known.etag}});
-                    if (reply.ok() || reply.status == 404 || reply.status == 410) {
-                        state().byUid.erase(uid);
-                        ++out.removedThere;
-                    } else if (reply.status == 412) {
-                        bool goneNow = false;
-                        if (const std::optional<Remote> current = fetchOne(known.href, &goneNow))
-                            takeTheirs(uid, *current);
-                        else if (goneNow)
-                            state().byUid.erase(uid);
-                    } else if (reply.failure.isEmpty() && reply.status >= 400 && reply.status < 500 && reply.status != 401) {
-                        out.notes << QStringLiteral("%1: the server refused to delete it (%2)")
-                                         .arg(shownTitle(known.base), statusText(reply));
-                    } else {
-                        failWith(reply);
-                    }
-                }
-            } else if (here && changed) {
-                // The same task on both sides without a pass between them
-                // (a file exported here and imported there).
-                Task theirsHere = theirs->second.task;
-                TaskCalendar::keepSpelling(local[index], theirsHere);
-                if (Module1::sameStored(local[index], theirsHere))
-                    record(uid, theirs->second, local[index]);
-                else
-                    mergeAndPut(uid, theirs->second.task, theirs->second);
-            } else if (here) {
-                putNew(uid, newHref(uid));
-            } else if (changed) {
-                takeTheirs(uid, theirs->second);
-            }
+            if (entry != state().byUid.end())
+                settleKnown(uid, Entry(entry->second), *there);
+            else
+                settleUnknown(uid, *there);
         }
         if (!out.ok)
             return false;
@@ -648,7 +687,8 @@ Outcome StorePass::finish()
     }
     const StoreSide::Applied applied = StoreSide::apply(m_result.changes, m_state);
     QString error;
-    if (!m_state.save(&error))
+    // A pass that did not need to list the collection changed no state.
+    if ((m_result.listed || !m_result.changes.empty()) && !m_state.save(&error))
         m_notes << QStringLiteral("The sync state could not be saved (%1); the next pass compares every task again.")
                        .arg(error);
     out.pass = m_result;

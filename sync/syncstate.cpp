@@ -54,7 +54,7 @@ bool State::load(QString *error)
     for (Module1::Task &task : bases.tasks)
         baseByUid[task.uid] = std::move(task);
     const QJsonArray entries = root.value(QLatin1String("tasks")).toArray();
-    for (const QJsonValue &value : entries) {
+    for (const auto &value : entries) {
         const QJsonObject o = value.toObject();
         const QString uid = o.value(QLatin1String("uid")).toString();
         const auto base = baseByUid.find(uid);
