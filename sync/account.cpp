@@ -14,7 +14,7 @@ namespace Sync {
 
 namespace {
 
-const QString kService = QStringLiteral("org.quorvi.Quorvi");
+constexpr QLatin1StringView kService("org.quorvi.Quorvi");
 
 QString settingsFile()
 {
@@ -93,7 +93,7 @@ QUrl typedAddress(const QString &text)
 
 Secret readPassword(const Account &account)
 {
-    QKeychain::ReadPasswordJob job(kService);
+    QKeychain::ReadPasswordJob job{QString(kService)};
     job.setAutoDelete(false);
     job.setInsecureFallback(false);
     job.setKey(secretKey(account));
@@ -108,7 +108,7 @@ Secret readPassword(const Account &account)
 
 QString writePassword(const Account &account, const QString &password)
 {
-    QKeychain::WritePasswordJob job(kService);
+    QKeychain::WritePasswordJob job{QString(kService)};
     job.setAutoDelete(false);
     job.setInsecureFallback(false);
     job.setKey(secretKey(account));

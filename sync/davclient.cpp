@@ -222,10 +222,12 @@ Reply Client::send(const QByteArray &verb, const QUrl &url, const QByteArray &bo
     QNetworkReply *reply = m_network->sendCustomRequest(request, verb, data);
     if (data)
         data->setParent(reply);
-    QStringList sslProblems;
-    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [&sslProblems](const QList<QSslError> &errors) {
+    // Kept on the reply itself, which outlives every call of the slot.
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply](const QList<QSslError> &errors) {
+        QStringList problems = reply->property("quorviSslProblems").toStringList();
         for (const QSslError &e : errors)
-            sslProblems << e.errorString();
+            problems << e.errorString();
+        reply->setProperty("quorviSslProblems", problems);
     });
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -246,6 +248,7 @@ Reply Client::send(const QByteArray &verb, const QUrl &url, const QByteArray &bo
     out.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     out.etag = reply->rawHeader("ETag");
     out.body = reply->readAll();
+    const QStringList sslProblems = reply->property("quorviSslProblems").toStringList();
     if (!sslProblems.isEmpty()) {
         out.failure = QStringLiteral("the server's certificate was refused: %1").arg(sslProblems.join(QStringLiteral("; ")));
     } else if (out.status == 401) {

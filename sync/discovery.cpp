@@ -8,7 +8,7 @@ namespace Sync {
 
 namespace {
 
-const QByteArray kAboutBody = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+constexpr char kAboutBody[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                               "<d:propfind xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">"
                               "<d:prop><d:resourcetype/><d:displayname/><c:supported-calendar-component-set/>"
                               "<d:current-user-principal/><c:calendar-home-set/></d:prop></d:propfind>";

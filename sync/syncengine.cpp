@@ -71,11 +71,11 @@ QByteArray xmlEscaped(const QString &text)
     return text.toHtmlEscaped().toUtf8();
 }
 
-const QByteArray kCtagBody = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+constexpr char kCtagBody[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                              "<d:propfind xmlns:d=\"DAV:\" xmlns:cs=\"http://calendarserver.org/ns/\">"
                              "<d:prop><cs:getctag/><d:sync-token/></d:prop></d:propfind>";
 
-const QByteArray kListingBody = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+constexpr char kListingBody[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                                 "<c:calendar-query xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:caldav\">"
                                 "<d:prop><d:getetag/></d:prop>"
                                 "<c:filter><c:comp-filter name=\"VCALENDAR\"><c:comp-filter name=\"VTODO\"/>"
