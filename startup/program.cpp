@@ -187,13 +187,7 @@ QStringList wrapped(const QString &text, int width)
 class EndingSeam : public Modal::Seam
 {
 public:
-    EndingSeam(Instance::Guard &guard, bool messagesToStderr) : m_guard(guard), m_toStderr(messagesToStderr)
-    {
-        Modal::setSeam(this);
-    }
-    ~EndingSeam() override { Modal::setSeam(nullptr); }
-    EndingSeam(const EndingSeam &) = delete;
-    EndingSeam &operator=(const EndingSeam &) = delete;
+    EndingSeam(Instance::Guard &guard, bool messagesToStderr) : m_guard(guard), m_toStderr(messagesToStderr) { }
 
     void message(QWidget *parent, const QString &title, const QString &text, Modal::Kind kind) override
     {
@@ -396,7 +390,10 @@ int run(QApplication &app, const Options &options)
         }
     }
 
-    FrmStartup startup;
+    // The program's one store, handed to every window and the reminders.
+    Module1::TaskStore store;
+    const Context context{store, ending};
+    FrmStartup startup(context);
     QWidget *window =
         Opening::windowFor(startup, options.showAll ? Opening::Cause::ShowAll : Opening::Cause::Start);
 
