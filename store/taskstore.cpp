@@ -113,7 +113,7 @@ void TaskStore::putInTables(Records records)
 
 Records TaskStore::recordsToSave() const
 {
-    Records all = tables();
+    Records all = records();
     all.tasks.insert(all.tasks.end(), m_beyond.tasks.begin(), m_beyond.tasks.end());
     all.rules.insert(all.rules.end(), m_beyond.rules.begin(), m_beyond.rules.end());
     return all;
@@ -228,7 +228,7 @@ SaveResult TaskStore::saveOrRestore(Records before)
 Commit TaskStore::commitTask(TaskId id, const Task &task, const Task *original)
 {
     Commit commit;
-    Records before = tables();
+    Records before = records();
     const int slot = slotOf(id);
     Task edited = task;
     deriveFields(edited);
@@ -271,7 +271,7 @@ Commit TaskStore::commitTask(TaskId id, const Task &task, const Task *original)
 Commit TaskStore::commitRules(const std::vector<AlertRule> &rules, const std::vector<AlertRule> *original)
 {
     Commit commit;
-    Records before = tables();
+    Records before = records();
     if (original && !std::equal(original->begin(), original->end(), m_rules.begin(), m_rules.end(),
                                 [](const AlertRule &a, const AlertRule &b) { return sameStored(a, b); })) {
         m_rules = mergeRecords({{}, *original}, {{}, rules}, {{}, m_rules}).merged.rules;
@@ -287,7 +287,7 @@ Commit TaskStore::commitRules(const std::vector<AlertRule> &rules, const std::ve
 Commit TaskStore::commitTaskList(std::vector<Task> list)
 {
     Commit commit;
-    Records before = tables();
+    Records before = records();
     for (Task &t : list)
         deriveFields(t);
     adoptIds(list);

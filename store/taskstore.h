@@ -53,6 +53,8 @@ public:
     qint16 sortMode() const { return m_sortMode; }
     void setSortMode(qint16 mode) { m_sortMode = mode; }
     bool isFull() const { return taskCount() >= kTaskSlots; }
+    // Both tables as plain lists, a copy.
+    Records records() const { return {m_tasks, m_rules}; }
 
     // The slot of the task with `id`, or -1 when it is gone.
     int slotOf(TaskId id) const;
@@ -64,6 +66,9 @@ public:
     // Empties both tables and refills them from the bytes of a store file,
     // as if the file held them (tests, the fuzzer).
     LoadReport readStore(const QByteArray &bytes);
+    // Takes these records as if the file held them, without reading or
+    // writing it (tests, benchmarks).
+    void readRecords(Records records) { putInTables(std::move(records)); }
     // Whether loadTasks ran since the store was made.
     bool loaded() const { return m_loaded; }
     const LoadReport &lastLoadReport() const { return m_lastLoad; }
@@ -130,7 +135,6 @@ private:
     Records recordsToSave() const;
     // Saves the tables; a failure puts `before` back.
     SaveResult saveOrRestore(Records before);
-    Records tables() const { return {m_tasks, m_rules}; }
     void noteLoad(LoadReport &report);
 
     std::vector<Task> m_tasks;

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The store as tests meet it: a fresh, empty working folder and empty tables
-// for every test, a private runtime folder, records to fill the tables with,
-// the store file spelled out byte by byte, and a way to make saving fail.
+// The store as tests meet it: a fresh, empty working folder and a store of
+// its own for every test, a private runtime folder, records to fill the
+// tables with, the store file spelled out byte by byte, and a way to make
+// saving fail.
 
 #include "module1.h"
+#include "taskstore.h"
 
 #include <QDate>
 #include <QDir>
@@ -41,20 +43,39 @@ private:
 };
 
 // Runs a test inside its own empty working directory, where tasks.txt lives,
-// with the tables as at program start.
+// with a store of its own, as at program start. While a sandbox lives, its
+// store is the test's store (testStore() below); a test that wants a second
+// one makes it.
 class StoreSandbox
 {
 public:
-    StoreSandbox() : m_dir(std::make_unique<QTemporaryDir>()), m_previous(QDir::currentPath())
+    StoreSandbox()
+        : m_dir(std::make_unique<QTemporaryDir>()), m_previous(QDir::currentPath()),
+          m_store(std::make_unique<Module1::TaskStore>()), m_outer(s_current)
     {
         QVERIFY2(m_dir->isValid(), "no temporary folder");
         QDir::setCurrent(m_dir->path());
-        Module1::resetStore();
+        s_current = this;
         // The windows' preferences too start afresh, and never in the
         // user's own configuration.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath(QStringLiteral(".config")));
     }
-    ~StoreSandbox() { QDir::setCurrent(m_previous); }
+    ~StoreSandbox()
+    {
+        s_current = m_outer;
+        QDir::setCurrent(m_previous);
+    }
+    StoreSandbox(const StoreSandbox &) = delete;
+    StoreSandbox &operator=(const StoreSandbox &) = delete;
+
+    Module1::TaskStore &store() { return *m_store; }
+    // The store of the innermost sandbox alive.
+    static Module1::TaskStore &current()
+    {
+        if (!s_current)
+            qFatal("no StoreSandbox alive");
+        return s_current->store();
+    }
 
     QString path() const { return m_dir->path(); }
     QString file(const QString &name) const { return m_dir->filePath(name); }
@@ -77,7 +98,16 @@ public:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previous;
+    std::unique_ptr<Module1::TaskStore> m_store;
+    StoreSandbox *m_outer;
+    static inline StoreSandbox *s_current = nullptr;
 };
+
+// The test's store: that of the innermost StoreSandbox alive.
+inline Module1::TaskStore &testStore()
+{
+    return StoreSandbox::current();
+}
 
 // While alive, no file this process writes may grow past `bytes`: the next
 // save fails the way it does on a full disk (even for root, who ignores
@@ -107,8 +137,8 @@ private:
 };
 
 // A small file system of its own (tmpfs), mounted on a fresh folder that
-// becomes the working folder, with empty tables: a disk that really fills
-// up, or really is read-only. Mounting needs root; where it is refused,
+// becomes the working folder, with a store of its own: a disk that really
+// fills up, or really is read-only. Mounting needs root; where it is refused,
 // mounted() is false and the test says what it skipped.
 class SmallDisk
 {
@@ -119,7 +149,6 @@ public:
         m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
         if (m_mounted)
             QDir::setCurrent(m_dir.path());
-        Module1::resetStore();
     }
     ~SmallDisk()
     {
@@ -132,6 +161,7 @@ public:
 
     bool mounted() const { return m_mounted; }
     QString path() const { return m_dir.path(); }
+    Module1::TaskStore &store() { return m_store; }
 
     bool makeReadOnly()
     {
@@ -144,6 +174,7 @@ private:
     QTemporaryDir m_dir;
     QString m_previous;
     bool m_mounted = false;
+    Module1::TaskStore m_store;
 };
 
 namespace TestData {
@@ -176,14 +207,33 @@ inline Module1::AlertRule rule(int interval, qint32 color, bool popup = false,
     return r;
 }
 
-inline void addTask(const Module1::Task &t)
+// Appends to the tables of `store` (the test's, unless named) as if the
+// file held them; nothing is saved.
+inline void addTask(const Module1::Task &t, Module1::TaskStore &store = testStore())
 {
-    Module1::tasks[Module1::taskCount++] = t;
+    Module1::Records records = store.records();
+    records.tasks.push_back(t);
+    store.readRecords(std::move(records));
+}
+
+inline void addRule(const Module1::AlertRule &r, Module1::TaskStore &store = testStore())
+{
+    Module1::Records records = store.records();
+    records.rules.push_back(r);
+    store.readRecords(std::move(records));
 }
 
 inline void addRule(int interval, qint32 color, bool popup, const QString &unit = QStringLiteral("d"))
 {
-    Module1::rules[Module1::ruleCount++] = rule(interval, color, popup, unit);
+    addRule(rule(interval, color, popup, unit));
+}
+
+// Puts these records in the tables of the test's store as if the file held
+// them; nothing is saved.
+inline void setTables(const QList<Module1::Task> &tasks, const QList<Module1::AlertRule> &rules = {},
+                      Module1::TaskStore &store = testStore())
+{
+    store.readRecords({{tasks.begin(), tasks.end()}, {rules.begin(), rules.end()}});
 }
 
 // A task due `days` from today (negative: overdue).
@@ -194,16 +244,13 @@ inline Module1::Task dueIn(const QString &title, int days, const QString &forWho
 }
 
 // Writes a store holding these records through the program's own writer,
-// then empties the tables again, as they are before a start reads the file.
+// a store of its own: the test's store has not read the file yet, as
+// before a start.
 inline void saveStore(const QList<Module1::Task> &tasks, const QList<Module1::AlertRule> &rules)
 {
-    Module1::resetStore();
-    for (const Module1::Task &t : tasks)
-        addTask(t);
-    for (const Module1::AlertRule &r : rules)
-        Module1::rules[Module1::ruleCount++] = r;
-    QVERIFY(Module1::saveTasks().ok);
-    Module1::resetStore();
+    Module1::TaskStore writer;
+    setTables(tasks, rules, writer);
+    QVERIFY(writer.saveTasks().ok);
 }
 
 struct StoredTask {
