@@ -124,6 +124,7 @@ void TaskStore::noteLoad(LoadReport &report)
     report.repeated = !report.problems.isEmpty() && report.problems == m_lastLoad.problems;
     m_lastLoad = report;
     m_loaded = true;
+    ++m_loads;
 }
 
 LoadReport TaskStore::readStore(const QByteArray &bytes)

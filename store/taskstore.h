@@ -72,6 +72,9 @@ public:
     // Whether loadTasks ran since the store was made.
     bool loaded() const { return m_loaded; }
     const LoadReport &lastLoadReport() const { return m_lastLoad; }
+    // How often loadTasks read the file: a window that only shows what
+    // was read reads nothing.
+    int loadCount() const { return m_loads; }
     // Rewrites the whole store file from the tables, atomically. When the
     // file is no longer what the store last read or wrote, the tables are
     // first merged with it (and hold the merged records, in sortMode's
@@ -145,6 +148,7 @@ private:
     qint16 m_sortMode = 0;
     TaskId m_lastId = 0;
     bool m_loaded = false;
+    int m_loads = 0;
     LoadReport m_lastLoad;
     ChangeTracker m_tracker;
     // The folders whose leftovers this store has cleared.
