@@ -111,6 +111,19 @@ void TaskStore::putInTables(Records records)
     m_tasks = std::move(shown);
 }
 
+void TaskStore::setTables(std::vector<Task> tasks, std::vector<AlertRule> rules)
+{
+    for (Task &t : tasks)
+        deriveFields(t);
+    adoptIds(tasks);
+    for (Task &t : tasks) {
+        if (t.id == 0)
+            t.id = newId();
+    }
+    m_tasks = std::move(tasks);
+    m_rules = std::move(rules);
+}
+
 Records TaskStore::recordsToSave() const
 {
     Records all = records();
@@ -289,14 +302,7 @@ Commit TaskStore::commitTaskList(std::vector<Task> list)
 {
     Commit commit;
     Records before = records();
-    for (Task &t : list)
-        deriveFields(t);
-    adoptIds(list);
-    for (Task &t : list) {
-        if (t.id == 0)
-            t.id = newId();
-    }
-    m_tasks = std::move(list);
+    setTables(std::move(list), m_rules);
     commit.save = saveOrRestore(std::move(before));
     if (commit.ok())
         announce();

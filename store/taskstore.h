@@ -69,6 +69,10 @@ public:
     // Takes these records as if the file held them, without reading or
     // writing it (tests, benchmarks).
     void readRecords(Records records) { putInTables(std::move(records)); }
+    // The tables as an edit made in memory and not saved yet would leave
+    // them, what the file held beyond them kept (tests, benchmarks: the
+    // windows change the tables only through the commits below).
+    void setTables(std::vector<Task> tasks, std::vector<AlertRule> rules);
     // Whether loadTasks ran since the store was made.
     bool loaded() const { return m_loaded; }
     const LoadReport &lastLoadReport() const { return m_lastLoad; }

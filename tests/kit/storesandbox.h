@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -42,6 +43,28 @@ private:
     QByteArray m_previous;
 };
 
+// Makes `store` the test's store (testStore() below) while it lives; the
+// one it replaces comes back after it.
+class CurrentStore
+{
+public:
+    explicit CurrentStore(Module1::TaskStore &store) : m_outer(s_current) { s_current = &store; }
+    ~CurrentStore() { s_current = m_outer; }
+    CurrentStore(const CurrentStore &) = delete;
+    CurrentStore &operator=(const CurrentStore &) = delete;
+
+    static Module1::TaskStore &get()
+    {
+        if (!s_current)
+            qFatal("no test store");
+        return *s_current;
+    }
+
+private:
+    Module1::TaskStore *m_outer;
+    static inline Module1::TaskStore *s_current = nullptr;
+};
+
 // Runs a test inside its own empty working directory, where tasks.txt lives,
 // with a store of its own, as at program start. While a sandbox lives, its
 // store is the test's store (testStore() below); a test that wants a second
@@ -51,31 +74,19 @@ class StoreSandbox
 public:
     StoreSandbox()
         : m_dir(std::make_unique<QTemporaryDir>()), m_previous(QDir::currentPath()),
-          m_store(std::make_unique<Module1::TaskStore>()), m_outer(s_current)
+          m_store(std::make_unique<Module1::TaskStore>()), m_current(*m_store)
     {
         QVERIFY2(m_dir->isValid(), "no temporary folder");
         QDir::setCurrent(m_dir->path());
-        s_current = this;
         // The windows' preferences too start afresh, and never in the
         // user's own configuration.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath(QStringLiteral(".config")));
     }
-    ~StoreSandbox()
-    {
-        s_current = m_outer;
-        QDir::setCurrent(m_previous);
-    }
+    ~StoreSandbox() { QDir::setCurrent(m_previous); }
     StoreSandbox(const StoreSandbox &) = delete;
     StoreSandbox &operator=(const StoreSandbox &) = delete;
 
     Module1::TaskStore &store() { return *m_store; }
-    // The store of the innermost sandbox alive.
-    static Module1::TaskStore &current()
-    {
-        if (!s_current)
-            qFatal("no StoreSandbox alive");
-        return s_current->store();
-    }
 
     QString path() const { return m_dir->path(); }
     QString file(const QString &name) const { return m_dir->filePath(name); }
@@ -99,14 +110,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previous;
     std::unique_ptr<Module1::TaskStore> m_store;
-    StoreSandbox *m_outer;
-    static inline StoreSandbox *s_current = nullptr;
+    CurrentStore m_current;
 };
 
-// The test's store: that of the innermost StoreSandbox alive.
+// The test's store: that of the innermost sandbox (or small disk) alive.
 inline Module1::TaskStore &testStore()
 {
-    return StoreSandbox::current();
+    return CurrentStore::get();
 }
 
 // While alive, no file this process writes may grow past `bytes`: the next
@@ -143,7 +153,7 @@ private:
 class SmallDisk
 {
 public:
-    explicit SmallDisk(const char *size) : m_previous(QDir::currentPath())
+    explicit SmallDisk(const char *size) : m_previous(QDir::currentPath()), m_current(m_store)
     {
         const QByteArray options = QByteArray("size=") + size + ",mode=0755";
         m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
@@ -175,6 +185,7 @@ private:
     QString m_previous;
     bool m_mounted = false;
     Module1::TaskStore m_store;
+    CurrentStore m_current;
 };
 
 namespace TestData {
@@ -207,20 +218,20 @@ inline Module1::AlertRule rule(int interval, qint32 color, bool popup = false,
     return r;
 }
 
-// Appends to the tables of `store` (the test's, unless named) as if the
-// file held them; nothing is saved.
+// Appends to the tables of `store` (the test's, unless named), as an edit
+// not saved yet.
 inline void addTask(const Module1::Task &t, Module1::TaskStore &store = testStore())
 {
-    Module1::Records records = store.records();
-    records.tasks.push_back(t);
-    store.readRecords(std::move(records));
+    std::vector<Module1::Task> tasks(store.tasks().begin(), store.tasks().end());
+    tasks.push_back(t);
+    store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
 }
 
 inline void addRule(const Module1::AlertRule &r, Module1::TaskStore &store = testStore())
 {
-    Module1::Records records = store.records();
-    records.rules.push_back(r);
-    store.readRecords(std::move(records));
+    std::vector<Module1::AlertRule> rules(store.rules().begin(), store.rules().end());
+    rules.push_back(r);
+    store.setTables({store.tasks().begin(), store.tasks().end()}, std::move(rules));
 }
 
 inline void addRule(int interval, qint32 color, bool popup, const QString &unit = QStringLiteral("d"))
@@ -228,12 +239,31 @@ inline void addRule(int interval, qint32 color, bool popup, const QString &unit 
     addRule(rule(interval, color, popup, unit));
 }
 
-// Puts these records in the tables of the test's store as if the file held
-// them; nothing is saved.
+// Puts these records in the tables of the test's store, as an edit not
+// saved yet.
 inline void setTables(const QList<Module1::Task> &tasks, const QList<Module1::AlertRule> &rules = {},
                       Module1::TaskStore &store = testStore())
 {
-    store.readRecords({{tasks.begin(), tasks.end()}, {rules.begin(), rules.end()}});
+    store.setTables({tasks.begin(), tasks.end()}, {rules.begin(), rules.end()});
+}
+
+// Changes the task in `slot` of the test's store, as an edit not saved yet.
+inline void editTask(int slot, const std::function<void(Module1::Task &)> &edit,
+                     Module1::TaskStore &store = testStore())
+{
+    std::vector<Module1::Task> tasks(store.tasks().begin(), store.tasks().end());
+    QVERIFY(slot >= 0 && slot < int(tasks.size()));
+    edit(tasks[std::size_t(slot)]);
+    store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
+}
+
+// Changes the rules of the test's store, as an edit not saved yet.
+inline void editRules(const std::function<void(std::vector<Module1::AlertRule> &)> &edit,
+                      Module1::TaskStore &store = testStore())
+{
+    std::vector<Module1::AlertRule> rules(store.rules().begin(), store.rules().end());
+    edit(rules);
+    store.setTables({store.tasks().begin(), store.tasks().end()}, std::move(rules));
 }
 
 // A task due `days` from today (negative: overdue).
