@@ -140,9 +140,9 @@ void TestHostile::loadsWhatItCan()
 
     QVERIFY(!report.unreadable);
     if (expect.tasks >= 0)
-        QCOMPARE(int(testStore().taskCount()), expect.tasks);
+        QCOMPARE(testStore().taskCount(), expect.tasks);
     if (expect.rules >= 0)
-        QCOMPARE(int(testStore().ruleCount()), expect.rules);
+        QCOMPARE(testStore().ruleCount(), expect.rules);
     QVERIFY(testStore().taskCount() >= 0 && testStore().taskCount() <= kTaskSlots);
     QVERIFY(testStore().ruleCount() >= 0 && testStore().ruleCount() <= kRuleSlots);
     if (expect.problems)
@@ -163,7 +163,7 @@ void TestHostile::loadsWhatItCan()
     QVERIFY(testStore().saveTasks().ok);
     const int count = testStore().taskCount();
     const LoadReport again = testStore().loadTasks();
-    QCOMPARE(int(testStore().taskCount()), count);
+    QCOMPARE(testStore().taskCount(), count);
     for (const QString &p : again.problems)
         QVERIFY2(!p.contains(QStringLiteral("left out")), qPrintable(p));
 }
