@@ -49,6 +49,8 @@ class CurrentStore
 {
 public:
     explicit CurrentStore(Module1::TaskStore &store) : m_outer(s_current) { s_current = &store; }
+    // Points at another store (a sandbox's new one).
+    void point(Module1::TaskStore &store) { s_current = &store; }
     ~CurrentStore() { s_current = m_outer; }
     CurrentStore(const CurrentStore &) = delete;
     CurrentStore &operator=(const CurrentStore &) = delete;
@@ -78,15 +80,32 @@ public:
     {
         QVERIFY2(m_dir->isValid(), "no temporary folder");
         QDir::setCurrent(m_dir->path());
+        s_innermost = this;
         // The windows' preferences too start afresh, and never in the
         // user's own configuration.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath(QStringLiteral(".config")));
     }
-    ~StoreSandbox() { QDir::setCurrent(m_previous); }
+    ~StoreSandbox()
+    {
+        s_innermost = m_outerSandbox;
+        QDir::setCurrent(m_previous);
+    }
     StoreSandbox(const StoreSandbox &) = delete;
     StoreSandbox &operator=(const StoreSandbox &) = delete;
 
     Module1::TaskStore &store() { return *m_store; }
+    // Replaces the store with a new one, as a program that starts again.
+    void renewStore()
+    {
+        m_store = std::make_unique<Module1::TaskStore>();
+        m_current.point(*m_store);
+    }
+    static StoreSandbox &innermost()
+    {
+        if (!s_innermost)
+            qFatal("no StoreSandbox");
+        return *s_innermost;
+    }
 
     QString path() const { return m_dir->path(); }
     QString file(const QString &name) const { return m_dir->filePath(name); }
@@ -111,7 +130,15 @@ private:
     QString m_previous;
     std::unique_ptr<Module1::TaskStore> m_store;
     CurrentStore m_current;
+    StoreSandbox *m_outerSandbox = s_innermost;
+    static inline StoreSandbox *s_innermost = nullptr;
 };
+
+// The test's sandbox starts its store again: a new program on the folder.
+inline void resetTestStore()
+{
+    StoreSandbox::innermost().renewStore();
+}
 
 // The test's store: that of the innermost sandbox (or small disk) alive.
 inline Module1::TaskStore &testStore()
@@ -255,6 +282,27 @@ inline void editTask(int slot, const std::function<void(Module1::Task &)> &edit,
     QVERIFY(slot >= 0 && slot < int(tasks.size()));
     edit(tasks[std::size_t(slot)]);
     store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
+}
+
+// Removes the task in `slot` of the test's store, as a deletion not saved
+// yet; a slot without a task is left alone.
+inline void removeTask(int slot, Module1::TaskStore &store = testStore())
+{
+    if (slot < 0 || slot >= store.taskCount())
+        return;
+    std::vector<Module1::Task> tasks(store.tasks().begin(), store.tasks().end());
+    tasks.erase(tasks.begin() + slot);
+    store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
+}
+
+// Marks the task in `slot` done through the store (which saves it), and
+// says what that did; a slot without a task is Unchanged.
+inline Module1::Marked markDone(int slot, const QDateTime &now, Module1::TaskStore &store = testStore())
+{
+    const Module1::TaskId id = slot >= 0 && slot < store.taskCount() ? store.tasks()[std::size_t(slot)].id : 0;
+    Module1::Marked marked = Module1::Marked::Unchanged;
+    store.markDone(id, now, &marked);
+    return marked;
 }
 
 // Changes the rules of the test's store, as an edit not saved yet.
