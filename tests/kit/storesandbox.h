@@ -284,6 +284,14 @@ inline void editTask(int slot, const std::function<void(Module1::Task &)> &edit,
     store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
 }
 
+// The tables cut to the first `count` tasks of `all` (and its rules), as
+// an edit not saved yet: the rest comes back with a larger count.
+inline void keepFirst(const Module1::Records &all, int count, Module1::TaskStore &store = testStore())
+{
+    const auto end = all.tasks.begin() + std::min<std::ptrdiff_t>(count, std::ptrdiff_t(all.tasks.size()));
+    store.setTables({all.tasks.begin(), end}, all.rules);
+}
+
 // Removes the task in `slot` of the test's store, as a deletion not saved
 // yet; a slot without a task is left alone.
 inline void removeTask(int slot, Module1::TaskStore &store = testStore())

@@ -96,7 +96,7 @@ private Q_SLOTS:
     {
         m_sandbox = std::make_unique<StoreSandbox>();
         m_seam = std::make_unique<FakeSeam>();
-        m_window = std::make_unique<FrmMain>();
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -196,7 +196,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         w.formLoad();
-        QCOMPARE(Module1::sortMode, qint16(2));
+        QCOMPARE(testStore().sortMode(), qint16(2));
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.lblFor().size(), 1);
         QCOMPARE(w.lblTitle().size(), 1);
@@ -213,14 +213,14 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(1001);
-        Module1::sortMode = 2;
+        testStore().setSortMode(2);
         w.drawList();
         QCOMPARE(w.rowCount(), 1001);
         QCOMPARE(w.lblFor().size(), 1002);
         QCOMPARE(w.lblTitle().size(), 1002);
         QCOMPARE(w.lblDue().size(), 1002);
         for (int i : {1, 2, 500, 1001}) {
-            const Module1::Task &t = Module1::tasks[i - 1];
+            const Module1::Task &t = testStore().tasks()[i - 1];
             QCOMPARE(w.lblTitle()[i]->text(), t.title);
             QCOMPARE(w.lblFor()[i]->text(), t.forWhom);
             QCOMPARE(w.lblDue()[i]->text(), t.dueText);
@@ -233,7 +233,7 @@ private Q_SLOTS:
         }
         // Ordered by due date.
         for (int i = 1; i < 1001; ++i)
-            QVERIFY(Module1::tasks[i - 1].sortKey <= Module1::tasks[i].sortKey);
+            QVERIFY(testStore().tasks()[i - 1].sortKey <= testStore().tasks()[i].sortKey);
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.lstContainer.height, 1003 * 255.0 + g.pctContainer.height);
         const int max = int((1003 * 255.0 - g.pctContainer.height) / 15);
@@ -246,7 +246,8 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(30);
         w.drawList();
-        Module1::taskCount = 4;
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 4);
         w.drawList();
         QCOMPARE(w.rowCount(), 4);
         QCOMPARE(countVisibleCells(), 12);
@@ -254,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.lblDue().size(), 1);
         QCOMPARE(countVisibleCells(), 0);
-        Module1::taskCount = 30;
+        TestData::keepFirst(all, 30);
         w.drawList();
         QCOMPARE(countVisibleCells(), 90);
     }
@@ -264,15 +265,15 @@ private Q_SLOTS:
         // No dialog tells the window anything: the store's signal does.
         FrmMain &w = *m_window;
         fillStore(3);
-        Module1::sortMode = Module1::ByDue;
-        Module1::announceChange();
+        testStore().setSortMode(Module1::ByDue);
+        Q_EMIT testStore().changed();
         QCOMPARE(w.rowCount(), 3);
         w.highlight(3);
-        Module1::tasks[2].title = QStringLiteral("Renamed elsewhere");
-        Module1::announceChange();
+        TestData::editTask(2, [&](Module1::Task &t) { t.title = QStringLiteral("Renamed elsewhere"); });
+        Q_EMIT testStore().changed();
         QCOMPARE(w.lblTitle()[3]->text(), QStringLiteral("Renamed elsewhere"));
         QCOMPARE(w.selectedRow(), 3);
-        Module1::removeTask(2);
+        QVERIFY(testStore().removeTask(testStore().tasks()[2].id).ok());
         QCOMPARE(w.rowCount(), 2);
         QCOMPARE(w.selectedRow(), 0); // its row is gone
     }
@@ -282,7 +283,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         TestData::addTask(TestData::task(QStringLiteral("hour 24"), {}, 2026, 12, 8, 24, 0));
         TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
-        Module1::sortMode = Module1::ByDue;
+        testStore().setSortMode(Module1::ByDue);
         w.drawList();
         QCOMPARE(rowTitles(w), QStringList({"before noon", "hour 24"}));
         QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
@@ -298,7 +299,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
         TestData::addTask(TestData::dueIn(QStringLiteral("far"), 10));
         TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
-        Module1::sortMode = 0;
+        testStore().setSortMode(0);
         w.drawList();
         QCOMPARE(rowTitles(w), QStringList({"far", "five", "late", "today", "tomorrow", "two"}));
         const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
@@ -338,7 +339,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
         w.drawList();
         QVERIFY(w.lblFor()[1]->font().bold());
-        Module1::ruleCount = 0;
+        TestData::editRules([](std::vector<Module1::AlertRule> &r) { r.clear(); });
         w.drawList();
         QCOMPARE(textColor(w.lblFor()[1]), QColor(Qt::black));
         QVERIFY(!w.lblFor()[1]->font().bold());
@@ -351,8 +352,8 @@ private Q_SLOTS:
         addColourRules();
         for (int i = 0; i < 8; ++i)
             TestData::addTask(TestData::dueIn(QStringLiteral("t%1").arg(i), i - 1, QStringLiteral("f%1").arg(i)));
-        Module1::tasks[2].description = QStringLiteral("third\r\nline two");
-        Module1::tasks[4].description = QStringLiteral("fifth");
+        TestData::editTask(2, [&](Module1::Task &t) { t.description = QStringLiteral("third\r\nline two"); });
+        TestData::editTask(4, [&](Module1::Task &t) { t.description = QStringLiteral("fifth"); });
         w.drawList();
         const QColor row3Colour = textColor(w.lblTitle()[3]);
         QCOMPARE(row3Colour, Colors::toColor(kRed)); // due in 1 day
@@ -478,20 +479,20 @@ private Q_SLOTS:
 
         auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(name), Qt::LeftButton); };
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(0));
+        QCOMPARE(testStore().sortMode(), qint16(0));
         QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(10));
+        QCOMPARE(testStore().sortMode(), qint16(10));
         QCOMPARE(rowTitles(w), QStringList({"cherry", "banana", "Apple"}));
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(0));
+        QCOMPARE(testStore().sortMode(), qint16(0));
         click("cmdFor");
-        QCOMPARE(Module1::sortMode, qint16(1));
+        QCOMPARE(testStore().sortMode(), qint16(1));
         QCOMPARE(rowTitles(w), QStringList({"Apple", "cherry", "banana"}));
         click("cmdDue");
-        QCOMPARE(Module1::sortMode, qint16(2));
+        QCOMPARE(testStore().sortMode(), qint16(2));
         click("cmdDue");
-        QCOMPARE(Module1::sortMode, qint16(12));
+        QCOMPARE(testStore().sortMode(), qint16(12));
         QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
         QCOMPARE(w.rowCount(), 3);
     }
@@ -500,7 +501,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(10);
-        Module1::sortMode = 2;
+        testStore().setSortMode(2);
         w.drawList();
         w.highlight(5);
         const QString before = w.lblTitle()[5]->text();
@@ -510,7 +511,7 @@ private Q_SLOTS:
         QVERIFY(isSelectedLook(w.lblTitle()[5]));
         QCOMPARE(countSelectedCells(), 3);
         QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(),
-                 Module1::tasks[4].description);
+                 testStore().tasks()[4].description);
     }
 
     void selectionClearedWhenItsRowIsGone()
@@ -519,7 +520,8 @@ private Q_SLOTS:
         fillStore(6);
         w.drawList();
         w.highlight(6);
-        Module1::taskCount = 5; // the last task went elsewhere
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 5); // the last task went elsewhere
         w.drawList();
         QCOMPARE(w.selectedRow(), 0);
         QCOMPARE(countSelectedCells(), 0);
@@ -636,15 +638,15 @@ private Q_SLOTS:
         fillStore(40);
         w.drawList();
         bar->setValue(bar->maximum());
-        Module1::taskCount = 3;
-        Module1::announceChange();
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 3);
+        Q_EMIT testStore().changed();
         QCOMPARE(bar->maximum(), 0);
         QCOMPARE(panel->y(), 0); // the heading and the rows in view
 
-        Module1::taskCount = 40;
+        TestData::keepFirst(all, 40);
         for (int i = 3; i < 40; ++i) {
-            Module1::tasks[i].doneText = QStringLiteral("2030-01-01 00:00:00");
-            Module1::deriveFields(Module1::tasks[i]);
+            TestData::editTask(i, [&](Module1::Task &t) { t.doneText = QStringLiteral("2030-01-01 00:00:00"); });
         }
         w.setShowDoneTasks(true);
         bar->setValue(bar->maximum());
@@ -697,7 +699,7 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 1);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(w.selectedRow(), 2);
-        QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(), Module1::tasks[1].description);
+        QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(), testStore().tasks()[1].description);
         QTest::keyClick(list, Qt::Key_Up);
         QTest::keyClick(list, Qt::Key_Up);
         QCOMPARE(w.selectedRow(), 1);
@@ -801,7 +803,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(3);
-        Module1::tasks[1].description = QStringLiteral("keep\r\nme");
+        TestData::editTask(1, [&](Module1::Task &t) { t.description = QStringLiteral("keep\r\nme"); });
         w.drawList();
         w.highlight(2);
         auto *box = w.findChild<QPlainTextEdit *>("txtDescription");
@@ -837,7 +839,7 @@ private Q_SLOTS:
         composed.setCommitString(QStringLiteral("composed"));
         QApplication::sendEvent(box, &composed);
         QCOMPARE(box->toPlainText(), shown);
-        QCOMPARE(Module1::tasks[1].description, QStringLiteral("keep\r\nme"));
+        QCOMPARE(testStore().tasks()[1].description, QStringLiteral("keep\r\nme"));
     }
 
     void timerWithoutIntervalNeverTicks()
@@ -890,7 +892,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         addColourRules();
         fillStore(1001);
-        Module1::tasks[1000] = TestData::dueIn(QStringLiteral("late"), -5);
+        TestData::editTask(1000, [&](Module1::Task &t) { t = TestData::dueIn(QStringLiteral("late"), -5); });
         w.drawList();
         w.addListTask(QStringLiteral("extra"), QStringLiteral("x"), QStringLiteral("y"));
         QCOMPARE(w.rowCount(), 1002);
