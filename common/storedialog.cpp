@@ -17,14 +17,19 @@ StoreDialog::StoreDialog(const Context &context, QWidget *parent, const QString 
     setFixedSize(Twips::toPixels(widthTwips), Twips::toPixels(heightTwips));
 }
 
+void StoreDialog::settle()
+{
+    setResult(Accepted);
+    hide();
+}
+
 bool StoreDialog::closeAfter(const Module1::Commit &commit)
 {
     // The dialog closes right after a save that went through, so a notice
     // it brings stays beside the window that remains.
     if (!seam().reportSave(this, commit.save, parentWidget()))
         return false;
-    setResult(Accepted);
-    hide();
+    settle();
     if (commit.reloaded)
         seam().reportLoadProblems(parentWidget(), commit.load);
     return true;

@@ -22,9 +22,12 @@ protected:
     Module1::TaskStore &store() const { return m_context.store; }
     Modal::Seam &seam() const { return m_context.seam; }
 
+    // Hides the dialog as accepted: what a commit does once it is in, before
+    // the store announces it.
+    void settle();
     // Tells what a commit came to. A failure is told and false returned:
     // the dialog and its copy stay, so Ok can be pressed again once the
-    // cause is put right. Otherwise the dialog is hidden as accepted, and
+    // cause is put right. Otherwise the dialog is hidden (settle()), and
     // what the store's read-back found is told over its owner.
     bool closeAfter(const Module1::Commit &commit);
 

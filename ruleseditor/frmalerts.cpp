@@ -247,7 +247,7 @@ void FrmAlerts::saveAndClose()
 {
     // The copy stays as edited and the dialog open when the save fails.
     // Saved as they stand, not read back: the new colours are announced.
-    closeAfter(store().commitRules(m_rules, &m_original));
+    closeAfter(store().commitRules(m_rules, &m_original, [this] { settle(); }));
 }
 
 bool FrmAlerts::eventFilter(QObject *watched, QEvent *event)

@@ -239,7 +239,8 @@ SaveResult TaskStore::saveOrRestore(Records before)
     return result;
 }
 
-Commit TaskStore::commitTask(TaskId id, const Task &task, const Task *original)
+Commit TaskStore::commitTask(TaskId id, const Task &task, const Task *original,
+                             const std::function<void()> &settled)
 {
     Commit commit;
     Records before = records();
@@ -277,12 +278,17 @@ Commit TaskStore::commitTask(TaskId id, const Task &task, const Task *original)
     if (!commit.ok())
         return commit;
     // Read back as it now stands in the file, then shown in the list's order.
-    commit.load = reloadInListOrder();
+    commit.load = loadTasks();
     commit.reloaded = true;
+    sortTasks();
+    if (settled)
+        settled();
+    announce();
     return commit;
 }
 
-Commit TaskStore::commitRules(const std::vector<AlertRule> &rules, const std::vector<AlertRule> *original)
+Commit TaskStore::commitRules(const std::vector<AlertRule> &rules, const std::vector<AlertRule> *original,
+                              const std::function<void()> &settled)
 {
     Commit commit;
     Records before = records();
@@ -293,8 +299,11 @@ Commit TaskStore::commitRules(const std::vector<AlertRule> &rules, const std::ve
         m_rules = rules;
     }
     commit.save = saveOrRestore(std::move(before));
-    if (commit.ok())
-        announce();
+    if (!commit.ok())
+        return commit;
+    if (settled)
+        settled();
+    announce();
     return commit;
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -105,10 +106,16 @@ public:
     // reminder), both changes are merged as a save merges the file's.
     // A commit that cannot be saved leaves the tables as they were.
     //
+    // `settled`, when given, runs once the change is saved (and read back),
+    // before it is announced: a dialog hides there, so the redraw the
+    // announcement brings finds it gone.
+    //
     // A task edited, or added with id 0: saved, read back and sorted.
-    Commit commitTask(TaskId id, const Task &task, const Task *original = nullptr);
+    Commit commitTask(TaskId id, const Task &task, const Task *original = nullptr,
+                      const std::function<void()> &settled = {});
     // The rules replaced: saved, not read back.
-    Commit commitRules(const std::vector<AlertRule> &rules, const std::vector<AlertRule> *original = nullptr);
+    Commit commitRules(const std::vector<AlertRule> &rules, const std::vector<AlertRule> *original = nullptr,
+                       const std::function<void()> &settled = {});
     // The whole task list replaced (an import, identities given): saved.
     Commit commitTaskList(std::vector<Task> list);
     // A task deleted, and saved; the tables keep the deletion when the

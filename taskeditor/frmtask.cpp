@@ -256,12 +256,12 @@ void FrmTask::saveAndClose()
 {
     if (m_selected < 1) {
         // Nothing to commit: prepare refused its number.
-        setResult(Accepted);
-        hide();
+        settle();
         return;
     }
     // The copy stays, and the dialog open, when the save fails.
-    closeAfter(store().commitTask(m_original.id, m_task, m_original.id != 0 ? &m_original : nullptr));
+    closeAfter(store().commitTask(m_original.id, m_task, m_original.id != 0 ? &m_original : nullptr,
+                                  [this] { settle(); }));
 }
 
 void FrmTask::cancel()

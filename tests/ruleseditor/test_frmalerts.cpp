@@ -120,10 +120,10 @@ void TestFrmAlerts::init()
     sandbox = std::make_unique<StoreSandbox>();
     seam = std::make_unique<FakeSeam>();
     StoreSandbox::write(storeBytes({kTask}, kRed + kGreen + kBlue));
-    loadTasks();
-    sortMode = 2;
-    sortTasks();
-    dlg = std::make_unique<FrmAlerts>();
+    testStore().loadTasks();
+    testStore().setSortMode(2);
+    testStore().sortTasks();
+    dlg = std::make_unique<FrmAlerts>(Context{testStore(), *seam});
 }
 
 void TestFrmAlerts::cleanup()
@@ -308,7 +308,7 @@ void TestFrmAlerts::drawAlertShowsTheRuleAndChangesNothing()
     QFETCH(QString, interval);
     QFETCH(QColor, colour);
     QFETCH(bool, checked);
-    const QByteArray before = storeText();
+    const QByteArray before = testStore().storeText();
     // From a different rule each time, so every control really changes.
     dlg->drawAlert(slot == 1 ? 2 : 1);
     dlg->drawAlert(slot);
@@ -316,7 +316,7 @@ void TestFrmAlerts::drawAlertShowsTheRuleAndChangesNothing()
     QCOMPARE(shownInterval(), interval);
     QCOMPARE(shownColour(), colour);
     QCOMPARE(shownChecked(), checked);
-    QCOMPARE(storeText(), before);
+    QCOMPARE(testStore().storeText(), before);
 }
 
 void TestFrmAlerts::drawAlertOutsideTheTableDoesNothing_data()
@@ -333,7 +333,7 @@ void TestFrmAlerts::drawAlertOutsideTheTableDoesNothing()
     dlg->drawAlert(index);
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("3"));
-    QCOMPARE(ruleCount, qint16(3));
+    QCOMPARE(testStore().ruleCount(), qint16(3));
 }
 
 void TestFrmAlerts::openingWithNoRulesShowsRuleOne()
@@ -341,10 +341,10 @@ void TestFrmAlerts::openingWithNoRulesShowsRuleOne()
     // A store that never held a rule during this run.
     resetStore();
     StoreSandbox::write(storeBytes({kTask}));
-    loadTasks();
-    QCOMPARE(ruleCount, qint16(0));
+    testStore().loadTasks();
+    QCOMPARE(testStore().ruleCount(), qint16(0));
     open();
-    QCOMPARE(ruleCount, qint16(1));
+    QCOMPARE(testStore().ruleCount(), qint16(1));
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("0"));
     QCOMPARE(shownColour(), QColor(Qt::black));
@@ -372,8 +372,8 @@ void TestFrmAlerts::backAndNextStopAtTheEnds()
     click("cmdBack");
     QCOMPARE(shownNumber(), QStringLiteral("2"));
     QCOMPARE(shownColour(), QColor(0, 255, 0));
-    QCOMPARE(ruleCount, qint16(3));
-    QCOMPARE(storeText(), storeBytes({kTask}, kRed + kGreen + kBlue));
+    QCOMPARE(testStore().ruleCount(), qint16(3));
+    QCOMPARE(testStore().storeText(), storeBytes({kTask}, kRed + kGreen + kBlue));
 }
 
 void TestFrmAlerts::deletingRuleTwoOfThreeShowsTheFormerThird()
@@ -381,7 +381,7 @@ void TestFrmAlerts::deletingRuleTwoOfThreeShowsTheFormerThird()
     open();
     click("cmdNext");
     click("cmdDelete");
-    QCOMPARE(ruleCount, qint16(2));
+    QCOMPARE(testStore().ruleCount(), qint16(2));
     QCOMPARE(shownNumber(), QStringLiteral("2"));
     QCOMPARE(shownInterval(), QStringLiteral("14"));
     QCOMPARE(shownColour(), QColor(0, 0, 255));
@@ -396,21 +396,21 @@ void TestFrmAlerts::deletingTheLastRuleShowsRuleOne()
     click("cmdNext");
     click("cmdNext");
     click("cmdDelete");
-    QCOMPARE(ruleCount, qint16(2));
+    QCOMPARE(testStore().ruleCount(), qint16(2));
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("3"));
     // The old last slot still holds its rule; showing rule 1 did not touch it.
-    QCOMPARE(rules[2].interval, qint16(14));
-    QCOMPARE(rules[2].unit, QStringLiteral("w"));
+    QCOMPARE(testStore().rules()[2].interval, qint16(14));
+    QCOMPARE(testStore().rules()[2].unit, QStringLiteral("w"));
 }
 
 void TestFrmAlerts::deletingTheOnlyRuleKeepsIt()
 {
     StoreSandbox::write(storeBytes({kTask}, kGreen));
-    loadTasks();
+    testStore().loadTasks();
     open();
     click("cmdDelete");
-    QCOMPARE(ruleCount, qint16(1));
+    QCOMPARE(testStore().ruleCount(), qint16(1));
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("7"));
     QCOMPARE(shownColour(), QColor(0, 255, 0));
@@ -421,10 +421,10 @@ void TestFrmAlerts::deletingTheOnlyRuleKeepsIt()
 void TestFrmAlerts::newShowsAFreshRule()
 {
     // A stale slot after the last rule must not show through.
-    rules[3] = rules[2];
+    testStore().rules()[3] = testStore().rules()[2];
     open();
     click("cmdNew");
-    QCOMPARE(ruleCount, qint16(4));
+    QCOMPARE(testStore().ruleCount(), qint16(4));
     QCOMPARE(shownNumber(), QStringLiteral("4"));
     QCOMPARE(shownInterval(), QStringLiteral("0"));
     QCOMPARE(shownColour(), QColor(Qt::black));
@@ -441,18 +441,18 @@ void TestFrmAlerts::newRefusesTheHundredAndSecondRule()
     for (int i = 0; i < kRuleSlots; ++i)
         many += ruleBytes(i, "d", i, false);
     StoreSandbox::write(storeBytes({kTask}, many));
-    loadTasks();
-    QCOMPARE(ruleCount, qint16(kRuleSlots));
+    testStore().loadTasks();
+    QCOMPARE(testStore().ruleCount(), qint16(kRuleSlots));
     open();
     click("cmdNext");
-    const QByteArray before = storeText();
+    const QByteArray before = testStore().storeText();
     click("cmdNew");
     QCOMPARE(seam->messages.size(), 1);
     QCOMPARE(seam->messages[0].kind, Modal::Kind::Information);
     QCOMPARE(seam->messages[0].text, QStringLiteral("The rule list is full (101 rules)."));
-    QCOMPARE(ruleCount, qint16(kRuleSlots));
+    QCOMPARE(testStore().ruleCount(), qint16(kRuleSlots));
     QCOMPARE(shownNumber(), QStringLiteral("2"));
-    QCOMPARE(storeText(), before);
+    QCOMPARE(testStore().storeText(), before);
     // The last rule can still be reached, and ">" stops there.
     for (int i = 0; i < kRuleSlots + 2; ++i)
         click("cmdNext");
@@ -487,9 +487,9 @@ void TestFrmAlerts::intervalReadsTheLeadingNumber()
     else
         QTest::keyClicks(box, typed);
     QCOMPARE(box->text(), typed);
-    QCOMPARE(int(rules[1].interval), stored);
-    QCOMPARE(rules[0].interval, qint16(3));
-    QCOMPARE(rules[2].interval, qint16(14));
+    QCOMPARE(int(testStore().rules()[1].interval), stored);
+    QCOMPARE(testStore().rules()[0].interval, qint16(3));
+    QCOMPARE(testStore().rules()[2].interval, qint16(14));
 }
 
 void TestFrmAlerts::intervalSelectsAllOnFocus()
@@ -522,7 +522,7 @@ void TestFrmAlerts::ruleNumberSwallowsTyping()
     QCOMPARE(id->text(), QStringLiteral("2"));
     // The handlers still write into rule 2.
     QTest::keyClicks(child<QLineEdit>("txtInterval"), QStringLiteral("1"));
-    QCOMPARE(rules[1].interval, qint16(71));
+    QCOMPARE(testStore().rules()[1].interval, qint16(71));
 }
 
 void TestFrmAlerts::checkBoxSetsPopupOfTheRuleShown()
@@ -532,11 +532,11 @@ void TestFrmAlerts::checkBoxSetsPopupOfTheRuleShown()
     QCheckBox *box = child<QCheckBox>("chkAlert");
     QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
     QVERIFY(box->isChecked());
-    QCOMPARE(rules[1].popup, true);
+    QCOMPARE(testStore().rules()[1].popup, true);
     QTest::keyClick(box, Qt::Key_Space);
-    QCOMPARE(rules[1].popup, false);
-    QCOMPARE(rules[0].popup, true);
-    QCOMPARE(rules[2].popup, true);
+    QCOMPARE(testStore().rules()[1].popup, false);
+    QCOMPARE(testStore().rules()[0].popup, true);
+    QCOMPARE(testStore().rules()[2].popup, true);
 }
 
 void TestFrmAlerts::closedChooserKeepsTheColour()
@@ -546,7 +546,7 @@ void TestFrmAlerts::closedChooserKeepsTheColour()
     seam->colorToChoose.reset();
     click("cmdSelect");
     QCOMPARE(seam->chooserOpenedWith, QList<QColor>{QColor(0, 255, 0)});
-    QCOMPARE(rules[1].color, 65280);
+    QCOMPARE(testStore().rules()[1].color, 65280);
     QCOMPARE(shownColour(), QColor(0, 255, 0));
 }
 
@@ -558,14 +558,14 @@ void TestFrmAlerts::chosenColourIsStoredInTheRuleShown()
     seam->colorToChoose = QColor(1, 2, 3);
     click("cmdSelect");
     QCOMPARE(seam->chooserOpenedWith, QList<QColor>{QColor(0, 0, 255)});
-    QCOMPARE(rules[2].color, 1 + 256 * 2 + 65536 * 3);
+    QCOMPARE(testStore().rules()[2].color, 1 + 256 * 2 + 65536 * 3);
     QCOMPARE(shownColour(), QColor(1, 2, 3));
-    QCOMPARE(rules[1].color, 65280);
+    QCOMPARE(testStore().rules()[1].color, 65280);
     // The next opening of the chooser starts from the colour just chosen.
     seam->colorToChoose.reset();
     click("cmdSelect");
     QCOMPARE(seam->chooserOpenedWith.last(), QColor(1, 2, 3));
-    QCOMPARE(rules[2].color, 1 + 256 * 2 + 65536 * 3);
+    QCOMPARE(testStore().rules()[2].color, 1 + 256 * 2 + 65536 * 3);
 }
 
 void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
@@ -574,13 +574,13 @@ void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
     QByteArray bytes = storeBytes({kTask}, kRed + kGreen + kBlue);
     bytes.insert(bytes.indexOf("[Alerts]"), "ab\r\n");
     StoreSandbox::write(bytes);
-    QCOMPARE(loadTasks().problems.size(), 1);
+    QCOMPARE(testStore().loadTasks().problems.size(), 1);
     open();
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     bool hiddenWhenSignalled = false;
     // A listener that ends with this test: the notifier outlives it.
     QObject listener;
-    connect(&notifier(), &Notifier::changed, &listener, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
+    connect(&testStore(), &Module1::TaskStore::changed, &listener, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
     child<QLineEdit>("txtInterval")->setText(QStringLiteral("5"));
     click("cmdNext");
     seam->colorToChoose = QColor(0x10, 0x20, 0x30);
@@ -596,7 +596,7 @@ void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
     QCOMPARE(StoreSandbox::read(), storeBytes({kTask}, ruleBytes(5, "d", 255, true)
                                                           + ruleBytes(7, "d", 0x10 + 256 * 0x20 + 65536 * 0x30, false)
                                                           + ruleBytes(14, "w", 16711680, false)));
-    QCOMPARE(lastLoadReport().problems.size(), 1);
+    QCOMPARE(testStore().lastLoadReport().problems.size(), 1);
     // The file the reader complained about is kept before it is replaced,
     // and the user is told where.
     QCOMPARE(seam->messages.size(), 1);
@@ -608,7 +608,7 @@ void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
 void TestFrmAlerts::enterPressesOk()
 {
     open();
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     QLineEdit *box = child<QLineEdit>("txtInterval");
     box->setText(QStringLiteral("9"));
     QTest::keyClick(box, Qt::Key_Return);
@@ -630,15 +630,15 @@ void TestFrmAlerts::cancelReloadsAndAnnounces()
     QFETCH(QString, how);
     const StoredTask later{"apple", "", 1, 1, 2009, 0, 0, 0, ""};
     StoreSandbox::write(storeBytes({later, kTask}, kRed + kGreen + kBlue));
-    loadTasks();
-    sortTasks(); // by due date: Dentist first
+    testStore().loadTasks();
+    testStore().sortTasks(); // by due date: Dentist first
     const QByteArray file = StoreSandbox::read();
     open();
     QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     child<QLineEdit>("txtInterval")->setText(QStringLiteral("55"));
     click("cmdNew");
-    tasks[0].title = QStringLiteral("half-edited");
+    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("half-edited"); });
     if (how == QLatin1String("button")) {
         click("cmdCancel");
     } else if (how == QLatin1String("escape")) {
@@ -650,12 +650,12 @@ void TestFrmAlerts::cancelReloadsAndAnnounces()
     QVERIFY(!dlg->isVisible());
     QCOMPARE(dlg->result(), int(QDialog::Rejected));
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(ruleCount, qint16(3));
-    QCOMPARE(rules[0].interval, qint16(3));
+    QCOMPARE(testStore().ruleCount(), qint16(3));
+    QCOMPARE(testStore().rules()[0].interval, qint16(3));
     QCOMPARE(StoreSandbox::read(), file);
     // Reloaded, and back in the list's order rather than the file's.
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
-    QCOMPARE(tasks[1].title, QStringLiteral("apple"));
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(testStore().tasks()[1].title, QStringLiteral("apple"));
 }
 
 void TestFrmAlerts::failedSaveKeepsTheDialogAndTheRules()
@@ -663,10 +663,10 @@ void TestFrmAlerts::failedSaveKeepsTheDialogAndTheRules()
     StoredTask big = kTask;
     big.description = QByteArray(4096, 'x');
     StoreSandbox::write(storeBytes({big}, kRed + kGreen + kBlue));
-    loadTasks();
+    testStore().loadTasks();
     const QByteArray before = StoreSandbox::read();
     open();
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     child<QLineEdit>("txtInterval")->setText(QStringLiteral("30"));
     {
         FileSizeLimit full(1024);
@@ -678,7 +678,7 @@ void TestFrmAlerts::failedSaveKeepsTheDialogAndTheRules()
     QCOMPARE(seam->messages[0].kind, Modal::Kind::Warning);
     QVERIFY2(seam->messages[0].text.startsWith(QStringLiteral("Could not save tasks.txt: ")),
              qPrintable(seam->messages[0].text));
-    QCOMPARE(rules[0].interval, qint16(30));
+    QCOMPARE(testStore().rules()[0].interval, qint16(30));
     QCOMPARE(StoreSandbox::read(), before);
 
     click("cmdOk");

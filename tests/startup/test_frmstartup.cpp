@@ -84,7 +84,7 @@ void TestFrmStartup::init()
     m_store = std::make_unique<StoreSandbox>();
     m_runtime = std::make_unique<RuntimeSandbox>();
     m_seam = std::make_unique<FakeSeam>();
-    m_form = std::make_unique<FrmStartup>();
+    m_form = std::make_unique<FrmStartup>(Context{testStore(), *m_seam});
 }
 
 void TestFrmStartup::cleanup()
@@ -384,7 +384,7 @@ void TestFrmStartup::laterOpeningsFollowTheTablesAndTheFile()
     // Something listed: both bring the alert window; the list asked for
     // later takes its place.
     writeStore({dueIn(QStringLiteral("Due"), 0)});
-    Module1::reloadInListOrder();
+    testStore().reloadInListOrder();
     QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::NewDay), static_cast<QWidget *>(m_form.get()));
     QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::AlertAgain), static_cast<QWidget *>(m_form.get()));
     Opening::bringUp(m_form.get());
