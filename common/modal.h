@@ -32,8 +32,7 @@ class Seam
 {
 public:
     Seam() = default;
-    Seam(const Seam &) = delete;
-    Seam &operator=(const Seam &) = delete;
+    Q_DISABLE_COPY_MOVE(Seam)
     virtual ~Seam() = default;
     // Shows the dialog modally and returns when it is hidden.
     virtual int exec(QDialog *dialog);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::storeBytes;
 using TestData::StoredTask;
@@ -104,7 +105,7 @@ void TestFollow::followsAFileWrittenInPlace()
     // due earlier than all comes, and Bravo moves one row down.
     StoreSandbox::write(storeBytes({kAlpha, kBravo, kCharlie, kEarly}));
     QTRY_COMPARE_WITH_TIMEOUT(m_window->follows(), 1, kWaitMs);
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Early bird", "Alpha", "Bravo", "Charlie"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Early bird"_s, u"Alpha"_s, u"Bravo"_s, u"Charlie"_s}));
     QCOMPARE(testStore().taskCount(), 4);
     QCOMPARE(m_window->selectedRow(), 3);
     QCOMPARE(m_window->lblTitle()[3]->look().background, ListCell::kSelectedBackground);
@@ -122,7 +123,7 @@ void TestFollow::followsAFileReplacedByRename()
         StoreSandbox::write(storeBytes({kEarly, kAlpha, kBravo, renamed}), QStringLiteral("tasks.txt.new"));
         QCOMPARE(std::rename("tasks.txt.new", "tasks.txt"), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->follows(), round, kWaitMs);
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Early bird", "Alpha", "Bravo", "Charlie " + QString::number(round)}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Early bird"_s, u"Alpha"_s, u"Bravo"_s, u"Charlie "_s + QString::number(round)}));
         if (round == 1) {
             // Alpha is still there, one row lower.
             m_window->highlight(1);
@@ -160,7 +161,7 @@ void TestFollow::ownSavesAreNotFollowed()
         // ... and known for what Quorvi wrote itself.
         QCOMPARE(m_window->follows(), 0);
     }
-    QCOMPARE(shownTitles(*m_window), QStringList{"Charlie"});
+    QCOMPARE(shownTitles(*m_window), QStringList{u"Charlie"_s});
 }
 
 void TestFollow::aChangeIsFollowedWithTheEditorOpenAndKeptAfterOk()
@@ -179,7 +180,7 @@ void TestFollow::aChangeIsFollowedWithTheEditorOpenAndKeptAfterOk()
         // Read at once, the dialog open: it edits a copy, which stays.
         QTRY_COMPARE_WITH_TIMEOUT(m_window->follows(), 1, kWaitMs);
         QCOMPARE(testStore().taskCount(), 4);
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Alpha", "Bravo", "Charlie", "From outside"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"From outside"_s}));
         QCOMPARE(m_window->selectedRow(), 2);
         QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("txtTitle"))->text(), QStringLiteral("Bravo, edited"));
         followed = true;
@@ -193,7 +194,7 @@ void TestFollow::aChangeIsFollowedWithTheEditorOpenAndKeptAfterOk()
     QVERIFY(file.contains("ttl=Bravo, edited\r\n"));
     QVERIFY(file.contains("ttl=From outside\r\n"));
     QVERIFY(!file.contains("ttl=Bravo\r\n"));
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Alpha", "Bravo, edited", "Charlie", "From outside"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Alpha"_s, u"Bravo, edited"_s, u"Charlie"_s, u"From outside"_s}));
     // The store had followed the change already: nothing to merge or tell.
     QVERIFY(m_seam->messages.isEmpty());
     QVERIFY(m_seam->notices.isEmpty());

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace Module1;
 
 namespace {
@@ -68,7 +70,7 @@ void TestDiskFile::aFullDiskNamesTheRealCause()
     QVERIFY(testStore().saveTasks().ok);
     const QByteArray before = StoreSandbox::read();
     // The new file has to fit beside the old one, and does not.
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("changed"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("changed"); });
     const SaveResult full = testStore().saveTasks();
     QVERIFY(!full.ok);
     QCOMPARE(full.message, QStringLiteral("Could not save tasks.txt: No space left on device"));
@@ -95,7 +97,7 @@ void TestDiskFile::aReadOnlyFileIsNotReplaced()
     QCOMPARE(::chmod("tasks.txt", 0444), 0);
     const QByteArray before = StoreSandbox::read();
     testStore().loadTasks();
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("Changed"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Changed"); });
     // Root could write it, and must not either.
     const SaveResult result = testStore().saveTasks();
     QVERIFY(!result.ok);
@@ -118,7 +120,7 @@ void TestDiskFile::aReadOnlyFileSystemIsNotWritten()
     TestData::saveStore({TestData::task(QStringLiteral("Kept"), {}, 2030, 1, 1)}, {});
     testStore().loadTasks();
     QVERIFY(disk.makeReadOnly());
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("Changed"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Changed"); });
     const SaveResult result = testStore().saveTasks();
     QVERIFY(!result.ok);
     QVERIFY2(result.message.contains(QStringLiteral("tasks.txt is read-only")), qPrintable(result.message));
@@ -148,7 +150,7 @@ void TestDiskFile::modeOwnerAndGroupAreKept()
     const ino_t oldInode = statOf("tasks.txt").st_ino;
 
     testStore().loadTasks();
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("Shared, changed"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Shared, changed"); });
     QVERIFY(testStore().saveTasks().ok);
     const struct stat st = statOf("tasks.txt");
     QVERIFY(st.st_ino != oldInode); // replaced whole, not rewritten in place
@@ -177,7 +179,7 @@ void TestDiskFile::aHardLinkedFileIsUpdatedUnderEveryName()
     const ino_t inode = statOf("tasks.txt").st_ino;
 
     testStore().loadTasks();
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("New, and a good deal longer than before"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("New, and a good deal longer than before"); });
     const SaveResult result = testStore().saveTasks();
     QVERIFY2(result.ok, qPrintable(result.message));
     const QByteArray after = StoreSandbox::read();
@@ -189,7 +191,7 @@ void TestDiskFile::aHardLinkedFileIsUpdatedUnderEveryName()
     QVERIFY(before != after);
 
     // Shorter again: nothing of the longer text is left at the end.
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("S"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("S"); });
     QVERIFY(testStore().saveTasks().ok);
     QCOMPARE(StoreSandbox::read(QStringLiteral("elsewhere/copy.txt")), testStore().storeText());
     checkNoLeftovers();
@@ -198,7 +200,7 @@ void TestDiskFile::aHardLinkedFileIsUpdatedUnderEveryName()
     // with, not written over.
     StoreSandbox::write(StoreSandbox::read() + "ttl=Theirs\r\nact=addtask\r\n", QStringLiteral("new.txt"));
     QCOMPARE(::rename("new.txt", "tasks.txt"), 0);
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("Mine"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Mine"); });
     const SaveResult merged = testStore().saveTasks();
     QVERIFY(merged.ok && merged.merged);
     QVERIFY(StoreSandbox::read().contains("ttl=Theirs\r\n"));
@@ -263,7 +265,7 @@ void TestDiskFile::theNewestProblemFileWinsTheBackup()
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), first);
 
     // A clean file replaces no backup.
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("One, edited"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("One, edited"); });
     QVERIFY(testStore().saveTasks().ok);
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), first);
 
@@ -325,8 +327,8 @@ void TestDiskFile::leftoversOfKilledSavesGoAtTheNextStart()
     for (const char *name : {"tasks.txt.Ab12Cd", ".tasks.txt.quorvi-Ab12", "notes.quorvi-Ab12Cd"})
         StoreSandbox::write("mine", QString::fromLatin1(name));
     QCOMPARE(::symlink("tasks.txt", ".link.quorvi-Qq11Ww"), 0);
-    QStringList kept{".link.quorvi-Qq11Ww", ".tasks.txt.quorvi-Ab12", "notes.quorvi-Ab12Cd", "tasks.txt",
-                     "tasks.txt.Ab12Cd"};
+    QStringList kept{u".link.quorvi-Qq11Ww"_s, u".tasks.txt.quorvi-Ab12"_s, u"notes.quorvi-Ab12Cd"_s, u"tasks.txt"_s,
+                     u"tasks.txt.Ab12Cd"_s};
     // Another user's, where this one may give a file away.
     StoreSandbox::write("theirs", QStringLiteral(".tasks.txt.quorvi-Zz99Yy"));
     if (::chown(".tasks.txt.quorvi-Zz99Yy", 65534, 65534) == 0)
@@ -342,3 +344,4 @@ void TestDiskFile::leftoversOfKilledSavesGoAtTheNextStart()
 
 QTEST_GUILESS_MAIN(TestDiskFile)
 #include "test_diskfile.moc"
+

@@ -45,11 +45,11 @@ private Q_SLOTS:
         QVERIFY(testStore().loadTasks().problems.isEmpty());
         QCOMPARE(testStore().storeText(), plain); // a store without it stays byte for byte
 
-        TestData::editTask(0, [&](Module1::Task &t) { t.uid = kUid; });
-        TestData::editTask(0, [&](Module1::Task &t) { t.repeatText = QStringLiteral("1w"); });
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.uid = kUid; });
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("1w"); });
         QVERIFY(testStore().saveTasks().ok);
         const QByteArray bytes = StoreSandbox::read();
-        QVERIFY2(bytes.contains("des=a|~b\r\nrep=1w\r\nuid=" + kUid.toLatin1() + "\r\nact=addtask\r\n"), bytes.constData());
+        QVERIFY2(bytes.contains(QByteArray("des=a|~b\r\nrep=1w\r\nuid=" + kUid.toLatin1() + "\r\nact=addtask\r\n")), bytes.constData());
         QVERIFY(testStore().loadTasks().problems.isEmpty());
         QCOMPARE(testStore().tasks()[0].uid, kUid);
     }

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::addRule;
 using TestData::addTask;
@@ -355,7 +356,7 @@ void TestStoreFile::aRolledOverTimeIsShownAndOrderedOnTheDayItFalls()
     QStringList order;
     for (const Task &t : testStore().tasks())
         order << t.title;
-    QCOMPARE(order, QStringList({"before noon", "noon next day", "late evening", "midnight"}));
+    QCOMPARE(order, QStringList({u"before noon"_s, u"noon next day"_s, u"late evening"_s, u"midnight"_s}));
 
     // The file keeps the numbers as they were typed.
     QVERIFY(testStore().saveTasks().ok);
@@ -383,7 +384,7 @@ void TestStoreFile::recordsBeyondTheTablesAreKeptBySaves()
 
     // Every save writes them back after the tables; none is a reason for a
     // backup, since nothing is lost.
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("changed"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("changed"); });
     const SaveResult saved = testStore().saveTasks();
     QVERIFY2(saved.ok && saved.message.isEmpty(), qPrintable(saved.message));
     QVERIFY(!QFile::exists(QStringLiteral("tasks.txt.bak")));
@@ -396,13 +397,13 @@ void TestStoreFile::recordsBeyondTheTablesAreKeptBySaves()
 
     // Nor does a merge with a change made elsewhere drop one.
     StoreSandbox::write(written + "ttl=Theirs\r\nact=addtask\r\n");
-    TestData::editTask(1, [&](Module1::Task &t) { t.title = QStringLiteral("mine"); });
+    TestData::editTask(1, [&](Module1::Task &edited) { edited.title = QStringLiteral("mine"); });
     const SaveResult merged = testStore().saveTasks();
     QVERIFY(merged.ok && merged.merged);
     const QByteArray after = StoreSandbox::read();
     QCOMPARE(after.count("act=addtask"), kTaskSlots + 2);
     for (const QByteArray title : {"T1001", "Theirs", "mine", "changed"})
-        QVERIFY2(after.contains("ttl=" + title + "\r\n"), title.constData());
+        QVERIFY2(after.contains(QByteArray("ttl=" + title + "\r\n")), title.constData());
     testStore().loadTasks();
     QCOMPARE(testStore().taskCount(), kTaskSlots);
 }
@@ -469,7 +470,7 @@ void TestStoreFile::oneStrayByteChangesOnlyItsOwnLine()
     QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Café crème"));
     QCOMPARE(testStore().tasks()[0].forWhom, QStringLiteral("Mélanie"));
     QCOMPARE(testStore().tasks()[0].description, QStringLiteral("€ 5"));
-    QCOMPARE(report.problems, QStringList{"tasks.txt line 2: the line is not UTF-8 and was read as Windows-1252"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt line 2: the line is not UTF-8 and was read as Windows-1252"_s});
 }
 
 void TestStoreFile::aFileCutInsideATaskRecordIsReported()
@@ -480,7 +481,7 @@ void TestStoreFile::aFileCutInsideATaskRecordIsReported()
     const LoadReport report = testStore().loadTasks();
     QCOMPARE(testStore().taskCount(), 1);
     QCOMPARE(testStore().ruleCount(), 1);
-    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt ends inside a task record; it was not loaded"_s});
 }
 
 void TestStoreFile::aFileCutInsideARuleRecordIsReported()
@@ -489,11 +490,11 @@ void TestStoreFile::aFileCutInsideARuleRecordIsReported()
     StoreSandbox::write("val=1\r\nact=addalert\r\nval=7\r\nclr=2");
     const LoadReport report = testStore().loadTasks();
     QCOMPARE(testStore().ruleCount(), 1);
-    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a rule record; it was not loaded"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt ends inside a rule record; it was not loaded"_s});
 
     // A task's values after the last task, behind a rule, are lost all the same.
     StoreSandbox::write("ttl=Lost\r\nval=1\r\nact=addalert\r\n");
-    QCOMPARE(testStore().loadTasks().problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+    QCOMPARE(testStore().loadTasks().problems, QStringList{u"tasks.txt ends inside a task record; it was not loaded"_s});
 }
 
 void TestStoreFile::aCompleteLastRecordIsNoProblem()
@@ -526,7 +527,7 @@ void TestStoreFile::failedSaveKeepsTheOldFile()
     const QByteArray before = StoreSandbox::read();
 
     // A full disk: the file size limit makes the write fail, even for root.
-    TestData::editTask(0, [&](Module1::Task &t) { t.description = QString(4096, QLatin1Char('x')); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.description = QString(4096, QLatin1Char('x')); });
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
     auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -544,7 +545,7 @@ void TestStoreFile::failedSaveKeepsTheOldFile()
     if (::geteuid() != 0) {
         // A read-only folder (root writes into those regardless).
         QFile::setPermissions(box.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        TestData::editTask(0, [&](Module1::Task &t) { t.title = QStringLiteral("new"); });
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("new"); });
         const SaveResult result = testStore().saveTasks();
         QFile::setPermissions(box.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(!result.ok);

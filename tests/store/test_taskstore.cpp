@@ -215,7 +215,7 @@ private Q_SLOTS:
         const std::vector<AlertRule> original(store.rules().begin(), store.rules().end());
         // Another program adds a rule; the store follows it.
         QByteArray bytes = StoreSandbox::read();
-        bytes.replace("[Alerts]\r\n\r\n", "[Alerts]\r\n\r\n" + TestData::ruleBytes(9, "w", 65280, false));
+        bytes.replace("[Alerts]\r\n\r\n", QByteArray("[Alerts]\r\n\r\n" + TestData::ruleBytes(9, "w", 65280, false)));
         writeElsewhere(bytes);
         store.reloadInListOrder();
         QCOMPARE(store.ruleCount(), 2);

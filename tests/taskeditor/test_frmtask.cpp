@@ -21,6 +21,7 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::StoredTask;
 using TestData::storeBytes;
@@ -166,8 +167,8 @@ void TestFrmTask::dialogIsAFixedModalDialogWithItsCaption()
             names << list->itemText(i);
         return names;
     }();
-    QCOMPARE(months, (QStringList{"January", "February", "March", "April", "May", "June", "July", "August",
-                                  "September", "October", "November", "December"}));
+    QCOMPARE(months, (QStringList{u"January"_s, u"February"_s, u"March"_s, u"April"_s, u"May"_s, u"June"_s, u"July"_s, u"August"_s,
+                                  u"September"_s, u"October"_s, u"November"_s, u"December"_s}));
     QVERIFY(!child<QComboBox>("lstMonth")->isEditable());
     for (const char *name : {"txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"})
         QCOMPARE(box(name)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
@@ -238,7 +239,7 @@ void TestFrmTask::labelsReadAndSitAsDesigned()
 void TestFrmTask::tabOrderFollowsTheForm()
 {
     // Repeating, so that the count box takes part (it is off for Never).
-    TestData::editTask(0, [&](Module1::Task &t) { t.repeatText = QStringLiteral("1w"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("1w"); });
     openOn(1);
     dlg->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
@@ -249,9 +250,9 @@ void TestFrmTask::tabOrderFollowsTheForm()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited, (QStringList{"txtFor", "txtDay", "lstMonth", "txtYear", "txtHour", "txtMinute", "txtSecond",
-                                   "txtDescript", "lstRepeat", "txtRepeatCount", "Command1", "Command2",
-                                   "txtTitle"}));
+    QCOMPARE(visited, (QStringList{u"txtFor"_s, u"txtDay"_s, u"lstMonth"_s, u"txtYear"_s, u"txtHour"_s, u"txtMinute"_s, u"txtSecond"_s,
+                                   u"txtDescript"_s, u"lstRepeat"_s, u"txtRepeatCount"_s, u"Command1"_s, u"Command2"_s,
+                                   u"txtTitle"_s}));
 }
 
 void TestFrmTask::captionsFitTheirControls()
@@ -389,24 +390,24 @@ void TestFrmTask::numberBoxesReadTheLeadingNumber()
     retype(box(qPrintable(name)), typed);
     QCOMPARE(box(qPrintable(name))->text(), typed);
     const Task &t = dlg->record();
-    const QHash<QString, int> fields{{"txtDay", t.day},
-                                     {"txtYear", t.year},
-                                     {"txtHour", t.hour},
-                                     {"txtMinute", t.minute},
-                                     {"txtSecond", t.second}};
+    const QHash<QString, int> fields{{u"txtDay"_s, t.day},
+                                     {u"txtYear"_s, t.year},
+                                     {u"txtHour"_s, t.hour},
+                                     {u"txtMinute"_s, t.minute},
+                                     {u"txtSecond"_s, t.second}};
     QCOMPARE(fields.value(name), stored);
     // Only that field changed.
     QCOMPARE(t.title, QStringLiteral("Report"));
     QCOMPARE(t.month, qint16(1));
     // And the clamped value is what Ok writes.
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
-    const QByteArray key = QHash<QString, QByteArray>{{"txtDay", "day="},
-                                                      {"txtYear", "yea="},
-                                                      {"txtHour", "hou="},
-                                                      {"txtMinute", "min="},
-                                                      {"txtSecond", "sec="}}
+    const QByteArray key = QHash<QString, QByteArray>{{u"txtDay"_s, "day="},
+                                                      {u"txtYear"_s, "yea="},
+                                                      {u"txtHour"_s, "hou="},
+                                                      {u"txtMinute"_s, "min="},
+                                                      {u"txtSecond"_s, "sec="}}
                                .value(name);
-    QVERIFY(StoreSandbox::read().contains("\r\n" + key + QByteArray::number(stored) + "\r\n"));
+    QVERIFY(StoreSandbox::read().contains(QByteArray("\r\n" + key + QByteArray::number(stored) + "\r\n")));
 }
 
 void TestFrmTask::everyKeystrokeIsWrittenIntoTheRecord()
@@ -541,8 +542,8 @@ void TestFrmTask::openingTheEditorChangesNoStoredText()
     // Longer than a line edit holds by default, and with separators that do
     // not end a line of the file: showing them must not alter them.
     const QString longTitle = QString(40000, QLatin1Char('t')) + QStringLiteral("\u2028end");
-    TestData::editTask(0, [&](Module1::Task &t) { t.title = longTitle; });
-    TestData::editTask(0, [&](Module1::Task &t) { t.forWhom = QStringLiteral("a\u2029b"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = longTitle; });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.forWhom = QStringLiteral("a\u2029b"); });
     const QByteArray before = testStore().storeText();
     openOn(1);
     QCOMPARE(dlg->record().title, longTitle);
@@ -678,7 +679,7 @@ void TestFrmTask::repeatShowsWhatIsStored()
     QFETCH(QString, stored);
     QFETCH(QString, shown);
     QFETCH(QString, count);
-    TestData::editTask(0, [&](Module1::Task &t) { t.repeatText = stored; });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = stored; });
     openOn(1);
     QCOMPARE(child<QComboBox>("lstRepeat")->currentText(), shown);
     QCOMPARE(box("txtRepeatCount")->text(), count);
@@ -721,9 +722,9 @@ void TestFrmTask::monthlyRepeatFollowsTheDueDay()
     QCOMPARE(dlg->record().repeatText, QStringLiteral("1m@1"));
     // Only a new date moves the day: a task on the 31st that fell on the
     // 28th keeps the 31st when its count changes.
-    TestData::editTask(0, [&](Module1::Task &t) { t.repeatText = QStringLiteral("1m@31"); });
-    TestData::editTask(0, [&](Module1::Task &t) { t.day = 28; });
-    TestData::editTask(0, [&](Module1::Task &t) { t.month = 2; });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("1m@31"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.day = 28; });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.month = 2; });
     openOn(1);
     retype(box("txtRepeatCount"), QStringLiteral("2"));
     QCOMPARE(dlg->record().repeatText, QStringLiteral("2m@31"));
@@ -737,7 +738,7 @@ void TestFrmTask::monthlyRepeatFollowsTheDueDay()
 
 void TestFrmTask::unreadableRepeatIsKeptUntilChanged()
 {
-    TestData::editTask(0, [&](Module1::Task &t) { t.repeatText = QStringLiteral("often"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("often"); });
     QVERIFY(testStore().saveTasks().ok);
     openOn(1);
     retype(box("txtTitle"), QStringLiteral("Dentist, again"));
