@@ -342,11 +342,10 @@ void TestFrmAlerts::drawAlertOutsideTheTableDoesNothing()
 
 void TestFrmAlerts::openingWithNoRulesShowsRuleOne()
 {
-    // A store that never held a rule during this run.
-    resetTestStore();
+    // A store without a rule.
     StoreSandbox::write(storeBytes({kTask}));
     testStore().loadTasks();
-    QCOMPARE(int(dlg->rulesShown().size()), int(0));
+    QCOMPARE(testStore().ruleCount(), 0);
     open();
     QCOMPARE(int(dlg->rulesShown().size()), int(1));
     QCOMPARE(shownNumber(), QStringLiteral("1"));
@@ -443,7 +442,7 @@ void TestFrmAlerts::newRefusesTheHundredAndSecondRule()
         many += ruleBytes(i, "d", i, false);
     StoreSandbox::write(storeBytes({kTask}, many));
     testStore().loadTasks();
-    QCOMPARE(int(dlg->rulesShown().size()), int(kRuleSlots));
+    QCOMPARE(testStore().ruleCount(), kRuleSlots);
     open();
     click("cmdNext");
     const QByteArray before = testStore().storeText();
