@@ -274,15 +274,27 @@ void TestFrmStartup::showAllHidesTheAlertAndShowsTheTaskList()
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     QVERIFY(!m_form->existingMainWindow());
 
+    const int loads = testStore().loadCount();
     QTest::mouseClick(m_form->findChild<QPushButton *>(QStringLiteral("cmdShowAll")), Qt::LeftButton);
     QTRY_VERIFY(!m_form->isVisible());
     FrmMain *frmMain = m_form->existingMainWindow();
     QVERIFY(frmMain);
+    // The list shows what the alert window read: the file is not read again.
+    QCOMPARE(loads, 1);
+    QCOMPARE(testStore().loadCount(), 1);
+    QCOMPARE(frmMain->rowCount(), 1);
     QCOMPARE(frmMain->objectName(), QStringLiteral("frmMain"));
     QTRY_VERIFY(frmMain->isVisible());
     QVERIFY(!frmMain->isModal());
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(m_seam->endCodes.isEmpty());
+    // Changed elsewhere since: then, and only then, the list reads it again.
+    frmMain->hide();
+    TestData::saveStore({dueIn(QStringLiteral("Due"), 1), dueIn(QStringLiteral("Added elsewhere"), 2)}, {});
+    frmMain->formLoad();
+    QCOMPARE(testStore().loadCount(), 2);
+    QCOMPARE(frmMain->rowCount(), 2);
+    frmMain->show();
 
     // Created once: a second trip reuses the same window.
     frmMain->hide();
