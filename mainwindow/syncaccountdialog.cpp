@@ -86,14 +86,15 @@ void SyncAccountDialog::accept()
     QDialog::accept();
 }
 
-std::optional<QString> askSyncPassword(QWidget *parent, const Sync::Account &account, const QString &why)
+std::optional<QString> askSyncPassword(Modal::Seam &seam, QWidget *parent, const Sync::Account &account,
+                                       const QString &why)
 {
     QInputDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Sync Password"));
     dialog.setLabelText(QStringLiteral("The password of %1 at %2 is asked once while Quorvi runs: %3.")
                             .arg(account.user, account.collection.host(), why));
     dialog.setTextEchoMode(QLineEdit::Password);
-    if (Modal::exec(&dialog) != QDialog::Accepted)
+    if (seam.exec(&dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "account.h"
+#include "modal.h"
 
 #include <QDialog>
 
@@ -48,4 +49,5 @@ private:
 
 // Asks for the password the secret store cannot give, saying why; nothing
 // when the user cancels.
-std::optional<QString> askSyncPassword(QWidget *parent, const Sync::Account &account, const QString &why);
+std::optional<QString> askSyncPassword(Modal::Seam &seam, QWidget *parent, const Sync::Account &account,
+                                       const QString &why);

@@ -7,19 +7,17 @@
 #include <QDir>
 #include <QSet>
 
+#include <algorithm>
+
 namespace Sync::StoreSide {
 
 namespace {
 
 using namespace Module1;
 
-int slotOf(const QString &uid)
+std::vector<Task>::iterator withUid(std::vector<Task> &list, const QString &uid)
 {
-    for (int i = 0; i < taskCount; ++i) {
-        if (tasks[i].uid == uid)
-            return i;
-    }
-    return -1;
+    return std::find_if(list.begin(), list.end(), [&uid](const Task &t) { return t.uid == uid; });
 }
 
 void takeBack(const Change &change, State &state)
@@ -32,14 +30,23 @@ void takeBack(const Change &change, State &state)
     state.ctag.clear();
 }
 
-bool addTask(const Task &task)
+bool addTask(std::vector<Task> &list, const Task &task)
 {
-    if (taskCount >= kTaskSlots)
+    if (int(list.size()) >= kTaskSlots)
         return false;
-    tasks[taskCount] = task;
-    deriveFields(tasks[taskCount]);
-    ++taskCount;
+    list.push_back(task);
+    deriveFields(list.back());
     return true;
+}
+
+QStringList notesOf(const SaveResult &saved)
+{
+    QStringList notes;
+    if (!saved.message.isEmpty())
+        notes << saved.message;
+    if (!saved.notice.isEmpty())
+        notes << saved.notice;
+    return notes;
 }
 
 } // namespace
@@ -49,19 +56,20 @@ QString storeFolder()
     return QDir::currentPath();
 }
 
-Snapshot take()
+Snapshot take(TaskStore &store)
 {
     Snapshot out;
-    if (lastLoadReport().unreadable) {
-        out.failure = lastLoadReport().problems.value(0);
+    if (store.lastLoadReport().unreadable) {
+        out.failure = store.lastLoadReport().problems.value(0);
         return out;
     }
     // A save merged with a change made elsewhere may bring tasks that need
     // an identity too.
     for (int round = 0; round < 2; ++round) {
+        std::vector<Task> list(store.tasks().begin(), store.tasks().end());
         QSet<QString> seen;
         bool assigned = false;
-        for (Task &task : liveTasks()) {
+        for (Task &task : list) {
             if (task.uid.isEmpty() || seen.contains(task.uid)) {
                 task.uid = TaskCalendar::newUid();
                 assigned = true;
@@ -70,59 +78,60 @@ Snapshot take()
         }
         if (!assigned)
             break;
-        const SaveResult saved = saveTasks();
-        if (!saved.ok) {
-            out.failure = saved.message;
+        const Commit committed = store.commitTaskList(std::move(list));
+        if (!committed.ok()) {
+            out.failure = committed.save.message;
             return out;
         }
-        if (!saved.merged)
+        if (!committed.save.merged)
             break;
     }
-    const auto live = liveTasks();
-    out.tasks.assign(live.begin(), live.end());
+    out.tasks.assign(store.tasks().begin(), store.tasks().end());
     return out;
 }
 
-Applied apply(const std::vector<Change> &changes, State &state)
+Applied apply(TaskStore &store, const std::vector<Change> &changes, State &state)
 {
     Applied out;
     if (changes.empty())
         return out;
+    std::vector<Task> list(store.tasks().begin(), store.tasks().end());
     for (const Change &change : changes) {
         const QString uid = change.kind == Change::Remove ? change.before.uid : change.after.uid;
-        const int slot = slotOf(uid);
+        const auto slot = withUid(list, uid);
+        const bool found = slot != list.end();
         switch (change.kind) {
         case Change::Remove:
             // A task edited here meanwhile stays, and goes back to the server.
-            if (slot >= 0 && sameStored(tasks[slot], change.before)) {
-                removeTask(slot);
+            if (found && sameStored(*slot, change.before)) {
+                list.erase(slot);
                 ++out.removed;
             }
             break;
         case Change::Update:
         case Change::Add:
-            if (slot < 0) {
+            if (!found) {
                 // Deleted here while the pass ran: the edit that came wins.
-                if (addTask(change.after)) {
+                if (addTask(list, change.after)) {
                     ++out.added;
                 } else {
                     out.notes << QStringLiteral("\u201C%1\u201D is on the server but the task list is full")
                                      .arg(change.after.title);
                     takeBack(change, state);
                 }
-            } else if (change.kind == Change::Add || sameStored(tasks[slot], change.before)) {
-                tasks[slot] = change.after;
-                deriveFields(tasks[slot]);
+            } else if (change.kind == Change::Add || sameStored(*slot, change.before)) {
+                *slot = change.after;
+                deriveFields(*slot);
                 ++out.updated;
             } else {
-                const Merged merged = mergeTask(change.before, tasks[slot], change.after);
-                tasks[slot] = merged.task;
-                deriveFields(tasks[slot]);
+                const Merged merged = mergeTask(change.before, *slot, change.after);
+                *slot = merged.task;
+                deriveFields(*slot);
                 ++out.updated;
                 if (merged.copy) {
                     Task copy = *merged.copy;
                     copy.uid = TaskCalendar::newUid();
-                    if (addTask(copy))
+                    if (addTask(list, copy))
                         out.notes << QStringLiteral("\u201C%1\u201D was changed here while it came from the server: "
                                                     "both versions are kept")
                                          .arg(copy.title);
@@ -131,19 +140,15 @@ Applied apply(const std::vector<Change> &changes, State &state)
             break;
         }
     }
-    announceChange();
-    const SaveResult saved = saveTasks();
-    if (!saved.ok) {
+    const Commit committed = store.commitTaskList(std::move(list));
+    if (!committed.ok()) {
         for (const Change &change : changes)
             takeBack(change, state);
         out.ok = false;
-        out.message = saved.message;
+        out.message = committed.save.message;
         return out;
     }
-    if (!saved.message.isEmpty())
-        out.notes << saved.message;
-    if (!saved.notice.isEmpty())
-        out.notes << saved.notice;
+    out.notes << notesOf(committed.save);
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include "module1.h"
 #include "syncengine.h"
 #include "syncstate.h"
+#include "taskstore.h"
 
 #include <QString>
 
@@ -23,7 +24,7 @@ struct Snapshot {
     std::vector<Module1::Task> tasks;
     QString failure;
 };
-Snapshot take();
+Snapshot take(Module1::TaskStore &store);
 
 // Applies the changes to the tables and saves them, under the store's lock
 // and merged with changes made elsewhere, like any change. A task edited
@@ -38,6 +39,6 @@ struct Applied {
     int removed = 0;
     QStringList notes;
 };
-Applied apply(const std::vector<Change> &changes, State &state);
+Applied apply(Module1::TaskStore &store, const std::vector<Change> &changes, State &state);
 
 } // namespace Sync::StoreSide

@@ -75,10 +75,11 @@ int runSyncCommand(const std::optional<QString> &password)
         }
         secret = stored.password;
     }
-    const Module1::LoadReport report = Module1::loadTasks();
+    Module1::TaskStore store;
+    const Module1::LoadReport report = store.loadTasks();
     if (report.unreadable)
         return failWith(report.problems.value(0));
-    const Outcome outcome = syncStore(account.collection, {account.user, secret.value_or(QString())},
+    const Outcome outcome = syncStore(store, account.collection, {account.user, secret.value_or(QString())},
                                       QDateTime::currentDateTime());
     if (!outcome.ok)
         return failWith(outcome.message);

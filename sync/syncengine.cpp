@@ -652,8 +652,8 @@ PassResult Engine::run(std::vector<Task> local, const QDateTime &now)
     return out;
 }
 
-StorePass::StorePass(const QUrl &collection, Dav::Credentials credentials)
-    : m_state(State::fileFor(StoreSide::storeFolder())),
+StorePass::StorePass(Module1::TaskStore &store, const QUrl &collection, Dav::Credentials credentials)
+    : m_store(store), m_state(State::fileFor(StoreSide::storeFolder())),
       m_engine(std::make_unique<Engine>(collection, std::move(credentials), m_state))
 {
 }
@@ -665,7 +665,7 @@ bool StorePass::begin()
     QString error;
     if (!m_state.load(&error))
         m_notes << QStringLiteral("The sync state could not be read (%1); every task was compared afresh.").arg(error);
-    StoreSide::Snapshot snapshot = StoreSide::take();
+    StoreSide::Snapshot snapshot = StoreSide::take(m_store);
     m_failure = snapshot.failure;
     m_local = std::move(snapshot.tasks);
     return m_failure.isEmpty();
@@ -685,7 +685,7 @@ Outcome StorePass::finish()
         out.message = QStringLiteral("Sync did not start: %1").arg(m_failure);
         return out;
     }
-    const StoreSide::Applied applied = StoreSide::apply(m_result.changes, m_state);
+    const StoreSide::Applied applied = StoreSide::apply(m_store, m_result.changes, m_state);
     QString error;
     // A pass that did not need to list the collection changed no state.
     if ((m_result.listed || !m_result.changes.empty()) && !m_state.save(&error))
@@ -709,9 +709,10 @@ Outcome StorePass::finish()
     return out;
 }
 
-Outcome syncStore(const QUrl &collection, const Dav::Credentials &credentials, const QDateTime &now)
+Outcome syncStore(Module1::TaskStore &store, const QUrl &collection, const Dav::Credentials &credentials,
+                  const QDateTime &now)
 {
-    StorePass pass(collection, credentials);
+    StorePass pass(store, collection, credentials);
     pass.begin();
     pass.run(now);
     return pass.finish();

@@ -4,6 +4,7 @@
 #include "davclient.h"
 #include "module1.h"
 #include "syncstate.h"
+#include "taskstore.h"
 
 #include <QDateTime>
 #include <QString>
@@ -94,7 +95,7 @@ struct Outcome {
 class StorePass
 {
 public:
-    StorePass(const QUrl &collection, Dav::Credentials credentials);
+    StorePass(Module1::TaskStore &store, const QUrl &collection, Dav::Credentials credentials);
     ~StorePass();
     StorePass(const StorePass &) = delete;
     StorePass &operator=(const StorePass &) = delete;
@@ -110,6 +111,7 @@ public:
     Engine &engine() { return *m_engine; }
 
 private:
+    Module1::TaskStore &m_store;
     State m_state;
     std::unique_ptr<Engine> m_engine;
     std::vector<Module1::Task> m_local;
@@ -119,7 +121,8 @@ private:
 };
 
 // The three steps at once, on this thread: quorvi --sync, and the tests.
-Outcome syncStore(const QUrl &collection, const Dav::Credentials &credentials, const QDateTime &now);
+Outcome syncStore(Module1::TaskStore &store, const QUrl &collection, const Dav::Credentials &credentials,
+                  const QDateTime &now);
 
 // A collection offered for sync.
 struct Collection {

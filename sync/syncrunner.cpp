@@ -11,13 +11,6 @@
 
 namespace Sync {
 
-namespace {
-
-// How often a step that waits for a dialog to close looks again.
-inline constexpr int kLookAgainMs = 300;
-
-} // namespace
-
 Runner &Runner::instance()
 {
     // Goes with the application, before the timers' thread data does.
@@ -33,9 +26,6 @@ Runner::Runner(QObject *parent) : QObject(parent)
     connect(&m_every, &QTimer::timeout, this, &Runner::syncNow);
     m_afterChange.setSingleShot(true);
     connect(&m_afterChange, &QTimer::timeout, this, &Runner::syncNow);
-    m_waitFree.setSingleShot(true);
-    m_waitFree.setInterval(kLookAgainMs);
-    connect(&m_waitFree, &QTimer::timeout, this, [this] { m_waitingToEnd ? end() : begin(); });
 }
 
 Runner::~Runner()
@@ -47,6 +37,17 @@ Runner::~Runner()
     }
 }
 
+void Runner::setStore(Module1::TaskStore *store)
+{
+    if (m_store)
+        disconnect(m_store, nullptr, this, nullptr);
+    m_store = store;
+    // A change saved here goes out a few seconds later; the changes a pass
+    // brings in do not start another.
+    if (m_store)
+        connect(m_store, &Module1::TaskStore::changed, this, &Runner::tablesChanged);
+}
+
 void Runner::start()
 {
     const Account account = loadAccount(StoreSide::storeFolder());
@@ -54,9 +55,6 @@ void Runner::start()
         m_lastResult = QStringLiteral("Not synced yet");
         Q_EMIT resultChanged(m_lastResult);
     }
-    // A change saved here goes out a few seconds later; the changes a pass
-    // brings in do not start another.
-    connect(&Module1::notifier(), &Module1::Notifier::changed, this, &Runner::tablesChanged, Qt::UniqueConnection);
     m_every.start(everyMs);
     syncNow();
 }
@@ -80,13 +78,8 @@ void Runner::syncNow()
 void Runner::begin()
 {
     const Account account = loadAccount(StoreSide::storeFolder());
-    if (!account.isSet())
+    if (!account.isSet() || !m_store)
         return;
-    if (busy && busy()) {
-        m_waitingToEnd = false;
-        m_waitFree.start();
-        return;
-    }
     std::optional<QString> password = m_sessionPassword;
     if (!password) {
         const Secret secret = readPassword(account);
@@ -101,7 +94,7 @@ void Runner::begin()
                  QDateTime::currentDateTime());
         return;
     }
-    m_pass = std::make_unique<StorePass>(account.collection, Dav::Credentials{account.user, password.value_or(QString())});
+    m_pass = std::make_unique<StorePass>(*m_store, account.collection, Dav::Credentials{account.user, password.value_or(QString())});
     m_pass->begin();
     const QDateTime now = QDateTime::currentDateTime();
     StorePass *pass = m_pass.get();
@@ -116,13 +109,11 @@ void Runner::begin()
 
 void Runner::end()
 {
-    if (busy && busy()) {
-        m_waitingToEnd = true;
-        m_waitFree.start();
+    Outcome outcome;
+    if (!m_store) {
+        m_pass.reset();
         return;
     }
-    m_waitingToEnd = false;
-    Outcome outcome;
     m_applying = true;
     if (changeTables)
         changeTables([this, &outcome] { outcome = m_pass->finish(); });

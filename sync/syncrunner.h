@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -17,8 +18,8 @@ class QThread;
 // When a running Quorvi syncs: at start, a few seconds after each saved
 // change, every five minutes, and on Sync Now. The network part of a pass
 // runs on a thread of its own, so a slow or missing server never holds the
-// window up; the store is read and written on the window's thread, only
-// while no dialog edits the tables. A failure is told once, not at every
+// window up; the store is read and written on the window's thread, through
+// its commits. A failure is told once, not at every
 // try; the last result is always there to read.
 namespace Sync {
 
@@ -32,8 +33,8 @@ public:
     explicit Runner(QObject *parent = nullptr);
     ~Runner() override;
 
-    // Whether the tables must not change now (a dialog edits them).
-    std::function<bool()> busy;
+    // The store synced; start() and syncNow() do nothing without one.
+    void setStore(Module1::TaskStore *store);
     // Runs a change of the tables, the window keeping its selection.
     std::function<void(const std::function<void()> &)> changeTables;
     // The password when the secret store cannot give one: asked once a
@@ -71,12 +72,11 @@ private:
 
     QTimer m_every;
     QTimer m_afterChange;
-    QTimer m_waitFree;
     std::unique_ptr<StorePass> m_pass;
     QThread *m_thread = nullptr;
+    QPointer<Module1::TaskStore> m_store;
     bool m_again = false;
     bool m_applying = false;
-    bool m_waitingToEnd = false;
     std::optional<QString> m_sessionPassword;
     QString m_lastResult;
     QString m_lastTold;

@@ -3,6 +3,7 @@
 
 #include "account.h"
 #include "merge.h"
+#include "storereader.h"
 
 #include <QDir>
 #include <QFile>

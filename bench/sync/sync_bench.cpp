@@ -5,6 +5,7 @@
 // beside one bare PROPFIND (the least a request costs), with its request
 // count, which should be one.
 #include "module1.h"
+#include "taskstore.h"
 #include "radicale.h"
 #include "storegen.h"
 #include "syncengine.h"
@@ -37,8 +38,9 @@ int main(int argc, char **argv)
     StoreGen::Options options;
     options.tasks = kTasks;
     options.rules = 10;
-    StoreGen::fill(options);
-    if (!saveTasks().ok) {
+    TaskStore store;
+    StoreGen::fill(store, options);
+    if (!store.saveTasks().ok) {
         std::fprintf(stderr, "could not write the store\n");
         return 1;
     }
@@ -57,10 +59,10 @@ int main(int argc, char **argv)
             collection = QStringLiteral("/alice/first%1/").arg(++run);
             server.makeCalendar(collection);
             QFile::remove(Sync::State::fileFor(QDir::currentPath()));
-            loadTasks();
+            store.loadTasks();
         },
         [&] {
-            const Sync::Outcome outcome = Sync::syncStore(server.url(collection), kAlice, QDateTime::currentDateTime());
+            const Sync::Outcome outcome = Sync::syncStore(store, server.url(collection), kAlice, QDateTime::currentDateTime());
             if (!outcome.ok || outcome.pass.sent != kTasks)
                 std::fprintf(stderr, "first pass: %s\n", qPrintable(outcome.message));
         });
@@ -80,7 +82,7 @@ int main(int argc, char **argv)
     const QString last = QStringLiteral("/alice/first%1/").arg(kFirstRuns);
     int requests = 0;
     const std::vector<double> quiet = Timing::timeRuns(kQuietRuns, nullptr, [&] {
-        requests = Sync::syncStore(server.url(last), kAlice, QDateTime::currentDateTime()).pass.requests;
+        requests = Sync::syncStore(store, server.url(last), kAlice, QDateTime::currentDateTime()).pass.requests;
     });
     const QByteArray propfind = "<?xml version=\"1.0\"?><d:propfind xmlns:d=\"DAV:\" xmlns:cs=\"http://calendarserver.org/ns/\">"
                                 "<d:prop><cs:getctag/></d:prop></d:propfind>";

@@ -41,7 +41,7 @@ QDateTime now()
 
 const Task *byTitle(const QString &title)
 {
-    for (const Task &t : liveTasks()) {
+    for (const Task &t : testStore().tasks()) {
         if (t.title == title)
             return &t;
     }
@@ -50,9 +50,10 @@ const Task *byTitle(const QString &title)
 
 int slotOfTitle(const QString &title)
 {
-    for (int i = 0; i < taskCount; ++i) {
-        if (tasks[i].title == title)
-            return i;
+    const auto list = testStore().tasks();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].title == title)
+            return int(i);
     }
     return -1;
 }
@@ -81,9 +82,11 @@ void editHere(const QString &title, const std::function<void(Task &)> &edit)
 {
     const int slot = slotOfTitle(title);
     QVERIFY2(slot >= 0, qPrintable(title));
-    edit(tasks[slot]);
-    deriveFields(tasks[slot]);
-    QVERIFY(saveTasks().ok);
+    TestData::editTask(slot, [&edit](Task &t) {
+        edit(t);
+        deriveFields(t);
+    });
+    QVERIFY(testStore().saveTasks().ok);
 }
 
 } // namespace
@@ -94,7 +97,7 @@ class TestSync : public QObject
 
     Sync::Outcome sync(const QString &user = QStringLiteral("alice"), const QString &password = QStringLiteral("pw"))
     {
-        return Sync::syncStore(m_server->url(kTasks), {user, password}, now());
+        return Sync::syncStore(testStore(), m_server->url(kTasks), {user, password}, now());
     }
 
     // Both sides after a first pass: two tasks made here, one on the phone.
@@ -103,7 +106,7 @@ class TestSync : public QObject
         TestData::saveStore({TestData::task(QStringLiteral("Report"), QStringLiteral("Boss"), 2027, 3, 7, 9, 5),
                              TestData::task(QStringLiteral("Dentist"), QStringLiteral("Me"), 2027, 1, 12, 8)},
                             {TestData::rule(7, 65280)});
-        loadTasks();
+        testStore().loadTasks();
         QVERIFY(written(m_server->send("PUT", kTasks + QStringLiteral("phone-1.ics"), phoneTask("phone-1", "Call Anna"))));
         const Sync::Outcome first = sync();
         QVERIFY2(first.ok, qPrintable(first.message));
@@ -128,7 +131,7 @@ private Q_SLOTS:
     void firstSyncGoesBothWaysAndAQuietPassCostsOneRequest()
     {
         startWithThreeTasks();
-        QCOMPARE(taskCount, 3);
+        QCOMPARE(testStore().taskCount(), 3);
         const Task *call = byTitle(QStringLiteral("Call Anna"));
         QVERIFY(call);
         QCOMPARE(call->uid, QStringLiteral("phone-1"));
@@ -199,7 +202,7 @@ private Q_SLOTS:
             const Task *call = byTitle(QStringLiteral("Call Anna at noon"));
             QVERIFY(call);
             QCOMPARE(call->description, QStringLiteral("about the flat"));
-            QCOMPARE(taskCount, 3);
+            QCOMPARE(testStore().taskCount(), 3);
             const QByteArray there = unfolded(items.at(QStringLiteral("phone-1.ics")));
             QVERIFY(there.contains("SUMMARY:Call Anna at noon"));
             QVERIFY(there.contains("DESCRIPTION:about the flat"));
@@ -207,7 +210,7 @@ private Q_SLOTS:
             // Both versions are kept, here and there; nothing is lost.
             QVERIFY(byTitle(QStringLiteral("Call Anna at noon")));
             QVERIFY(byTitle(QStringLiteral("Call Anna tomorrow")));
-            QCOMPARE(taskCount, 4);
+            QCOMPARE(testStore().taskCount(), 4);
             QVERIFY(pass.message.contains(QStringLiteral("both versions are kept")));
             QCOMPARE(items.size(), std::size_t(4));
             QVERIFY(!itemWith(items, "SUMMARY:Call Anna at noon").isEmpty());
@@ -224,7 +227,7 @@ private Q_SLOTS:
         startWithThreeTasks();
         QVERIFY(written(m_server->send("PUT", kTasks + QStringLiteral("phone-2.ics"), phoneTask("phone-2", "Buy milk"))));
         QVERIFY(sync().ok);
-        QCOMPARE(taskCount, 4);
+        QCOMPARE(testStore().taskCount(), 4);
         const auto items = m_server->items(kTasks);
         // Here: Dentist deleted, Report edited. There: Report deleted,
         // Dentist edited, milk deleted, Anna untouched.
@@ -234,10 +237,11 @@ private Q_SLOTS:
         QVERIFY(written(m_server->send("PUT", dentistHref, dentist)));
         QCOMPARE(m_server->send("DELETE", hrefOf(items, "SUMMARY:Report")).status, 200);
         QCOMPARE(m_server->send("DELETE", kTasks + QStringLiteral("phone-2.ics")).status, 200);
-        removeTask(slotOfTitle(QStringLiteral("Dentist")));
+        TestData::removeTask(slotOfTitle(QStringLiteral("Dentist")));
+        QVERIFY(testStore().saveTasks().ok);
         editHere(QStringLiteral("Report"), [](Task &t) { t.forWhom = QStringLiteral("Board"); });
-        removeTask(slotOfTitle(QStringLiteral("Call Anna")));
-        QVERIFY(saveTasks().ok);
+        TestData::removeTask(slotOfTitle(QStringLiteral("Call Anna")));
+        QVERIFY(testStore().saveTasks().ok);
 
         const Sync::Outcome pass = sync();
         QVERIFY2(pass.ok, qPrintable(pass.message));
@@ -245,7 +249,7 @@ private Q_SLOTS:
         QCOMPARE(byTitle(QStringLiteral("Report"))->forWhom, QStringLiteral("Board"));
         QVERIFY(!byTitle(QStringLiteral("Buy milk")));           // deleted there, untouched here
         QVERIFY(!byTitle(QStringLiteral("Call Anna")));
-        QCOMPARE(taskCount, 2);
+        QCOMPARE(testStore().taskCount(), 2);
         const auto after = m_server->items(kTasks);
         QVERIFY(itemWith(after, "SUMMARY:Report").contains("X-QUORVI-FOR:Board")); // our edit beat theirs
         QVERIFY(!after.count(QStringLiteral("phone-1.ics")));   // deleted here, untouched there
@@ -256,7 +260,7 @@ private Q_SLOTS:
     {
         startWithThreeTasks();
         editHere(QStringLiteral("Call Anna"), [](Task &t) { t.forWhom = QStringLiteral("Family"); });
-        Sync::StorePass pass(m_server->url(kTasks), {QStringLiteral("alice"), QStringLiteral("pw")});
+        Sync::StorePass pass(testStore(), m_server->url(kTasks), {QStringLiteral("alice"), QStringLiteral("pw")});
         QVERIFY(pass.begin());
         int interruptions = 0;
         pass.engine().afterListing = [&] {
@@ -284,7 +288,7 @@ private Q_SLOTS:
         editHere(QStringLiteral("Report"), [](Task &t) { t.title = QStringLiteral("Report, final"); });
         const QByteArray storeBefore = StoreSandbox::read();
         const auto itemsBefore = m_server->items(kTasks);
-        Sync::StorePass pass(m_server->url(kTasks), {QStringLiteral("alice"), QStringLiteral("pw")});
+        Sync::StorePass pass(testStore(), m_server->url(kTasks), {QStringLiteral("alice"), QStringLiteral("pw")});
         QVERIFY(pass.begin());
         pass.engine().afterListing = [this] { m_server->stop(); };
         pass.run(now());
@@ -299,7 +303,7 @@ private Q_SLOTS:
         const Sync::Outcome again = sync();
         QVERIFY2(again.ok, qPrintable(again.message));
         QVERIFY(!itemWith(m_server->items(kTasks), "SUMMARY:Report\\, final").isEmpty());
-        QCOMPARE(taskCount, 3);
+        QCOMPARE(testStore().taskCount(), 3);
     }
 
     void aWrongPasswordIsRefusedAndChangesNothing()
@@ -309,7 +313,7 @@ private Q_SLOTS:
         QCOMPARE(m_server->send("MKCALENDAR", kTasks, {}, {}, QStringLiteral("alice"), QStringLiteral("secret")).status,
                  201);
         TestData::saveStore({TestData::task(QStringLiteral("Report"), QStringLiteral("Boss"), 2027, 3, 7, 9, 5)}, {});
-        loadTasks();
+        testStore().loadTasks();
         const Sync::Outcome wrong = sync(QStringLiteral("alice"), QStringLiteral("guess"));
         QVERIFY(!wrong.ok);
         QVERIFY2(wrong.message.contains(QStringLiteral("refused the user name or password")), qPrintable(wrong.message));
