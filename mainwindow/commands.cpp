@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QLocale>
 
 using namespace Module1;
 
@@ -47,6 +48,7 @@ void FrmMain::connectCommands()
     on("menu_done2", &FrmMain::markDone);
     on("menu_export", &FrmMain::exportTasks);
     on("menu_import", &FrmMain::importTasks);
+    on("menu_find", &FrmMain::openFind);
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::manageRules);
@@ -72,15 +74,16 @@ FrmAlerts *FrmMain::frmAlerts()
 
 void FrmMain::newTask()
 {
-    // The new task takes the slot after the last; there is none past 1001.
+    // The new task takes the slot after the last; there is none past the
+    // table's end.
     if (taskCount >= kTaskSlots) {
         // Hidden done tasks fill slots too; saying so shows where room is.
         const int hidden = taskCount - shownCount();
+        const QLocale locale;
         Modal::information(this, Modal::kMessageTitle,
                            hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
-                                            .arg(kTaskSlots)
-                                            .arg(hidden)
-                                      : QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
+                                            .arg(locale.toString(kTaskSlots), locale.toString(hidden))
+                                      : QStringLiteral("The task list is full (%1 tasks).").arg(locale.toString(kTaskSlots)));
         return;
     }
     m_timer1->setEnabled(false);
@@ -97,9 +100,10 @@ void FrmMain::newTask()
 
 void FrmMain::editSelectedTask()
 {
-    if (m_selectedRow < 1)
+    const int slot = slotOfRow(m_selectedRow);
+    if (slot < 0)
         return;
-    frmTask()->prepare(m_selectedRow);
+    frmTask()->prepare(slot + 1);
     Modal::exec(frmTask());
 }
 
@@ -108,8 +112,8 @@ void FrmMain::editPressedTask()
     m_timer1->setEnabled(false);
     // The popup only opens over a row, which selects it first; the check
     // keeps a stray trigger from opening an editor on nothing.
-    if (m_selectedRow >= 1) {
-        frmTask()->prepare(m_selectedRow);
+    if (const int slot = slotOfRow(m_selectedRow); slot >= 0) {
+        frmTask()->prepare(slot + 1);
         Modal::exec(frmTask());
     }
     m_timer1->setEnabled(true);
@@ -120,18 +124,18 @@ void FrmMain::deleteTask()
     m_timer1->setEnabled(false);
     // The redraw this announces keeps the selection on the same row, which
     // now shows the task that followed.
-    if (m_selectedRow > 0)
-        removeTask(m_selectedRow - 1);
+    if (const int slot = slotOfRow(m_selectedRow); slot >= 0)
+        removeTask(slot);
     m_timer1->setEnabled(true);
     Modal::reportSave(this, saveTasks());
 }
 
 void FrmMain::markDone()
 {
-    if (m_selectedRow < 1 || m_selectedRow > taskCount)
+    const int slot = slotOfRow(m_selectedRow);
+    if (slot < 0)
         return;
     m_timer1->setEnabled(false);
-    const int slot = m_selectedRow - 1;
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
@@ -144,8 +148,8 @@ void FrmMain::markDone()
                                .arg(tasks[slot].title));
         return;
     }
-    const int row = findTask(marked, slot) + 1;
-    if (row >= 1 && row <= shownCount()) {
+    const int row = rowOfSlot(findTask(marked, slot));
+    if (row >= 1) {
         highlight(row);
         bringIntoView(row);
     }

@@ -4,6 +4,7 @@
 #include "afterdialogs.h"
 #include "clock.h"
 #include "descriptionbox.h"
+#include "findtext.h"
 #include "listcell.h"
 #include "modal.h"
 #include "module1.h"
@@ -15,22 +16,27 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QEvent>
-#include <QKeyEvent>
-#include <QWheelEvent>
 #include <QFrame>
 #include <QHideEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
 #include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
 
 #include <algorithm>
-#include <optional>
-
+#include <numeric>
 #include <optional>
 
 namespace {
@@ -54,6 +60,10 @@ QSettings preferences()
 {
     return QSettings(QStringLiteral("quorvi"), QStringLiteral("quorvi"));
 }
+
+// Rows given cells beyond the ones in view, above and below: an arrow
+// click or a wheel notch then finds its rows ready.
+constexpr int kSpareRows = 4;
 
 int toScrollUnits(double twips)
 {
@@ -88,9 +98,7 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
                                 this);
 
     applyGeometry();
-    // Never so small that the heading and three rows cannot be seen.
-    const Twips::Rect smallest = ListLayout::minimumClientArea();
-    m_client->setMinimumSize(Twips::toPixels(smallest.width), Twips::toPixels(smallest.height));
+    updateMinimumSize();
     // The list is what the window is for, so it has the keyboard first.
     m_pctContainer->setFocus();
     resize(Twips::toPixels(kDesignClientWidth),
@@ -111,6 +119,9 @@ void FrmMain::buildMenus()
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
     m_markDone[0] = addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
+    tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_find"));
+    addEntry(tasksMenu, "menu_find", QStringLiteral("&Find..."))
+        ->setShortcut(standardKey(QKeySequence::Find, Qt::CTRL | Qt::Key_F));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_files"));
     addEntry(tasksMenu, "menu_export", QStringLiteral("E&xport..."));
     addEntry(tasksMenu, "menu_import", QStringLiteral("&Import..."));
@@ -143,10 +154,19 @@ void FrmMain::buildControls()
 {
     m_client = new QWidget(this);
     setCentralWidget(m_client);
-    m_client->installEventFilter(this);
+    auto *column = new QVBoxLayout(m_client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    buildFindBar();
+    column->addWidget(m_findBar);
+    // The list's own controls are laid out by hand, in twips, in what the
+    // Find bar leaves; with the bar hidden that is the whole window.
+    m_listArea = new QWidget(m_client);
+    m_listArea->installEventFilter(this);
+    column->addWidget(m_listArea, 1);
 
     // Created first so it comes first in the focus chain.
-    m_txtDescription = new DescriptionBox(m_client);
+    m_txtDescription = new DescriptionBox(m_listArea);
     m_txtDescription->setObjectName(QStringLiteral("txtDescription"));
     m_txtDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont descriptionFont;
@@ -156,7 +176,7 @@ void FrmMain::buildControls()
     descriptionFont.setWeight(QFont::Normal);
     m_txtDescription->setFont(descriptionFont);
 
-    m_pctContainer = new QFrame(m_client);
+    m_pctContainer = new QFrame(m_listArea);
     m_pctContainer->setObjectName(QStringLiteral("pctContainer"));
     m_pctContainer->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_pctContainer->setLineWidth(1);
@@ -203,6 +223,44 @@ void FrmMain::buildControls()
     }
 }
 
+void FrmMain::updateMinimumSize()
+{
+    // Never so small that the heading and three rows cannot be seen, below
+    // the Find bar when it shows.
+    const Twips::Rect smallest = ListLayout::minimumClientArea();
+    const int bar = m_findBar->isHidden() ? 0 : m_findBar->sizeHint().height();
+    m_listArea->setMinimumSize(Twips::toPixels(smallest.width), Twips::toPixels(smallest.height));
+    m_client->setMinimumSize(m_listArea->minimumWidth(), m_listArea->minimumHeight() + bar);
+}
+
+void FrmMain::buildFindBar()
+{
+    m_findBar = new QWidget(m_client);
+    m_findBar->setObjectName(QStringLiteral("findBar"));
+    auto *row = new QHBoxLayout(m_findBar);
+    row->setContentsMargins(4, 2, 2, 2);
+    auto *label = new QLabel(QStringLiteral("F&ind:"), m_findBar);
+    m_txtFind = new QLineEdit(m_findBar);
+    m_txtFind->setObjectName(QStringLiteral("txtFind"));
+    m_txtFind->setPlaceholderText(QStringLiteral("Title, for or description"));
+    m_txtFind->installEventFilter(this);
+    label->setBuddy(m_txtFind);
+    m_lblFindCount = new QLabel(m_findBar);
+    m_lblFindCount->setObjectName(QStringLiteral("lblFindCount"));
+    auto *close = new QToolButton(m_findBar);
+    close->setObjectName(QStringLiteral("cmdFindClose"));
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setAutoRaise(true);
+    close->setToolTip(QStringLiteral("Show every task (Esc)"));
+    row->addWidget(label);
+    row->addWidget(m_txtFind, 1);
+    row->addWidget(m_lblFindCount);
+    row->addWidget(close);
+    connect(m_txtFind, &QLineEdit::textChanged, this, &FrmMain::setFindText);
+    connect(close, &QToolButton::clicked, this, &FrmMain::closeFind);
+    m_findBar->hide();
+}
+
 ListCell *FrmMain::makeCell(const QString &name)
 {
     auto *cell = new ListCell(m_lstContainer);
@@ -210,7 +268,6 @@ ListCell *FrmMain::makeCell(const QString &name)
     connect(cell, &ListCell::pressed, this, &FrmMain::cellPressed);
     connect(cell, &ListCell::doubleClicked, this, &FrmMain::cellDoubleClicked);
     cell->installEventFilter(this);
-    cell->setAttribute(Qt::WA_UpdatesDisabled, m_cellsQuiet);
     return cell;
 }
 
@@ -284,8 +341,8 @@ void FrmMain::changeKeepingSelection(const std::function<void()> &change)
 {
     // The task, not the row: a change made elsewhere may move it, and a
     // Delete must not fall on a different one. Gone is no selection.
-    if (m_selectedRow >= 1 && m_selectedRow <= Module1::taskCount)
-        m_keepSelected = Module1::tasks[m_selectedRow - 1];
+    if (const int slot = slotOfRow(m_selectedRow); slot >= 0)
+        m_keepSelected = Module1::tasks[slot];
     change();
     m_keepSelected.reset();
 }
@@ -293,38 +350,139 @@ void FrmMain::changeKeepingSelection(const std::function<void()> &change)
 void FrmMain::drawList()
 {
     int remembered = m_selectedRow;
-    // Cells far outside the viewport still queue a repaint of their own when
-    // their text or font changes, and thousands of those cost far more than
-    // the redraw itself; they stay quiet and the visible part is repainted once.
-    setCellsQuiet(true);
-    // The old rows stay on screen until the new ones have taken their cells,
-    // so a redraw does not hide and show every cell again.
-    detachRows(false);
+    const int rememberedSlot = slotOfRow(remembered);
     Module1::sortTasks();
-    // Done tasks are at the table's end, so the rows shown are its start.
-    const int shown = shownCount();
+    m_haystackStale = true;
+    chooseRows();
     if (m_keepSelected)
-        remembered = Module1::findTask(*m_keepSelected, remembered - 1) + 1;
-    if (remembered <= shown)
-        m_selectedRow = remembered;
+        remembered = rowOfSlot(Module1::findTask(*m_keepSelected, rememberedSlot));
+    m_selectedRow = remembered <= rowCount() ? remembered : 0;
+    showRows();
+    // Every reload and every save ends here.
+    updateWindowCaption();
+}
 
-    for (int i = 0; i < shown; ++i) {
-        const Module1::Task &t = Module1::tasks[i];
-        addListTask(t.title, t.forWhom, Rules::dueText(t));
-    }
-    hideSpareRows();
-    setCellsQuiet(false);
+void FrmMain::showRows()
+{
+    // Every row may show another task now: the cells go back to the pool,
+    // still on screen, and the rows in view take them again; what is left
+    // over is hidden after, so no cell in view is hidden and shown again.
+    for (int row = m_built.first; row <= m_built.last; ++row)
+        releaseRow(row);
+    m_built = {};
+    const qsizetype members = qsizetype(rowCount()) + 1;
+    for (QList<ListCell *> *cells : {&m_lblFor, &m_lblTitle, &m_lblDue})
+        cells->resize(members, nullptr);
 
-    m_geometry = ListLayout::fitPanel(m_geometry, shown);
+    m_geometry = ListLayout::fitPanel(m_geometry, rowCount());
     applyPanel();
+    bindRows();
+    hideSpareRows();
 
     if (m_selectedRow > 0)
         highlight(m_selectedRow);
     else
         m_txtDescription->clear(); // no row, so no task's description
     updateDoneCaptions();
-    // Every reload and every save ends here.
-    updateWindowCaption();
+    updateFindCount();
+}
+
+void FrmMain::chooseRows()
+{
+    const int shown = shownCount();
+    m_rowSlots.resize(std::size_t(shown));
+    std::iota(m_rowSlots.begin(), m_rowSlots.end(), 0);
+    if (m_findFolded.isEmpty())
+        return;
+    // Folding every task's text is the dear part; it is done again only
+    // when the tasks changed, not at every key typed into Find.
+    if (m_haystackStale || m_findHaystack.size() != shown) {
+        m_findHaystack.resize(shown);
+        for (int slot = 0; slot < shown; ++slot)
+            m_findHaystack[slot] = FindText::haystack(Module1::tasks[slot]);
+        m_haystackStale = false;
+    }
+    std::erase_if(m_rowSlots, [this](int slot) { return !FindText::matches(m_findHaystack[slot], m_findFolded); });
+}
+
+int FrmMain::slotOfRow(int row) const
+{
+    return row >= 1 && row <= rowCount() ? m_rowSlots[std::size_t(row - 1)] : -1;
+}
+
+int FrmMain::rowOfSlot(int slot) const
+{
+    // The rows follow the table's order, so their slots only grow.
+    const auto it = std::lower_bound(m_rowSlots.begin(), m_rowSlots.end(), slot);
+    return it != m_rowSlots.end() && *it == slot ? int(it - m_rowSlots.begin()) + 1 : 0;
+}
+
+void FrmMain::bindRows()
+{
+    const ListLayout::RowSpan want = ListLayout::rowsInView(m_geometry, rowCount(), kSpareRows);
+    if (want == m_built)
+        return;
+    for (int row = m_built.first; row <= m_built.last; ++row) {
+        if (!want.contains(row))
+            releaseRow(row);
+    }
+    const QDate today = Clock::today();
+    for (int row = want.first; row <= want.last; ++row) {
+        if (m_lblFor[row])
+            continue;
+        Row cells;
+        if (!m_spare.isEmpty()) {
+            cells = m_spare.takeLast();
+        } else {
+            cells = {makeCell(QStringLiteral("lblFor")), makeCell(QStringLiteral("lblTitle")),
+                     makeCell(QStringLiteral("lblDue"))};
+        }
+        m_lblFor[row] = cells[0];
+        m_lblTitle[row] = cells[1];
+        m_lblDue[row] = cells[2];
+        fillRow(row, cells, today);
+    }
+    m_built = want;
+}
+
+void FrmMain::fillRow(int row, const Row &cells, QDate today)
+{
+    const Module1::Task &t = Module1::tasks[slotOfRow(row)];
+    cells[0]->setText(t.forWhom);
+    cells[1]->setText(t.title);
+    cells[2]->setText(Rules::dueText(t));
+    // A row starts from the template's look, then takes its rule colour and
+    // weight. Worked out before touching the cells, so a reused cell changes
+    // its font or palette at most once.
+    const ListCell::Look look = lookOfRow(ListCell::Look{}, row, today);
+    for (ListCell *cell : cells) {
+        cell->setRow(row);
+        cell->setLook(look);
+    }
+    placeRow(row);
+    for (ListCell *cell : cells)
+        cell->show();
+}
+
+void FrmMain::releaseRow(int row)
+{
+    const Row cells = {m_lblFor[row], m_lblTitle[row], m_lblDue[row]};
+    if (!cells[0])
+        return;
+    for (ListCell *cell : cells)
+        cell->setRow(0);
+    m_spare.append(cells);
+    m_lblFor[row] = m_lblTitle[row] = m_lblDue[row] = nullptr;
+}
+
+void FrmMain::hideSpareRows()
+{
+    for (const Row &cells : std::as_const(m_spare)) {
+        for (ListCell *cell : cells) {
+            if (!cell->isHidden())
+                cell->hide();
+        }
+    }
 }
 
 int FrmMain::shownCount() const
@@ -346,144 +504,140 @@ void FrmMain::setShowDoneTasks(bool show)
 
 void FrmMain::updateDoneCaptions()
 {
-    const bool done = m_selectedRow >= 1 && m_selectedRow <= Module1::taskCount && Module1::tasks[m_selectedRow - 1].done;
+    const int slot = slotOfRow(m_selectedRow);
+    const bool done = slot >= 0 && Module1::tasks[slot].done;
     // Kept at hand: looking the actions up among thousands of cells at every
     // click would cost more than the highlight itself.
     for (QAction *action : m_markDone)
         action->setText(done ? QStringLiteral("&Mark Not Done") : QStringLiteral("&Mark Done"));
 }
 
-void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QString &wdue)
-{
-    const int n = int(m_lblFor.size());
-    Row row;
-    if (!m_spare.isEmpty()) {
-        row = m_spare.takeLast();
-    } else {
-        row = {makeCell(QStringLiteral("lblFor")), makeCell(QStringLiteral("lblTitle")),
-               makeCell(QStringLiteral("lblDue"))};
-    }
-    m_lblFor.append(row[0]);
-    m_lblTitle.append(row[1]);
-    m_lblDue.append(row[2]);
-
-    row[0]->setText(wfor);
-    row[1]->setText(wtitle);
-    row[2]->setText(wdue);
-    // A new row starts from the template's look, then takes its rule colour
-    // and weight. Worked out before touching the cells, so a reused cell
-    // changes its font or palette at most once.
-    const ListCell::Look look = lookOfRow(ListCell::Look{}, n, Clock::today());
-    for (ListCell *cell : row) {
-        cell->setRow(n);
-        cell->setLook(look);
-    }
-    placeRow(n);
-    for (ListCell *cell : row)
-        cell->show();
-}
-
 void FrmMain::cleanList()
 {
-    detachRows(true);
-}
-
-void FrmMain::detachRows(bool hideNow)
-{
     m_selectedRow = 0;
-    // Highest row first, so the pool hands row 1's cells out first again.
-    for (int i = int(m_lblFor.size()) - 1; i >= 1; --i) {
-        Row row = {m_lblFor.takeLast(), m_lblTitle.takeLast(), m_lblDue.takeLast()};
-        for (ListCell *cell : row) {
-            cell->setRow(0);
-            if (hideNow)
-                cell->hide();
-        }
-        m_spare.append(row);
-    }
-}
-
-void FrmMain::setCellsQuiet(bool quiet)
-{
-    // The plain attribute, not setUpdatesEnabled(): switching updates back
-    // on that way makes every cell ask for a repaint again.
-    m_cellsQuiet = quiet;
-    const auto setQuiet = [quiet](ListCell *cell) { cell->setAttribute(Qt::WA_UpdatesDisabled, quiet); };
-    for (int i = 1; i < int(m_lblFor.size()); ++i) {
-        setQuiet(m_lblFor[i]);
-        setQuiet(m_lblTitle[i]);
-        setQuiet(m_lblDue[i]);
-    }
-    for (const Row &row : std::as_const(m_spare)) {
-        for (ListCell *cell : row)
-            setQuiet(cell);
-    }
-    if (!quiet)
-        m_lstContainer->update(m_lstContainer->visibleRegion().boundingRect());
-}
-
-void FrmMain::hideSpareRows()
-{
-    for (const Row &row : std::as_const(m_spare)) {
-        for (ListCell *cell : row)
-            cell->hide();
-    }
+    m_rowSlots.clear();
+    showRows();
 }
 
 void FrmMain::setColor(int index)
 {
-    if (index < 1 || index >= int(m_lblFor.size()))
+    if (!m_built.contains(index))
         return;
     const QDate today = Clock::today();
     for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]})
         cell->setLook(lookOfRow(cell->look(), index, today));
 }
 
-ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today)
+ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today) const
 {
-    // A row appended by hand beyond the table has no task to colour it by.
-    const Module1::Task *task = row >= 1 && row <= Module1::kTaskSlots ? &Module1::tasks[row - 1] : nullptr;
+    const int slot = slotOfRow(row);
+    const Module1::Task *task = slot >= 0 ? &Module1::tasks[slot] : nullptr;
+    look.opaque = false;
+    look.background = 0;
     look.struck = task && task->done;
     if (look.struck) {
         // No rule colours a done task, and it is never bold.
         look.color = ListCell::kDoneText;
         look.bold = false;
-        return look;
+    } else {
+        const Rules::Choice choice = task ? Rules::choose(*task, today) : Rules::Choice{};
+        look.color = choice.color;
+        // With no rules at all the row keeps the weight it had.
+        if (choice.ruleRan)
+            look.bold = choice.dueOrLate;
     }
-    const Rules::Choice choice = task ? Rules::choose(*task, today) : Rules::Choice{};
-    look.color = choice.color;
-    // With no rules at all the row keeps the weight it had.
-    if (choice.ruleRan)
-        look.bold = choice.dueOrLate;
+    if (row == m_selectedRow) {
+        look.opaque = true;
+        look.background = ListCell::kSelectedBackground;
+        look.color = ListCell::kSelectedText;
+    }
     return look;
 }
 
 void FrmMain::highlight(int index)
 {
-    if (index < 1 || index >= int(m_lblFor.size()) || index > Module1::kTaskSlots)
+    if (index < 1 || index > rowCount())
         return;
     m_selectedRow = index;
-    const QDate today = Clock::today();
-    // Every row goes back to its rule colour on a clear background; only the
-    // cells whose look actually changes are repainted.
-    for (int i = 1; i < int(m_lblFor.size()); ++i) {
-        for (ListCell *cell : {m_lblFor[i], m_lblTitle[i], m_lblDue[i]}) {
-            ListCell::Look look = cell->look();
-            look.opaque = false;
-            look.background = 0;
-            look = lookOfRow(look, i, today);
-            if (i == index) {
-                look.opaque = true;
-                look.background = ListCell::kSelectedBackground;
-                look.color = ListCell::kSelectedText;
-            }
-            cell->setLook(look);
-        }
-    }
-    QString text = Module1::tasks[index - 1].description;
+    // Every row with cells goes back to its rule colour on a clear
+    // background, the selected one excepted; only the cells whose look
+    // actually changes are repainted.
+    for (int row = m_built.first; row <= m_built.last; ++row)
+        setColor(row);
+    QString text = Module1::tasks[slotOfRow(index)].description;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_txtDescription->setPlainText(text);
     updateDoneCaptions();
+}
+
+void FrmMain::showSlot(int slot)
+{
+    if (rowOfSlot(slot) == 0 && !m_findFolded.isEmpty())
+        closeFind();
+    if (const int row = rowOfSlot(slot); row > 0) {
+        highlight(row);
+        bringIntoView(row);
+    }
+}
+
+bool FrmMain::findShown() const
+{
+    return !m_findBar->isHidden();
+}
+
+void FrmMain::openFind()
+{
+    m_findBar->show();
+    updateMinimumSize();
+    m_txtFind->setFocus(Qt::ShortcutFocusReason);
+    m_txtFind->selectAll();
+}
+
+void FrmMain::closeFind()
+{
+    const int slot = slotOfRow(m_selectedRow);
+    m_findBar->hide();
+    updateMinimumSize();
+    m_txtFind->clear(); // every task again, through setFindText
+    m_pctContainer->setFocus(Qt::OtherFocusReason);
+    // The task found stays selected, now among all the others.
+    if (slot >= 0)
+        bringIntoView(rowOfSlot(slot));
+}
+
+void FrmMain::setFindText(const QString &text)
+{
+    if (m_txtFind->text() != text)
+        m_txtFind->setText(text); // comes back here
+    const QString folded = FindText::fold(text);
+    if (folded == m_findFolded)
+        return;
+    const int slot = slotOfRow(m_selectedRow);
+    m_findFolded = folded;
+    chooseRows();
+    m_selectedRow = slot >= 0 ? rowOfSlot(slot) : 0;
+    showRows();
+}
+
+void FrmMain::updateFindCount()
+{
+    if (m_findFolded.isEmpty()) {
+        m_lblFindCount->clear();
+        return;
+    }
+    const int found = rowCount();
+    m_lblFindCount->setText(found == 0   ? QStringLiteral("No match")
+                            : found == 1 ? QStringLiteral("1 match")
+                                         : QStringLiteral("%1 matches").arg(QLocale().toString(found)));
+}
+
+void FrmMain::moveIntoList()
+{
+    m_pctContainer->setFocus(Qt::OtherFocusReason);
+    if (m_selectedRow < 1 && rowCount() > 0) {
+        highlight(1);
+        bringIntoView(1);
+    }
 }
 
 void FrmMain::bringIntoView(int index)
@@ -576,13 +730,18 @@ void FrmMain::vscrollChanged(int value)
     m_geometry.scrollValue = value;
     m_geometry.lstContainer.top = ListLayout::panelTop(value);
     m_lstContainer->move(Twips::toPixels(m_geometry.lstContainer.left), Twips::toPixels(m_geometry.lstContainer.top));
+    // Rows that come into view take the cells of rows that left it.
+    if (m_lblFor.size() == qsizetype(rowCount()) + 1) {
+        bindRows();
+        hideSpareRows();
+    }
 }
 
 void FrmMain::formResize()
 {
-    const double outerWidth = Twips::fromPixels(m_client->width()) + ListLayout::kOuterExtraWidth;
-    const double outerHeight = Twips::fromPixels(m_client->height()) + ListLayout::kOuterExtraHeight;
-    m_geometry = ListLayout::formResize(m_geometry, outerWidth, outerHeight, shownCount()).geometry;
+    const double outerWidth = Twips::fromPixels(m_listArea->width()) + ListLayout::kOuterExtraWidth;
+    const double outerHeight = Twips::fromPixels(m_listArea->height()) + ListLayout::kOuterExtraHeight;
+    m_geometry = ListLayout::formResize(m_geometry, outerWidth, outerHeight, rowCount()).geometry;
     applyGeometry();
 }
 
@@ -617,9 +776,14 @@ void FrmMain::applyGeometry()
     Twips::place(m_lblTitle[0], g.lblTitle);
     Twips::place(m_lblFor[0], g.lblFor);
     Twips::place(m_lblDue[0], g.lblDue);
-    for (int i = 1; i < int(m_lblFor.size()); ++i)
-        placeRow(i);
+    for (int row = m_built.first; row <= m_built.last; ++row)
+        placeRow(row);
     applyPanel();
+    // A taller viewport shows more rows at the same scroll value.
+    if (m_lblFor.size() == qsizetype(rowCount()) + 1) {
+        bindRows();
+        hideSpareRows();
+    }
 }
 
 void FrmMain::applyPanel()
@@ -636,9 +800,20 @@ void FrmMain::applyPanel()
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_client && event->type() == QEvent::Resize) {
+    if (watched == m_listArea && event->type() == QEvent::Resize) {
         formResize();
-    } else if (event->type() == QEvent::Wheel && watched != m_client) {
+    } else if (watched == m_txtFind) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            switch (key->key()) {
+            case Qt::Key_Escape: closeFind(); return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Down: moveIntoList(); return true;
+            default: break;
+            }
+        }
+    } else if (event->type() == QEvent::Wheel && watched != m_listArea) {
         // The wheel anywhere over the rows scrolls them, as over the bar.
         // Caught on each cell too: a wheel event that is not the user's own
         // does not travel up to the panel.

@@ -45,7 +45,7 @@ struct AlertRule {
     bool popup = false;
 };
 
-inline constexpr int kTaskSlots = 1001;
+inline constexpr int kTaskSlots = 10000;
 inline constexpr int kRuleSlots = 101;
 
 inline std::array<Task, kTaskSlots> tasks;

@@ -221,8 +221,15 @@ void TestCommands::newTaskRefusesAFullList()
     QCOMPARE(m_seam->execCount, 0);
     QCOMPARE(int(taskCount), kTaskSlots);
     QCOMPARE(m_seam->messages.size(), 1);
-    QCOMPARE(m_seam->messages[0].text, QStringLiteral("The task list is full (1001 tasks)."));
+    QCOMPARE(m_seam->messages[0].text, QStringLiteral("The task list is full (10,000 tasks)."));
     QCOMPARE(StoreSandbox::read(), bytes);
+
+    // One task fewer, and there is room for one more.
+    many.removeLast();
+    start(storeBytes(many));
+    m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
+    QCOMPARE(m_seam->execCount, 1);
+    QCOMPARE(m_seam->messages.size(), 1);
 }
 
 void TestCommands::editFromTheMenuBarNeedsASelection()
