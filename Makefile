@@ -43,7 +43,7 @@ full-store: configure
 	@[ -n "$(FOLDER)" ] || { echo "usage: make full-store FOLDER=folder" >&2; exit 2; }
 	cmake --build $(BUILD_DIR) --target write_full_store
 	mkdir -p "$(FOLDER)"
-	./$(BUILD_DIR)/bench/common/write_full_store "$(FOLDER)"
+	./$(BUILD_DIR)/bench/common/write_full_store "$(FOLDER)" $(TASKS)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # in a build folder of its own.
