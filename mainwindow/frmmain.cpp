@@ -52,7 +52,7 @@ QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &fall
     return standard.isEmpty() ? fallback : standard;
 }
 
-const QString kShowDoneKey = QStringLiteral("list/showDoneTasks");
+constexpr QLatin1StringView kShowDoneKey("list/showDoneTasks");
 
 // The program's few preferences about its windows; the tasks and the rules
 // live in tasks.txt.
@@ -154,16 +154,16 @@ void FrmMain::buildControls()
 {
     m_client = new QWidget(this);
     setCentralWidget(m_client);
-    auto *column = new QVBoxLayout(m_client);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    auto *stack = new QVBoxLayout(m_client);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
     buildFindBar();
-    column->addWidget(m_findBar);
+    stack->addWidget(m_findBar);
     // The list's own controls are laid out by hand, in twips, in what the
     // Find bar leaves; with the bar hidden that is the whole window.
     m_listArea = new QWidget(m_client);
     m_listArea->installEventFilter(this);
-    column->addWidget(m_listArea, 1);
+    stack->addWidget(m_listArea, 1);
 
     // Created first so it comes first in the focus chain.
     m_txtDescription = new DescriptionBox(m_listArea);
@@ -496,8 +496,9 @@ int FrmMain::shownCount() const
 void FrmMain::setShowDoneTasks(bool show)
 {
     m_showDone = show;
-    preferences().setValue(kShowDoneKey, show);
-    if (QAction *action = findChild<QAction *>(QStringLiteral("menu_showdone")))
+    QSettings settings = preferences();
+    settings.setValue(kShowDoneKey, show);
+    if (auto *action = findChild<QAction *>(QStringLiteral("menu_showdone")))
         action->setChecked(show);
     drawList();
 }

@@ -53,7 +53,7 @@ public:
 
     // Announces the task again `delayMs` from now.
     void snooze(const Module1::Task &task, qint64 delayMs);
-    static constexpr qint64 kSnoozeMs = 10 * 60 * 1000;
+    static constexpr qint64 kSnoozeMs = qint64(10) * 60 * 1000;
 
     // The day the scheduler believes it is.
     QDate day() const { return m_day; }

@@ -23,6 +23,8 @@ using namespace Module1;
 using TestData::storeBytes;
 using TestData::StoredTask;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Due in this order, so the rows are these, top to bottom.
@@ -116,15 +118,15 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QString>("count");
         QTest::newRow("accents in the task") << QStringLiteral("cafe")
-                                             << QStringList{"Café au lait", "CAFETERIA plan", "Dentist"}
+                                             << QStringList{u"Café au lait"_s, u"CAFETERIA plan"_s, u"Dentist"_s}
                                              << QStringLiteral("3 matches");
         QTest::newRow("accents typed") << QStringLiteral("CAFÉ")
-                                       << QStringList{"Café au lait", "CAFETERIA plan", "Dentist"}
+                                       << QStringList{u"Café au lait"_s, u"CAFETERIA plan"_s, u"Dentist"_s}
                                        << QStringLiteral("3 matches");
-        QTest::newRow("for whom") << QStringLiteral("ZOE") << QStringList{"Café au lait", "Zoo trip"}
+        QTest::newRow("for whom") << QStringLiteral("ZOE") << QStringList{u"Café au lait"_s, u"Zoo trip"_s}
                                   << QStringLiteral("2 matches");
-        QTest::newRow("description") << QStringLiteral("resume") << QStringList{"Pay rent"} << QStringLiteral("1 match");
-        QTest::newRow("second line") << QStringLiteral("second") << QStringList{"Pay rent"} << QStringLiteral("1 match");
+        QTest::newRow("description") << QStringLiteral("resume") << QStringList{u"Pay rent"_s} << QStringLiteral("1 match");
+        QTest::newRow("second line") << QStringLiteral("second") << QStringList{u"Pay rent"_s} << QStringLiteral("1 match");
         QTest::newRow("not across fields") << QStringLiteral("laitzoe") << QStringList{} << QStringLiteral("No match");
         QTest::newRow("nothing") << QStringLiteral("xyz") << QStringList{} << QStringLiteral("No match");
     }
@@ -170,7 +172,7 @@ private Q_SLOTS:
         // Typing more keeps the selected task when it is still found...
         m_window->findBox()->setFocus();
         QTest::keyClicks(m_window->findBox(), QStringLiteral("t"));
-        QCOMPARE(shownTitles(*m_window), QStringList{"CAFETERIA plan"});
+        QCOMPARE(shownTitles(*m_window), QStringList{u"CAFETERIA plan"_s});
         QCOMPARE(m_window->selectedRow(), 1);
         // ...and the bar's close button shows every task with it still selected.
         QTest::mouseClick(child<QToolButton>(m_window.get(), "cmdFindClose"), Qt::LeftButton);
@@ -201,7 +203,7 @@ private Q_SLOTS:
         child<QAction>(m_window.get(), "menu_modify")->trigger();
         QCOMPARE(m_seam->execCount, 1);
         QVERIFY(StoreSandbox::read().contains("ttl=Dentist, then caf\xC3\xA9\r\n"));
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Café au lait", "CAFETERIA plan", "Dentist, then café"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Café au lait"_s, u"CAFETERIA plan"_s, u"Dentist, then café"_s}));
         QCOMPARE(m_window->selectedRow(), 3);
 
         // An edit that no longer matches leaves the rows found.
@@ -211,13 +213,13 @@ private Q_SLOTS:
         };
         m_window->highlight(2);
         child<QAction>(m_window.get(), "menu_modify")->trigger();
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Café au lait", "Cafeteria budget", "Dentist, then café"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Café au lait"_s, u"Cafeteria budget"_s, u"Dentist, then café"_s}));
 
         m_window->highlight(1);
         m_window->deleteTask();
         QVERIFY(!StoreSandbox::read().contains("ttl=Caf\xC3\xA9 au lait"));
         QCOMPARE(int(taskCount), 4);
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Cafeteria budget", "Dentist, then café"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Cafeteria budget"_s, u"Dentist, then café"_s}));
         QCOMPARE(child<QLabel>(m_window.get(), "lblFindCount")->text(), QStringLiteral("2 matches"));
         // The selection stays on the row, now the next task found.
         QCOMPARE(m_window->selectedRow(), 1);
@@ -225,13 +227,13 @@ private Q_SLOTS:
         m_window->highlight(2);
         m_window->markDone();
         QVERIFY(StoreSandbox::read().contains("ttl=Dentist, then caf\xC3\xA9\r\n"));
-        QCOMPARE(shownTitles(*m_window), QStringList{"Cafeteria budget"});
+        QCOMPARE(shownTitles(*m_window), QStringList{u"Cafeteria budget"_s});
         m_window->setShowDoneTasks(true);
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Cafeteria budget", "Dentist, then café"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Cafeteria budget"_s, u"Dentist, then café"_s}));
         QVERIFY(m_window->lblTitle()[2]->font().strikeOut());
         // Every other task is still there, untouched.
         m_window->closeFind();
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Pay rent", "Cafeteria budget", "Zoo trip", "Dentist, then café"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Pay rent"_s, u"Cafeteria budget"_s, u"Zoo trip"_s, u"Dentist, then café"_s}));
     }
 
     void aChangeElsewhereUpdatesWhatIsFound()
@@ -246,7 +248,7 @@ private Q_SLOTS:
         const StoredTask renamed{"Tea", "Zoë", 1, 1, 2030, 9, 0, 0, "with Noël"};
         StoreSandbox::write(storeBytes({renamed, kRent, kCafeteria, kDentist, kZoo, added}));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->follows(), 1, 10000);
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Gift", "Tea", "Zoo trip"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Gift"_s, u"Tea"_s, u"Zoo trip"_s}));
         QCOMPARE(child<QLabel>(m_window.get(), "lblFindCount")->text(), QStringLiteral("3 matches"));
         // The same task stays selected, one row lower.
         QCOMPARE(m_window->selectedRow(), 3);
@@ -273,7 +275,7 @@ private:
         m_window->formLoad();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Café au lait", "Pay rent", "CAFETERIA plan", "Dentist", "Zoo trip"}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Café au lait"_s, u"Pay rent"_s, u"CAFETERIA plan"_s, u"Dentist"_s, u"Zoo trip"_s}));
     }
 
     std::unique_ptr<StoreSandbox> m_box;

@@ -28,6 +28,8 @@
 #include <array>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr qint32 kGreen = Colors::rgb(0, 160, 0);
@@ -114,16 +116,16 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         QCOMPARE(w.objectName(), QStringLiteral("frmMain"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Quorvi"));
-        QCOMPARE(w.findChild<QPushButton *>("cmdTitle")->text(), QStringLiteral("Title"));
-        QCOMPARE(w.findChild<QPushButton *>("cmdFor")->text(), QStringLiteral("For"));
-        QCOMPARE(w.findChild<QPushButton *>("cmdDue")->text(), QStringLiteral("Due"));
-        QWidget *pct = w.findChild<QWidget *>("pctContainer");
-        QWidget *lst = w.findChild<QWidget *>("lstContainer");
-        QVERIFY(pct && lst && w.findChild<QScrollBar *>("vscroll") && w.findChild<QPlainTextEdit *>("txtDescription"));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdTitle"_s)->text(), QStringLiteral("Title"));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdFor"_s)->text(), QStringLiteral("For"));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdDue"_s)->text(), QStringLiteral("Due"));
+        QWidget *pct = w.findChild<QWidget *>(u"pctContainer"_s);
+        QWidget *lst = w.findChild<QWidget *>(u"lstContainer"_s);
+        QVERIFY(pct && lst && w.findChild<QScrollBar *>(u"vscroll"_s) && w.findChild<QPlainTextEdit *>(u"txtDescription"_s));
         QVERIFY(pct->isAncestorOf(lst));
-        QVERIFY(pct->isAncestorOf(w.findChild<QScrollBar *>("vscroll")));
-        QVERIFY(lst->isAncestorOf(w.findChild<QPushButton *>("cmdFor")));
-        QCOMPARE(w.findChild<PausableTimer *>("Timer1"), w.timer1());
+        QVERIFY(pct->isAncestorOf(w.findChild<QScrollBar *>(u"vscroll"_s)));
+        QVERIFY(lst->isAncestorOf(w.findChild<QPushButton *>(u"cmdFor"_s)));
+        QCOMPARE(w.findChild<PausableTimer *>(u"Timer1"_s), w.timer1());
         // The templates: one blank, never shown.
         for (const QLabel *t : {w.lblTitle()[0], w.lblFor()[0], w.lblDue()[0]}) {
             QCOMPARE(t->text(), QStringLiteral(" "));
@@ -133,7 +135,7 @@ private Q_SLOTS:
         QCOMPARE(w.lblTitle()[0]->objectName(), QStringLiteral("lblTitle"));
         QCOMPARE(w.lblFor()[0]->objectName(), QStringLiteral("lblFor"));
         QCOMPARE(w.lblDue()[0]->objectName(), QStringLiteral("lblDue"));
-        const QFont f = w.findChild<QPlainTextEdit *>("txtDescription")->font();
+        const QFont f = w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->font();
         QCOMPARE(f.families().value(0), QStringLiteral("MS Sans Serif"));
         QCOMPARE(f.pointSizeF(), 9.75);
         QVERIFY(!f.bold());
@@ -168,31 +170,31 @@ private Q_SLOTS:
             {QStringLiteral("menu_find"), QKeySequence(Qt::CTRL | Qt::Key_F)},
         };
         for (const Entry &e : entries) {
-            QAction *a = w.findChild<QAction *>(e.name);
+            QAction *a = w.findChild<QAction *>(QString::fromLatin1(e.name));
             QVERIFY2(a, e.name);
             QCOMPARE(a->text(), QString::fromUtf8(e.caption));
             QCOMPARE(a->shortcut(), keys.value(QString::fromLatin1(e.name)));
-            QMenu *menu = w.findChild<QMenu *>(e.under);
+            QMenu *menu = w.findChild<QMenu *>(QString::fromLatin1(e.under));
             QVERIFY2(menu && menu->actions().contains(a), e.name);
         }
-        QMenu *tasks = w.findChild<QMenu *>("Menu_Tasks");
-        QAction *sep = w.findChild<QAction *>("menu_sep");
+        QMenu *tasks = w.findChild<QMenu *>(u"Menu_Tasks"_s);
+        QAction *sep = w.findChild<QAction *>(u"menu_sep"_s);
         QVERIFY(sep && sep->isSeparator());
         QCOMPARE(tasks->actions().indexOf(sep), 9);
         QCOMPARE(tasks->actions().size(), 11);
         // Find, and Export and Import, sit apart from the commands on one task.
-        QAction *find = w.findChild<QAction *>("menu_sep_find");
+        QAction *find = w.findChild<QAction *>(u"menu_sep_find"_s);
         QVERIFY(find && find->isSeparator());
         QCOMPARE(tasks->actions().indexOf(find), 4);
-        QAction *files = w.findChild<QAction *>("menu_sep_files");
+        QAction *files = w.findChild<QAction *>(u"menu_sep_files"_s);
         QVERIFY(files && files->isSeparator());
         QCOMPARE(tasks->actions().indexOf(files), 6);
 
         QStringList bar;
         for (QAction *a : w.menuBar()->actions())
             bar << a->text();
-        QCOMPARE(bar, QStringList({"&Tasks", "&Options", "&Help"}));
-        QMenu *popup = w.findChild<QMenu *>("menu_short");
+        QCOMPARE(bar, QStringList({u"&Tasks"_s, u"&Options"_s, u"&Help"_s}));
+        QMenu *popup = w.findChild<QMenu *>(u"menu_short"_s);
         QCOMPARE(popup->title(), QStringLiteral("&submenu"));
         QVERIFY(!w.menuBar()->actions().contains(popup->menuAction()));
         QCOMPARE(w.shortMenu(), popup);
@@ -207,10 +209,10 @@ private Q_SLOTS:
         QCOMPARE(w.lblFor().size(), 1);
         QCOMPARE(w.lblTitle().size(), 1);
         QCOMPARE(w.lblDue().size(), 1);
-        QVERIFY(w.findChild<QPushButton *>("cmdDue")->isVisible());
+        QVERIFY(w.findChild<QPushButton *>(u"cmdDue"_s)->isVisible());
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.lstContainer.height, 2 * 255.0 + g.pctContainer.height);
-        QCOMPARE(w.findChild<QScrollBar *>("vscroll")->maximum(), 0);
+        QCOMPARE(w.findChild<QScrollBar *>(u"vscroll"_s)->maximum(), 0);
         QCOMPARE(w.selectedRow(), 0);
         QVERIFY(m_seam->messages.isEmpty());
     }
@@ -231,7 +233,7 @@ private Q_SLOTS:
             QVERIFY(Module1::tasks[i - 1].sortKey <= Module1::tasks[i].sortKey);
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.lstContainer.height, 10002 * 255.0 + g.pctContainer.height);
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         QCOMPARE(bar->maximum(), int((10002 * 255.0 - g.pctContainer.height) / 15));
 
         // At the top, in the middle (by the thumb) and at the end (a page
@@ -255,10 +257,10 @@ private Q_SLOTS:
         addColourRules();
         fillStore(10000);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
-        QWidget *list = w.findChild<QWidget *>("pctContainer");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QWidget *list = w.findChild<QWidget *>(u"pctContainer"_s);
         QTRY_COMPARE(QApplication::focusWidget(), list);
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         for (int row : {3, 5000, 9998}) {
             w.bringIntoView(row);
             checkRowsInView(w);
@@ -301,7 +303,7 @@ private Q_SLOTS:
         checkRowsInView(w);
         QTest::keyClick(list, Qt::Key_End);
         QCOMPARE(w.selectedRow(), 10000);
-        const QWidget *panel = w.findChild<QWidget *>("lstContainer");
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
         QVERIFY(panel->parentWidget()->rect().contains(w.lblTitle()[10000]->geometry().translated(panel->pos())));
         checkRowsInView(w);
         QCOMPARE(w.lblTitle()[10000]->text(), Module1::tasks[9999].title);
@@ -351,7 +353,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
         Module1::sortMode = Module1::ByDue;
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({"before noon", "hour 24"}));
+        QCOMPARE(rowTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
         QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
     }
 
@@ -367,7 +369,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
         Module1::sortMode = 0;
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({"far", "five", "late", "today", "tomorrow", "two"}));
+        QCOMPARE(rowTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
         const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
                                        Colors::toColor(kBlue), Colors::toColor(kRed), Colors::toColor(kRed)};
         const QList<bool> bold = {false, false, true, true, false, false};
@@ -428,7 +430,7 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 3);
         for (const QLabel *cell : {w.lblTitle()[3], w.lblFor()[3], w.lblDue()[3]})
             QVERIFY(isSelectedLook(cell));
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         QCOMPARE(description->toPlainText(), QStringLiteral("third\nline two"));
         // As painted, not only as set.
         QCOMPARE(paintedBackground(w.lblFor()[3]), QColor(0, 0, 100));
@@ -467,7 +469,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(6);
         w.drawList();
-        QMenu *menu = w.findChild<QMenu *>("menu_short");
+        QMenu *menu = w.findChild<QMenu *>(u"menu_short"_s);
         // The menu must find the row already selected when it opens.
         int selectedWhenShown = -1;
         connect(menu, &QMenu::aboutToShow, this, [&] { selectedWhenShown = w.selectedRow(); });
@@ -491,11 +493,11 @@ private Q_SLOTS:
         fillStore(3);
         w.drawList();
         w.highlight(2);
-        QWidget *lst = w.findChild<QWidget *>("lstContainer");
+        QWidget *lst = w.findChild<QWidget *>(u"lstContainer"_s);
         // Empty panel below the last row.
         QTest::mouseClick(lst, Qt::LeftButton, {}, QPoint(5, w.lblFor()[3]->geometry().bottom() + 20));
         QCOMPARE(w.selectedRow(), 2);
-        QTest::mouseClick(w.findChild<QScrollBar *>("vscroll"), Qt::LeftButton);
+        QTest::mouseClick(w.findChild<QScrollBar *>(u"vscroll"_s), Qt::LeftButton);
         QCOMPARE(w.selectedRow(), 2);
     }
 
@@ -541,25 +543,25 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("Apple"), QStringLiteral("amy"), 2030, 1, 3));
         TestData::addTask(TestData::task(QStringLiteral("cherry"), QStringLiteral("Bob"), 2030, 1, 1));
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({"cherry", "banana", "Apple"}));
+        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
 
-        auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(name), Qt::LeftButton); };
+        auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton); };
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(0));
-        QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
+        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(10));
-        QCOMPARE(rowTitles(w), QStringList({"cherry", "banana", "Apple"}));
+        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(0));
         click("cmdFor");
         QCOMPARE(Module1::sortMode, qint16(1));
-        QCOMPARE(rowTitles(w), QStringList({"Apple", "cherry", "banana"}));
+        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
         click("cmdDue");
         QCOMPARE(Module1::sortMode, qint16(2));
         click("cmdDue");
         QCOMPARE(Module1::sortMode, qint16(12));
-        QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
+        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         QCOMPARE(w.rowCount(), 3);
     }
 
@@ -571,12 +573,12 @@ private Q_SLOTS:
         w.drawList();
         w.highlight(5);
         const QString before = w.lblTitle()[5]->text();
-        QTest::mouseClick(w.findChild<QPushButton *>("cmdDue"), Qt::LeftButton); // latest first
+        QTest::mouseClick(w.findChild<QPushButton *>(u"cmdDue"_s), Qt::LeftButton); // latest first
         QCOMPARE(w.selectedRow(), 5);
         QVERIFY(w.lblTitle()[5]->text() != before);
         QVERIFY(isSelectedLook(w.lblTitle()[5]));
         QCOMPARE(countSelectedCells(), 3);
-        QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(),
+        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(),
                  Module1::tasks[4].description);
     }
 
@@ -603,8 +605,8 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(1001);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
-        QWidget *lst = w.findChild<QWidget *>("lstContainer");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QWidget *lst = w.findChild<QWidget *>(u"lstContainer"_s);
         bar->setValue(100);
         QCOMPARE(w.layoutGeometry().lstContainer.top, -1500.0);
         QCOMPARE(lst->y(), -100);
@@ -624,7 +626,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(200);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         QCOMPARE(bar->singleStep(), 17); // one row
         QCOMPARE(bar->pageStep(), int(w.layoutGeometry().pctContainer.height / 15));
         bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
@@ -640,11 +642,11 @@ private Q_SLOTS:
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(cell, &notch);
         QCOMPARE(bar->value(), 3 * 17);
-        QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -51);
+        QCOMPARE(w.findChild<QWidget *>(u"lstContainer"_s)->y(), -51);
         // Over the header and over the panel's empty part alike.
-        QApplication::sendEvent(w.findChild<QPushButton *>("cmdFor"), &notch);
+        QApplication::sendEvent(w.findChild<QPushButton *>(u"cmdFor"_s), &notch);
         QCOMPARE(bar->value(), 6 * 17);
-        QApplication::sendEvent(w.findChild<QWidget *>("lstContainer"), &notch);
+        QApplication::sendEvent(w.findChild<QWidget *>(u"lstContainer"_s), &notch);
         QCOMPARE(bar->value(), 9 * 17);
     }
 
@@ -658,12 +660,12 @@ private Q_SLOTS:
         QTRY_COMPARE(client->size().width(), 700);
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.pctContainer.width, 15.0 * client->width());
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         // The description box fills the rest of the client area.
         QCOMPARE(description->geometry().bottom() + 1, client->height());
         QCOMPARE(description->width(), client->width());
-        QCOMPARE(w.findChild<QWidget *>("pctContainer")->geometry(), Twips::toPixels(g.pctContainer));
-        QCOMPARE(w.findChild<QPushButton *>("cmdDue")->geometry(), Twips::toPixels(g.cmdDue));
+        QCOMPARE(w.findChild<QWidget *>(u"pctContainer"_s)->geometry(), Twips::toPixels(g.pctContainer));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdDue"_s)->geometry(), Twips::toPixels(g.cmdDue));
         // Every row follows the columns.
         for (int i : {w.builtRows().first, w.builtRows().last}) {
             QCOMPARE(w.lblFor()[i]->x(), Twips::toPixels(g.cmdFor.left));
@@ -672,7 +674,7 @@ private Q_SLOTS:
             QCOMPARE(w.lblTitle()[i]->width(), Twips::toPixels(g.cmdTitle.width));
         }
         // The bar sits at the panel's right edge, fully inside the viewport.
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         const QWidget *viewport = bar->parentWidget();
         QVERIFY(viewport->rect().contains(bar->geometry()));
         QVERIFY(bar->geometry().right() >= viewport->width() - 3);
@@ -684,13 +686,13 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(60);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         bar->setValue(bar->maximum());
         const int before = bar->maximum();
         w.resize(w.width(), w.height() + 200);
         QTRY_VERIFY(bar->maximum() < before);
         QCOMPARE(bar->value(), bar->maximum());
-        QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -bar->maximum());
+        QCOMPARE(w.findChild<QWidget *>(u"lstContainer"_s)->y(), -bar->maximum());
     }
 
     void aListThatShrinksAtOnceGoesBackToTheTop()
@@ -698,8 +700,8 @@ private Q_SLOTS:
         // Scrolled to the end of 40 rows, then 3 in one redraw: by a change
         // made elsewhere, then by hiding 37 done tasks.
         FrmMain &w = *m_window;
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
-        QWidget *panel = w.findChild<QWidget *>("lstContainer");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
         fillStore(40);
         w.drawList();
         bar->setValue(bar->maximum());
@@ -716,7 +718,7 @@ private Q_SLOTS:
         w.setShowDoneTasks(true);
         bar->setValue(bar->maximum());
         QVERIFY(panel->y() < -100);
-        w.findChild<QAction *>("menu_showdone")->trigger();
+        w.findChild<QAction *>(u"menu_showdone"_s)->trigger();
         QCOMPARE(w.rowCount(), 3);
         QCOMPARE(bar->maximum(), 0);
         QCOMPARE(panel->y(), 0);
@@ -734,17 +736,17 @@ private Q_SLOTS:
         QWidget *client = w.centralWidget();
         QTRY_COMPARE(client->size(), client->minimumSize());
         QVERIFY(client->height() > 40 && client->width() > 60);
-        const QWidget *viewport = w.findChild<QWidget *>("lstContainer")->parentWidget();
-        const QWidget *panel = w.findChild<QWidget *>("lstContainer");
-        for (QWidget *shown : {static_cast<QWidget *>(w.findChild<QPushButton *>("cmdDue")),
+        const QWidget *viewport = w.findChild<QWidget *>(u"lstContainer"_s)->parentWidget();
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
+        for (QWidget *shown : {static_cast<QWidget *>(w.findChild<QPushButton *>(u"cmdDue"_s)),
                                static_cast<QWidget *>(w.lblTitle()[3]), static_cast<QWidget *>(w.lblDue()[3])}) {
             const QRect inViewport = shown->geometry().translated(panel->pos());
             QVERIFY2(viewport->rect().contains(inViewport), qPrintable(shown->objectName()));
         }
         // The description box is still below the list, whole.
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         QCOMPARE(description->geometry().bottom() + 1, client->height());
-        QVERIFY(description->y() >= w.findChild<QWidget *>("pctContainer")->geometry().bottom());
+        QVERIFY(description->y() >= w.findChild<QWidget *>(u"pctContainer"_s)->geometry().bottom());
     }
 
     void keysMoveTheSelectionAndKeepItInView()
@@ -752,11 +754,11 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(200);
         w.drawList();
-        QWidget *list = w.findChild<QWidget *>("pctContainer");
+        QWidget *list = w.findChild<QWidget *>(u"pctContainer"_s);
         // The list has the keyboard from the start.
         QTRY_COMPARE(QApplication::focusWidget(), list);
         const auto rowInView = [&](int row) {
-            const QWidget *panel = w.findChild<QWidget *>("lstContainer");
+            const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
             const QRect cell = w.lblTitle()[row]->geometry().translated(panel->pos());
             return panel->parentWidget()->rect().contains(cell);
         };
@@ -764,7 +766,7 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 1);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(w.selectedRow(), 2);
-        QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(), Module1::tasks[1].description);
+        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(), Module1::tasks[1].description);
         QTest::keyClick(list, Qt::Key_Up);
         QTest::keyClick(list, Qt::Key_Up);
         QCOMPARE(w.selectedRow(), 1);
@@ -784,7 +786,7 @@ private Q_SLOTS:
         QTest::keyClick(list, Qt::Key_Home);
         QCOMPARE(w.selectedRow(), 1);
         QVERIFY(rowInView(1));
-        QCOMPARE(w.findChild<QScrollBar *>("vscroll")->value(), 0);
+        QCOMPARE(w.findChild<QScrollBar *>(u"vscroll"_s)->value(), 0);
     }
 
     void tabAndClicksReachTheList()
@@ -792,8 +794,8 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(5);
         w.drawList();
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
-        QWidget *list = w.findChild<QWidget *>("pctContainer");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
+        QWidget *list = w.findChild<QWidget *>(u"pctContainer"_s);
         description->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(description));
         QTest::keyClick(description, Qt::Key_Tab);
@@ -820,7 +822,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(200);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         for (QWidget *over : {static_cast<QWidget *>(w.lblTitle()[2]), static_cast<QWidget *>(bar)}) {
             bar->setValue(0);
             const QPointF pos(4, 4);
@@ -871,7 +873,7 @@ private Q_SLOTS:
         Module1::tasks[1].description = QStringLiteral("keep\r\nme");
         w.drawList();
         w.highlight(2);
-        auto *box = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *box = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         const QString shown = box->toPlainText();
         QCOMPARE(shown, QStringLiteral("keep\nme"));
         box->setFocus();
@@ -974,7 +976,7 @@ private Q_SLOTS:
         addColourRules();
         w.drawList();
         for (const char *name : {"cmdTitle", "cmdFor", "cmdDue"}) {
-            const QPushButton *b = w.findChild<QPushButton *>(name);
+            const QPushButton *b = w.findChild<QPushButton *>(QString::fromLatin1(name));
             QVERIFY2(b->fontMetrics().height() <= b->height() - 2, name);
             QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) < b->width() - 4, name);
         }
@@ -1007,7 +1009,7 @@ private:
     // look, in their place; no cell shows for a row far from the view.
     void checkRowsInView(const FrmMain &w) const
     {
-        const QWidget *panel = w.findChild<QWidget *>("lstContainer");
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
         const QWidget *viewport = panel->parentWidget();
         const ListLayout::RowSpan built = w.builtRows();
         QVERIFY(built.first <= built.last);
