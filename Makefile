@@ -44,8 +44,9 @@ bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/background/background_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ical/ical_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/list/list_bench
 
-# A full store (1001 tasks, 101 rules, the earliest task overdue) in FOLDER,
+# A full store (1001 tasks unless TASKS says how many, 101 rules, the earliest task overdue) in FOLDER,
 # as the benchmarks use it: `make full-store FOLDER=~/big`, then quorvi there.
 full-store: configure
 	@[ -n "$(FOLDER)" ] || { echo "usage: make full-store FOLDER=folder" >&2; exit 2; }

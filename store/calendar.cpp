@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calendar.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 namespace Calendar {
@@ -37,10 +40,44 @@ constexpr qint64 daysFromCivil(qint64 y, qint64 m, qint64 d)
 
 constexpr qint64 kJulianDayOfEpoch = 2440588; // 1970-01-01
 
-// The local clock's distance ahead of UTC at an instant, in seconds.
-int localOffsetAt(qint64 secsSinceEpoch)
+int askedOffsetAt(qint64 secsSinceEpoch)
 {
     return QDateTime::fromSecsSinceEpoch(secsSinceEpoch, Qt::LocalTime).offsetFromUtc();
+}
+
+// The local clock's distance ahead of UTC at an instant, in seconds. Each
+// question to Qt has the C library look at the system's zone file again,
+// and loading 10,000 tasks asks some 20,000 of them, nearly all about the
+// same few hundred days. So a day whose offset is the same at its first and
+// last second is taken to have it throughout, and kept; what is kept is
+// forgotten after a second, or at once when TZ changes, so that a new zone
+// is still followed.
+int localOffsetAt(qint64 secsSinceEpoch)
+{
+    struct Kept {
+        QByteArray tz;
+        bool tzSet = false;
+        qint64 until = 0;
+        QHash<qint64, int> byDay; // the offset, or kMixed for a day the clocks change
+    };
+    constexpr int kMixed = std::numeric_limits<int>::min();
+    thread_local Kept kept;
+    const char *tz = std::getenv("TZ");
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now >= kept.until || kept.tzSet != (tz != nullptr) || (tz && kept.tz != tz)) {
+        kept.byDay.clear();
+        kept.tzSet = tz != nullptr;
+        kept.tz = tz ? QByteArray(tz) : QByteArray();
+        kept.until = now + 1000;
+    }
+    const qint64 day = floorDiv(secsSinceEpoch, kSecondsPerDay);
+    auto it = kept.byDay.constFind(day);
+    if (it == kept.byDay.constEnd()) {
+        const int first = askedOffsetAt(day * kSecondsPerDay);
+        const int last = askedOffsetAt(day * kSecondsPerDay + kSecondsPerDay - 1);
+        it = kept.byDay.insert(day, first == last ? first : kMixed);
+    }
+    return *it == kMixed ? askedOffsetAt(secsSinceEpoch) : *it;
 }
 
 QString longTimeFormat()
