@@ -618,6 +618,12 @@ void FrmMain::setFindText(const QString &text)
     chooseRows();
     m_selectedRow = slot >= 0 ? rowOfSlot(slot) : 0;
     showRows();
+    // The selected task where it is among those found, or else the first
+    // of them.
+    if (m_selectedRow > 0)
+        bringIntoView(m_selectedRow);
+    else
+        m_vscroll->setValue(0);
 }
 
 void FrmMain::updateFindCount()

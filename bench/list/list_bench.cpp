@@ -12,8 +12,13 @@
 //    the same (selection, scroll bar, filter proxy, refill);
 //  - the alert window with 10,000 tasks listed, against a bare QTextBrowser
 //    showing the same page.
-// Medians of RUNS runs (default 11).
-//   list_bench [RUNS]
+// Medians of RUNS runs (default 11). --quorvi PATH times another build of
+// the program in the processes (an older one, for a before and after), and
+// leaves out what is measured inside this one.
+// --grab FOLDER only saves the README's pictures there: the list of 10,000
+// tasks scrolled to the middle, and Find narrowing it.
+//   list_bench [RUNS] [--quorvi PATH] [--grab FOLDER]
+#include "appearance.h"
 #include "childrun.h"
 #include "frmmain.h"
 #include "module1.h"
@@ -33,6 +38,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +50,8 @@ namespace {
 using Bench::Sample;
 
 constexpr int kMany = 10000;
+
+QByteArray g_quorvi = QByteArrayLiteral(QUORVI_BINARY);
 
 struct Processes {
     std::vector<double> cpuMs;
@@ -85,7 +93,7 @@ void compareStarts(int runs, const QString &work, int tasks, double cpuGoal)
         std::fprintf(stderr, "%s\n", qPrintable(failed));
         std::exit(1);
     }
-    const std::vector<QByteArray> quorvi = {QByteArrayLiteral(QUORVI_BINARY), "--show-all", "--screenshot", "q.png"};
+    const std::vector<QByteArray> quorvi = {g_quorvi, "--show-all", "--screenshot", "q.png"};
     const std::vector<QByteArray> table = {QByteArrayLiteral(PLAIN_TABLE_BINARY), "t.png"};
     std::vector<Processes> p;
     runInTurns(1, {quorvi, table}, QFile::encodeName(folder), p); // warm the page cache
@@ -161,6 +169,29 @@ void loadSortSave(int runs, const QString &work)
                        if (!Module1::saveTasks().ok)
                            std::abort();
                    }));
+
+    // A merge at 10,000: here every task was exported (each took an
+    // identity), there another program changed a hundred titles.
+    Module1::loadTasks();
+    const QByteArray base = Module1::storeText();
+    for (int i = 0; i < 100; ++i)
+        Module1::tasks[i * 97].title += QStringLiteral(" (there)");
+    const QByteArray theirs = Module1::storeText();
+    Timing::report("a save merged with a change elsewhere", Timing::timeRuns(runs, [&](int) {
+                       QFile file(Module1::kStoreFileName);
+                       if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.write(base))
+                           std::abort();
+                       file.close();
+                       Module1::loadTasks();
+                       for (Module1::Task &t : Module1::liveTasks())
+                           t.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+                       if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.write(theirs))
+                           std::abort();
+                   }, [] {
+                       const Module1::SaveResult saved = Module1::saveTasks();
+                       if (!saved.ok || !saved.merged || Module1::taskCount != kMany)
+                           std::abort();
+                   }), 150);
     QDir::setCurrent(previous);
 }
 
@@ -270,6 +301,43 @@ void inTheWindow(int runs, const QString &work)
     QDir::setCurrent(previous);
 }
 
+int savePictures(const QString &work, const QString &folder)
+{
+    const QString store = QDir(work).filePath(QStringLiteral("pictures"));
+    QDir().mkpath(store);
+    StoreGen::Options options;
+    options.tasks = kMany;
+    StoreGen::writeStore(store, options);
+    QDir::setCurrent(store);
+    // The benchmarks' rules take any colour; a picture is read on white.
+    Module1::loadTasks();
+    for (Module1::AlertRule &rule : Module1::liveRules())
+        rule.color &= 0x7f7f7f;
+    if (!Module1::saveTasks().ok)
+        return 1;
+    FrmMain window;
+    window.resize(760, 480);
+    window.formLoad();
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    auto *bar = window.findChild<QScrollBar *>(QStringLiteral("vscroll"));
+    bar->setValue(bar->maximum() / 2);
+    window.highlight(window.builtRows().first + 8);
+    QApplication::processEvents();
+    const QString middle = QDir(folder).filePath(QStringLiteral("list-10000.png"));
+    bool ok = window.grab().save(middle);
+    window.setSelectedRow(0);
+    window.openFind();
+    QTest::keyClicks(window.findBox(), QStringLiteral("cafe"));
+    window.highlight(2);
+    QApplication::processEvents();
+    const QString find = QDir(folder).filePath(QStringLiteral("find.png"));
+    ok = window.grab().save(find) && ok;
+    std::printf("%s %s and %s\n", ok ? "wrote" : "could not write", qPrintable(middle), qPrintable(find));
+    return ok ? 0 : 1;
+}
+
 void alertWindow(int runs, const QString &work)
 {
     const QString folder = QDir(work).filePath(QStringLiteral("alert"));
@@ -279,7 +347,7 @@ void alertWindow(int runs, const QString &work)
     options.tasks = kMany;
     options.spreadDays = 60;
     StoreGen::writeStore(folder, options);
-    const std::vector<QByteArray> quorvi = {QByteArrayLiteral(QUORVI_BINARY), "--screenshot", "a.png"};
+    const std::vector<QByteArray> quorvi = {g_quorvi, "--screenshot", "a.png"};
     std::vector<Processes> p;
     runInTurns(1, {quorvi}, QFile::encodeName(folder), p); // writes the page
     const QString page = QDir(work).filePath(QStringLiteral("runtime/quorvi/al.html"));
@@ -304,17 +372,36 @@ void alertWindow(int runs, const QString &work)
 int main(int argc, char **argv)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 11;
+    int runs = 11;
+    bool inProcess = true;
+    QString pictures;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--grab" && i + 1 < argc) {
+            pictures = QDir(QString::fromLocal8Bit(argv[++i])).absolutePath();
+        } else if (QByteArray(argv[i]) == "--quorvi" && i + 1 < argc) {
+            g_quorvi = argv[++i];
+            inProcess = false;
+        } else {
+            runs = std::max(1, std::atoi(argv[i]));
+        }
+    }
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
     Bench::useRuntimeFolderIn(work.path());
     QApplication app(argc, argv);
+    if (!pictures.isEmpty()) {
+        // As the program looks.
+        Appearance::applyAppearance(app);
+        return savePictures(work.path(), pictures);
+    }
 
     compareStarts(runs, work.path(), 1001, 1.2);
     compareStarts(runs, work.path(), kMany, 1.5);
-    loadSortSave(runs, work.path());
-    inTheWindow(runs, work.path());
+    if (inProcess) {
+        loadSortSave(runs, work.path());
+        inTheWindow(runs, work.path());
+    }
     alertWindow(runs, work.path());
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QTest>
 
@@ -253,6 +254,32 @@ private Q_SLOTS:
         // The same task stays selected, one row lower.
         QCOMPARE(m_window->selectedRow(), 3);
         QVERIFY(m_window->findShown());
+    }
+
+    void aLongListFoundStartsAtItsTop()
+    {
+        QList<StoredTask> many;
+        for (int i = 0; i < 300; ++i)
+            many.append(StoredTask{i % 3 ? "Other" : "Caf\xC3\xA9", "", 1 + i % 28, 1 + i / 28, 2030, 9, 0, 0, ""});
+        StoreSandbox::write(storeBytes(many));
+        m_window = std::make_unique<FrmMain>();
+        m_window->formLoad();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto *bar = child<QScrollBar>(m_window.get(), "vscroll");
+        bar->setValue(bar->maximum());
+        m_window->setFindText(QStringLiteral("cafe"));
+        QCOMPARE(m_window->rowCount(), 100);
+        QCOMPARE(bar->value(), 0);
+        QVERIFY(m_window->builtRows().contains(1));
+        // A selected task found stays in view.
+        bar->setValue(bar->maximum());
+        const int last = m_window->builtRows().last;
+        m_window->highlight(last);
+        m_window->setFindText(QStringLiteral("caf"));
+        QCOMPARE(m_window->selectedRow(), last);
+        QVERIFY(m_window->builtRows().contains(last));
+        QVERIFY(bar->value() > 0);
     }
 
     void aReminderShownOutsideTheFoundRowsShowsEveryTask()
