@@ -264,7 +264,7 @@ void adoptIdentities(std::vector<Task> &base, std::vector<Task> &side, std::vect
     const ByStored baseByStored(base);
     const ByStored otherByStored(other);
     for (const Task &r : side) {
-        if (r.uid.isEmpty() || inBase.count(r.uid))
+        if (r.uid.isEmpty() || inBase.contains(r.uid))
             continue;
         const Task bare = withoutUid(r);
         const std::optional<std::size_t> was = baseByStored.find(bare);
