@@ -80,6 +80,14 @@ int localOffsetAt(qint64 secsSinceEpoch)
     return *it == kMixed ? askedOffsetAt(secsSinceEpoch) : *it;
 }
 
+// Asked of the system once: asking at every task costs a load of 10,000
+// tasks a tenth of its time.
+QString shortDateFormat()
+{
+    static const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
+    return format;
+}
+
 QString longTimeFormat()
 {
     static const QString format = timeFormatWithoutZone(QLocale::system().timeFormat(QLocale::LongFormat));
@@ -200,20 +208,37 @@ QDateTime localMoment(QDate date, QTime time)
 QString dueText(const QDateTime &moment)
 {
     const QLocale locale = QLocale::system();
-    return locale.toString(moment.date(), QLocale::ShortFormat) + QStringLiteral(" at ")
+    return locale.toString(moment.date(), shortDateFormat()) + QStringLiteral(" at ")
            + locale.toString(moment.time(), longTimeFormat());
 }
 
 QString sortKey(const QDateTime &moment)
 {
+    // Written digit by digit: every task of a store gets one at each load.
     auto key = [](int y, int mo, int d, int h, int mi, int s) {
-        return QStringLiteral("%1-%2 - %3 %4:%5:%6")
-            .arg(y, 4, 10, QLatin1Char('0'))
-            .arg(mo, 2, 10, QLatin1Char('0'))
-            .arg(d, 2, 10, QLatin1Char('0'))
-            .arg(h, 2, 10, QLatin1Char('0'))
-            .arg(mi, 2, 10, QLatin1Char('0'))
-            .arg(s, 2, 10, QLatin1Char('0'));
+        QString out(21, Qt::Uninitialized);
+        QChar *at = out.data();
+        const auto put = [&at](int value, int width) {
+            for (int i = width - 1; i >= 0; --i, value /= 10)
+                at[i] = QChar(u'0' + value % 10);
+            at += width;
+        };
+        const auto text = [&at](QLatin1StringView separator) {
+            for (const char c : separator)
+                *at++ = QLatin1Char(c);
+        };
+        put(y, 4);
+        text(QLatin1StringView("-"));
+        put(mo, 2);
+        text(QLatin1StringView(" - "));
+        put(d, 2);
+        text(QLatin1StringView(" "));
+        put(h, 2);
+        text(QLatin1StringView(":"));
+        put(mi, 2);
+        text(QLatin1StringView(":"));
+        put(s, 2);
+        return out;
     };
     const QDate date = moment.date();
     const QTime time = moment.time();
