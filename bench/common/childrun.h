@@ -21,15 +21,13 @@ struct Sample {
     int status = -1;
 };
 
-inline Sample runOnce(const std::vector<QByteArray> &command, const QByteArray &folder)
+// Starts `command` in `folder`; the caller waits for it.
+inline pid_t startChild(const std::vector<QByteArray> &command, const QByteArray &folder)
 {
     std::vector<char *> argv;
     for (const QByteArray &a : command)
         argv.push_back(const_cast<char *>(a.constData()));
     argv.push_back(nullptr);
-
-    Sample sample;
-    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (::chdir(folder.constData()) != 0)
@@ -37,6 +35,14 @@ inline Sample runOnce(const std::vector<QByteArray> &command, const QByteArray &
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+inline Sample runOnce(const std::vector<QByteArray> &command, const QByteArray &folder)
+{
+    Sample sample;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = startChild(command, folder);
     int status = 0;
     struct rusage usage {};
     if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid)

@@ -59,6 +59,22 @@ struct Processes {
     std::vector<double> peakMiB;
 };
 
+// A folder in `work` holding a generated store of `tasks` tasks, due
+// within `spreadDays` of today.
+QString storeFolder(const QString &work, const QString &name, int tasks, int spreadDays = StoreGen::Options{}.spreadDays)
+{
+    const QString folder = QDir(work).filePath(name);
+    QDir().mkpath(folder);
+    StoreGen::Options options;
+    options.tasks = tasks;
+    options.spreadDays = spreadDays;
+    if (const QString failed = StoreGen::writeStore(folder, options); !failed.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(failed));
+        std::exit(1);
+    }
+    return folder;
+}
+
 void runInTurns(int runs, const std::vector<std::vector<QByteArray>> &commands, const QByteArray &folder,
                 std::vector<Processes> &out)
 {
@@ -85,14 +101,7 @@ void verdict(const char *what, bool met)
 // Start to the list rendered, both programs on the same store.
 void compareStarts(int runs, const QString &work, int tasks, double cpuGoal)
 {
-    const QString folder = QDir(work).filePath(QStringLiteral("start%1").arg(tasks));
-    QDir().mkpath(folder);
-    StoreGen::Options options;
-    options.tasks = tasks;
-    if (const QString failed = StoreGen::writeStore(folder, options); !failed.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(failed));
-        std::exit(1);
-    }
+    const QString folder = storeFolder(work, QStringLiteral("start%1").arg(tasks), tasks);
     const std::vector<QByteArray> quorvi = {g_quorvi, "--show-all", "--screenshot", "q.png"};
     const std::vector<QByteArray> table = {QByteArrayLiteral(PLAIN_TABLE_BINARY), "t.png"};
     std::vector<Processes> p;
@@ -130,11 +139,7 @@ void compare(const char *what, int runs, double goal, const std::function<void(i
 
 void loadSortSave(int runs, const QString &work)
 {
-    const QString folder = QDir(work).filePath(QStringLiteral("store"));
-    QDir().mkpath(folder);
-    StoreGen::Options options;
-    options.tasks = kMany;
-    StoreGen::writeStore(folder, options);
+    const QString folder = storeFolder(work, QStringLiteral("store"), kMany);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder);
     int mode = 0;
@@ -197,11 +202,7 @@ void loadSortSave(int runs, const QString &work)
 
 void inTheWindow(int runs, const QString &work)
 {
-    const QString folder = QDir(work).filePath(QStringLiteral("window"));
-    QDir().mkpath(folder);
-    StoreGen::Options options;
-    options.tasks = kMany;
-    StoreGen::writeStore(folder, options);
+    const QString folder = storeFolder(work, QStringLiteral("window"), kMany);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder);
 
@@ -303,12 +304,7 @@ void inTheWindow(int runs, const QString &work)
 
 int savePictures(const QString &work, const QString &folder)
 {
-    const QString store = QDir(work).filePath(QStringLiteral("pictures"));
-    QDir().mkpath(store);
-    StoreGen::Options options;
-    options.tasks = kMany;
-    StoreGen::writeStore(store, options);
-    QDir::setCurrent(store);
+    QDir::setCurrent(storeFolder(work, QStringLiteral("pictures"), kMany));
     // The benchmarks' rules take any colour; a picture is read on white.
     Module1::loadTasks();
     for (Module1::AlertRule &rule : Module1::liveRules())
@@ -340,13 +336,8 @@ int savePictures(const QString &work, const QString &folder)
 
 void alertWindow(int runs, const QString &work)
 {
-    const QString folder = QDir(work).filePath(QStringLiteral("alert"));
-    QDir().mkpath(folder);
     // Due within the widest listed rule's 60 days: every task is listed.
-    StoreGen::Options options;
-    options.tasks = kMany;
-    options.spreadDays = 60;
-    StoreGen::writeStore(folder, options);
+    const QString folder = storeFolder(work, QStringLiteral("alert"), kMany, 60);
     const std::vector<QByteArray> quorvi = {g_quorvi, "--screenshot", "a.png"};
     std::vector<Processes> p;
     runInTurns(1, {quorvi}, QFile::encodeName(folder), p); // writes the page

@@ -8,6 +8,7 @@
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "frmtask.h"
+#include "listkit.h"
 #include "listcell.h"
 #include "pausabletimer.h"
 
@@ -28,6 +29,8 @@ using namespace Module1;
 using TestData::ruleBytes;
 using TestData::storeBytes;
 using TestData::StoredTask;
+using ListKit::child;
+using ListKit::shownTitles;
 
 namespace {
 
@@ -45,23 +48,6 @@ public:
     PausableTimer *timer = nullptr;
     QList<bool> timerOffWhileOpen;
 };
-
-template<typename T>
-T *child(QWidget *parent, const char *name)
-{
-    T *found = parent->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
-QStringList shownTitles(const FrmMain &w)
-{
-    QStringList out;
-    for (int i = 1; i <= w.rowCount(); ++i)
-        out << w.lblTitle()[i]->text();
-    return out;
-}
 
 const StoredTask kReport{"Report", "Boss", 7, 3, 2030, 9, 5, 0, "one|~two"};
 const StoredTask kDentist{"Dentist", "Me", 1, 1, 2029, 8, 0, 0, ""};

@@ -5,6 +5,7 @@
 #include "fakeseam.h"
 #include "findtext.h"
 #include "frmmain.h"
+#include "listkit.h"
 #include "listcell.h"
 #include "storesandbox.h"
 
@@ -25,6 +26,8 @@ using TestData::storeBytes;
 using TestData::StoredTask;
 
 using namespace Qt::StringLiterals;
+using ListKit::child;
+using ListKit::shownTitles;
 
 namespace {
 
@@ -34,23 +37,6 @@ const StoredTask kRent{"Pay rent", "Landlord", 2, 1, 2030, 9, 0, 0, "RÉSUMÉ at
 const StoredTask kCafeteria{"CAFETERIA plan", "Office", 3, 1, 2030, 9, 0, 0, ""};
 const StoredTask kDentist{"Dentist", "Me", 4, 1, 2030, 9, 0, 0, "cafe nearby"};
 const StoredTask kZoo{"Zoo trip", "zoe", 5, 1, 2030, 9, 0, 0, ""};
-
-QStringList shownTitles(const FrmMain &w)
-{
-    QStringList out;
-    for (int row = 1; row <= w.rowCount(); ++row)
-        out << w.lblTitle()[row]->text();
-    return out;
-}
-
-template<typename T>
-T *child(QWidget *parent, const char *name)
-{
-    T *found = parent->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "appearance.h"
 #include "clock.h"
 #include "frmmain.h"
+#include "listkit.h"
 #include "listcell.h"
 #include "modal.h"
 #include "pausabletimer.h"
@@ -74,14 +75,6 @@ bool isSelectedLook(const QLabel *label)
         && textColor(label) == Qt::white;
 }
 
-// The rows as the window shows them: title, for, due per row.
-QStringList rowTitles(const FrmMain &w)
-{
-    QStringList titles;
-    for (int i = 1; i <= w.rowCount(); ++i)
-        titles << w.lblTitle()[i]->text();
-    return titles;
-}
 
 } // namespace
 
@@ -353,7 +346,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
         Module1::sortMode = Module1::ByDue;
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
         QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
     }
 
@@ -369,7 +362,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
         Module1::sortMode = 0;
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
         const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
                                        Colors::toColor(kBlue), Colors::toColor(kRed), Colors::toColor(kRed)};
         const QList<bool> bold = {false, false, true, true, false, false};
@@ -543,25 +536,25 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("Apple"), QStringLiteral("amy"), 2030, 1, 3));
         TestData::addTask(TestData::task(QStringLiteral("cherry"), QStringLiteral("Bob"), 2030, 1, 1));
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
 
         auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton); };
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(0));
-        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(10));
-        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(0));
         click("cmdFor");
         QCOMPARE(Module1::sortMode, qint16(1));
-        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
         click("cmdDue");
         QCOMPARE(Module1::sortMode, qint16(2));
         click("cmdDue");
         QCOMPARE(Module1::sortMode, qint16(12));
-        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         QCOMPARE(w.rowCount(), 3);
     }
 
