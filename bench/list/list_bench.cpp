@@ -24,6 +24,7 @@
 #include "module1.h"
 #include "plaintable.h"
 #include "runtimefolder.h"
+#include "scheduler.h"
 #include "storegen.h"
 #include "storewatcher.h"
 #include "timing.h"
@@ -174,6 +175,26 @@ void loadSortSave(int runs, const QString &work)
                        if (!Module1::saveTasks().ok)
                            std::abort();
                    }));
+
+    // What the reminders work out at every wake-up.
+    Module1::loadTasks();
+    const QDateTime now = QDateTime::currentDateTime();
+    compare("reminders: the next due moment of 10,000", runs, 16,
+            [&](int) {
+                if (!Reminders::nextDueMoment(Module1::liveTasks(), now).isValid())
+                    std::abort();
+            },
+            [&](int) {
+                // The same search over moments Qt reads from the same fields.
+                QDateTime next;
+                for (const Module1::Task &t : Module1::liveTasks()) {
+                    const QDateTime m(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+                    if (m >= now && (!next.isValid() || m < next))
+                        next = m;
+                }
+                if (!next.isValid())
+                    std::abort();
+            });
 
     // A merge at 10,000: here every task was exported (each took an
     // identity), there another program changed a hundred titles.
