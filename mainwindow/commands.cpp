@@ -61,40 +61,36 @@ void FrmMain::connectCommands()
 FrmTask *FrmMain::frmTask()
 {
     if (!m_frmTask)
-        m_frmTask = new FrmTask(this);
+        m_frmTask = new FrmTask(m_context, this);
     return m_frmTask;
 }
 
 FrmAlerts *FrmMain::frmAlerts()
 {
     if (!m_frmAlerts)
-        m_frmAlerts = new FrmAlerts(this);
+        m_frmAlerts = new FrmAlerts(m_context, this);
     return m_frmAlerts;
 }
 
 void FrmMain::newTask()
 {
-    // The new task takes the slot after the last; there is none past the
-    // table's end.
-    if (taskCount >= kTaskSlots) {
-        // Hidden done tasks fill slots too; saying so shows where room is.
-        const int hidden = taskCount - shownCount();
+    if (store().isFull()) {
+        // Hidden done tasks fill the table too; saying so shows where room is.
+        const int hidden = store().taskCount() - shownCount();
         const QLocale locale;
-        Modal::information(this, Modal::kMessageTitle,
-                           hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
-                                            .arg(locale.toString(kTaskSlots), locale.toString(hidden))
-                                      : QStringLiteral("The task list is full (%1 tasks).").arg(locale.toString(kTaskSlots)));
+        m_context.seam.information(
+            this, Modal::kMessageTitle,
+            hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
+                             .arg(locale.toString(kTaskSlots), locale.toString(hidden))
+                       : QStringLiteral("The task list is full (%1 tasks).").arg(locale.toString(kTaskSlots)));
         return;
     }
     m_timer1->setEnabled(false);
-    ++taskCount;
-    // The slot may still hold a deleted task or a cancelled New; a new task
-    // starts blank, as a never-used slot does.
-    tasks[taskCount - 1] = Task{};
+    // A new task starts blank; the store has it only once Ok commits it,
+    // so a Cancel leaves the count as it was.
     FrmTask *editor = frmTask();
-    editor->prepare(taskCount);
-    Modal::exec(editor);
-    // A cancelled editor has reloaded the store, which restored the count.
+    editor->prepareNew();
+    m_context.seam.exec(editor);
     m_timer1->setEnabled(true);
 }
 
@@ -104,7 +100,7 @@ void FrmMain::editSelectedTask()
     if (slot < 0)
         return;
     frmTask()->prepare(slot + 1);
-    Modal::exec(frmTask());
+    m_context.seam.exec(frmTask());
 }
 
 void FrmMain::editPressedTask()
@@ -114,7 +110,7 @@ void FrmMain::editPressedTask()
     // keeps a stray trigger from opening an editor on nothing.
     if (const int slot = slotOfRow(m_selectedRow); slot >= 0) {
         frmTask()->prepare(slot + 1);
-        Modal::exec(frmTask());
+        m_context.seam.exec(frmTask());
     }
     m_timer1->setEnabled(true);
 }
@@ -123,49 +119,52 @@ void FrmMain::deleteTask()
 {
     m_timer1->setEnabled(false);
     // The redraw this announces keeps the selection on the same row, which
-    // now shows the task that followed.
-    if (const int slot = slotOfRow(m_selectedRow); slot >= 0)
-        removeTask(slot);
+    // now shows the task that followed. The store is saved even when no
+    // row was selected.
+    const Commit commit = store().removeTask(selectedTask());
     m_timer1->setEnabled(true);
-    Modal::reportSave(this, saveTasks());
+    m_context.seam.reportSave(this, commit.save);
 }
 
 void FrmMain::markDone()
 {
-    const int slot = slotOfRow(m_selectedRow);
-    if (slot < 0)
+    const TaskId id = selectedTask();
+    if (id == 0)
         return;
     m_timer1->setEnabled(false);
+    const QString title = store().find(id)->title;
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
-    Task marked;
-    if (Module1::markDone(slot, Clock::now(), &marked) == Marked::Unchanged) {
+    Marked marked = Marked::Unchanged;
+    const Commit commit = store().markDone(id, Clock::now(), &marked);
+    if (marked == Marked::Unchanged) {
         m_timer1->setEnabled(true);
-        Modal::information(this, Modal::kMessageTitle,
-                           QStringLiteral("\"%1\" has no next date within the years a task can hold, "
-                                          "so it was left as it is.")
-                               .arg(tasks[slot].title));
+        m_context.seam.information(this, Modal::kMessageTitle,
+                                   QStringLiteral("\"%1\" has no next date within the years a task can hold, "
+                                                  "so it was left as it is.")
+                                       .arg(title));
         return;
     }
-    const int row = rowOfSlot(findTask(marked, slot));
+    const int row = rowOfSlot(store().slotOf(id));
     if (row >= 1) {
         highlight(row);
         bringIntoView(row);
     }
     m_timer1->setEnabled(true);
-    Modal::reportSave(this, saveTasks());
+    m_context.seam.reportSave(this, commit.save);
 }
 
 void FrmMain::exportTasks()
 {
     m_timer1->setEnabled(false);
-    QString file = Modal::seam().chooseFile(this, Modal::FileUse::Save, QStringLiteral("Export Tasks"), kCalendarFiles);
+    QString file = m_context.seam.chooseFile(this, Modal::FileUse::Save, QStringLiteral("Export Tasks"), kCalendarFiles);
     if (!file.isEmpty()) {
         if (QFileInfo(file).suffix().isEmpty())
             file += QStringLiteral(".ics");
-        const TaskCalendar::Outcome outcome = TaskCalendar::exportStore(file, Clock::now());
-        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+        const TaskCalendar::Outcome outcome = TaskCalendar::exportStore(store(), file, Clock::now());
+        m_context.seam.message(this, Modal::kMessageTitle, outcome.message,
+                               outcome.ok ? Modal::Kind::Information : Modal::Kind::Warning);
     }
     m_timer1->setEnabled(true);
 }
@@ -173,11 +172,13 @@ void FrmMain::exportTasks()
 void FrmMain::importTasks()
 {
     m_timer1->setEnabled(false);
-    const QString file = Modal::seam().chooseFile(this, Modal::FileUse::Open, QStringLiteral("Import Tasks"), kCalendarFiles);
+    const QString file =
+        m_context.seam.chooseFile(this, Modal::FileUse::Open, QStringLiteral("Import Tasks"), kCalendarFiles);
     if (!file.isEmpty()) {
         // The list redraws when the import announces the new tasks.
-        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(file, Clock::now());
-        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(store(), file, Clock::now());
+        m_context.seam.message(this, Modal::kMessageTitle, outcome.message,
+                               outcome.ok ? Modal::Kind::Information : Modal::Kind::Warning);
     }
     m_timer1->setEnabled(true);
 }
@@ -186,18 +187,19 @@ void FrmMain::manageRules()
 {
     m_timer1->setEnabled(false);
     FrmAlerts *dialog = frmAlerts();
+    dialog->prepare();
     dialog->drawAlert(0);
-    Modal::exec(dialog);
+    m_context.seam.exec(dialog);
     m_timer1->setEnabled(true);
 }
 
 void FrmMain::showAbout()
 {
-    Modal::information(this, kAboutTitle, aboutText());
+    m_context.seam.information(this, kAboutTitle, aboutText());
 }
 
 void FrmMain::exitProgram()
 {
     // Every change was saved by the command that made it.
-    Modal::seam().endProgram(0);
+    m_context.seam.endProgram(0);
 }

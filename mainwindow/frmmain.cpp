@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmmain.h"
 
-#include "afterdialogs.h"
 #include "clock.h"
 #include "descriptionbox.h"
 #include "findtext.h"
@@ -11,7 +10,6 @@
 #include "pausabletimer.h"
 #include "rules.h"
 #include "storecaption.h"
-#include "storewatcher.h"
 #include "twips.h"
 
 #include <QAction>
@@ -72,7 +70,7 @@ int toScrollUnits(double twips)
 
 } // namespace
 
-FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
+FrmMain::FrmMain(const Context &context, QWidget *parent) : QMainWindow(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmMain"));
     updateWindowCaption();
@@ -85,17 +83,13 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &PausableTimer::timeout, this, &FrmMain::drawList);
     // Every reload and every confirmed edit, whoever made it, is redrawn.
-    connect(&Module1::notifier(), &Module1::Notifier::changed, this, &FrmMain::drawList);
-
-    m_storeWatcher = new StoreWatcher(this);
-    connect(m_storeWatcher, &StoreWatcher::changedElsewhere, this, &FrmMain::storeChangedElsewhere);
-    // The dialog's Ok merges with the file; its Cancel reads it anew.
-    m_follow = new AfterDialogs([this] { return busy(); },
-                                [this] {
-                                    if (isVisible())
-                                        followStoreFile();
-                                },
-                                this);
+    connect(&store(), &Module1::TaskStore::changed, this, &FrmMain::drawList);
+    // At once, even with a dialog open: it edits a copy, which its Ok
+    // merges with whatever the store holds by then.
+    connect(&store(), &Module1::TaskStore::changedElsewhere, this, [this] {
+        if (isVisible())
+            followStoreFile();
+    });
 
     applyGeometry();
     updateMinimumSize();
@@ -273,18 +267,21 @@ ListCell *FrmMain::makeCell(const QString &name)
 
 void FrmMain::formLoad()
 {
-    Module1::sortMode = Module1::ByDue;
+    store().setSortMode(Module1::ByDue);
+    if (store().loaded() && !store().storeChangedElsewhere()) {
+        drawList();
+        return;
+    }
     // The reload is announced, and the list drawn, on the way.
-    const Module1::LoadReport report = Module1::reloadInListOrder();
-    Modal::reportLoadProblems(this, report);
+    const Module1::LoadReport report = store().reloadInListOrder();
+    m_context.seam.reportLoadProblems(this, report);
 }
 
 void FrmMain::showEvent(QShowEvent *event)
 {
     updateWindowCaption();
     QMainWindow::showEvent(event);
-    if (!m_storeWatcher->isWatching())
-        m_storeWatcher->start();
+    store().follow(true);
 }
 
 bool FrmMain::event(QEvent *event)
@@ -305,44 +302,31 @@ void FrmMain::hideEvent(QHideEvent *event)
     // Minimised is still open: the list keeps following the file.
     if (event->spontaneous())
         return;
-    m_storeWatcher->stop();
-    m_follow->cancel();
-}
-
-bool FrmMain::busy() const
-{
-    // Timer1 is off while a command runs its dialog; Edit from the menu bar
-    // leaves it on, but its dialog is modal all the same.
-    return !m_timer1->isEnabled() || AfterDialogs::dialogOpen();
-}
-
-bool FrmMain::followPending() const
-{
-    return m_follow->pending();
-}
-
-void FrmMain::storeChangedElsewhere()
-{
-    if (isVisible())
-        m_follow->request();
+    store().follow(false);
 }
 
 void FrmMain::followStoreFile()
 {
-    if (!Module1::storeChangedElsewhere())
+    if (!store().storeChangedElsewhere())
         return;
     Module1::LoadReport report;
-    changeKeepingSelection([&report] { report = Module1::reloadInListOrder(); });
+    changeKeepingSelection([this, &report] { report = store().reloadInListOrder(); });
     ++m_follows;
-    Modal::reportLoadProblems(this, report);
+    m_context.seam.reportLoadProblems(this, report);
+}
+
+Module1::TaskId FrmMain::selectedTask() const
+{
+    const int slot = slotOfRow(m_selectedRow);
+    return slot >= 0 ? store().tasks()[std::size_t(slot)].id : 0;
 }
 
 void FrmMain::changeKeepingSelection(const std::function<void()> &change)
 {
     // The task, not the row: a change made elsewhere may move it, and a
     // Delete must not fall on a different one. Gone is no selection.
-    if (const int slot = slotOfRow(m_selectedRow); slot >= 0)
-        m_keepSelected = Module1::tasks[slot];
+    if (const Module1::TaskId id = selectedTask())
+        m_keepSelected = id;
     change();
     m_keepSelected.reset();
 }
@@ -350,12 +334,11 @@ void FrmMain::changeKeepingSelection(const std::function<void()> &change)
 void FrmMain::drawList()
 {
     int remembered = m_selectedRow;
-    const int rememberedSlot = slotOfRow(remembered);
-    Module1::sortTasks();
+    store().sortTasks();
     m_haystackStale = true;
     chooseRows();
     if (m_keepSelected)
-        remembered = rowOfSlot(Module1::findTask(*m_keepSelected, rememberedSlot));
+        remembered = rowOfSlot(store().slotOf(*m_keepSelected));
     m_selectedRow = remembered <= rowCount() ? remembered : 0;
     showRows();
     // Every reload and every save ends here.
@@ -399,7 +382,7 @@ void FrmMain::chooseRows()
     if (m_haystackStale || m_findHaystack.size() != shown) {
         m_findHaystack.resize(shown);
         for (int slot = 0; slot < shown; ++slot)
-            m_findHaystack[slot] = FindText::haystack(Module1::tasks[slot]);
+            m_findHaystack[slot] = FindText::haystack(store().tasks()[std::size_t(slot)]);
         m_haystackStale = false;
     }
     std::erase_if(m_rowSlots, [this](int slot) { return !FindText::matches(m_findHaystack[slot], m_findFolded); });
@@ -447,7 +430,7 @@ void FrmMain::bindRows()
 
 void FrmMain::fillRow(int row, const Row &cells, QDate today)
 {
-    const Module1::Task &t = Module1::tasks[slotOfRow(row)];
+    const Module1::Task &t = store().tasks()[std::size_t(slotOfRow(row))];
     cells[0]->setText(t.forWhom);
     cells[1]->setText(t.title);
     cells[2]->setText(Rules::dueText(t));
@@ -488,8 +471,8 @@ void FrmMain::hideSpareRows()
 int FrmMain::shownCount() const
 {
     if (m_showDone)
-        return Module1::taskCount;
-    const auto live = Module1::liveTasks();
+        return store().taskCount();
+    const auto live = store().tasks();
     return int(std::count_if(live.begin(), live.end(), [](const Module1::Task &t) { return !t.done; }));
 }
 
@@ -505,8 +488,8 @@ void FrmMain::setShowDoneTasks(bool show)
 
 void FrmMain::updateDoneCaptions()
 {
-    const int slot = slotOfRow(m_selectedRow);
-    const bool done = slot >= 0 && Module1::tasks[slot].done;
+    const Module1::Task *selected = store().find(selectedTask());
+    const bool done = selected && selected->done;
     // Kept at hand: looking the actions up among thousands of cells at every
     // click would cost more than the highlight itself.
     for (QAction *action : m_markDone)
@@ -532,7 +515,7 @@ void FrmMain::setColor(int index)
 ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today) const
 {
     const int slot = slotOfRow(row);
-    const Module1::Task *task = slot >= 0 ? &Module1::tasks[slot] : nullptr;
+    const Module1::Task *task = slot >= 0 ? &store().tasks()[std::size_t(slot)] : nullptr;
     look.opaque = false;
     look.background = 0;
     look.struck = task && task->done;
@@ -541,7 +524,7 @@ ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today) con
         look.color = ListCell::kDoneText;
         look.bold = false;
     } else {
-        const Rules::Choice choice = task ? Rules::choose(*task, today) : Rules::Choice{};
+        const Rules::Choice choice = task ? Rules::choose(*task, store().rules(), today) : Rules::Choice{};
         look.color = choice.color;
         // With no rules at all the row keeps the weight it had.
         if (choice.ruleRan)
@@ -565,7 +548,7 @@ void FrmMain::highlight(int index)
     // actually changes are repainted.
     for (int row = m_built.first; row <= m_built.last; ++row)
         setColor(row);
-    QString text = Module1::tasks[slotOfRow(index)].description;
+    QString text = store().tasks()[std::size_t(slotOfRow(index))].description;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_txtDescription->setPlainText(text);
     updateDoneCaptions();
@@ -728,7 +711,7 @@ void FrmMain::showListFocus(bool focused)
 
 void FrmMain::headerClicked(Module1::Column column)
 {
-    Module1::sortMode = Module1::nextSortMode(Module1::sortMode, column);
+    store().setSortMode(Module1::nextSortMode(store().sortMode(), column));
     drawList();
 }
 

@@ -24,6 +24,12 @@ QStringList actions()
 
 std::optional<int> rowOf(const Module1::Task &task, std::span<const Module1::Task> tasks)
 {
+    if (task.id != 0) {
+        for (std::size_t i = 0; i < tasks.size(); ++i) {
+            if (tasks[i].id == task.id)
+                return int(i) + 1;
+        }
+    }
     const QDateTime moment = Rules::dueMoment(task);
     std::optional<int> sameName;
     for (std::size_t i = 0; i < tasks.size(); ++i) {

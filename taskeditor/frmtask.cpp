@@ -2,7 +2,6 @@
 #include "frmtask.h"
 
 #include "modal.h"
-#include "module1.h"
 #include "numbers.h"
 #include "repeat.h"
 #include "rules.h"
@@ -64,8 +63,8 @@ QPushButton *addButton(QWidget *parent, const char *name, const QString &caption
 
 } // namespace
 
-FrmTask::FrmTask(QWidget *parent)
-    : StoreDialog(parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), 3975, kButtonTop + 345)
+FrmTask::FrmTask(const Context &context, QWidget *parent)
+    : StoreDialog(context, parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), 3975, kButtonTop + 345)
 {
     buildControls();
     connectHandlers();
@@ -129,13 +128,13 @@ void FrmTask::connectHandlers()
 {
     const auto text = [this](QLineEdit *box, QString Module1::Task::*field) {
         connect(box, &QLineEdit::textChanged, this, [this, field](const QString &value) {
-            if (Module1::Task *t = record())
+            if (Module1::Task *t = editing())
                 t->*field = TaskFields::singleLine(value);
         });
     };
     const auto number = [this](QLineEdit *box, qint16 Module1::Task::*field) {
         connect(box, &QLineEdit::textChanged, this, [this, field](const QString &value) {
-            if (Module1::Task *t = record())
+            if (Module1::Task *t = editing())
                 t->*field = Numbers::readInt16(value);
         });
     };
@@ -158,24 +157,35 @@ void FrmTask::connectHandlers()
     connect(Command2, &QPushButton::clicked, this, &FrmTask::cancel);
 }
 
-Module1::Task *FrmTask::record() const
+Module1::Task *FrmTask::editing()
 {
-    if (m_selected < 1 || m_selected > Module1::kTaskSlots)
-        return nullptr;
-    return &Module1::tasks[m_selected - 1];
+    return m_selected >= 1 ? &m_task : nullptr;
 }
 
 void FrmTask::prepare(int index)
 {
-    if (index < 1 || index > Module1::kTaskSlots) {
-        // No slot to edit: whatever is typed now goes nowhere.
+    if (index < 1 || index > store().taskCount()) {
+        // No task to edit: whatever is typed now goes nowhere.
         m_selected = 0;
         return;
     }
-    // The slot number comes first: filling the boxes fires their change
-    // handlers, which must write into this slot and no other.
+    m_original = store().tasks()[std::size_t(index - 1)];
     m_selected = index;
-    const Module1::Task t = Module1::tasks[index - 1];
+    fill(m_original);
+}
+
+void FrmTask::prepareNew()
+{
+    m_original = Module1::Task{};
+    m_selected = store().taskCount() + 1;
+    fill(m_original);
+}
+
+void FrmTask::fill(const Module1::Task &t)
+{
+    // The copy first: filling the boxes fires their change handlers, which
+    // write into it.
+    m_task = t;
     m_preparing = true;
     txtTitle->setText(t.title);
     txtFor->setText(t.forWhom);
@@ -196,7 +206,7 @@ void FrmTask::prepare(int index)
 
 void FrmTask::repeatChanged(bool dateMoved)
 {
-    Module1::Task *t = record();
+    Module1::Task *t = editing();
     if (m_preparing || !t)
         return;
     const int row = lstRepeat->currentIndex();
@@ -215,7 +225,7 @@ void FrmTask::repeatChanged(bool dateMoved)
 
 void FrmTask::monthChosen(int index)
 {
-    Module1::Task *t = record();
+    Module1::Task *t = editing();
     qint16 month = 0;
     // No row picked (a stored month the list cannot show): the month is kept.
     if (t && TaskFields::monthFromIndex(index, &month))
@@ -224,7 +234,7 @@ void FrmTask::monthChosen(int index)
 
 void FrmTask::descriptionEdited()
 {
-    if (Module1::Task *t = record())
+    if (Module1::Task *t = editing())
         t->description = TaskFields::descriptionFromEditor(txtDescript->document()->toRawText());
 }
 
@@ -244,14 +254,18 @@ bool FrmTask::eventFilter(QObject *watched, QEvent *event)
 
 void FrmTask::saveAndClose()
 {
-    // The edits stay in memory and the dialog open when the save fails.
-    if (!saveOrWarn())
+    if (m_selected < 1) {
+        // Nothing to commit: prepare refused its number.
+        settle();
         return;
-    hideAndReload(Accepted);
+    }
+    // The copy stays, and the dialog open, when the save fails.
+    closeAfter(store().commitTask(m_original.id, m_task, m_original.id != 0 ? &m_original : nullptr,
+                                  [this] { settle(); }));
 }
 
 void FrmTask::cancel()
 {
     m_selected = -1;
-    hideAndReload(Rejected);
+    StoreDialog::cancel();
 }

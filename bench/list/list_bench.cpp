@@ -26,7 +26,7 @@
 #include "runtimefolder.h"
 #include "scheduler.h"
 #include "storegen.h"
-#include "storewatcher.h"
+#include "taskstore.h"
 #include "timing.h"
 
 #include <QApplication>
@@ -143,14 +143,15 @@ void loadSortSave(int runs, const QString &work)
     const QString folder = storeFolder(work, QStringLiteral("store"), kMany);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder);
+    Module1::TaskStore store;
     int mode = 0;
     compare("load + sort + save, 10,000 tasks", runs, 150,
             [&](int) {
-                Module1::loadTasks();
+                store.loadTasks();
                 // Each run in another order, so that every save rewrites the file.
-                Module1::sortMode = (mode++ % 2) ? Module1::ByTitle : Module1::ByDue;
-                Module1::sortTasks();
-                if (!Module1::saveTasks().ok)
+                store.setSortMode((mode++ % 2) ? Module1::ByTitle : Module1::ByDue);
+                store.sortTasks();
+                if (!store.saveTasks().ok)
                     std::abort();
             },
             [&](int) {
@@ -163,31 +164,33 @@ void loadSortSave(int runs, const QString &work)
                     std::abort();
             });
     // Where the time goes.
-    Timing::inform("  loadTasks alone", Timing::timeRuns(runs, {}, [] { Module1::loadTasks(); }));
-    Timing::inform("  sortTasks alone (by title, from the file's order)", Timing::timeRuns(runs, [](int) {
-                       Module1::loadTasks();
-                       Module1::sortMode = Module1::ByTitle;
-                   }, [] { Module1::sortTasks(); }));
-    Timing::inform("  saveTasks alone", Timing::timeRuns(runs, [](int i) {
-                       Module1::loadTasks();
-                       Module1::tasks[0].title += QString::number(i);
-                   }, [] {
-                       if (!Module1::saveTasks().ok)
+    Timing::inform("  loadTasks alone", Timing::timeRuns(runs, {}, [&] { store.loadTasks(); }));
+    Timing::inform("  sortTasks alone (by title, from the file's order)", Timing::timeRuns(runs, [&](int) {
+                       store.loadTasks();
+                       store.setSortMode(Module1::ByTitle);
+                   }, [&] { store.sortTasks(); }));
+    Timing::inform("  saveTasks alone", Timing::timeRuns(runs, [&](int i) {
+                       store.loadTasks();
+                       Module1::Records records = store.records();
+                       records.tasks[0].title += QString::number(i);
+                       store.setTables(records.tasks, records.rules);
+                   }, [&] {
+                       if (!store.saveTasks().ok)
                            std::abort();
                    }));
 
     // What the reminders work out at every wake-up.
-    Module1::loadTasks();
+    store.loadTasks();
     const QDateTime now = QDateTime::currentDateTime();
     compare("reminders: the next due moment of 10,000", runs, 16,
             [&](int) {
-                if (!Reminders::nextDueMoment(Module1::liveTasks(), now).isValid())
+                if (!Reminders::nextDueMoment(store.tasks(), now).isValid())
                     std::abort();
             },
             [&](int) {
                 // The same search over moments Qt reads from the same fields.
                 QDateTime next;
-                for (const Module1::Task &t : Module1::liveTasks()) {
+                for (const Module1::Task &t : store.tasks()) {
                     const QDateTime m(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
                     if (m >= now && (!next.isValid() || m < next))
                         next = m;
@@ -198,24 +201,28 @@ void loadSortSave(int runs, const QString &work)
 
     // A merge at 10,000: here every task was exported (each took an
     // identity), there another program changed a hundred titles.
-    Module1::loadTasks();
-    const QByteArray base = Module1::storeText();
+    store.loadTasks();
+    const QByteArray base = store.storeText();
+    Module1::Records edited = store.records();
     for (int i = 0; i < 100; ++i)
-        Module1::tasks[i * 97].title += QStringLiteral(" (there)");
-    const QByteArray theirs = Module1::storeText();
+        edited.tasks[std::size_t(i) * 97].title += QStringLiteral(" (there)");
+    store.setTables(edited.tasks, edited.rules);
+    const QByteArray theirs = store.storeText();
     Timing::inform("a save merged with a change elsewhere", Timing::timeRuns(runs, [&](int) {
                        QFile file(Module1::kStoreFileName);
                        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.write(base))
                            std::abort();
                        file.close();
-                       Module1::loadTasks();
-                       for (Module1::Task &t : Module1::liveTasks())
+                       store.loadTasks();
+                       Module1::Records exported = store.records();
+                       for (Module1::Task &t : exported.tasks)
                            t.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+                       store.setTables(exported.tasks, exported.rules);
                        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.write(theirs))
                            std::abort();
-                   }, [] {
-                       const Module1::SaveResult saved = Module1::saveTasks();
-                       if (!saved.ok || !saved.merged || Module1::taskCount != kMany)
+                   }, [&] {
+                       const Module1::SaveResult saved = store.saveTasks();
+                       if (!saved.ok || !saved.merged || store.taskCount() != kMany)
                            std::abort();
                    }));
     QDir::setCurrent(previous);
@@ -227,15 +234,22 @@ void inTheWindow(int runs, const QString &work)
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder);
 
-    FrmMain window;
+    Module1::TaskStore store;
+    Modal::Seam seam;
+    FrmMain window(Context{store, seam});
     window.formLoad();
     window.show();
-    PlainTable table;
+    // The table reads the same file into a store of its own.
+    Module1::TaskStore tableStore;
+    tableStore.loadTasks();
+    tableStore.setSortMode(Module1::ByDue);
+    tableStore.sortTasks();
+    PlainTable table(tableStore);
     table.show();
     if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitForWindowExposed(&table))
         std::exit(1);
-    window.storeWatcher()->stop(); // the reload is timed from where the watcher would start it
-    std::printf("in the window: %d rows, %d rules, %d rows with cells\n", window.rowCount(), int(Module1::ruleCount),
+    store.follow(false); // the reload is timed from where the watcher would start it
+    std::printf("in the window: %d rows, %d rules, %d rows with cells\n", window.rowCount(), store.ruleCount(),
                 window.builtRows().last - window.builtRows().first + 1);
 
     auto *bar = window.findChild<QScrollBar *>(QStringLiteral("vscroll"));
@@ -292,13 +306,13 @@ void inTheWindow(int runs, const QString &work)
 
     // Another program changed a tenth of the tasks; the versions alternate,
     // so every run meets a change.
-    Module1::sortMode = Module1::ByDue;
-    window.formLoad();
-    const QByteArray before = Module1::storeText();
-    for (int i = 0; i < Module1::taskCount; i += 10)
-        Module1::tasks[i].title += QStringLiteral(" (changed elsewhere)");
-    const QByteArray after = Module1::storeText();
-    window.formLoad();
+    const QByteArray before = store.storeText();
+    Module1::Records changed = store.records();
+    for (std::size_t i = 0; i < changed.tasks.size(); i += 10)
+        changed.tasks[i].title += QStringLiteral(" (changed elsewhere)");
+    Module1::TaskStore other;
+    other.readRecords(changed);
+    const QByteArray after = other.storeText();
     window.highlight(window.builtRows().first + 3);
     const auto writeVersion = [&](int i) {
         QFile file(Module1::kStoreFileName);
@@ -314,8 +328,8 @@ void inTheWindow(int runs, const QString &work)
                     std::abort();
             },
             [&](int) {
-                Module1::loadTasks();
-                Module1::sortTasks();
+                tableStore.loadTasks();
+                tableStore.sortTasks();
                 table.fill(QDate::currentDate());
                 table.repaint();
             },
@@ -327,12 +341,16 @@ int savePictures(const QString &work, const QString &folder)
 {
     QDir::setCurrent(storeFolder(work, QStringLiteral("pictures"), kMany));
     // The benchmarks' rules take any colour; a picture is read on white.
-    Module1::loadTasks();
-    for (Module1::AlertRule &rule : Module1::liveRules())
+    Module1::TaskStore store;
+    store.loadTasks();
+    Module1::Records records = store.records();
+    for (Module1::AlertRule &rule : records.rules)
         rule.color &= 0x7f7f7f;
-    if (!Module1::saveTasks().ok)
+    store.setTables(records.tasks, records.rules);
+    if (!store.saveTasks().ok)
         return 1;
-    FrmMain window;
+    Modal::Seam seam;
+    FrmMain window(Context{store, seam});
     window.resize(760, 480);
     window.formLoad();
     window.show();

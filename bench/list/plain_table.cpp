@@ -5,6 +5,7 @@
 //   plain_table OUT.png
 #include "module1.h"
 #include "plaintable.h"
+#include "taskstore.h"
 
 #include <QApplication>
 #include <QImageWriter>
@@ -18,10 +19,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: plain_table OUT.png\n");
         return 2;
     }
-    Module1::loadTasks();
-    Module1::sortMode = Module1::ByDue;
-    Module1::sortTasks();
-    PlainTable table;
+    Module1::TaskStore store;
+    store.loadTasks();
+    store.setSortMode(Module1::ByDue);
+    store.sortTasks();
+    PlainTable table(store);
     table.setAttribute(Qt::WA_DontShowOnScreen, true);
     table.show();
     QCoreApplication::processEvents();

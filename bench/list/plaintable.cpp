@@ -4,13 +4,14 @@
 #include "colors.h"
 #include "module1.h"
 #include "rules.h"
+#include "taskstore.h"
 
 #include <QHeaderView>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
 
-PlainTable::PlainTable(QDate today)
+PlainTable::PlainTable(const Module1::TaskStore &store, QDate today) : m_store(store)
 {
     m_model = new QStandardItemModel(this);
     m_proxy = new QSortFilterProxyModel(this);
@@ -33,10 +34,10 @@ void PlainTable::fill(QDate today)
 {
     m_model->clear();
     m_model->setHorizontalHeaderLabels({QStringLiteral("Title"), QStringLiteral("For"), QStringLiteral("Due")});
-    for (const Module1::Task &t : Module1::liveTasks()) {
+    for (const Module1::Task &t : m_store.tasks()) {
         if (t.done)
             continue;
-        const QBrush colour(Colors::toColor(Rules::choose(t, today).color));
+        const QBrush colour(Colors::toColor(Rules::choose(t, m_store.rules(), today).color));
         QList<QStandardItem *> row = {new QStandardItem(t.title), new QStandardItem(t.forWhom),
                                       new QStandardItem(Rules::dueText(t))};
         for (QStandardItem *item : row) {

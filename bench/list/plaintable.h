@@ -4,6 +4,10 @@
 #include <QDate>
 #include <QMainWindow>
 
+namespace Module1 {
+class TaskStore;
+}
+
 class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
@@ -14,9 +18,9 @@ class QTableView;
 class PlainTable : public QMainWindow
 {
 public:
-    explicit PlainTable(QDate today = QDate::currentDate());
+    explicit PlainTable(const Module1::TaskStore &store, QDate today = QDate::currentDate());
 
-    // Fills the model from the tables again, as a reload would.
+    // Fills the model from the store's tables again, as a reload would.
     void fill(QDate today);
     // Narrows the rows to those holding `text`, as a filter proxy does it.
     void filter(const QString &text);
@@ -24,6 +28,7 @@ public:
     QTableView *view() const { return m_view; }
 
 private:
+    const Module1::TaskStore &m_store;
     QStandardItemModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;
     QTableView *m_view = nullptr;

@@ -205,7 +205,7 @@ private Q_SLOTS:
         m_window->highlight(1);
         m_window->deleteTask();
         QVERIFY(!StoreSandbox::read().contains("ttl=Caf\xC3\xA9 au lait"));
-        QCOMPARE(int(taskCount), 4);
+        QCOMPARE(testStore().taskCount(), 4);
         QCOMPARE(shownTitles(*m_window), (QStringList{u"Cafeteria budget"_s, u"Dentist, then café"_s}));
         QCOMPARE(child<QLabel>(m_window.get(), "lblFindCount")->text(), QStringLiteral("2 matches"));
         // The selection stays on the row, now the next task found.
@@ -248,7 +248,7 @@ private Q_SLOTS:
         for (int i = 0; i < 300; ++i)
             many.append(StoredTask{i % 3 ? "Other" : "Caf\xC3\xA9", "", 1 + i % 28, 1 + i / 28, 2030, 9, 0, 0, ""});
         StoreSandbox::write(storeBytes(many));
-        m_window = std::make_unique<FrmMain>();
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
         m_window->formLoad();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -284,7 +284,7 @@ private:
     void start()
     {
         StoreSandbox::write(storeBytes({kZoo, kCafeteria, kRent, kDentist, kCafe}));
-        m_window = std::make_unique<FrmMain>();
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
         m_window->formLoad();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

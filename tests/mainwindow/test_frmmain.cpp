@@ -92,7 +92,7 @@ private Q_SLOTS:
     {
         m_sandbox = std::make_unique<StoreSandbox>();
         m_seam = std::make_unique<FakeSeam>();
-        m_window = std::make_unique<FrmMain>();
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -197,7 +197,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         w.formLoad();
-        QCOMPARE(Module1::sortMode, qint16(2));
+        QCOMPARE(testStore().sortMode(), qint16(2));
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.lblFor().size(), 1);
         QCOMPARE(w.lblTitle().size(), 1);
@@ -215,7 +215,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         addColourRules();
         fillStore(10000);
-        Module1::sortMode = 2;
+        testStore().setSortMode(2);
         w.drawList();
         QCOMPARE(w.rowCount(), 10000);
         QCOMPARE(w.lblFor().size(), 10001);
@@ -223,7 +223,7 @@ private Q_SLOTS:
         QCOMPARE(w.lblDue().size(), 10001);
         // Ordered by due date.
         for (int i = 1; i < 10000; ++i)
-            QVERIFY(Module1::tasks[i - 1].sortKey <= Module1::tasks[i].sortKey);
+            QVERIFY(testStore().tasks()[i - 1].sortKey <= testStore().tasks()[i].sortKey);
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.lstContainer.height, 10002 * 255.0 + g.pctContainer.height);
         auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
@@ -259,7 +259,7 @@ private Q_SLOTS:
             checkRowsInView(w);
             QTest::mouseClick(w.lblTitle()[row], Qt::LeftButton);
             QCOMPARE(w.selectedRow(), row);
-            QCOMPARE(description->toPlainText(), Module1::tasks[row - 1].description);
+            QCOMPARE(description->toPlainText(), testStore().tasks()[row - 1].description);
             QCOMPARE(countSelectedCells(), 3);
             QTest::keyClick(list, Qt::Key_Down);
             QCOMPARE(w.selectedRow(), row + 1);
@@ -299,7 +299,7 @@ private Q_SLOTS:
         const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
         QVERIFY(panel->parentWidget()->rect().contains(w.lblTitle()[10000]->geometry().translated(panel->pos())));
         checkRowsInView(w);
-        QCOMPARE(w.lblTitle()[10000]->text(), Module1::tasks[9999].title);
+        QCOMPARE(w.lblTitle()[10000]->text(), testStore().tasks()[9999].title);
     }
 
     void redrawWithFewerTasksDropsTheRest()
@@ -307,7 +307,8 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(30);
         w.drawList();
-        Module1::taskCount = 4;
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 4);
         w.drawList();
         QCOMPARE(w.rowCount(), 4);
         QCOMPARE(countVisibleCells(), 12);
@@ -315,7 +316,7 @@ private Q_SLOTS:
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.lblDue().size(), 1);
         QCOMPARE(countVisibleCells(), 0);
-        Module1::taskCount = 30;
+        TestData::keepFirst(all, 30);
         w.drawList();
         QCOMPARE(w.rowCount(), 30);
         checkRowsInView(w);
@@ -326,15 +327,15 @@ private Q_SLOTS:
         // No dialog tells the window anything: the store's signal does.
         FrmMain &w = *m_window;
         fillStore(3);
-        Module1::sortMode = Module1::ByDue;
-        Module1::announceChange();
+        testStore().setSortMode(Module1::ByDue);
+        Q_EMIT testStore().changed();
         QCOMPARE(w.rowCount(), 3);
         w.highlight(3);
-        Module1::tasks[2].title = QStringLiteral("Renamed elsewhere");
-        Module1::announceChange();
+        TestData::editTask(2, [&](Module1::Task &edited) { edited.title = QStringLiteral("Renamed elsewhere"); });
+        Q_EMIT testStore().changed();
         QCOMPARE(w.lblTitle()[3]->text(), QStringLiteral("Renamed elsewhere"));
         QCOMPARE(w.selectedRow(), 3);
-        Module1::removeTask(2);
+        QVERIFY(testStore().removeTask(testStore().tasks()[2].id).ok());
         QCOMPARE(w.rowCount(), 2);
         QCOMPARE(w.selectedRow(), 0); // its row is gone
     }
@@ -344,7 +345,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         TestData::addTask(TestData::task(QStringLiteral("hour 24"), {}, 2026, 12, 8, 24, 0));
         TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
-        Module1::sortMode = Module1::ByDue;
+        testStore().setSortMode(Module1::ByDue);
         w.drawList();
         QCOMPARE(ListKit::shownTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
         QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
@@ -360,7 +361,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
         TestData::addTask(TestData::dueIn(QStringLiteral("far"), 10));
         TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
-        Module1::sortMode = 0;
+        testStore().setSortMode(0);
         w.drawList();
         QCOMPARE(ListKit::shownTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
         const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
@@ -400,7 +401,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
         w.drawList();
         QVERIFY(w.lblFor()[1]->font().bold());
-        Module1::ruleCount = 0;
+        TestData::editRules([](std::vector<Module1::AlertRule> &r) { r.clear(); });
         w.drawList();
         QCOMPARE(textColor(w.lblFor()[1]), QColor(Qt::black));
         QVERIFY(!w.lblFor()[1]->font().bold());
@@ -413,8 +414,8 @@ private Q_SLOTS:
         addColourRules();
         for (int i = 0; i < 8; ++i)
             TestData::addTask(TestData::dueIn(QStringLiteral("t%1").arg(i), i - 1, QStringLiteral("f%1").arg(i)));
-        Module1::tasks[2].description = QStringLiteral("third\r\nline two");
-        Module1::tasks[4].description = QStringLiteral("fifth");
+        TestData::editTask(2, [&](Module1::Task &edited) { edited.description = QStringLiteral("third\r\nline two"); });
+        TestData::editTask(4, [&](Module1::Task &edited) { edited.description = QStringLiteral("fifth"); });
         w.drawList();
         const QColor row3Colour = textColor(w.lblTitle()[3]);
         QCOMPARE(row3Colour, Colors::toColor(kRed)); // due in 1 day
@@ -540,20 +541,20 @@ private Q_SLOTS:
 
         auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton); };
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(0));
+        QCOMPARE(testStore().sortMode(), qint16(0));
         QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(10));
+        QCOMPARE(testStore().sortMode(), qint16(10));
         QCOMPARE(ListKit::shownTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(0));
+        QCOMPARE(testStore().sortMode(), qint16(0));
         click("cmdFor");
-        QCOMPARE(Module1::sortMode, qint16(1));
+        QCOMPARE(testStore().sortMode(), qint16(1));
         QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
         click("cmdDue");
-        QCOMPARE(Module1::sortMode, qint16(2));
+        QCOMPARE(testStore().sortMode(), qint16(2));
         click("cmdDue");
-        QCOMPARE(Module1::sortMode, qint16(12));
+        QCOMPARE(testStore().sortMode(), qint16(12));
         QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         QCOMPARE(w.rowCount(), 3);
     }
@@ -562,7 +563,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(10);
-        Module1::sortMode = 2;
+        testStore().setSortMode(2);
         w.drawList();
         w.highlight(5);
         const QString before = w.lblTitle()[5]->text();
@@ -572,7 +573,7 @@ private Q_SLOTS:
         QVERIFY(isSelectedLook(w.lblTitle()[5]));
         QCOMPARE(countSelectedCells(), 3);
         QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(),
-                 Module1::tasks[4].description);
+                 testStore().tasks()[4].description);
     }
 
     void selectionClearedWhenItsRowIsGone()
@@ -581,7 +582,8 @@ private Q_SLOTS:
         fillStore(6);
         w.drawList();
         w.highlight(6);
-        Module1::taskCount = 5; // the last task went elsewhere
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 5); // the last task went elsewhere
         w.drawList();
         QCOMPARE(w.selectedRow(), 0);
         QCOMPARE(countSelectedCells(), 0);
@@ -698,15 +700,15 @@ private Q_SLOTS:
         fillStore(40);
         w.drawList();
         bar->setValue(bar->maximum());
-        Module1::taskCount = 3;
-        Module1::announceChange();
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 3);
+        Q_EMIT testStore().changed();
         QCOMPARE(bar->maximum(), 0);
         QCOMPARE(panel->y(), 0); // the heading and the rows in view
 
-        Module1::taskCount = 40;
+        TestData::keepFirst(all, 40);
         for (int i = 3; i < 40; ++i) {
-            Module1::tasks[i].doneText = QStringLiteral("2030-01-01 00:00:00");
-            Module1::deriveFields(Module1::tasks[i]);
+            TestData::editTask(i, [&](Module1::Task &edited) { edited.doneText = QStringLiteral("2030-01-01 00:00:00"); });
         }
         w.setShowDoneTasks(true);
         bar->setValue(bar->maximum());
@@ -751,7 +753,7 @@ private Q_SLOTS:
         // The list has the keyboard from the start.
         QTRY_COMPARE(QApplication::focusWidget(), list);
         const auto rowInView = [&](int row) {
-            const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
             const QRect cell = w.lblTitle()[row]->geometry().translated(panel->pos());
             return panel->parentWidget()->rect().contains(cell);
         };
@@ -759,7 +761,7 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 1);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(w.selectedRow(), 2);
-        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(), Module1::tasks[1].description);
+        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(), testStore().tasks()[1].description);
         QTest::keyClick(list, Qt::Key_Up);
         QTest::keyClick(list, Qt::Key_Up);
         QCOMPARE(w.selectedRow(), 1);
@@ -863,7 +865,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(3);
-        Module1::tasks[1].description = QStringLiteral("keep\r\nme");
+        TestData::editTask(1, [&](Module1::Task &edited) { edited.description = QStringLiteral("keep\r\nme"); });
         w.drawList();
         w.highlight(2);
         auto *box = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
@@ -899,7 +901,7 @@ private Q_SLOTS:
         composed.setCommitString(QStringLiteral("composed"));
         QApplication::sendEvent(box, &composed);
         QCOMPARE(box->toPlainText(), shown);
-        QCOMPARE(Module1::tasks[1].description, QStringLiteral("keep\r\nme"));
+        QCOMPARE(testStore().tasks()[1].description, QStringLiteral("keep\r\nme"));
     }
 
     void timerWithoutIntervalNeverTicks()
@@ -952,7 +954,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         addColourRules();
         fillStore(1001);
-        Module1::tasks[1000] = TestData::dueIn(QStringLiteral("late"), -5);
+        TestData::editTask(1000, [&](Module1::Task &edited) { edited = TestData::dueIn(QStringLiteral("late"), -5); });
         w.drawList();
         for (int row : {1002, 0, -1})
             w.highlight(row); // no task behind it: nothing to select
@@ -981,14 +983,17 @@ private Q_SLOTS:
     }
 
 private:
+    // Appended to the tables at once: a task at a time would copy them each time.
     static void fillStore(int count)
     {
+        QList<Module1::Task> tasks(testStore().tasks().begin(), testStore().tasks().end());
         for (int i = 0; i < count; ++i) {
             Module1::Task t = TestData::dueIn(QStringLiteral("Task %1").arg(count - i, 4, 10, QLatin1Char('0')),
                                               (i * 37) % 400 - 100, QStringLiteral("For %1").arg(i % 17));
             t.description = QStringLiteral("Description %1").arg(i);
-            TestData::addTask(t);
+            tasks << t;
         }
+        TestData::setTables(tasks, {testStore().rules().begin(), testStore().rules().end()});
     }
 
     static void addColourRules()
@@ -1016,7 +1021,7 @@ private:
         QCOMPARE(countVisibleCells(), 3 * (built.last - built.first + 1));
         const QDate today = Clock::today();
         for (int row = built.first; row <= built.last; ++row) {
-            const Module1::Task &t = Module1::tasks[w.slotOfRow(row)];
+            const Module1::Task &t = testStore().tasks()[std::size_t(w.slotOfRow(row))];
             const std::array<const ListCell *, 3> cells = {w.lblTitle()[row], w.lblFor()[row], w.lblDue()[row]};
             QCOMPARE(cells[0]->text(), t.title);
             QCOMPARE(cells[1]->text(), t.forWhom);
@@ -1031,8 +1036,8 @@ private:
                 QCOMPARE(cell->y(), Twips::toPixels(255.0 * row));
                 QCOMPARE(cell->height(), 17);
                 if (row != w.selectedRow()) {
-                    QCOMPARE(cell->look().color, Rules::choose(t, today).color);
-                    QCOMPARE(cell->font().bold(), Rules::choose(t, today).dueOrLate);
+                    QCOMPARE(cell->look().color, Rules::choose(t, testStore().rules(), today).color);
+                    QCOMPARE(cell->font().bold(), Rules::choose(t, testStore().rules(), today).dueOrLate);
                 }
             }
         }

@@ -72,7 +72,7 @@ private Q_SLOTS:
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Dentist"), QStringLiteral("Me"), 2030, 6, 15, 9, 15));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         RecordingFront front;
         Announcer announcer(scheduler, notices, nullptr, front);
@@ -83,7 +83,7 @@ private Q_SLOTS:
         clock.advanceTo(at(9, 15), alarm);
         QTRY_COMPARE(service.calls.size(), 1);
         QCOMPARE(service.calls[0].summary, QStringLiteral("Dentist"));
-        QCOMPARE(service.calls[0].body, Notice::textFor(Module1::tasks[0]).body);
+        QCOMPARE(service.calls[0].body, Notice::textFor(testStore().tasks()[0]).body);
         QVERIFY(service.calls[0].body.startsWith(QStringLiteral("For: Me\nDue: ")));
         QCOMPARE(service.calls[0].actions, Notice::actions());
         QVERIFY(front.inAlertWindow.isEmpty());
@@ -96,7 +96,7 @@ private Q_SLOTS:
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Water the plants"), QStringLiteral("Home"), 2030, 6, 15, 9));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         RecordingFront front;
         Announcer announcer(scheduler, notices, nullptr, front);
@@ -132,7 +132,7 @@ private Q_SLOTS:
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Pay rent"), QStringLiteral("Landlord"), 2030, 6, 15, 9));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         DesktopTray tray;
         RecordingFront front;
@@ -141,7 +141,7 @@ private Q_SLOTS:
         clock.advanceTo(at(9, 0), alarm);
         QTRY_COMPARE(tray.messages.size(), 1);
         QCOMPARE(tray.messages[0].first, QStringLiteral("Pay rent"));
-        QCOMPARE(tray.messages[0].second, Notice::textFor(Module1::tasks[0]).body);
+        QCOMPARE(tray.messages[0].second, Notice::textFor(testStore().tasks()[0]).body);
         QVERIFY(front.inAlertWindow.isEmpty());
         // A click on the balloon opens the list at the task.
         Q_EMIT tray.messageClicked();
@@ -153,7 +153,7 @@ private Q_SLOTS:
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Pay rent"), {}, 2030, 6, 15, 9));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         Tray tray; // the real one: the tests have no desktop, so no tray
         RecordingFront front;
@@ -168,7 +168,7 @@ private Q_SLOTS:
     {
         TestClock clock(at(23, 0));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         RecordingFront front;
         Announcer announcer(scheduler, notices, nullptr, front);

@@ -2,6 +2,7 @@
 // A store of 10,000 tasks: read whole, ordered in every order exactly as the
 // exchange sort orders it, and written back byte for byte.
 #include "module1.h"
+#include "taskstore.h"
 #include "storesandbox.h"
 
 #include <QRandomGenerator>
@@ -92,15 +93,18 @@ private Q_SLOTS:
     {
         const QByteArray bytes = storeBytes(manyTasks(), TestData::ruleBytes(3, "d", 255, true));
         StoreSandbox::write(bytes);
-        const LoadReport report = loadTasks();
+        TaskStore &store = testStore();
+        const LoadReport report = store.loadTasks();
         QVERIFY2(report.problems.isEmpty(), qPrintable(report.problems.join(u'\n')));
-        QCOMPARE(int(taskCount), kMany);
-        QCOMPARE(tasks[kMany - 1].description, QStringLiteral("#9999"));
-        QCOMPARE(tasks[7].description, QStringLiteral("#7\r\nsecond line"));
-        QCOMPARE(storeText(), bytes);
+        QCOMPARE(store.taskCount(), kMany);
+        QCOMPARE(store.tasks()[kMany - 1].description, QStringLiteral("#9999"));
+        QCOMPARE(store.tasks()[7].description, QStringLiteral("#7\r\nsecond line"));
+        QCOMPARE(store.storeText(), bytes);
         // A change is written where the task is, the rest as it was.
-        tasks[9000].title = QStringLiteral("changed");
-        QVERIFY(saveTasks().ok);
+        Records records = store.records();
+        records.tasks[9000].title = QStringLiteral("changed");
+        store.setTables(records.tasks, records.rules);
+        QVERIFY(store.saveTasks().ok);
         QList<StoredTask> changed = manyTasks();
         changed[9000].title = "changed";
         QCOMPARE(StoreSandbox::read(), storeBytes(changed, TestData::ruleBytes(3, "d", 255, true)));
@@ -118,14 +122,15 @@ private Q_SLOTS:
         QFETCH(int, mode);
         const QList<StoredTask> list = manyTasks();
         StoreSandbox::write(storeBytes(list));
-        loadTasks();
-        sortMode = qint16(mode);
-        sortTasks();
+        TaskStore &store = testStore();
+        store.loadTasks();
+        store.setSortMode(qint16(mode));
+        store.sortTasks();
         const std::vector<int> expected = exchangeSorted(list, mode);
         for (int p = 0; p < kMany; ++p)
-            QCOMPARE(tasks[p].description.section(u'\r', 0, 0), QStringLiteral("#%1").arg(expected[p]));
+            QCOMPARE(store.tasks()[p].description.section(u'\r', 0, 0), QStringLiteral("#%1").arg(expected[p]));
         // Saved in that order, byte for byte.
-        QVERIFY(saveTasks().ok);
+        QVERIFY(store.saveTasks().ok);
         QList<StoredTask> inOrder;
         for (const int i : expected)
             inOrder.append(list[i]);
