@@ -77,7 +77,7 @@ private:
     QString takeFirstSlice(const QString &html)
     {
         m_rest = AlertPage::slicesByTask(html, kFirstTasks, kTasksPerSlice);
-        const QString first = m_rest.takeFirst();
+        QString first = m_rest.takeFirst();
         if (m_rest.isEmpty())
             m_more.stop();
         else
