@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QLocale>
 
 using namespace Module1;
 
@@ -50,6 +51,7 @@ void FrmMain::connectCommands()
     on("menu_done2", &FrmMain::markDone);
     on("menu_export", &FrmMain::exportTasks);
     on("menu_import", &FrmMain::importTasks);
+    on("menu_find", &FrmMain::openFind);
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::manageRules);
@@ -80,12 +82,12 @@ void FrmMain::newTask()
     if (store().isFull()) {
         // Hidden done tasks fill the table too; saying so shows where room is.
         const int hidden = store().taskCount() - shownCount();
+        const QLocale locale;
         m_context.seam.information(
             this, Modal::kMessageTitle,
             hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
-                             .arg(kTaskSlots)
-                             .arg(hidden)
-                       : QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
+                             .arg(locale.toString(kTaskSlots), locale.toString(hidden))
+                       : QStringLiteral("The task list is full (%1 tasks).").arg(locale.toString(kTaskSlots)));
         return;
     }
     m_timer1->setEnabled(false);
@@ -99,9 +101,10 @@ void FrmMain::newTask()
 
 void FrmMain::editSelectedTask()
 {
-    if (m_selectedRow < 1)
+    const int slot = slotOfRow(m_selectedRow);
+    if (slot < 0)
         return;
-    frmTask()->prepare(m_selectedRow);
+    frmTask()->prepare(slot + 1);
     m_context.seam.exec(frmTask());
 }
 
@@ -110,8 +113,8 @@ void FrmMain::editPressedTask()
     m_timer1->setEnabled(false);
     // The popup only opens over a row, which selects it first; the check
     // keeps a stray trigger from opening an editor on nothing.
-    if (m_selectedRow >= 1) {
-        frmTask()->prepare(m_selectedRow);
+    if (const int slot = slotOfRow(m_selectedRow); slot >= 0) {
+        frmTask()->prepare(slot + 1);
         m_context.seam.exec(frmTask());
     }
     m_timer1->setEnabled(true);
@@ -148,8 +151,8 @@ void FrmMain::markDone()
                                        .arg(title));
         return;
     }
-    const int row = store().slotOf(id) + 1;
-    if (row >= 1 && row <= shownCount()) {
+    const int row = rowOfSlot(store().slotOf(id));
+    if (row >= 1) {
         highlight(row);
         bringIntoView(row);
     }

@@ -105,10 +105,8 @@ void Session::alertAgain()
 void Session::showTask(const Module1::Task &task)
 {
     FrmMain *list = m_startup.mainWindow();
-    if (const std::optional<int> row = Notice::rowOf(task, m_startup.context().store.tasks())) {
-        list->highlight(*row);
-        list->bringIntoView(*row);
-    }
+    if (const std::optional<int> row = Notice::rowOf(task, m_startup.context().store.tasks()))
+        list->showSlot(*row - 1);
     Opening::bringUp(list);
 }
 

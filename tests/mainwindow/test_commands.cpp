@@ -8,6 +8,7 @@
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "frmtask.h"
+#include "listkit.h"
 #include "listcell.h"
 #include "pausabletimer.h"
 
@@ -28,6 +29,8 @@ using namespace Module1;
 using TestData::ruleBytes;
 using TestData::storeBytes;
 using TestData::StoredTask;
+using ListKit::child;
+using ListKit::shownTitles;
 
 namespace {
 
@@ -45,23 +48,6 @@ public:
     PausableTimer *timer = nullptr;
     QList<bool> timerOffWhileOpen;
 };
-
-template<typename T>
-T *child(QWidget *parent, const char *name)
-{
-    T *found = parent->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
-QStringList shownTitles(const FrmMain &w)
-{
-    QStringList out;
-    for (int i = 1; i <= w.rowCount(); ++i)
-        out << w.lblTitle()[i]->text();
-    return out;
-}
 
 const StoredTask kReport{"Report", "Boss", 7, 3, 2030, 9, 5, 0, "one|~two"};
 const StoredTask kDentist{"Dentist", "Me", 1, 1, 2029, 8, 0, 0, ""};
@@ -222,8 +208,15 @@ void TestCommands::newTaskRefusesAFullList()
     QCOMPARE(m_seam->execCount, 0);
     QCOMPARE(testStore().taskCount(), kTaskSlots);
     QCOMPARE(m_seam->messages.size(), 1);
-    QCOMPARE(m_seam->messages[0].text, QStringLiteral("The task list is full (1001 tasks)."));
+    QCOMPARE(m_seam->messages[0].text, QStringLiteral("The task list is full (10,000 tasks)."));
     QCOMPARE(StoreSandbox::read(), bytes);
+
+    // One task fewer, and there is room for one more.
+    many.removeLast();
+    start(storeBytes(many));
+    m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
+    QCOMPARE(m_seam->execCount, 1);
+    QCOMPARE(m_seam->messages.size(), 1);
 }
 
 void TestCommands::editFromTheMenuBarNeedsASelection()
