@@ -118,6 +118,36 @@ int keptTwice(const Counts<T> &base, const Counts<T> &ours, const Counts<T> &the
     return count;
 }
 
+// What ours took out since base.
+template<typename T>
+Counts<T> removedSince(const Counts<T> &inBase, const Counts<T> &inOurs)
+{
+    Counts<T> removed;
+    for (const auto &[record, k] : inBase) {
+        const int left = countOf(inOurs, record);
+        if (k > left)
+            removed[record] = k - left;
+    }
+    return removed;
+}
+
+// The kept records with the additions among them: after[0] goes first;
+// after[i + 1] follows kept[i].
+template<typename T>
+std::vector<T> interleaved(const std::vector<const T *> &kept, const std::vector<std::vector<const T *>> &after,
+                           std::size_t added)
+{
+    std::vector<T> result;
+    result.reserve(kept.size() + added);
+    for (std::size_t i = 0; i <= kept.size(); ++i) {
+        if (i > 0)
+            result.push_back(*kept[i - 1]);
+        for (const T *r : after[i])
+            result.push_back(*r);
+    }
+    return result;
+}
+
 template<typename T>
 std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours, const std::vector<T> &theirs,
                          int *twice)
@@ -131,13 +161,7 @@ std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours,
     const std::vector<bool> oursAdded = additions(ours, inBase, inOurs);
     const std::vector<bool> theirsAdded = additions(theirs, inBase, inTheirs);
 
-    // What ours took out since base.
-    Counts<T> removed;
-    for (const auto &[record, k] : inBase) {
-        const int left = countOf(inOurs, record);
-        if (k > left)
-            removed[record] = k - left;
-    }
+    Counts<T> removed = removedSince(inBase, inOurs);
 
     // Theirs without those, each record's place in the result noted by its
     // fields, in order, so additions can follow the record they followed.
@@ -172,14 +196,7 @@ std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours,
         ++m;
     }
 
-    std::vector<T> result;
-    result.reserve(kept.size() + oursNew.size());
-    for (std::size_t i = 0; i <= kept.size(); ++i) {
-        if (i > 0)
-            result.push_back(*kept[i - 1]);
-        for (const T *r : after[i])
-            result.push_back(*r);
-    }
+    std::vector<T> result = interleaved(kept, after, oursNew.size());
 
     std::vector<const T *> theirsNew;
     for (std::size_t j = 0; j < theirs.size(); ++j) {

@@ -66,6 +66,33 @@ bool tooLarge(std::string_view number)
     return place + (negativeExponent ? -exponent : exponent) >= 0;
 }
 
+// The digits from `i` on, added to `out`; where they end.
+qsizetype takeDigits(QStringView text, qsizetype i, std::string &out)
+{
+    while (i < text.size() && isDigit(text[i])) {
+        out += char(text[i].unicode());
+        ++i;
+    }
+    return i;
+}
+
+// An exponent at `i`, added to `number`. It only counts when at least one
+// digit follows the "e".
+void takeExponent(QStringView text, qsizetype i, std::string &number)
+{
+    const qsizetype n = text.size();
+    if (i >= n || (text[i] != u'e' && text[i] != u'E'))
+        return;
+    qsizetype j = i + 1;
+    std::string exponent = "e";
+    if (j < n && (text[j] == u'+' || text[j] == u'-')) {
+        exponent += char(text[j].unicode());
+        ++j;
+    }
+    if (takeDigits(text, j, exponent) > j)
+        number += exponent;
+}
+
 } // namespace
 
 double leadingNumber(QStringView text)
@@ -82,45 +109,22 @@ double leadingNumber(QStringView text)
         ++i;
     }
 
-    bool anyDigit = false;
-    while (i < n && isDigit(text[i])) {
-        number += char(text[i].unicode());
-        anyDigit = true;
-        ++i;
-    }
+    const qsizetype integerStart = i;
+    i = takeDigits(text, i, number);
+    bool anyDigit = i > integerStart;
     if (i < n && text[i] == u'.') {
-        qsizetype j = i + 1;
         std::string fraction;
-        while (j < n && isDigit(text[j])) {
-            fraction += char(text[j].unicode());
-            ++j;
-        }
+        const qsizetype end = takeDigits(text, i + 1, fraction);
         if (anyDigit || !fraction.empty()) {
             number += '.';
             number += fraction;
             anyDigit = anyDigit || !fraction.empty();
-            i = j;
+            i = end;
         }
     }
     if (!anyDigit)
         return 0.0;
-
-    // An exponent only counts when at least one digit follows the "e".
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
-        std::string exponent = "e";
-        if (j < n && (text[j] == u'+' || text[j] == u'-')) {
-            exponent += char(text[j].unicode());
-            ++j;
-        }
-        const qsizetype digitsStart = j;
-        while (j < n && isDigit(text[j])) {
-            exponent += char(text[j].unicode());
-            ++j;
-        }
-        if (j > digitsStart)
-            number += exponent;
-    }
+    takeExponent(text, i, number);
 
     double value = 0.0;
     const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);

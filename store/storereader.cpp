@@ -141,6 +141,19 @@ private:
         // UTF-16 units, and the value must not start with half of it.
         const qsizetype valueStart = l[3].isHighSurrogate() && l.size() > 4 && l[4].isLowSurrogate() ? 5 : 4;
         const QStringView value = l.mid(valueStart);
+        if (taskField(key, value, line) || ruleField(key, value, line))
+            return;
+        if (key == u"act") {
+            if (value == u"addalert")
+                appendRule(line);
+            else
+                appendTask(line);
+        }
+    }
+
+    // A task's field; false when the key names none.
+    bool taskField(QStringView key, QStringView value, int line)
+    {
         if (key == u"ttl")
             taskText(m_task.title) = value.toString();
         else if (key == u"for")
@@ -171,27 +184,30 @@ private:
             taskNumber(m_task.minute) = number16(key, value, line);
         else if (key == u"sec")
             taskNumber(m_task.second) = number16(key, value, line);
-        else if (key == u"val") {
-            m_ruleOpen = true;
+        else
+            return false;
+        return true;
+    }
+
+    // A rule's field; false when the key names none.
+    bool ruleField(QStringView key, QStringView value, int line)
+    {
+        if (key == u"val") {
             m_rule.interval = number16(key, value, line);
         } else if (key == u"unt") {
-            m_ruleOpen = true;
             m_rule.unit = value.toString();
         } else if (key == u"clr") {
-            m_ruleOpen = true;
             bool clamped = false;
             m_rule.color = Numbers::readInt32(value, &clamped);
             if (clamped)
                 problem(line, QStringLiteral("the colour is out of range and was kept as %1").arg(m_rule.color));
         } else if (key == u"alr") {
-            m_ruleOpen = true;
             m_rule.popup = value == u"on";
-        } else if (key == u"act") {
-            if (value == u"addalert")
-                appendRule(line);
-            else
-                appendTask(line);
+        } else {
+            return false;
         }
+        m_ruleOpen = true;
+        return true;
     }
 
     // Records beyond the tables' capacity are read all the same: they are

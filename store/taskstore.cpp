@@ -195,7 +195,7 @@ QByteArray TaskStore::storeText() const
 SaveResult TaskStore::saveTasks()
 {
     StoreSave save(m_tracker, recordsToSave(), m_sortMode);
-    const SaveResult result = save.run(m_lastLoad.unreadable, m_lastLoad.unreadableReason, m_clearedFolders);
+    SaveResult result = save.run(m_lastLoad.unreadable, m_lastLoad.unreadableReason, m_clearedFolders);
     if (result.ok && save.merged()) {
         putInTables(std::move(save.records()));
         announce();
@@ -230,7 +230,7 @@ bool TaskStore::storeReadOnly()
 SaveResult TaskStore::saveOrRestore(Records before)
 {
     const std::vector<Task> beyond = m_beyond.tasks;
-    const SaveResult result = saveTasks();
+    SaveResult result = saveTasks();
     if (!result.ok) {
         m_tasks = std::move(before.tasks);
         m_rules = std::move(before.rules);
