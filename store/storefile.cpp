@@ -6,6 +6,7 @@
 #include "numbers.h"
 #include "repeat.h"
 #include "rules.h"
+#include "starterrules.h"
 #include "storelock.h"
 
 #include <QDir>
@@ -816,6 +817,9 @@ SaveResult saveTasks()
         return fail(QStringLiteral("%1 is read-only, so your change could not be saved.").arg(kStoreFileName));
 
     Records written = recordsToSave();
+    // A first run: the load found no file, and none has come since.
+    bool starterRules = g_seen.known && !g_seen.look.exists() && !exists
+                        && StarterRules::giveToNewStore(written.rules);
     bool replacedHadProblems = g_seen.hadProblems;
     Expected expected;
     // A store never read has nothing to compare with: the tables replace
@@ -954,6 +958,11 @@ SaveResult saveTasks()
                 DiskFile::putBack(placed, backupName());
                 return fail(failure);
             }
+        }
+        if (std::exchange(starterRules, false)) {
+            // Another program created the file first: an existing store
+            // keeps the rules it has.
+            written.rules.clear();
         }
         const Records ours = written;
         // A program that takes no lock may have written its file from an
