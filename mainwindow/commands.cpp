@@ -4,6 +4,7 @@
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "clock.h"
+#include "dueboxes.h"
 #include "frmtask.h"
 #include "modal.h"
 #include "module1.h"
@@ -86,8 +87,8 @@ void FrmMain::newTask()
     m_timer1->setEnabled(false);
     ++taskCount;
     // The slot may still hold a deleted task or a cancelled New; a new task
-    // starts blank, as a never-used slot does.
-    tasks[taskCount - 1] = Task{};
+    // starts from now, so Ok on the untouched form saves a sensible one.
+    tasks[taskCount - 1] = TaskFields::blankTaskAt(Clock::now());
     FrmTask *editor = frmTask();
     editor->prepare(taskCount);
     Modal::exec(editor);

@@ -3,7 +3,10 @@
 
 #include "storedialog.h"
 
+class CalendarButton;
 class QComboBox;
+class QDate;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -43,6 +46,10 @@ private:
     // when the due date changed and a monthly or yearly task follows its day.
     void repeatChanged(bool dateMoved = false);
     void saveAndClose();
+    // The line under the time row: the moment the boxes make, as Ok saves it.
+    void showDuePreview();
+    // A day picked in the calendar goes into the three date boxes.
+    void dateChosen(QDate date);
 
     int m_selected = 0;
     // While prepare fills the boxes: a stored repetition is kept as it is,
@@ -54,9 +61,11 @@ private:
     QLineEdit *txtDay = nullptr;
     QComboBox *lstMonth = nullptr;
     QLineEdit *txtYear = nullptr;
+    CalendarButton *cmdCalendar = nullptr;
     QLineEdit *txtHour = nullptr;
     QLineEdit *txtMinute = nullptr;
     QLineEdit *txtSecond = nullptr;
+    QLabel *lblDuePreview = nullptr;
     QPlainTextEdit *txtDescript = nullptr;
     QComboBox *lstRepeat = nullptr;
     QLineEdit *txtRepeatCount = nullptr;

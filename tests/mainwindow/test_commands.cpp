@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -77,7 +78,7 @@ private Q_SLOTS:
     void cleanup();
 
     void menusReachTheirCommands();
-    void newTaskOnAFreshSlotStoresZeros();
+    void newTaskStartsFromNow();
     void newTaskCancelKeepsTheCount();
     void newTaskIsBlankAfterADeleteOrACancel();
     void newTaskRefusesAFullList();
@@ -147,18 +148,25 @@ void TestCommands::menusReachTheirCommands()
         QVERIFY2(m_window->findChild<QAction *>(QLatin1String(name))->shortcut().isEmpty(), name);
 }
 
-void TestCommands::newTaskOnAFreshSlotStoresZeros()
+void TestCommands::newTaskStartsFromNow()
 {
+    // Twenty past three on 8 December: the next full hour is four o'clock.
+    const TestClock clock(QDateTime(QDate(2026, 12, 8), QTime(15, 20, 42)));
     start(storeBytes({kReport}));
     m_seam->script = [](QDialog *d) {
         QCOMPARE(child<QLineEdit>(d, "txtTitle")->text(), QString());
-        QCOMPARE(child<QLineEdit>(d, "txtDay")->text(), QStringLiteral("0"));
-        QCOMPARE(child<QComboBox>(d, "lstMonth")->currentIndex(), -1);
-        child<QPushButton>(d, "Command1")->click();
+        QCOMPARE(child<QLineEdit>(d, "txtDay")->text(), QStringLiteral("8"));
+        QCOMPARE(child<QComboBox>(d, "lstMonth")->currentText(), QStringLiteral("December"));
+        QCOMPARE(child<QLineEdit>(d, "txtYear")->text(), QStringLiteral("2026"));
+        QCOMPARE(child<QLineEdit>(d, "txtHour")->text(), QStringLiteral("16"));
+        QCOMPARE(child<QLineEdit>(d, "txtMinute")->text(), QStringLiteral("0"));
+        QCOMPARE(d->findChild<QLabel *>(QStringLiteral("lblDuePreview"))->text(),
+                 QStringLiteral("Tuesday, December 8, 2026, 4:00 PM"));
+        QTest::mouseClick(child<QPushButton>(d, "Command1"), Qt::LeftButton);
     };
     m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
     QCOMPARE(int(taskCount), 2);
-    QCOMPARE(StoreSandbox::read(), storeBytes({kReport, StoredTask{"", "", 0, 0, 0, 0, 0, 0, ""}}));
+    QCOMPARE(StoreSandbox::read(), storeBytes({kReport, StoredTask{"", "", 8, 12, 2026, 16, 0, 0, ""}}));
     QCOMPARE(m_window->rowCount(), 2);
     QCOMPARE(m_seam->timerOffWhileOpen, QList<bool>{true});
     QVERIFY(m_window->timer1()->isEnabled());
@@ -180,6 +188,7 @@ void TestCommands::newTaskCancelKeepsTheCount()
 
 void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
 {
+    const TestClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 5)));
     start(storeBytes({kReport, kDentist, kTaxes}));
     // Due order: Dentist, Report, Taxes. Deleting leaves a copy of Taxes in
     // the slot past the end, which New must not show or save again.
@@ -195,7 +204,8 @@ void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
         child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("typed, then cancelled"));
         child<QPushButton>(d, "Command2")->click();
     };
-    const QStringList blank = {"", "", "0", "0", "0", "0", "0", "", "-1"};
+    // New Year's Day at midnight: the next full hour.
+    const QStringList blank = {"", "", "1", "2027", "0", "0", "0", "", "0"};
     m_window->newTask();
     QCOMPARE(shown, blank);
     // A cancelled New leaves its text in the slot; the next New is blank again.
