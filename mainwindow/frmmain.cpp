@@ -4,10 +4,13 @@
 #include "afterdialogs.h"
 #include "clock.h"
 #include "descriptionbox.h"
+#include "emptylisthint.h"
+#include "headerbutton.h"
 #include "listcell.h"
 #include "modal.h"
 #include "module1.h"
 #include "pausabletimer.h"
+#include "preferences.h"
 #include "rules.h"
 #include "storecaption.h"
 #include "storewatcher.h"
@@ -48,11 +51,9 @@ QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &fall
 
 const QString kShowDoneKey = QStringLiteral("list/showDoneTasks");
 
-// The program's few preferences about its windows; the tasks and the rules
-// live in tasks.txt.
 QSettings preferences()
 {
-    return QSettings(QStringLiteral("quorvi"), QStringLiteral("quorvi"));
+    return Preferences::settings();
 }
 
 int toScrollUnits(double twips)
@@ -125,6 +126,7 @@ void FrmMain::buildMenus()
     showDone->setCheckable(true);
     m_showDone = preferences().value(kShowDoneKey, false).toBool();
     showDone->setChecked(m_showDone);
+    buildRemindAgainMenu(optionsMenu);
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("menu_help"));
@@ -184,7 +186,7 @@ void FrmMain::buildControls()
     connect(m_vscroll, &QScrollBar::valueChanged, this, &FrmMain::vscrollChanged);
 
     auto makeHeader = [this](const char *name, const QString &caption, Module1::Column column) {
-        auto *button = new QPushButton(caption, m_lstContainer);
+        auto *button = new HeaderButton(caption, m_lstContainer);
         button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, [this, column] { headerClicked(column); });
         button->installEventFilter(this);
@@ -201,6 +203,7 @@ void FrmMain::buildControls()
         cell->setText(QStringLiteral(" "));
         cell->hide();
     }
+    addEmptyListHint();
 }
 
 ListCell *FrmMain::makeCell(const QString &name)
@@ -216,7 +219,9 @@ ListCell *FrmMain::makeCell(const QString &name)
 
 void FrmMain::formLoad()
 {
-    Module1::sortMode = Module1::ByDue;
+    // The order the list had when it was last used.
+    Module1::sortMode = Preferences::listOrder();
+    showOrder();
     // The reload is announced, and the list drawn, on the way.
     const Module1::LoadReport report = Module1::reloadInListOrder();
     Modal::reportLoadProblems(this, report);
@@ -568,6 +573,8 @@ void FrmMain::showListFocus(bool focused)
 void FrmMain::headerClicked(Module1::Column column)
 {
     Module1::sortMode = Module1::nextSortMode(Module1::sortMode, column);
+    Preferences::setListOrder(Module1::sortMode);
+    showOrder();
     drawList();
 }
 

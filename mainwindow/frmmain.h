@@ -14,6 +14,7 @@
 #include <optional>
 
 class FrmAlerts;
+class HeaderButton;
 class FrmTask;
 class QAction;
 class QKeyEvent;
@@ -160,6 +161,11 @@ private:
     // "Quorvi", or that with word of a read-only tasks.txt.
     void updateWindowCaption();
     void headerClicked(Module1::Column column);
+    // The heading of the current order shows its direction (listorder.cpp).
+    void showOrder();
+    void addEmptyListHint();
+    // Options > Remind Again After: how long a reminder is put off.
+    void buildRemindAgainMenu(QMenu *options);
     void vscrollChanged(int value);
     // A dialog or menu of ours is open: the tables may be half edited.
     void storeChangedElsewhere();
@@ -175,9 +181,9 @@ private:
     QWidget *m_viewport = nullptr; // the part of pctContainer inside its border
     QWidget *m_lstContainer = nullptr;
     QScrollBar *m_vscroll = nullptr;
-    QPushButton *m_cmdTitle = nullptr;
-    QPushButton *m_cmdFor = nullptr;
-    QPushButton *m_cmdDue = nullptr;
+    HeaderButton *m_cmdTitle = nullptr;
+    HeaderButton *m_cmdFor = nullptr;
+    HeaderButton *m_cmdDue = nullptr;
     QPlainTextEdit *m_txtDescription = nullptr;
     PausableTimer *m_timer1 = nullptr;
     StoreWatcher *m_storeWatcher = nullptr;

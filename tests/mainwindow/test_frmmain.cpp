@@ -7,6 +7,8 @@
 #include "pausabletimer.h"
 #include "colors.h"
 #include "fakeseam.h"
+#include "headerbutton.h"
+#include "preferences.h"
 #include "storesandbox.h"
 
 #include <QAction>
@@ -494,6 +496,121 @@ private Q_SLOTS:
         QCOMPARE(Module1::sortMode, qint16(12));
         QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
         QCOMPARE(w.rowCount(), 3);
+    }
+
+    void theHeadingShowsTheOrderAndARestartKeepsIt()
+    {
+        using Order = HeaderButton::Order;
+        FrmMain &w = *m_window;
+        w.formLoad();
+        TestData::addTask(TestData::task(QStringLiteral("b"), QStringLiteral("y"), 2030, 1, 2));
+        TestData::addTask(TestData::task(QStringLiteral("a"), QStringLiteral("z"), 2030, 1, 3));
+        w.drawList();
+        auto *title = w.findChild<HeaderButton *>(QStringLiteral("cmdTitle"));
+        auto *forWhom = w.findChild<HeaderButton *>(QStringLiteral("cmdFor"));
+        auto *due = w.findChild<HeaderButton *>(QStringLiteral("cmdDue"));
+        QVERIFY(title && forWhom && due);
+        const auto shown = [&] {
+            return QList<Order>{title->sortIndicator(), forWhom->sortIndicator(), due->sortIndicator()};
+        };
+        QCOMPARE(shown(), (QList<Order>{Order::None, Order::None, Order::Ascending}));
+        const QImage plain = title->grab().toImage();
+
+        QTest::mouseClick(title, Qt::LeftButton);
+        QCOMPARE(shown(), (QList<Order>{Order::Ascending, Order::None, Order::None}));
+        const QImage ascending = title->grab().toImage();
+        QVERIFY(ascending != plain);
+        QTest::mouseClick(title, Qt::LeftButton);
+        QCOMPARE(shown(), (QList<Order>{Order::Descending, Order::None, Order::None}));
+        QVERIFY(title->grab().toImage() != ascending);
+        QVERIFY(title->grab().toImage() != plain);
+        // Another column keeps the direction.
+        QTest::mouseClick(forWhom, Qt::LeftButton);
+        QCOMPARE(shown(), (QList<Order>{Order::None, Order::Descending, Order::None}));
+        QCOMPARE(rowTitles(w), QStringList({"a", "b"}));
+        // The captions stay the columns' names.
+        QCOMPARE(forWhom->text(), QStringLiteral("For"));
+
+        // The next start, which began by ordering by due date for its alert.
+        QVERIFY(Module1::saveTasks().ok);
+        m_window.reset();
+        Module1::sortMode = Module1::ByDue;
+        m_window = std::make_unique<FrmMain>();
+        m_window->formLoad();
+        QCOMPARE(Module1::sortMode, qint16(Module1::ByForReversed));
+        QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdFor"))->sortIndicator(), Order::Descending);
+        QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(), Order::None);
+        QCOMPARE(rowTitles(*m_window), QStringList({"a", "b"}));
+    }
+
+    void aKeptOrderThatNamesNoneFallsBackToDue_data()
+    {
+        QTest::addColumn<QVariant>("kept");
+        QTest::newRow("no column") << QVariant(7);
+        QTest::newRow("beyond the columns") << QVariant(13);
+        QTest::newRow("negative") << QVariant(-1);
+        QTest::newRow("too large for the order") << QVariant(70000 + 10);
+        QTest::newRow("words") << QVariant(QStringLiteral("by title"));
+    }
+
+    void aKeptOrderThatNamesNoneFallsBackToDue()
+    {
+        QFETCH(QVariant, kept);
+        Preferences::settings().setValue(QStringLiteral("list/order"), kept);
+        m_window->formLoad();
+        QCOMPARE(Module1::sortMode, qint16(Module1::ByDue));
+        QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(),
+                 HeaderButton::Order::Ascending);
+    }
+
+    void anEmptyListSaysHowToBegin()
+    {
+        FrmMain &w = *m_window;
+        w.formLoad(); // no file yet
+        auto *hint = w.findChild<QLabel *>(QStringLiteral("lblEmptyList"));
+        QVERIFY(hint);
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), QStringLiteral("No tasks yet: Tasks > New Task, or Ctrl+N"));
+        // Under the headings, inside the list's area, and on one line.
+        const QWidget *area = w.findChild<QWidget *>(QStringLiteral("pctContainer"));
+        const QRect inArea(hint->mapTo(area, QPoint(0, 0)), hint->size());
+        QVERIFY(area->rect().contains(inArea));
+        QVERIFY(inArea.top() >= w.findChild<QPushButton *>(QStringLiteral("cmdDue"))->height());
+        QVERIFY(hint->fontMetrics().horizontalAdvance(hint->text()) <= hint->width());
+
+        TestData::addTask(TestData::task(QStringLiteral("first"), {}, 2030, 1, 1));
+        Module1::announceChange();
+        QVERIFY(!hint->isVisible());
+        // A done task hidden from the list is still a task.
+        Module1::tasks[0].doneText = QStringLiteral("2030-01-01 10:00:00");
+        Module1::deriveFields(Module1::tasks[0]);
+        Module1::announceChange();
+        QCOMPARE(w.rowCount(), 0);
+        QVERIFY(!hint->isVisible());
+        Module1::removeTask(0);
+        QVERIFY(hint->isVisible());
+    }
+
+    void remindAgainIsChosenInTheOptionsMenu()
+    {
+        FrmMain &w = *m_window;
+        auto *menu = w.findChild<QMenu *>(QStringLiteral("menu_remindagain"));
+        QVERIFY(menu);
+        QCOMPARE(menu->title(), QStringLiteral("Remind Again &After"));
+        QVERIFY(w.findChild<QMenu *>(QStringLiteral("menu_options"))->actions().contains(menu->menuAction()));
+        QStringList captions;
+        for (const QAction *a : menu->actions())
+            captions << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
+        QCOMPARE(captions, QStringList({"5 minutes", "10 minutes *", "30 minutes", "1 hour", "4 hours"}));
+
+        menu->actions().at(3)->trigger();
+        QCOMPARE(Preferences::remindAgainMinutes(), 60);
+        QVERIFY(!menu->actions().at(1)->isChecked());
+        // Kept for the next start.
+        m_window = std::make_unique<FrmMain>();
+        menu = m_window->findChild<QMenu *>(QStringLiteral("menu_remindagain"));
+        QVERIFY(menu->actions().at(3)->isChecked());
+        QVERIFY(!menu->actions().at(1)->isChecked());
     }
 
     void selectionStaysOnTheRowPositionAfterReordering()
