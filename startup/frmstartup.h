@@ -64,7 +64,7 @@ public:
 
     // Shows reminders that fell due (latest first) instead of the alert page,
     // from memory; the page file keeps the start's alert.
-    void showDueNow(const QList<Module1::Task> &tasks, QDate today = Clock::today());
+    void showDueNow(std::span<const AlertPage::DueNowEntry> entries, QDate today = Clock::today());
 
     // The task list, created and loaded on first use.
     FrmMain *mainWindow();
@@ -87,6 +87,11 @@ public:
 public Q_SLOTS:
     void cmdExit_Click();
     void cmdShowAll_Click();
+
+Q_SIGNALS:
+    // A put-off link of the "Due now" page: entry `entry` of those shown is
+    // to come back `until`.
+    void putOffRequested(qsizetype entry, const QDateTime &until);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

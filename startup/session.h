@@ -2,6 +2,7 @@
 #pragma once
 
 #include "afterdialogs.h"
+#include "alertpage.h"
 #include "announcer.h"
 #include "desktopnotices.h"
 #include "opening.h"
@@ -72,7 +73,10 @@ private:
     void markPendingDone();
     void greetTheDay();
 
-    QList<Module1::Task> m_dueShown; // reminders in the alert window now
+    // "In 10 minutes" or "Tomorrow" on the alert window's "Due now" page.
+    void putOffShown(qsizetype entry, const QDateTime &until);
+
+    QList<AlertPage::DueNowEntry> m_dueShown; // reminders in the alert window now
     // "Done" said, and the day changed, while a dialog edits the tables:
     // acted on once it is closed.
     QList<Module1::Task> m_pendingDone;

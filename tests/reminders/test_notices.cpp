@@ -84,7 +84,7 @@ private Q_SLOTS:
         // This service reads no markup, so the text goes as it is.
         QCOMPARE(call.body, Notice::textFor(t).body);
         QVERIFY(call.body.startsWith(QStringLiteral("For: Home & garden\nDue: ")));
-        QCOMPARE(call.actions, QStringList({"default", "Show", "show", "Show", "snooze", "In 10 minutes", "done", "Done"}));
+        QCOMPARE(call.actions, QStringList({"default", "Show", "show", "Show", "snooze", "In 10 minutes", "tomorrow", "Tomorrow", "done", "Done"}));
         QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("org.quorvi.Quorvi"));
         QCOMPARE(call.expireTimeout, 0);
     }

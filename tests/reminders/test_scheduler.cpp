@@ -159,7 +159,7 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 15, 10));
         clock.advanceTo(at(2030, 6, 15, 10, 0, 1), alarm);
         QCOMPARE(dueTitles(due), QStringList({"snoozed, then done"}));
-        scheduler.snooze(Module1::tasks[1], Scheduler::kSnoozeMs);
+        scheduler.putOff(Module1::tasks[1], clock.now().addSecs(600));
         QCOMPARE(Module1::markDone(1, clock.now()), Module1::Marked::Done);
         clock.advanceTo(at(2030, 6, 15, 10, 11), alarm);
         QCOMPARE(due.count(), 1);
@@ -386,7 +386,7 @@ private Q_SLOTS:
         scheduler.start();
         clock.advanceTo(at(2030, 6, 15, 9, 0, 2), alarm);
         QCOMPARE(due.count(), 1);
-        scheduler.snooze(due.at(0).at(0).value<Module1::Task>(), Scheduler::kSnoozeMs);
+        scheduler.putOff(due.at(0).at(0).value<Module1::Task>(), clock.now().addSecs(600));
         QCOMPARE(alarm.armed, at(2030, 6, 15, 9, 10, 2));
 
         // Kept in memory only, and through a reload that reads the task back.
@@ -402,7 +402,7 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 15, 11, 0));
 
         // A task deleted since it was put off is not announced again.
-        scheduler.snooze(Module1::tasks[0], Scheduler::kSnoozeMs);
+        scheduler.putOff(Module1::tasks[0], clock.now().addSecs(600));
         Module1::removeTask(0);
         clock.advanceTo(at(2030, 6, 15, 9, 20, 3), alarm);
         QCOMPARE(due.count(), 2);
@@ -421,7 +421,7 @@ private Q_SLOTS:
         scheduler.start();
         clock.advanceTo(at(2030, 6, 15, 9, 0, 1), alarm);
         QCOMPARE(due.count(), 1);
-        scheduler.snooze(Module1::tasks[0], Scheduler::kSnoozeMs);
+        scheduler.putOff(Module1::tasks[0], clock.now().addSecs(600));
         // Done moves it on to 15 July; the put-off June reminder is over.
         QCOMPARE(Module1::markDone(0, clock.now()), Module1::Marked::MovedOn);
         clock.advanceTo(at(2030, 6, 15, 9, 11), alarm);

@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(service.calls[0].summary, QStringLiteral("Stretch your legs"));
         QVERIFY(service.calls[0].body.startsWith(QStringLiteral("For: Me\nDue: ")));
         QCOMPARE(service.calls[0].actions,
-                 QStringList({"default", "Show", "show", "Show", "snooze", "In 10 minutes", "done", "Done"}));
+                 QStringList({"default", "Show", "show", "Show", "snooze", "In 10 minutes", "tomorrow", "Tomorrow", "done", "Done"}));
         // The past task was left to the alert page; next week's waits.
         QTest::qWait(500);
         QCOMPARE(service.calls.size(), 1);
