@@ -558,15 +558,17 @@ void TestFrmTask::calendarOpensOnTheBoxesDateWithTodayMarked()
     calendar->parentWidget()->hide();
 
     // The mark of today follows the clock to the next opening.
-    const TestClock later(QDateTime(QDate(2027, 1, 4), QTime(9, 0)));
+    const TestClock later(QDateTime(QDate(2027, 3, 1), QTime(9, 0)));
     retype(box("txtYear"), QStringLiteral("2027"));
     calendar = openCalendar();
     QCOMPARE(calendar->selectedDate(), QDate(2027, 3, 3));
     QVERIFY(calendar->dateTextFormat(QDate(2026, 12, 8)).fontWeight() != QFont::Bold);
-    QCOMPARE(calendar->dateTextFormat(QDate(2027, 1, 4)).fontWeight(), int(QFont::Bold));
+    QCOMPARE(calendar->dateTextFormat(QDate(2027, 3, 1)).fontWeight(), int(QFont::Bold));
     // Opening changed nothing typed.
     QCOMPARE(box("txtDay")->text(), QStringLiteral("31"));
     QCOMPARE(tasks[0].month, qint16(2));
+    // The README's picture of the editor with its calendar open.
+    DialogKit::savePicture(dlg.get(), QStringLiteral("frmTask-calendar"), calendar->window());
 }
 
 void TestFrmTask::clickingADayFillsTheDateBoxes()
