@@ -47,6 +47,23 @@ struct DesktopTray : Tray {
     QList<std::pair<QString, QString>> messages;
 };
 
+// The whole way from the scheduler to a notification service on a private
+// bus, with the windows recorded.
+struct Rig {
+    explicit Rig(PrivateBus &bus)
+        : serving(service.serveOn(bus.connect(QStringLiteral("service")))),
+          notices(bus.connect(QStringLiteral("client")))
+    {
+    }
+    NotificationStandIn service;
+    bool serving;
+    ManualAlarm alarm;
+    Scheduler scheduler{alarm};
+    DesktopNotices notices;
+    RecordingFront front;
+    Announcer announcer{scheduler, notices, nullptr, front};
+};
+
 } // namespace
 
 class TestAnnouncer : public QObject
@@ -67,15 +84,11 @@ private Q_SLOTS:
 
     void dueMomentBecomesANotification()
     {
-        NotificationStandIn service;
-        QVERIFY(service.serveOn(m_bus->connect(QStringLiteral("service"))));
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Dentist"), QStringLiteral("Me"), 2030, 6, 15, 9, 15));
-        ManualAlarm alarm;
-        Scheduler scheduler(alarm);
-        DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
-        RecordingFront front;
-        Announcer announcer(scheduler, notices, nullptr, front);
+        Rig rig(*m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
         clock.advanceTo(at(9, 14, 59), alarm);
         QTest::qWait(100);
@@ -91,15 +104,11 @@ private Q_SLOTS:
 
     void showOpensTheListAndInTenMinutesComesBack()
     {
-        NotificationStandIn service;
-        QVERIFY(service.serveOn(m_bus->connect(QStringLiteral("service"))));
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Water the plants"), QStringLiteral("Home"), 2030, 6, 15, 9));
-        ManualAlarm alarm;
-        Scheduler scheduler(alarm);
-        DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
-        RecordingFront front;
-        Announcer announcer(scheduler, notices, nullptr, front);
+        Rig rig(*m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
         clock.advanceTo(at(9, 0, 3), alarm);
         QTRY_COMPARE(service.calls.size(), 1);
@@ -141,16 +150,12 @@ private Q_SLOTS:
     {
         QFETCH(int, minutes);
         QFETCH(QString, caption);
-        NotificationStandIn service;
-        QVERIFY(service.serveOn(m_bus->connect(QStringLiteral("service"))));
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Stretch"), {}, 2030, 6, 15, 9));
         Preferences::setRemindAgainMinutes(minutes);
-        ManualAlarm alarm;
-        Scheduler scheduler(alarm);
-        DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
-        RecordingFront front;
-        Announcer announcer(scheduler, notices, nullptr, front);
+        Rig rig(*m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
         clock.advanceTo(at(9, 0, 3), alarm);
         QTRY_COMPARE(service.calls.size(), 1);
@@ -177,15 +182,11 @@ private Q_SLOTS:
 
     void tomorrowComesBackAtTheSameTimeTheNextDay()
     {
-        NotificationStandIn service;
-        QVERIFY(service.serveOn(m_bus->connect(QStringLiteral("service"))));
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Call Mum"), {}, 2030, 6, 15, 9));
-        ManualAlarm alarm;
-        Scheduler scheduler(alarm);
-        DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
-        RecordingFront front;
-        Announcer announcer(scheduler, notices, nullptr, front);
+        Rig rig(*m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
         clock.advanceTo(at(9, 0), alarm);
         QTRY_COMPARE(service.calls.size(), 1);

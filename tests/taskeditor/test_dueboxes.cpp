@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dueboxes.h"
 
+#include "storesandbox.h"
+
 #include <QTest>
 
 using Module1::Task;
@@ -11,14 +13,7 @@ namespace {
 
 Task typed(int year, int month, int day, int hour, int minute = 0, int second = 0)
 {
-    Task t;
-    t.year = qint16(year);
-    t.month = qint16(month);
-    t.day = qint16(day);
-    t.hour = qint16(hour);
-    t.minute = qint16(minute);
-    t.second = qint16(second);
-    return t;
+    return TestData::task({}, {}, year, month, day, hour, minute, second);
 }
 
 const QDateTime kNow(QDate(2026, 12, 8), QTime(15, 20));
