@@ -52,11 +52,11 @@ private Q_SLOTS:
         for (const Case &c : cases) {
             const Rules::Choice choice = Rules::choose(dueOn({}, kToday.addDays(c.days)), kToday);
             const QByteArray where = "due in " + QByteArray::number(c.days) + " days";
-            QVERIFY2((choice.color != 0) == c.coloured, where);
-            QVERIFY2(choice.listed == c.listed, where);
-            QVERIFY2((choice.color == 255) == c.red, where);
+            QVERIFY2((choice.color != 0) == c.coloured, where.constData());
+            QVERIFY2(choice.listed == c.listed, where.constData());
+            QVERIFY2((choice.color == 255) == c.red, where.constData());
             // Today and late are bold; nothing before.
-            QVERIFY2(choice.dueOrLate == (c.days <= 0), where);
+            QVERIFY2(choice.dueOrLate == (c.days <= 0), where.constData());
         }
         // Coloured within the week, but not like the last two days.
         QVERIFY(Rules::choose(dueOn({}, kToday.addDays(5)), kToday).color
