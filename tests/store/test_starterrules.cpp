@@ -126,20 +126,6 @@ private Q_SLOTS:
         QVERIFY(!file.contains("act=addalert"));
     }
 
-    void onlyTheFirstSaveGivesThem()
-    {
-        loadTasks();
-        TestData::addTask(dueOn(QStringLiteral("one"), kToday));
-        QVERIFY(saveTasks().ok);
-        const qsizetype given = StoreSandbox::read().count("act=addalert");
-        TestData::addTask(dueOn(QStringLiteral("two"), kToday));
-        QVERIFY(saveTasks().ok);
-        reloadInListOrder();
-        TestData::addTask(dueOn(QStringLiteral("three"), kToday));
-        QVERIFY(saveTasks().ok);
-        QCOMPARE(StoreSandbox::read().count("act=addalert"), given);
-    }
-
 private:
     std::unique_ptr<StoreSandbox> m_box;
 };
