@@ -4,18 +4,26 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_ARGS ?=
+# WERROR=ON (as .ci/run does) turns every compiler warning into an error;
+# once given it stays in the build folder's settings until given again.
+WERROR ?=
+werror = $(if $(WERROR),-DQUORVI_WERROR=$(WERROR))
 
-.PHONY: all deps configure build run test bench test-asan fuzz clean full-store
+.PHONY: all deps configure build run test bench test-asan fuzz check clean full-store
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
 
+# The builds are the presets of CMakePresets.json (`cmake --list-presets`).
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --preset release -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(werror)
 
 configure: deps $(BUILD_DIR)/build.ninja
+ifneq ($(WERROR),)
+	cmake -S . -B $(BUILD_DIR) $(werror)
+endif
 
 build: configure
 	cmake --build $(BUILD_DIR)
@@ -49,7 +57,7 @@ full-store: configure
 # in a build folder of its own.
 ASAN_DIR ?= build-asan
 test-asan: deps
-	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVI_SANITIZE=ON
+	cmake --preset asan -B $(ASAN_DIR) $(werror)
 	cmake --build $(ASAN_DIR)
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -66,16 +74,24 @@ FUZZ_FLAGS = -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_lim
   -artifact_prefix=$(FUZZ_DIR)/artifacts/
 fuzz: deps
 	bash scripts/install-deps.sh fuzz
-	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_CXX_COMPILER=clang++ -DQUORVI_FUZZ=ON
+	cmake --preset fuzz -B $(FUZZ_DIR) $(werror)
 	cmake --build $(FUZZ_DIR) --target fuzz_store fuzz_ical
 	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/ical-corpus $(FUZZ_DIR)/artifacts
 	ASAN_OPTIONS=detect_leaks=0 $(FUZZ_DIR)/tests/fuzz/fuzz_store $(FUZZ_FLAGS) $(FUZZ_DIR)/corpus tests/fuzz/corpus
 	ASAN_OPTIONS=detect_leaks=0 TZ=Europe/Berlin $(FUZZ_DIR)/tests/fuzz/fuzz_ical $(FUZZ_FLAGS) \
 	  $(FUZZ_DIR)/ical-corpus tests/ical/samples
 
+# clang-tidy (.clang-tidy) and clazy over the program's sources, without the
+# tests and benchmarks; any finding fails. Nothing is built: the "check"
+# preset only writes the compile commands the two tools read.
+CHECK_DIR ?= build-check
+check: deps
+	bash scripts/install-deps.sh check
+	cmake --preset check -B $(CHECK_DIR) >/dev/null
+	bash scripts/check.sh $(CHECK_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(CHECK_DIR)
 
 # Only what is installed: the program and the files beside it. Neither
 # `cmake --install` nor CPack (with Ninja) builds anything itself.

@@ -17,6 +17,6 @@ QDateTime now();
 QDate today();
 
 // Replaces the clock; an empty function puts the real one back.
-void setSource(std::function<QDateTime()> source);
+void setSource(std::function<QDateTime()> replacement);
 
 } // namespace Clock

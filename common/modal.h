@@ -29,6 +29,8 @@ enum class FileUse { Open, Save };
 class Seam
 {
 public:
+    Seam() = default;
+    Q_DISABLE_COPY_MOVE(Seam)
     virtual ~Seam() = default;
     // Shows the dialog modally and returns when it is hidden.
     virtual int exec(QDialog *dialog);

@@ -18,8 +18,8 @@ using namespace Module1;
 
 namespace {
 
-const QString kAboutTitle = QStringLiteral("About Quorvi");
-const QString kCalendarFiles = QStringLiteral("iCalendar files (*.ics);;All files (*)");
+constexpr QLatin1StringView kAboutTitle("About Quorvi");
+constexpr QLatin1StringView kCalendarFiles("iCalendar files (*.ics);;All files (*)");
 
 QString aboutText()
 {
@@ -35,7 +35,7 @@ QString aboutText()
 void FrmMain::connectCommands()
 {
     const auto on = [this](const char *name, void (FrmMain::*command)()) {
-        QAction *action = findChild<QAction *>(QLatin1String(name));
+        auto *action = findChild<QAction *>(QLatin1String(name));
         Q_ASSERT(action);
         connect(action, &QAction::triggered, this, command);
     };

@@ -34,8 +34,6 @@
 #include <algorithm>
 #include <optional>
 
-#include <optional>
-
 namespace {
 
 constexpr double kDesignClientWidth = 8520;
@@ -49,7 +47,7 @@ QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &fall
     return standard.isEmpty() ? fallback : standard;
 }
 
-const QString kShowDoneKey = QStringLiteral("list/showDoneTasks");
+constexpr QLatin1StringView kShowDoneKey("list/showDoneTasks");
 
 QSettings preferences()
 {
@@ -343,8 +341,9 @@ int FrmMain::shownCount() const
 void FrmMain::setShowDoneTasks(bool show)
 {
     m_showDone = show;
-    preferences().setValue(kShowDoneKey, show);
-    if (QAction *action = findChild<QAction *>(QStringLiteral("menu_showdone")))
+    QSettings settings = preferences();
+    settings.setValue(kShowDoneKey, show);
+    if (auto *action = findChild<QAction *>(QStringLiteral("menu_showdone")))
         action->setChecked(show);
     drawList();
 }

@@ -18,6 +18,8 @@ class Tray;
 class Front
 {
 public:
+    Front() = default;
+    Q_DISABLE_COPY_MOVE(Front)
     virtual ~Front() = default;
     // The task list, with this task selected when it is still there.
     virtual void showTask(const Module1::Task &task) = 0;

@@ -17,9 +17,9 @@ DesktopNotices::DesktopNotices(const QDBusConnection &bus, QObject *parent) : QO
     if (!m_bus.isConnected())
         return;
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
-                  SLOT(actionInvoked(uint, QString)));
+                  SLOT(actionInvoked(uint,QString)));
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
-                  SLOT(notificationClosed(uint, uint)));
+                  SLOT(notificationClosed(uint,uint)));
 }
 
 void DesktopNotices::announce(const Module1::Task &task)
@@ -103,7 +103,9 @@ void DesktopNotices::actionInvoked(uint id, const QString &action)
     const auto found = m_shown.constFind(id);
     if (found == m_shown.cend())
         return;
-    const Module1::Task task = found.value().task;
+    // A copy: a slot may run an event loop (a message box) in which the
+    // service's replies change m_shown under a reference.
+    const Module1::Task task = found.value().task; // NOLINT(performance-unnecessary-copy-initialization)
     if (action == Notice::kShowAction || action == Notice::kDefaultAction)
         Q_EMIT showRequested(task);
     else if (action == Notice::kSnoozeAction || action == Notice::kTomorrowAction)

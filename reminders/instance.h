@@ -77,7 +77,7 @@ public:
     static constexpr int kIdleTimeoutMs = 3000;
 
 Q_SIGNALS:
-    void requested(Request request);
+    void requested(Instance::Request request);
 
 private:
     // Nothing when no Quorvi of ours took the request; `ending` then says

@@ -28,6 +28,11 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
+# The static checks of `make check`: clang, clang-tidy of the same version
+# (14, as in the fuzzing build), and clazy, the Qt-aware checker built on it.
+if [ "${1:-}" = "check" ]; then
+  packages=(clang clang-tidy clazy)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

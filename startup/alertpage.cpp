@@ -24,9 +24,9 @@ namespace AlertPage {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-const QString kWindowsTemp = QStringLiteral("c:\\windows\\temp");
-const QString kPageName = QStringLiteral("al.html");
+constexpr QLatin1StringView kCrLf("\r\n");
+constexpr QLatin1StringView kWindowsTemp("c:\\windows\\temp");
+constexpr QLatin1StringView kPageName("al.html");
 
 void appendEscaped(QString &out, QStringView text)
 {

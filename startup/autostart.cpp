@@ -26,8 +26,8 @@ QString nativePath(const QString &path)
 }
 
 // Marks a launcher as written by --autostart on, so off removes only ours.
-const QString kMarkKey = QStringLiteral("X-Quorvi-Written-By");
-const QString kMarkValue = QStringLiteral("quorvi --autostart on");
+constexpr QLatin1StringView kMarkKey("X-Quorvi-Written-By");
+constexpr QLatin1StringView kMarkValue("quorvi --autostart on");
 
 QString folderPhrase(const Entry &entry)
 {
@@ -111,7 +111,7 @@ Entry parseEntry(QStringView text)
 
 // `sub` of an XDG base folder: the variable's value, or `fallback` under
 // HOME when it is unset. A relative value is invalid and must be ignored.
-QString baseFolder(const QString &xdgValue, const QString &home, const char *fallback, const char *sub)
+static QString baseFolder(const QString &xdgValue, const QString &home, const char *fallback, const char *sub)
 {
     QString base;
     if (!xdgValue.isEmpty() && QDir::isAbsolutePath(xdgValue))

@@ -7,7 +7,7 @@ namespace DesktopEntry {
 
 namespace {
 
-const QString kGroup = QStringLiteral("[Desktop Entry]");
+constexpr QLatin1StringView kGroup("[Desktop Entry]");
 
 // Characters that force an Exec argument into quotes.
 bool reserved(QChar c)

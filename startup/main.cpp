@@ -78,6 +78,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvi"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVI_VERSION));
+    // Wayland desktops find a window's launcher (its name and icon) by this
+    // name; without it they would look for a quorvi.desktop that is nowhere.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvi.Quorvi"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvi.png")));
     Appearance::applyAppearance(app);
     return Program::run(app, options);

@@ -18,6 +18,7 @@
 #include <QPixmap>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <unistd.h>
@@ -27,27 +28,27 @@ namespace Program {
 namespace {
 
 // Qt's own options that take a value as the next argument (or after "=").
-const QStringList kQtValueOptions = {
-    QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-    QStringLiteral("plugin"),   QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
-    QStringLiteral("qwindowtitle"), QStringLiteral("style"),          QStringLiteral("stylesheet"),
-    QStringLiteral("session"),  QStringLiteral("display"),            QStringLiteral("geometry"),
-    QStringLiteral("title"),    QStringLiteral("name"),               QStringLiteral("visual"),
+constexpr QStringView kQtValueOptions[] = {
+    u"platform", u"platformpluginpath", u"platformtheme", u"plugin", u"qwindowgeometry",
+    u"qwindowicon", u"qwindowtitle", u"style", u"stylesheet", u"session",
+    u"display", u"geometry", u"title", u"name", u"visual",
 };
 // And those that stand alone.
-const QStringList kQtFlagOptions = {
-    QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
-    QStringLiteral("dograb"),  QStringLiteral("sync"),
-};
+constexpr QStringView kQtFlagOptions[] = {u"reverse", u"widgetcount", u"nograb", u"dograb", u"sync"};
 
-const QString kShowAll = QStringLiteral("show-all");
-const QString kBackground = QStringLiteral("background");
-const QString kScreenshot = QStringLiteral("screenshot");
-const QString kAutostart = QStringLiteral("autostart");
-const QString kHelp = QStringLiteral("help");
-const QString kVersion = QStringLiteral("version");
-const QString kExport = QStringLiteral("export");
-const QString kImport = QStringLiteral("import");
+bool isOneOf(const auto &names, QStringView name)
+{
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+constexpr QLatin1StringView kShowAll("show-all");
+constexpr QLatin1StringView kBackground("background");
+constexpr QLatin1StringView kScreenshot("screenshot");
+constexpr QLatin1StringView kAutostart("autostart");
+constexpr QLatin1StringView kHelp("help");
+constexpr QLatin1StringView kVersion("version");
+constexpr QLatin1StringView kExport("export");
+constexpr QLatin1StringView kImport("import");
 
 // Every option the program takes, named once: the parser, the usage line and
 // the help are all built from this table.
@@ -239,12 +240,12 @@ QStringList stripQtOptions(const QStringList &arguments)
         const bool hasValue = equals >= 0;
         if (hasValue)
             name.truncate(equals);
-        if (kQtValueOptions.contains(name)) {
+        if (isOneOf(kQtValueOptions, name)) {
             if (!hasValue)
                 ++i; // its value
             continue;
         }
-        if (kQtFlagOptions.contains(name) || name == QLatin1String("qmljsdebugger"))
+        if (isOneOf(kQtFlagOptions, name) || name == QLatin1String("qmljsdebugger"))
             continue;
         kept << arg;
     }
@@ -281,7 +282,7 @@ Options parseArguments(const QStringList &arguments)
             options.error = QStringLiteral("--screenshot needs a file name.");
     }
     // A file's trip is a whole run of its own: no window, no reminders.
-    for (const QString &name : {kExport, kImport}) {
+    for (QLatin1StringView name : {kExport, kImport}) {
         if (!parser.isSet(name))
             continue;
         QString &file = name == kExport ? options.exportFile : options.importFile;

@@ -10,7 +10,7 @@ namespace Calendar {
 
 namespace {
 
-constexpr qint64 kSecondsPerDay = 24 * 60 * 60;
+constexpr qint64 kSecondsPerDay = qint64(24) * 60 * 60;
 
 // Floor division: roll-over of negative parts must go backwards in time.
 constexpr qint64 floorDiv(qint64 a, qint64 b)

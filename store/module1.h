@@ -87,7 +87,7 @@ inline constexpr qint16 sortOrder(Column column, bool reversed)
 inline constexpr bool decodeSortOrder(qint16 mode, Column *column, bool *reversed)
 {
     const bool isReversed = mode >= ByTitleReversed;
-    const qint16 base = qint16(isReversed ? mode - ByTitleReversed : mode);
+    const auto base = qint16(isReversed ? mode - ByTitleReversed : mode);
     if (base < qint16(Column::Title) || base > qint16(Column::Due))
         return false;
     *column = Column(base);
@@ -204,7 +204,7 @@ QString decodeBreaks(const QString &text); // "|~" -> CR LF
 
 // The exact text saveTasks writes, for tests and benchmarks.
 QByteArray storeText();
-QByteArray storeText(std::span<const Task> tasks, std::span<const AlertRule> rules);
+QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> ruleList);
 
 // Rebuilds a task's derived fields (dueText and sortKey from its date and
 // time, done from doneText).

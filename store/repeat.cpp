@@ -9,7 +9,7 @@ namespace Repeat {
 
 namespace {
 
-const QString kMomentFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+constexpr QStringView kMomentFormat = u"yyyy-MM-dd HH:mm:ss";
 
 // Whole units of text: digits only, no sign, no blanks.
 std::optional<int> readCount(QStringView digits, int largest)

@@ -189,7 +189,7 @@ void FrmTask::connectHandlers()
     connect(Command2, &QPushButton::clicked, this, &FrmTask::cancel);
 }
 
-Module1::Task *FrmTask::record()
+Module1::Task *FrmTask::record() const
 {
     if (m_selected < 1 || m_selected > Module1::kTaskSlots)
         return nullptr;

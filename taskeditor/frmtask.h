@@ -38,7 +38,7 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
-    Module1::Task *record();
+    Module1::Task *record() const;
 
     void monthChosen(int index);
     void descriptionEdited();

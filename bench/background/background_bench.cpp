@@ -50,7 +50,7 @@ QByteArray readProc(const QString &path)
 long long statusField(const QByteArray &status, const QByteArray &name)
 {
     for (const QByteArray &line : status.split('\n')) {
-        if (line.startsWith(name + ':'))
+        if (line.startsWith(QByteArray(name + ':')))
             return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;

@@ -19,7 +19,7 @@ int main(int argc, char **argv)
     if (argc > 1)
         page.setSource(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])), QTextDocument::HtmlResource);
     else
-        page.setHtml(QStringLiteral("<h1>Waiting</h1><p>session bus: %1</p>").arg(onBus ? "yes" : "no"));
+        page.setHtml(QStringLiteral("<h1>Waiting</h1><p>session bus: %1</p>").arg(QLatin1StringView(onBus ? "yes" : "no")));
     // The size of Quorvi's alert window: two thirds of the screen.
     const QSize screen = QGuiApplication::primaryScreen()->size();
     page.resize(screen * 2 / 3);

@@ -90,7 +90,7 @@ int main(int argc, char **argv)
     Timing::report("highlight (call)", timeRuns(runs, [&](int i) { window.highlight(rows[(i + 2) % 5]); }), 20);
 
     // A header click re-sorts the whole table before redrawing.
-    const char *headers[] = {"cmdTitle", "cmdFor", "cmdDue"};
+    const QString headers[] = {QStringLiteral("cmdTitle"), QStringLiteral("cmdFor"), QStringLiteral("cmdDue")};
     // Every row shows another task afterwards, so every cell changes.
     Timing::inform("header click (sort + drawList)", timeRuns(runs, [&](int i) {
                QTest::mouseClick(window.findChild<QPushButton *>(headers[i % 3]), Qt::LeftButton);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using Autostart::Action;
 
 Q_DECLARE_METATYPE(Autostart::Action)
@@ -171,8 +172,8 @@ void TestAutostart::readsFirstExecArgument()
 void TestAutostart::readsEveryExecArgument()
 {
     QCOMPARE(DesktopEntry::arguments(u"\"/opt/my apps/quorvi\"  --background\t%U 50%%"),
-             QStringList({"/opt/my apps/quorvi", "--background", "%U", "50%"}));
-    QCOMPARE(DesktopEntry::arguments(u"quorvi \"a \\\"b\\\" c\""), QStringList({"quorvi", "a \"b\" c"}));
+             QStringList({u"/opt/my apps/quorvi"_s, u"--background"_s, u"%U"_s, u"50%"_s}));
+    QCOMPARE(DesktopEntry::arguments(u"quorvi \"a \\\"b\\\" c\""), QStringList({u"quorvi"_s, u"a \"b\" c"_s}));
     QCOMPARE(DesktopEntry::arguments(u"quorvi \"open"), QStringList());
     QCOMPARE(DesktopEntry::arguments(u"   "), QStringList());
 }
@@ -351,28 +352,28 @@ void TestAutostart::parsesTheCommand_data()
     QTest::addColumn<bool>("present");
     QTest::addColumn<Action>("action");
     QTest::addColumn<QString>("error");
-    QTest::newRow("no option") << QStringList{"quorvi"} << false << Action::Status << "";
-    QTest::newRow("other options only") << QStringList{"quorvi", "--show-all"} << false << Action::Status << "";
-    QTest::newRow("alone") << QStringList{"quorvi", "--autostart"} << true << Action::Status << "";
-    QTest::newRow("on") << QStringList{"quorvi", "--autostart", "on"} << true << Action::On << "";
-    QTest::newRow("off") << QStringList{"quorvi", "--autostart", "off"} << true << Action::Off << "";
-    QTest::newRow("=on") << QStringList{"quorvi", "--autostart=on"} << true << Action::On << "";
-    QTest::newRow("single dash") << QStringList{"quorvi", "-autostart", "off"} << true << Action::Off << "";
-    QTest::newRow("bad value") << QStringList{"quorvi", "--autostart", "yes"} << true << Action::Status
+    QTest::newRow("no option") << QStringList{u"quorvi"_s} << false << Action::Status << "";
+    QTest::newRow("other options only") << QStringList{u"quorvi"_s, u"--show-all"_s} << false << Action::Status << "";
+    QTest::newRow("alone") << QStringList{u"quorvi"_s, u"--autostart"_s} << true << Action::Status << "";
+    QTest::newRow("on") << QStringList{u"quorvi"_s, u"--autostart"_s, u"on"_s} << true << Action::On << "";
+    QTest::newRow("off") << QStringList{u"quorvi"_s, u"--autostart"_s, u"off"_s} << true << Action::Off << "";
+    QTest::newRow("=on") << QStringList{u"quorvi"_s, u"--autostart=on"_s} << true << Action::On << "";
+    QTest::newRow("single dash") << QStringList{u"quorvi"_s, u"-autostart"_s, u"off"_s} << true << Action::Off << "";
+    QTest::newRow("bad value") << QStringList{u"quorvi"_s, u"--autostart"_s, u"yes"_s} << true << Action::Status
                                << "--autostart takes 'on' or 'off', not 'yes'.";
-    QTest::newRow("case matters") << QStringList{"quorvi", "--autostart=ON"} << true << Action::Status
+    QTest::newRow("case matters") << QStringList{u"quorvi"_s, u"--autostart=ON"_s} << true << Action::Status
                                   << "--autostart takes 'on' or 'off', not 'ON'.";
-    QTest::newRow("empty value") << QStringList{"quorvi", "--autostart="} << true << Action::Status
+    QTest::newRow("empty value") << QStringList{u"quorvi"_s, u"--autostart="_s} << true << Action::Status
                                  << "--autostart takes 'on' or 'off', not ''.";
-    QTest::newRow("with another option") << QStringList{"quorvi", "--autostart", "--show-all"} << true
+    QTest::newRow("with another option") << QStringList{u"quorvi"_s, u"--autostart"_s, u"--show-all"_s} << true
                                          << Action::Status << "--autostart cannot be combined with '--show-all'.";
-    QTest::newRow("option first") << QStringList{"quorvi", "--help", "--autostart", "on"} << true << Action::On
+    QTest::newRow("option first") << QStringList{u"quorvi"_s, u"--help"_s, u"--autostart"_s, u"on"_s} << true << Action::On
                                   << "--autostart cannot be combined with '--help'.";
-    QTest::newRow("extra word") << QStringList{"quorvi", "--autostart", "on", "now"} << true << Action::On
+    QTest::newRow("extra word") << QStringList{u"quorvi"_s, u"--autostart"_s, u"on"_s, u"now"_s} << true << Action::On
                                 << "--autostart cannot be combined with 'now'.";
-    QTest::newRow("twice") << QStringList{"quorvi", "--autostart", "on", "--autostart", "off"} << true
+    QTest::newRow("twice") << QStringList{u"quorvi"_s, u"--autostart"_s, u"on"_s, u"--autostart"_s, u"off"_s} << true
                            << Action::On << "--autostart is given twice.";
-    QTest::newRow("a look-alike is not it") << QStringList{"quorvi", "--autostarts"} << false << Action::Status
+    QTest::newRow("a look-alike is not it") << QStringList{u"quorvi"_s, u"--autostarts"_s} << false << Action::Status
                                             << "Unknown option 'autostarts'.";
 }
 
@@ -511,13 +512,13 @@ void TestAutostart::onNotesAMissingStore()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
-                                     temp.filePath("data")};
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                                     temp.filePath(u"data"_s)};
     const Autostart::Outcome outcome = Autostart::run(Action::On, context);
     QCOMPARE(outcome.exitStatus, 0);
     QVERIFY2(outcome.out.contains(QStringLiteral("Note: there is no tasks.txt in that folder yet")),
              qPrintable(outcome.out));
-    QVERIFY(QFileInfo::exists(temp.filePath("cfg/autostart/quorvi.desktop")));
+    QVERIFY(QFileInfo::exists(temp.filePath(u"cfg/autostart/quorvi.desktop"_s)));
 }
 
 void TestAutostart::onFailsWhenTheFolderCannotBeMade()
@@ -618,10 +619,10 @@ void TestAutostart::offLeavesALauncherOfTheUsersOwn()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
-                                     temp.filePath("data")};
-    const QString launcher = temp.filePath("data/applications/org.quorvi.Quorvi.desktop");
-    QVERIFY(QDir().mkpath(temp.filePath("data/applications")));
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                                     temp.filePath(u"data"_s)};
+    const QString launcher = temp.filePath(u"data/applications/org.quorvi.Quorvi.desktop"_s);
+    QVERIFY(QDir().mkpath(temp.filePath(u"data/applications"_s)));
     writeFile(launcher, "[Desktop Entry]\nType=Application\nName=My Quorvi\nExec=quorvi --show-all\n");
     const Autostart::Outcome outcome = Autostart::run(Action::Off, context);
     QCOMPARE(outcome.exitStatus, 0);
@@ -635,10 +636,10 @@ void TestAutostart::onRefusesToReplaceALauncherOfTheUsersOwn()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
-                                     temp.filePath("data")};
-    const QString launcher = temp.filePath("data/applications/org.quorvi.Quorvi.desktop");
-    QVERIFY(QDir().mkpath(temp.filePath("data/applications")));
+    const Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                                     temp.filePath(u"data"_s)};
+    const QString launcher = temp.filePath(u"data/applications/org.quorvi.Quorvi.desktop"_s);
+    QVERIFY(QDir().mkpath(temp.filePath(u"data/applications"_s)));
     const QByteArray own = "[Desktop Entry]\nType=Application\nName=My Quorvi\nExec=quorvi --show-all\n";
     writeFile(launcher, own);
     const Autostart::Outcome outcome = Autostart::run(Action::On, context);
@@ -646,21 +647,21 @@ void TestAutostart::onRefusesToReplaceALauncherOfTheUsersOwn()
     QVERIFY2(outcome.err.contains(QStringLiteral("was not written by quorvi")), qPrintable(outcome.err));
     QCOMPARE(readFile(launcher), own);
     // Nothing half done: no login entry either.
-    QVERIFY(!QFileInfo::exists(temp.filePath("cfg/autostart/quorvi.desktop")));
+    QVERIFY(!QFileInfo::exists(temp.filePath(u"cfg/autostart/quorvi.desktop"_s)));
 }
 
 void TestAutostart::onRefusesNamesThatAreNotUtf8()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath("cfg"), {},
-                               temp.filePath("data"), "/usr/bin/quorvi", "/home/ann/dir\xff"};
+    Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.path(), temp.filePath(u"cfg"_s), {},
+                               temp.filePath(u"data"_s), "/usr/bin/quorvi", "/home/ann/dir\xff"};
     Autostart::Outcome outcome = Autostart::run(Action::On, context);
     QCOMPARE(outcome.exitStatus, 1);
     QVERIFY2(outcome.err.contains(QStringLiteral("the name of this folder, /home/ann/dir\ufffd, is not UTF-8")),
              qPrintable(outcome.err));
-    QVERIFY(!QFileInfo::exists(temp.filePath("cfg/autostart/quorvi.desktop")));
-    QVERIFY(!QFileInfo::exists(temp.filePath("data/applications/org.quorvi.Quorvi.desktop")));
+    QVERIFY(!QFileInfo::exists(temp.filePath(u"cfg/autostart/quorvi.desktop"_s)));
+    QVERIFY(!QFileInfo::exists(temp.filePath(u"data/applications/org.quorvi.Quorvi.desktop"_s)));
 
     context.workingFolderName = "/home/zo\xc3\xab"; // UTF-8, not ASCII
     context.programName = "/opt/\xe9/quorvi";      // Latin-1
@@ -677,24 +678,24 @@ void TestAutostart::onSaysWhichFolderItReplaced()
 {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.filePath("a"), temp.filePath("cfg"), {},
-                               temp.filePath("data")};
+    Autostart::Context context{QStringLiteral("/usr/bin/quorvi"), temp.filePath(u"a"_s), temp.filePath(u"cfg"_s), {},
+                               temp.filePath(u"data"_s)};
     QVERIFY(!Autostart::run(Action::On, context).out.contains(QStringLiteral("Replaced")));
     // A login entry edited by hand to another folder: only that is named.
-    const QString entry = temp.filePath("cfg/autostart/quorvi.desktop");
-    writeFile(entry, Autostart::entryText(context.program, temp.filePath("b")).text.toUtf8());
+    const QString entry = temp.filePath(u"cfg/autostart/quorvi.desktop"_s);
+    writeFile(entry, Autostart::entryText(context.program, temp.filePath(u"b"_s)).text.toUtf8());
     Autostart::Outcome outcome = Autostart::run(Action::On, context);
     QCOMPARE(outcome.exitStatus, 0);
-    QVERIFY2(outcome.out.contains(QStringLiteral("\nReplaced: the login entry was for %1.\n").arg(temp.filePath("b"))),
+    QVERIFY2(outcome.out.contains(QStringLiteral("\nReplaced: the login entry was for %1.\n").arg(temp.filePath(u"b"_s))),
              qPrintable(outcome.out));
     QVERIFY(!outcome.out.contains(QStringLiteral("Replaced: the launcher")));
     // And one without a folder, which a login starts in the home folder.
     writeFile(entry, "[Desktop Entry]\nType=Application\nExec=quorvi --background\n");
-    context.workingFolder = temp.filePath("c");
+    context.workingFolder = temp.filePath(u"c"_s);
     outcome = Autostart::run(Action::On, context);
     QVERIFY2(outcome.out.contains(QStringLiteral("Replaced: the login entry was for the folder a login starts in")),
              qPrintable(outcome.out));
-    QVERIFY2(outcome.out.contains(QStringLiteral("Replaced: the launcher was for %1.\n").arg(temp.filePath("a"))),
+    QVERIFY2(outcome.out.contains(QStringLiteral("Replaced: the launcher was for %1.\n").arg(temp.filePath(u"a"_s))),
              qPrintable(outcome.out));
 }
 

@@ -54,7 +54,7 @@ private Q_SLOTS:
         QCOMPARE(saved.count("\r\nuid="), 2);
         const QByteArray file = readFile(m_box->file(QStringLiteral("out.ics")));
         for (const Task &t : liveTasks())
-            QVERIFY(file.contains("UID:" + t.uid.toLatin1()));
+            QVERIFY(file.contains(QByteArray("UID:" + t.uid.toLatin1())));
         // The kept texts went to the user's data folder, not beside tasks.txt.
         QVERIFY(QFile::exists(KeptCalendars::fileFor(m_box->path())));
         QVERIFY(KeptCalendars::fileFor(m_box->path()).startsWith(m_box->file(QStringLiteral("data/quorvi/"))));

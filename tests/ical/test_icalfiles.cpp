@@ -30,10 +30,10 @@ QByteArray sample(const char *name)
 
 struct Expected {
     const char *uid;
-    QString title;
+    const char *title;
     QDateTime due;
-    QString doneText;
-    QString repeatText;
+    const char *doneText;
+    const char *repeatText;
 };
 
 // Each VTODO of the text by UID (a changed occurrence under UID#RECURRENCE-ID),
@@ -54,9 +54,9 @@ std::map<QByteArray, QByteArray> todosOf(const QByteArray &text)
             QByteArray key = icalcomponent_get_uid(t);
             if (icalproperty *r = icalcomponent_get_first_property(t, ICAL_RECURRENCEID_PROPERTY))
                 key += "#" + QByteArray(icalproperty_get_value_as_string(r));
-            char *text = icalcomponent_as_ical_string_r(t);
-            out[key] = text;
-            icalmemory_free_buffer(text);
+            char *written = icalcomponent_as_ical_string_r(t);
+            out[key] = written;
+            icalmemory_free_buffer(written);
         }
     }
     icalcomponent_free(root);
@@ -129,10 +129,10 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < expected.size(); ++i) {
             const Task &t = list[std::size_t(i)];
             QCOMPARE(t.uid, QString::fromLatin1(expected[i].uid));
-            QCOMPARE(t.title, expected[i].title);
+            QCOMPARE(t.title, QString::fromUtf8(expected[i].title));
             QCOMPARE(Rules::dueMoment(t), expected[i].due);
-            QCOMPARE(t.doneText, expected[i].doneText);
-            QCOMPARE(t.repeatText, expected[i].repeatText);
+            QCOMPARE(t.doneText, QString::fromUtf8(expected[i].doneText));
+            QCOMPARE(t.repeatText, QString::fromUtf8(expected[i].repeatText));
             QVERIFY(!kept.find(t.uid).isEmpty());
             QVERIFY(!kept.find(t.uid).contains("X-LIC"));
         }
@@ -194,7 +194,7 @@ private Q_SLOTS:
                 // Only the stamps every VTODO of Quorvi's carries are added.
                 QByteArray stripped = after.at(uid);
                 for (const char *stampName : {"SEQUENCE:0\r\n", "LAST-MODIFIED:20261209T090000Z\r\n"})
-                    if (!text.contains(QByteArray(stampName).split(':')[0] + ':'))
+                    if (!text.contains(QByteArray(QByteArray(stampName).split(':')[0] + ':')))
                         stripped.replace(stampName, "");
                 QCOMPARE(stripped, text);
             } else {

@@ -9,6 +9,8 @@
 
 #include <libical/ical.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace Module1;
 using namespace IcalTest;
 
@@ -108,7 +110,7 @@ private Q_SLOTS:
         QByteArray file;
         const std::vector<Task> back = roundTrip({task}, &file);
         QVERIFY2(back.size() == 1, file.constData());
-        QVERIFY2(meaning(back[0]) == meaning(task), qPrintable(describe(meaning(back[0])) + " != " + describe(meaning(task))));
+        QVERIFY2(meaning(back[0]) == meaning(task), qPrintable(describe(meaning(back[0])) + u" != "_s + describe(meaning(task))));
         QVERIFY(!back[0].uid.isEmpty());
         QVERIFY(!file.contains("X-LIC"));
     }
@@ -168,7 +170,7 @@ private Q_SLOTS:
         QVERIFY(second.contains("LAST-MODIFIED:20261213T090000Z\r\n"));
         QVERIFY(second.contains("DTSTAMP:20261213T090000Z\r\n"));
         for (const char *gone : {"STATUS", "COMPLETED", "PERCENT-COMPLETE"})
-            QVERIFY2(!second.contains(QByteArray("\r\n") + gone), gone);
+            QVERIFY2(!second.contains(QByteArray(QByteArray("\r\n") + gone)), gone);
 
         list[0].title = QStringLiteral("Call back");
         const QByteArray third = unfolded(TaskCalendar::exportTasks(list, kept, stampMoment().addDays(6)).file);
@@ -217,7 +219,7 @@ private Q_SLOTS:
             // As libical spells it, which may order the parts its own way.
             icalrecurrencetype recurrence = icalrecurrencetype_from_string(rule.constData());
             char *spelled = icalrecurrencetype_as_string_r(&recurrence);
-            QVERIFY2(out.contains("RRULE:" + QByteArray(spelled) + "\r\n"), out.constData());
+            QVERIFY2(out.contains(QByteArray("RRULE:" + QByteArray(spelled) + "\r\n")), out.constData());
             icalmemory_free_buffer(spelled);
             ++at;
         }
@@ -307,3 +309,4 @@ private Q_SLOTS:
 
 QTEST_GUILESS_MAIN(TestMapping)
 #include "test_mapping.moc"
+

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::ruleBytes;
 using TestData::storeBytes;
@@ -194,7 +195,7 @@ void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
     // the slot past the end, which New must not show or save again.
     m_window->highlight(1);
     m_window->deleteTask();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Report", "Taxes"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Report"_s, u"Taxes"_s}));
     QStringList shown;
     m_seam->script = [&shown](QDialog *d) {
         for (const char *box : {"txtTitle", "txtFor", "txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"})
@@ -205,7 +206,7 @@ void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
         child<QPushButton>(d, "Command2")->click();
     };
     // New Year's Day at midnight: the next full hour.
-    const QStringList blank = {"", "", "1", "2027", "0", "0", "0", "", "0"};
+    const QStringList blank = {u""_s, u""_s, u"1"_s, u"2027"_s, u"0"_s, u"0"_s, u"0"_s, u""_s, u"0"_s};
     m_window->newTask();
     QCOMPARE(shown, blank);
     // A cancelled New leaves its text in the slot; the next New is blank again.
@@ -255,20 +256,20 @@ void TestCommands::editCancelRestoresAndRowsStillMatchSlots()
     // stays in its own order, which Cancel's reload brings back.
     m_window->findChild<QPushButton *>(QStringLiteral("cmdTitle"))->click();
     m_window->findChild<QPushButton *>(QStringLiteral("cmdTitle"))->click();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Taxes", "Report", "Dentist"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Taxes"_s, u"Report"_s, u"Dentist"_s}));
     m_window->highlight(1);
     m_seam->script = [](QDialog *d) {
         child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Changed"));
         child<QPushButton>(d, "Command2")->click();
     };
     m_window->editSelectedTask();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Taxes", "Report", "Dentist"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Taxes"_s, u"Report"_s, u"Dentist"_s}));
     for (int row = 1; row <= 3; ++row)
         QCOMPARE(m_window->lblTitle()[row]->text(), tasks[row - 1].title);
     // Deleting the selected row removes the task the user sees there.
     QCOMPARE(m_window->selectedRow(), 1);
     m_window->deleteTask();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Report", "Dentist"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Report"_s, u"Dentist"_s}));
 }
 
 void TestCommands::popupEditSwitchesTheTimerOff()
@@ -291,7 +292,7 @@ void TestCommands::deleteMovesTheSelectionToTheNextTask()
     start(storeBytes({kReport, kDentist, kTaxes}));
     m_window->highlight(2); // Report
     m_window->findChild<QAction *>(QStringLiteral("menu_delete2"))->trigger();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Taxes"_s}));
     QCOMPARE(m_window->selectedRow(), 2);
     QCOMPARE(m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtDescription"))->toPlainText(),
              QStringLiteral("forms"));
@@ -321,7 +322,7 @@ void TestCommands::keysOnTheListEditAndDelete()
     QCOMPARE(m_seam->execCount, 2);
     // Delete removes the selected task, as Tasks > Delete does, and saves.
     QTest::keyClick(list, Qt::Key_Delete);
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Taxes"_s}));
     QCOMPARE(m_window->selectedRow(), 2);
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kTaxes}));
     // The description box's own Delete deletes nothing.
@@ -369,13 +370,13 @@ void TestCommands::markDoneHidesTheTaskAndShowDoneBringsItBack()
     QCOMPARE(done->text(), QStringLiteral("&Mark Done"));
     done2->trigger();
     // Hidden, and its row goes to the task that followed, as after a deletion.
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Taxes"_s}));
     QCOMPARE(m_window->selectedRow(), 2);
     QVERIFY(StoreSandbox::read().contains("des=one|~two\r\ndon=2028-01-02 10:30:00\r\nact=addtask"));
 
     // Shown at the end, grey and struck through, never bold.
     showDone->trigger();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Taxes"_s, u"Report"_s}));
     for (ListCell *cell : {m_window->lblTitle()[3], m_window->lblFor()[3], m_window->lblDue()[3]}) {
         QVERIFY(cell->font().strikeOut());
         QVERIFY(!cell->font().bold());
@@ -386,7 +387,7 @@ void TestCommands::markDoneHidesTheTaskAndShowDoneBringsItBack()
     m_window.reset();
     start(QByteArray());
     QVERIFY(m_window->showsDoneTasks());
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Taxes"_s, u"Report"_s}));
 
     // Not done again: back in its place, still selected.
     m_window->highlight(3);
@@ -394,17 +395,17 @@ void TestCommands::markDoneHidesTheTaskAndShowDoneBringsItBack()
     QCOMPARE(done->text(), QStringLiteral("&Mark Not Done"));
     QCOMPARE(m_window->findChild<QAction *>(QStringLiteral("menu_done2"))->text(), QStringLiteral("&Mark Not Done"));
     done->trigger();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Report", "Taxes"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Report"_s, u"Taxes"_s}));
     QCOMPARE(m_window->selectedRow(), 2);
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, kTaxes}));
 
     // Done again, and hidden again when the option is unticked.
     done->trigger();
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Taxes"_s, u"Report"_s}));
     QCOMPARE(m_window->selectedRow(), 3); // followed to the end
     m_window->findChild<QAction *>(QStringLiteral("menu_showdone"))->trigger();
     QVERIFY(!m_window->showsDoneTasks());
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Taxes"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Taxes"_s}));
 }
 
 void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
@@ -414,12 +415,12 @@ void TestCommands::aRepeatingTaskMovesOnInsteadOfBeingDone()
     QByteArray bytes = storeBytes({{"Rent", "Landlord", 31, 1, 2030, 9, 0, 0, ""}, kReport});
     bytes.replace("des=\r\nact=addtask", "des=\r\nrep=1m@31\r\nact=addtask");
     start(bytes);
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Rent", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Rent"_s, u"Report"_s}));
     m_window->highlight(1);
     m_window->findChild<QAction *>(QStringLiteral("menu_done"))->trigger();
     // Still listed, due on the last day of the next future month, after
     // Report now, and still selected.
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Report", "Rent"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Report"_s, u"Rent"_s}));
     QCOMPARE(m_window->selectedRow(), 2);
     QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=31\r\nmon=5\r\nyea=2030\r\n"));
     QVERIFY(StoreSandbox::read().contains("rep=1m@31\r\n"));
@@ -475,7 +476,7 @@ void TestCommands::deletingTheLastTaskClearsTheSelection()
     QCOMPARE(m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtDescription"))->toPlainText(),
              QStringLiteral("one\ntwo"));
     m_window->findChild<QAction *>(QStringLiteral("menu_delete"))->trigger();
-    QCOMPARE(shownTitles(*m_window), QStringList{"Dentist"});
+    QCOMPARE(shownTitles(*m_window), QStringList{u"Dentist"_s});
     QCOMPARE(m_window->selectedRow(), 0);
     // The deleted task's description does not linger under the list.
     QCOMPARE(m_window->findChild<QPlainTextEdit *>(QStringLiteral("txtDescription"))->toPlainText(), QString());
@@ -615,7 +616,7 @@ void TestCommands::wholeRoad()
     // another, change a rule's colour; the file is checked after each step.
     const QByteArray rule = ruleBytes(30, "d", 65280, true);
     start(storeBytes({kReport, kDentist}, rule));
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Report"_s}));
 
     m_seam->script = [](QDialog *d) {
         child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("Garden"));
@@ -633,7 +634,7 @@ void TestCommands::wholeRoad()
     // The table was put in due order at load, and is saved in that order.
     const StoredTask garden{"Garden", "Aunt May", 15, 6, 2029, 10, 30, 0, "seeds|~water"};
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, garden}, rule));
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Garden", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Garden"_s, u"Report"_s}));
 
     m_window->highlight(2);
     m_seam->script = [](QDialog *d) {
@@ -645,12 +646,12 @@ void TestCommands::wholeRoad()
     // Ok saved the table in the list's order, then reloaded it.
     const StoredTask party{"Garden party", "Aunt May", 16, 6, 2029, 10, 30, 0, "seeds|~water"};
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, party, kReport}, rule));
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Dentist", "Garden party", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Garden party"_s, u"Report"_s}));
 
     m_window->highlight(1);
     m_window->deleteTask();
     QCOMPARE(StoreSandbox::read(), storeBytes({party, kReport}, rule));
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Garden party", "Report"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Garden party"_s, u"Report"_s}));
 
     m_seam->colorToChoose = QColor(255, 0, 0);
     m_seam->script = [](QDialog *d) {

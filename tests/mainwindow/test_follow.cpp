@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::storeBytes;
 using TestData::StoredTask;
@@ -104,7 +105,7 @@ void TestFollow::followsAFileWrittenInPlace()
     // due earlier than all comes, and Bravo moves one row down.
     StoreSandbox::write(storeBytes({kAlpha, kBravo, kCharlie, kEarly}));
     QTRY_COMPARE_WITH_TIMEOUT(m_window->follows(), 1, kWaitMs);
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Early bird", "Alpha", "Bravo", "Charlie"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Early bird"_s, u"Alpha"_s, u"Bravo"_s, u"Charlie"_s}));
     QCOMPARE(int(taskCount), 4);
     QCOMPARE(m_window->selectedRow(), 3);
     QCOMPARE(m_window->lblTitle()[3]->look().background, ListCell::kSelectedBackground);
@@ -122,7 +123,7 @@ void TestFollow::followsAFileReplacedByRename()
         StoreSandbox::write(storeBytes({kEarly, kAlpha, kBravo, renamed}), QStringLiteral("tasks.txt.new"));
         QCOMPARE(std::rename("tasks.txt.new", "tasks.txt"), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->follows(), round, kWaitMs);
-        QCOMPARE(shownTitles(*m_window), (QStringList{"Early bird", "Alpha", "Bravo", "Charlie " + QString::number(round)}));
+        QCOMPARE(shownTitles(*m_window), (QStringList{u"Early bird"_s, u"Alpha"_s, u"Bravo"_s, u"Charlie "_s + QString::number(round)}));
         if (round == 1) {
             // Alpha is still there, one row lower.
             m_window->highlight(1);
@@ -160,7 +161,7 @@ void TestFollow::ownSavesAreNotFollowed()
         // ... and known for what Quorvi wrote itself.
         QCOMPARE(m_window->follows(), 0);
     }
-    QCOMPARE(shownTitles(*m_window), QStringList{"Charlie"});
+    QCOMPARE(shownTitles(*m_window), QStringList{u"Charlie"_s});
 }
 
 void TestFollow::aChangeWaitsForTheDialogAndOkMergesIt()
@@ -191,7 +192,7 @@ void TestFollow::aChangeWaitsForTheDialogAndOkMergesIt()
     QVERIFY(file.contains("ttl=Bravo, edited\r\n"));
     QVERIFY(file.contains("ttl=From outside\r\n"));
     QVERIFY(!file.contains("ttl=Bravo\r\n"));
-    QCOMPARE(shownTitles(*m_window), (QStringList{"Alpha", "Bravo, edited", "Charlie", "From outside"}));
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Alpha"_s, u"Bravo, edited"_s, u"Charlie"_s, u"From outside"_s}));
     // Told once, without a box to click away.
     QVERIFY(m_seam->messages.isEmpty());
     QCOMPARE(m_seam->notices.size(), 1);

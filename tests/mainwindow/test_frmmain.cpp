@@ -29,6 +29,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr qint32 kGreen = Colors::rgb(0, 160, 0);
@@ -115,16 +117,16 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         QCOMPARE(w.objectName(), QStringLiteral("frmMain"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Quorvi"));
-        QCOMPARE(w.findChild<QPushButton *>("cmdTitle")->text(), QStringLiteral("Title"));
-        QCOMPARE(w.findChild<QPushButton *>("cmdFor")->text(), QStringLiteral("For"));
-        QCOMPARE(w.findChild<QPushButton *>("cmdDue")->text(), QStringLiteral("Due"));
-        QWidget *pct = w.findChild<QWidget *>("pctContainer");
-        QWidget *lst = w.findChild<QWidget *>("lstContainer");
-        QVERIFY(pct && lst && w.findChild<QScrollBar *>("vscroll") && w.findChild<QPlainTextEdit *>("txtDescription"));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdTitle"_s)->text(), QStringLiteral("Title"));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdFor"_s)->text(), QStringLiteral("For"));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdDue"_s)->text(), QStringLiteral("Due"));
+        QWidget *pct = w.findChild<QWidget *>(u"pctContainer"_s);
+        QWidget *lst = w.findChild<QWidget *>(u"lstContainer"_s);
+        QVERIFY(pct && lst && w.findChild<QScrollBar *>(u"vscroll"_s) && w.findChild<QPlainTextEdit *>(u"txtDescription"_s));
         QVERIFY(pct->isAncestorOf(lst));
-        QVERIFY(pct->isAncestorOf(w.findChild<QScrollBar *>("vscroll")));
-        QVERIFY(lst->isAncestorOf(w.findChild<QPushButton *>("cmdFor")));
-        QCOMPARE(w.findChild<PausableTimer *>("Timer1"), w.timer1());
+        QVERIFY(pct->isAncestorOf(w.findChild<QScrollBar *>(u"vscroll"_s)));
+        QVERIFY(lst->isAncestorOf(w.findChild<QPushButton *>(u"cmdFor"_s)));
+        QCOMPARE(w.findChild<PausableTimer *>(u"Timer1"_s), w.timer1());
         // The templates: one blank, never shown.
         for (const QLabel *t : {w.lblTitle()[0], w.lblFor()[0], w.lblDue()[0]}) {
             QCOMPARE(t->text(), QStringLiteral(" "));
@@ -134,7 +136,7 @@ private Q_SLOTS:
         QCOMPARE(w.lblTitle()[0]->objectName(), QStringLiteral("lblTitle"));
         QCOMPARE(w.lblFor()[0]->objectName(), QStringLiteral("lblFor"));
         QCOMPARE(w.lblDue()[0]->objectName(), QStringLiteral("lblDue"));
-        const QFont f = w.findChild<QPlainTextEdit *>("txtDescription")->font();
+        const QFont f = w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->font();
         QCOMPARE(f.families().value(0), QStringLiteral("MS Sans Serif"));
         QCOMPARE(f.pointSizeF(), 9.75);
         QVERIFY(!f.bold());
@@ -167,28 +169,28 @@ private Q_SLOTS:
             {QStringLiteral("menu_about"), QKeySequence(Qt::Key_F1)},
         };
         for (const Entry &e : entries) {
-            QAction *a = w.findChild<QAction *>(e.name);
+            QAction *a = w.findChild<QAction *>(QString::fromLatin1(e.name));
             QVERIFY2(a, e.name);
             QCOMPARE(a->text(), QString::fromUtf8(e.caption));
             QCOMPARE(a->shortcut(), keys.value(QString::fromLatin1(e.name)));
-            QMenu *menu = w.findChild<QMenu *>(e.under);
+            QMenu *menu = w.findChild<QMenu *>(QString::fromLatin1(e.under));
             QVERIFY2(menu && menu->actions().contains(a), e.name);
         }
-        QMenu *tasks = w.findChild<QMenu *>("Menu_Tasks");
-        QAction *sep = w.findChild<QAction *>("menu_sep");
+        QMenu *tasks = w.findChild<QMenu *>(u"Menu_Tasks"_s);
+        QAction *sep = w.findChild<QAction *>(u"menu_sep"_s);
         QVERIFY(sep && sep->isSeparator());
         QCOMPARE(tasks->actions().indexOf(sep), 7);
         QCOMPARE(tasks->actions().size(), 9);
         // Export and Import sit apart from the commands on one task.
-        QAction *files = w.findChild<QAction *>("menu_sep_files");
+        QAction *files = w.findChild<QAction *>(u"menu_sep_files"_s);
         QVERIFY(files && files->isSeparator());
         QCOMPARE(tasks->actions().indexOf(files), 4);
 
         QStringList bar;
         for (QAction *a : w.menuBar()->actions())
             bar << a->text();
-        QCOMPARE(bar, QStringList({"&Tasks", "&Options", "&Help"}));
-        QMenu *popup = w.findChild<QMenu *>("menu_short");
+        QCOMPARE(bar, QStringList({u"&Tasks"_s, u"&Options"_s, u"&Help"_s}));
+        QMenu *popup = w.findChild<QMenu *>(u"menu_short"_s);
         QCOMPARE(popup->title(), QStringLiteral("&submenu"));
         QVERIFY(!w.menuBar()->actions().contains(popup->menuAction()));
         QCOMPARE(w.shortMenu(), popup);
@@ -203,10 +205,10 @@ private Q_SLOTS:
         QCOMPARE(w.lblFor().size(), 1);
         QCOMPARE(w.lblTitle().size(), 1);
         QCOMPARE(w.lblDue().size(), 1);
-        QVERIFY(w.findChild<QPushButton *>("cmdDue")->isVisible());
+        QVERIFY(w.findChild<QPushButton *>(u"cmdDue"_s)->isVisible());
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.lstContainer.height, 2 * 255.0 + g.pctContainer.height);
-        QCOMPARE(w.findChild<QScrollBar *>("vscroll")->maximum(), 0);
+        QCOMPARE(w.findChild<QScrollBar *>(u"vscroll"_s)->maximum(), 0);
         QCOMPARE(w.selectedRow(), 0);
         QVERIFY(m_seam->messages.isEmpty());
     }
@@ -239,7 +241,7 @@ private Q_SLOTS:
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.lstContainer.height, 1003 * 255.0 + g.pctContainer.height);
         const int max = int((1003 * 255.0 - g.pctContainer.height) / 15);
-        QCOMPARE(w.findChild<QScrollBar *>("vscroll")->maximum(), max);
+        QCOMPARE(w.findChild<QScrollBar *>(u"vscroll"_s)->maximum(), max);
         QCOMPARE(countVisibleCells(), 3 * 1001);
     }
 
@@ -286,7 +288,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
         Module1::sortMode = Module1::ByDue;
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({"before noon", "hour 24"}));
+        QCOMPARE(rowTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
         QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
     }
 
@@ -302,7 +304,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
         Module1::sortMode = 0;
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({"far", "five", "late", "today", "tomorrow", "two"}));
+        QCOMPARE(rowTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
         const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
                                        Colors::toColor(kBlue), Colors::toColor(kRed), Colors::toColor(kRed)};
         const QList<bool> bold = {false, false, true, true, false, false};
@@ -363,7 +365,7 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 3);
         for (const QLabel *cell : {w.lblTitle()[3], w.lblFor()[3], w.lblDue()[3]})
             QVERIFY(isSelectedLook(cell));
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         QCOMPARE(description->toPlainText(), QStringLiteral("third\nline two"));
         // As painted, not only as set.
         QCOMPARE(paintedBackground(w.lblFor()[3]), QColor(0, 0, 100));
@@ -402,7 +404,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(6);
         w.drawList();
-        QMenu *menu = w.findChild<QMenu *>("menu_short");
+        QMenu *menu = w.findChild<QMenu *>(u"menu_short"_s);
         // The menu must find the row already selected when it opens.
         int selectedWhenShown = -1;
         connect(menu, &QMenu::aboutToShow, this, [&] { selectedWhenShown = w.selectedRow(); });
@@ -426,11 +428,11 @@ private Q_SLOTS:
         fillStore(3);
         w.drawList();
         w.highlight(2);
-        QWidget *lst = w.findChild<QWidget *>("lstContainer");
+        QWidget *lst = w.findChild<QWidget *>(u"lstContainer"_s);
         // Empty panel below the last row.
         QTest::mouseClick(lst, Qt::LeftButton, {}, QPoint(5, w.lblFor()[3]->geometry().bottom() + 20));
         QCOMPARE(w.selectedRow(), 2);
-        QTest::mouseClick(w.findChild<QScrollBar *>("vscroll"), Qt::LeftButton);
+        QTest::mouseClick(w.findChild<QScrollBar *>(u"vscroll"_s), Qt::LeftButton);
         QCOMPARE(w.selectedRow(), 2);
     }
 
@@ -476,25 +478,25 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("Apple"), QStringLiteral("amy"), 2030, 1, 3));
         TestData::addTask(TestData::task(QStringLiteral("cherry"), QStringLiteral("Bob"), 2030, 1, 1));
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({"cherry", "banana", "Apple"}));
+        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
 
-        auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(name), Qt::LeftButton); };
+        auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton); };
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(0));
-        QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
+        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(10));
-        QCOMPARE(rowTitles(w), QStringList({"cherry", "banana", "Apple"}));
+        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
         click("cmdTitle");
         QCOMPARE(Module1::sortMode, qint16(0));
         click("cmdFor");
         QCOMPARE(Module1::sortMode, qint16(1));
-        QCOMPARE(rowTitles(w), QStringList({"Apple", "cherry", "banana"}));
+        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
         click("cmdDue");
         QCOMPARE(Module1::sortMode, qint16(2));
         click("cmdDue");
         QCOMPARE(Module1::sortMode, qint16(12));
-        QCOMPARE(rowTitles(w), QStringList({"Apple", "banana", "cherry"}));
+        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         QCOMPARE(w.rowCount(), 3);
     }
 
@@ -527,7 +529,7 @@ private Q_SLOTS:
         // Another column keeps the direction.
         QTest::mouseClick(forWhom, Qt::LeftButton);
         QCOMPARE(shown(), (QList<Order>{Order::None, Order::Descending, Order::None}));
-        QCOMPARE(rowTitles(w), QStringList({"a", "b"}));
+        QCOMPARE(rowTitles(w), QStringList({u"a"_s, u"b"_s}));
         // The captions stay the columns' names.
         QCOMPARE(forWhom->text(), QStringLiteral("For"));
 
@@ -540,7 +542,7 @@ private Q_SLOTS:
         QCOMPARE(Module1::sortMode, qint16(Module1::ByForReversed));
         QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdFor"))->sortIndicator(), Order::Descending);
         QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(), Order::None);
-        QCOMPARE(rowTitles(*m_window), QStringList({"a", "b"}));
+        QCOMPARE(rowTitles(*m_window), QStringList({u"a"_s, u"b"_s}));
     }
 
     void aKeptOrderThatNamesNoneFallsBackToDue_data()
@@ -601,7 +603,7 @@ private Q_SLOTS:
         QStringList captions;
         for (const QAction *a : menu->actions())
             captions << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
-        QCOMPARE(captions, QStringList({"5 minutes", "10 minutes *", "30 minutes", "1 hour", "4 hours"}));
+        QCOMPARE(captions, QStringList({u"5 minutes"_s, u"10 minutes *"_s, u"30 minutes"_s, u"1 hour"_s, u"4 hours"_s}));
 
         menu->actions().at(3)->trigger();
         QCOMPARE(Preferences::remindAgainMinutes(), 60);
@@ -621,12 +623,12 @@ private Q_SLOTS:
         w.drawList();
         w.highlight(5);
         const QString before = w.lblTitle()[5]->text();
-        QTest::mouseClick(w.findChild<QPushButton *>("cmdDue"), Qt::LeftButton); // latest first
+        QTest::mouseClick(w.findChild<QPushButton *>(u"cmdDue"_s), Qt::LeftButton); // latest first
         QCOMPARE(w.selectedRow(), 5);
         QVERIFY(w.lblTitle()[5]->text() != before);
         QVERIFY(isSelectedLook(w.lblTitle()[5]));
         QCOMPARE(countSelectedCells(), 3);
-        QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(),
+        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(),
                  Module1::tasks[4].description);
     }
 
@@ -653,8 +655,8 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(1001);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
-        QWidget *lst = w.findChild<QWidget *>("lstContainer");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QWidget *lst = w.findChild<QWidget *>(u"lstContainer"_s);
         bar->setValue(100);
         QCOMPARE(w.layoutGeometry().lstContainer.top, -1500.0);
         QCOMPARE(lst->y(), -100);
@@ -674,7 +676,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(200);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         QCOMPARE(bar->singleStep(), 17); // one row
         QCOMPARE(bar->pageStep(), int(w.layoutGeometry().pctContainer.height / 15));
         bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
@@ -690,11 +692,11 @@ private Q_SLOTS:
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(cell, &notch);
         QCOMPARE(bar->value(), 3 * 17);
-        QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -51);
+        QCOMPARE(w.findChild<QWidget *>(u"lstContainer"_s)->y(), -51);
         // Over the header and over the panel's empty part alike.
-        QApplication::sendEvent(w.findChild<QPushButton *>("cmdFor"), &notch);
+        QApplication::sendEvent(w.findChild<QPushButton *>(u"cmdFor"_s), &notch);
         QCOMPARE(bar->value(), 6 * 17);
-        QApplication::sendEvent(w.findChild<QWidget *>("lstContainer"), &notch);
+        QApplication::sendEvent(w.findChild<QWidget *>(u"lstContainer"_s), &notch);
         QCOMPARE(bar->value(), 9 * 17);
     }
 
@@ -708,12 +710,12 @@ private Q_SLOTS:
         QTRY_COMPARE(client->size().width(), 700);
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.pctContainer.width, 15.0 * client->width());
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         // The description box fills the rest of the client area.
         QCOMPARE(description->geometry().bottom() + 1, client->height());
         QCOMPARE(description->width(), client->width());
-        QCOMPARE(w.findChild<QWidget *>("pctContainer")->geometry(), Twips::toPixels(g.pctContainer));
-        QCOMPARE(w.findChild<QPushButton *>("cmdDue")->geometry(), Twips::toPixels(g.cmdDue));
+        QCOMPARE(w.findChild<QWidget *>(u"pctContainer"_s)->geometry(), Twips::toPixels(g.pctContainer));
+        QCOMPARE(w.findChild<QPushButton *>(u"cmdDue"_s)->geometry(), Twips::toPixels(g.cmdDue));
         // Every row follows the columns.
         for (int i : {1, 40}) {
             QCOMPARE(w.lblFor()[i]->x(), Twips::toPixels(g.cmdFor.left));
@@ -722,7 +724,7 @@ private Q_SLOTS:
             QCOMPARE(w.lblTitle()[i]->width(), Twips::toPixels(g.cmdTitle.width));
         }
         // The bar sits at the panel's right edge, fully inside the viewport.
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         const QWidget *viewport = bar->parentWidget();
         QVERIFY(viewport->rect().contains(bar->geometry()));
         QVERIFY(bar->geometry().right() >= viewport->width() - 3);
@@ -734,13 +736,13 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(60);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         bar->setValue(bar->maximum());
         const int before = bar->maximum();
         w.resize(w.width(), w.height() + 200);
         QTRY_VERIFY(bar->maximum() < before);
         QCOMPARE(bar->value(), bar->maximum());
-        QCOMPARE(w.findChild<QWidget *>("lstContainer")->y(), -bar->maximum());
+        QCOMPARE(w.findChild<QWidget *>(u"lstContainer"_s)->y(), -bar->maximum());
     }
 
     void aListThatShrinksAtOnceGoesBackToTheTop()
@@ -748,8 +750,8 @@ private Q_SLOTS:
         // Scrolled to the end of 40 rows, then 3 in one redraw: by a change
         // made elsewhere, then by hiding 37 done tasks.
         FrmMain &w = *m_window;
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
-        QWidget *panel = w.findChild<QWidget *>("lstContainer");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
         fillStore(40);
         w.drawList();
         bar->setValue(bar->maximum());
@@ -766,7 +768,7 @@ private Q_SLOTS:
         w.setShowDoneTasks(true);
         bar->setValue(bar->maximum());
         QVERIFY(panel->y() < -100);
-        w.findChild<QAction *>("menu_showdone")->trigger();
+        w.findChild<QAction *>(u"menu_showdone"_s)->trigger();
         QCOMPARE(w.rowCount(), 3);
         QCOMPARE(bar->maximum(), 0);
         QCOMPARE(panel->y(), 0);
@@ -784,17 +786,17 @@ private Q_SLOTS:
         QWidget *client = w.centralWidget();
         QTRY_COMPARE(client->size(), client->minimumSize());
         QVERIFY(client->height() > 40 && client->width() > 60);
-        const QWidget *viewport = w.findChild<QWidget *>("lstContainer")->parentWidget();
-        const QWidget *panel = w.findChild<QWidget *>("lstContainer");
-        for (QWidget *shown : {static_cast<QWidget *>(w.findChild<QPushButton *>("cmdDue")),
+        const QWidget *viewport = w.findChild<QWidget *>(u"lstContainer"_s)->parentWidget();
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
+        for (QWidget *shown : {static_cast<QWidget *>(w.findChild<QPushButton *>(u"cmdDue"_s)),
                                static_cast<QWidget *>(w.lblTitle()[3]), static_cast<QWidget *>(w.lblDue()[3])}) {
             const QRect inViewport = shown->geometry().translated(panel->pos());
             QVERIFY2(viewport->rect().contains(inViewport), qPrintable(shown->objectName()));
         }
         // The description box is still below the list, whole.
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         QCOMPARE(description->geometry().bottom() + 1, client->height());
-        QVERIFY(description->y() >= w.findChild<QWidget *>("pctContainer")->geometry().bottom());
+        QVERIFY(description->y() >= w.findChild<QWidget *>(u"pctContainer"_s)->geometry().bottom());
     }
 
     void keysMoveTheSelectionAndKeepItInView()
@@ -802,11 +804,11 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(200);
         w.drawList();
-        QWidget *list = w.findChild<QWidget *>("pctContainer");
+        QWidget *list = w.findChild<QWidget *>(u"pctContainer"_s);
         // The list has the keyboard from the start.
         QTRY_COMPARE(QApplication::focusWidget(), list);
         const auto rowInView = [&](int row) {
-            const QWidget *panel = w.findChild<QWidget *>("lstContainer");
+            const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
             const QRect cell = w.lblTitle()[row]->geometry().translated(panel->pos());
             return panel->parentWidget()->rect().contains(cell);
         };
@@ -814,7 +816,7 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 1);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(w.selectedRow(), 2);
-        QCOMPARE(w.findChild<QPlainTextEdit *>("txtDescription")->toPlainText(), Module1::tasks[1].description);
+        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(), Module1::tasks[1].description);
         QTest::keyClick(list, Qt::Key_Up);
         QTest::keyClick(list, Qt::Key_Up);
         QCOMPARE(w.selectedRow(), 1);
@@ -834,7 +836,7 @@ private Q_SLOTS:
         QTest::keyClick(list, Qt::Key_Home);
         QCOMPARE(w.selectedRow(), 1);
         QVERIFY(rowInView(1));
-        QCOMPARE(w.findChild<QScrollBar *>("vscroll")->value(), 0);
+        QCOMPARE(w.findChild<QScrollBar *>(u"vscroll"_s)->value(), 0);
     }
 
     void tabAndClicksReachTheList()
@@ -842,8 +844,8 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(5);
         w.drawList();
-        auto *description = w.findChild<QPlainTextEdit *>("txtDescription");
-        QWidget *list = w.findChild<QWidget *>("pctContainer");
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
+        QWidget *list = w.findChild<QWidget *>(u"pctContainer"_s);
         description->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(description));
         QTest::keyClick(description, Qt::Key_Tab);
@@ -870,7 +872,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(200);
         w.drawList();
-        auto *bar = w.findChild<QScrollBar *>("vscroll");
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
         for (QWidget *over : {static_cast<QWidget *>(w.lblTitle()[2]), static_cast<QWidget *>(bar)}) {
             bar->setValue(0);
             const QPointF pos(4, 4);
@@ -921,7 +923,7 @@ private Q_SLOTS:
         Module1::tasks[1].description = QStringLiteral("keep\r\nme");
         w.drawList();
         w.highlight(2);
-        auto *box = w.findChild<QPlainTextEdit *>("txtDescription");
+        auto *box = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
         const QString shown = box->toPlainText();
         QCOMPARE(shown, QStringLiteral("keep\nme"));
         box->setFocus();
@@ -1025,7 +1027,7 @@ private Q_SLOTS:
         addColourRules();
         w.drawList();
         for (const char *name : {"cmdTitle", "cmdFor", "cmdDue"}) {
-            const QPushButton *b = w.findChild<QPushButton *>(name);
+            const QPushButton *b = w.findChild<QPushButton *>(QString::fromLatin1(name));
             QVERIFY2(b->fontMetrics().height() <= b->height() - 2, name);
             QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) < b->width() - 4, name);
         }

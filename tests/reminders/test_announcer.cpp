@@ -19,6 +19,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace Reminders;
 using TestData::task;
 
@@ -130,10 +131,10 @@ private Q_SLOTS:
         QTRY_VERIFY(notices.isOpen(service.calls[1].id));
 
         service.invokeAction(service.calls[1].id, Notice::kShowAction);
-        QTRY_COMPARE(front.shown, QStringList({"Water the plants"}));
+        QTRY_COMPARE(front.shown, QStringList({u"Water the plants"_s}));
         QVERIFY(front.done.isEmpty());
         service.invokeAction(service.calls[1].id, Notice::kDoneAction);
-        QTRY_COMPARE(front.done, QStringList({"Water the plants"}));
+        QTRY_COMPARE(front.done, QStringList({u"Water the plants"_s}));
     }
 
     void putOffLastsAsLongAsItsButtonSaid_data()
@@ -224,7 +225,7 @@ private Q_SLOTS:
         QVERIFY(front.inAlertWindow.isEmpty());
         // A click on the balloon opens the list at the task.
         Q_EMIT tray.messageClicked();
-        QCOMPARE(front.shown, QStringList({"Pay rent"}));
+        QCOMPARE(front.shown, QStringList({u"Pay rent"_s}));
     }
 
     void noServiceAndNoTrayFallsBackToTheAlertWindow()
@@ -239,7 +240,7 @@ private Q_SLOTS:
         Announcer announcer(scheduler, notices, &tray, front);
         scheduler.start();
         clock.advanceTo(at(9, 0), alarm);
-        QTRY_COMPARE(front.inAlertWindow, QStringList({"Pay rent"}));
+        QTRY_COMPARE(front.inAlertWindow, QStringList({u"Pay rent"_s}));
         QVERIFY(!tray.isShown());
     }
 

@@ -12,6 +12,7 @@
 
 #include <ctime>
 
+using namespace Qt::StringLiterals;
 using Reminders::Scheduler;
 using TestData::task;
 
@@ -89,7 +90,7 @@ private Q_SLOTS:
             task(QStringLiteral("before"), {}, 2030, 1, 1, 7, 59, 59), task(QStringLiteral("tie"), {}, 2030, 1, 1, 8),
             task(QStringLiteral("edge"), {}, 2030, 1, 1, 9)};
         QCOMPARE(titles(Reminders::dueBetween(tasks, at(2030, 1, 1, 8), at(2030, 1, 1, 9))),
-                 QStringList({"first", "tie", "edge"}));
+                 QStringList({u"first"_s, u"tie"_s, u"edge"_s}));
         QVERIFY(Reminders::dueBetween(tasks, at(2030, 1, 2), at(2030, 1, 3)).isEmpty());
     }
 
@@ -134,11 +135,11 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 15, 9, 30));
 
         clock.advanceTo(at(2030, 6, 15, 9, 31), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"standup", "also standup"}));
+        QCOMPARE(dueTitles(due), QStringList({u"standup"_s, u"also standup"_s}));
         QCOMPARE(due.at(0).at(0).value<Module1::Task>().forWhom, QStringLiteral("Team"));
         QCOMPARE(alarm.armed, at(2030, 6, 15, 12, 0));
         clock.advanceTo(at(2030, 6, 15, 12, 0, 30), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"standup", "also standup", "lunch"}));
+        QCOMPARE(dueTitles(due), QStringList({u"standup"_s, u"also standup"_s, u"lunch"_s}));
         // With nothing left today, it wakes at midnight only.
         QCOMPARE(alarm.armed, at(2030, 6, 16));
     }
@@ -158,7 +159,7 @@ private Q_SLOTS:
         // The done task does not even wake it.
         QCOMPARE(alarm.armed, at(2030, 6, 15, 10));
         clock.advanceTo(at(2030, 6, 15, 10, 0, 1), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"snoozed, then done"}));
+        QCOMPARE(dueTitles(due), QStringList({u"snoozed, then done"_s}));
         scheduler.putOff(Module1::tasks[1], clock.now().addSecs(600));
         QCOMPARE(Module1::markDone(1, clock.now()), Module1::Marked::Done);
         clock.advanceTo(at(2030, 6, 15, 10, 11), alarm);
@@ -174,14 +175,14 @@ private Q_SLOTS:
         Scheduler scheduler(alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
-        QCOMPARE(dueTitles(due), QStringList({"now"}));
+        QCOMPARE(dueTitles(due), QStringList({u"now"_s}));
         QVERIFY(alarm.armed > clock.now());
 
         // And one that an edit makes due this very second.
         clock.set(at(2030, 6, 15, 10, 0));
         Module1::tasks[0] = task(QStringLiteral("edited to now"), {}, 2030, 6, 15, 10, 0);
         Module1::announceChange();
-        QCOMPARE(dueTitles(due), QStringList({"now", "edited to now"}));
+        QCOMPARE(dueTitles(due), QStringList({u"now"_s, u"edited to now"_s}));
     }
 
     void aTaskInASkippedHourIsAnnouncedOnceWhenTheGapEnds()
@@ -196,9 +197,9 @@ private Q_SLOTS:
         scheduler.start();
         QCOMPARE(alarm.armed, at(2026, 3, 8, 3, 0));
         clock.advanceTo(at(2026, 3, 8, 3, 5), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"skipped"}));
+        QCOMPARE(dueTitles(due), QStringList({u"skipped"_s}));
         clock.advanceTo(at(2026, 3, 9, 12, 0), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"skipped", "after"}));
+        QCOMPARE(dueTitles(due), QStringList({u"skipped"_s, u"after"_s}));
     }
 
     void aTaskInARepeatedHourIsAnnouncedOnceAtItsFirstPass()
@@ -281,7 +282,7 @@ private Q_SLOTS:
         Module1::removeTask(0);
         QCOMPARE(alarm.armed, at(2030, 6, 15, 11));
         clock.advanceTo(at(2030, 6, 15, 12), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"second"}));
+        QCOMPARE(dueTitles(due), QStringList({u"second"_s}));
     }
 
     void aReloadAtTheDueMomentDoesNotSwallowTheReminder()
@@ -296,7 +297,7 @@ private Q_SLOTS:
         // wake-up is delivered.
         clock.set(at(2030, 6, 15, 9, 0, 0).addMSecs(40));
         Module1::announceChange();
-        QCOMPARE(dueTitles(due), QStringList({"at nine"}));
+        QCOMPARE(dueTitles(due), QStringList({u"at nine"_s}));
         alarm.ring(); // delivered late: nothing twice
         QCOMPARE(due.count(), 1);
     }
@@ -314,7 +315,7 @@ private Q_SLOTS:
         clock.advanceTo(at(2030, 7, 1, 10, 0, 1), alarm);
         QCOMPARE(alarm.rings, 31); // 30 midnights and the due moment
         QCOMPARE(days.count(), 30);
-        QCOMPARE(dueTitles(due), QStringList({"next month"}));
+        QCOMPARE(dueTitles(due), QStringList({u"next month"_s}));
         QCOMPARE(alarm.setCount, 1 + 31);
     }
 
@@ -347,7 +348,7 @@ private Q_SLOTS:
         QSignalSpy days(&scheduler, &Scheduler::dayChanged);
         scheduler.start();
         clock.jumpTo(at(2030, 6, 16, 7, 0), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"overnight"}));
+        QCOMPARE(dueTitles(due), QStringList({u"overnight"_s}));
         QCOMPARE(days.count(), 1);
         QCOMPARE(days.at(0).at(0).toDate(), QDate(2030, 6, 16));
         QCOMPARE(alarm.armed, at(2030, 6, 16, 9));
@@ -396,7 +397,7 @@ private Q_SLOTS:
         clock.advanceTo(at(2030, 6, 15, 9, 10, 1), alarm);
         QCOMPARE(due.count(), 1);
         clock.advanceTo(at(2030, 6, 15, 9, 10, 2), alarm);
-        QCOMPARE(dueTitles(due), QStringList({"call", "call"}));
+        QCOMPARE(dueTitles(due), QStringList({u"call"_s, u"call"_s}));
         QCOMPARE(due.at(1).at(0).value<Module1::Task>().forWhom, QStringLiteral("Ann"));
         QVERIFY(scheduler.snoozed().isEmpty());
         QCOMPARE(alarm.armed, at(2030, 6, 15, 11, 0));

@@ -22,6 +22,7 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::ruleBytes;
 using TestData::StoredTask;
@@ -230,8 +231,8 @@ void TestFrmAlerts::tabOrderFollowsTheForm()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited, (QStringList{"cmdNext", "cmdNew", "txtInterval", "cmdSelect", "chkAlert", "cmdDelete", "cmdOk",
-                                   "cmdCancel", "lblID", "cmdBack"}));
+    QCOMPARE(visited, (QStringList{u"cmdNext"_s, u"cmdNew"_s, u"txtInterval"_s, u"cmdSelect"_s, u"chkAlert"_s, u"cmdDelete"_s, u"cmdOk"_s,
+                                   u"cmdCancel"_s, u"lblID"_s, u"cmdBack"_s}));
 }
 
 void TestFrmAlerts::captionsFitTheirControls()

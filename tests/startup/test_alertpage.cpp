@@ -344,8 +344,8 @@ void TestAlertPage::breakOpportunitiesKeepEveryCharacter_data()
     QTest::newRow("a blank starts a new run") << x32 + u' ' + x32 + u'y' << x32 + u' ' + x32 + zw + u'y';
     QTest::newRow("a line break starts a new run") << x32 + u'\n' + x32 << x32 + u'\n' + x32;
     QTest::newRow("markup is never split, nor counted")
-        << "<table width=100% align=center border=0 cellspacing=15 bgcolor=#FF0000>" + x32 + "<b>" + u'y'
-        << "<table width=100% align=center border=0 cellspacing=15 bgcolor=#FF0000>" + x32 + "<b>" + zw + u'y';
+        << QStringLiteral("<table width=100% align=center border=0 cellspacing=15 bgcolor=#FF0000>") + x32 + QStringLiteral("<b>") + u'y'
+        << QStringLiteral("<table width=100% align=center border=0 cellspacing=15 bgcolor=#FF0000>") + x32 + QStringLiteral("<b>") + zw + u'y';
     QTest::newRow("a reference is one character")
         << QString(16, u'x') + QString(16, u'&') .replace(QStringLiteral("&"), QStringLiteral("&#233;")) + u'y'
         << QString(16, u'x') + QString(16, u'&').replace(QStringLiteral("&"), QStringLiteral("&#233;")) + zw + u'y';

@@ -23,7 +23,7 @@ Q_DECLARE_METATYPE(Twips::Rect)
 
 namespace Twips {
 // Readable failures for rectangles in twips.
-char *toString(const Rect &r)
+static char *toString(const Rect &r)
 {
     return QTest::toString(QStringLiteral("(%1, %2, %3 x %4)").arg(r.left).arg(r.top).arg(r.width).arg(r.height));
 }

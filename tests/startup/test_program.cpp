@@ -287,7 +287,7 @@ void TestProgram::nothingDueIsToldOnATerminalOnly()
     saveStore(false);
     // Through a pipe (a launcher, a script): nothing.
     const Run piped = runQuorvi({}, environmentFor(runtime));
-    QVERIFY2(piped.finished && piped.exitCode == 0 && piped.out.isEmpty(), piped.out + piped.err);
+    QVERIFY2(piped.finished && piped.exitCode == 0 && piped.out.isEmpty(), QByteArray(piped.out + piped.err).constData());
     // On a terminal, as a person who typed the command sees it: one line.
     int terminal = -1, program = -1;
     QCOMPARE(::openpty(&terminal, &program, nullptr, nullptr, nullptr), 0);
@@ -389,7 +389,7 @@ void TestProgram::aFileSizeLimitDoesNotEndTheProgram()
         struct rlimit small {512, 512};
         ::setrlimit(RLIMIT_FSIZE, &small);
     });
-    QVERIFY2(run.finished, ("ended by a signal: " + run.err).constData());
+    QVERIFY2(run.finished, QByteArray("ended by a signal: " + run.err).constData());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("could not write"), run.err.constData());
 }

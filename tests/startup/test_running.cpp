@@ -21,6 +21,7 @@
 #include <functional>
 #include <sys/resource.h>
 
+using namespace Qt::StringLiterals;
 using TestData::task;
 
 namespace {
@@ -153,7 +154,8 @@ private Q_SLOTS:
         QCOMPARE(service.calls[0].summary, QStringLiteral("Stretch your legs"));
         QVERIFY(service.calls[0].body.startsWith(QStringLiteral("For: Me\nDue: ")));
         QCOMPARE(service.calls[0].actions,
-                 QStringList({"default", "Show", "show", "Show", "snooze", "In 10 minutes", "tomorrow", "Tomorrow", "done", "Done"}));
+                 QStringList({u"default"_s, u"Show"_s, u"show"_s, u"Show"_s, u"snooze"_s, u"In 10 minutes"_s,
+                              u"tomorrow"_s, u"Tomorrow"_s, u"done"_s, u"Done"_s}));
         // The past task was left to the alert page; next week's waits.
         QTest::qWait(500);
         QCOMPARE(service.calls.size(), 1);
@@ -363,7 +365,7 @@ private Q_SLOTS:
                                             {QStringLiteral("--screenshot"), shot}};
         for (const QStringList &arguments : lookers) {
             const Finished run = runToEnd(arguments, env);
-            QVERIFY2(run.finished && run.exitCode == 0, qPrintable(arguments.join(u' ') + u' ' + run.err));
+            QVERIFY2(run.finished && run.exitCode == 0, qPrintable(arguments.join(u' ') + u' ' + QString::fromLocal8Bit(run.err)));
             QCOMPARE(handedOverTo(run), 0);
         }
         // The screenshot was taken by the start itself.

@@ -129,7 +129,7 @@ bool addWithoutLock(const QString &title, bool swap)
     QByteArray content = readFile(kStore);
     QByteArray expected = content;
     for (int round = 0; round < 100; ++round) {
-        const QByteArray mine = content.contains("ttl=" + title.toUtf8() + "\r\n") ? content : withTask(content, title);
+        const QByteArray mine = content.contains(QByteArray("ttl=" + title.toUtf8() + "\r\n")) ? content : withTask(content, title);
         if (!writeFile(kNew, mine))
             return false;
         if (!swap)

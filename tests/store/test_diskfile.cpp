@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace Module1;
 
 namespace {
@@ -325,8 +327,8 @@ void TestDiskFile::leftoversOfKilledSavesGoAtTheNextStart()
     for (const char *name : {"tasks.txt.Ab12Cd", ".tasks.txt.quorvi-Ab12", "notes.quorvi-Ab12Cd"})
         StoreSandbox::write("mine", QString::fromLatin1(name));
     QCOMPARE(::symlink("tasks.txt", ".link.quorvi-Qq11Ww"), 0);
-    QStringList kept{".link.quorvi-Qq11Ww", ".tasks.txt.quorvi-Ab12", "notes.quorvi-Ab12Cd", "tasks.txt",
-                     "tasks.txt.Ab12Cd"};
+    QStringList kept{u".link.quorvi-Qq11Ww"_s, u".tasks.txt.quorvi-Ab12"_s, u"notes.quorvi-Ab12Cd"_s, u"tasks.txt"_s,
+                     u"tasks.txt.Ab12Cd"_s};
     // Another user's, where this one may give a file away.
     StoreSandbox::write("theirs", QStringLiteral(".tasks.txt.quorvi-Zz99Yy"));
     if (::chown(".tasks.txt.quorvi-Zz99Yy", 65534, 65534) == 0)
@@ -342,3 +344,4 @@ void TestDiskFile::leftoversOfKilledSavesGoAtTheNextStart()
 
 QTEST_GUILESS_MAIN(TestDiskFile)
 #include "test_diskfile.moc"
+

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::StoredTask;
 using TestData::storeBytes;
@@ -110,9 +111,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("by title") << int(ByTitle) << QStringList{"b", "d", "a", "c"};
-        QTest::newRow("latest due first") << int(ByDueReversed) << QStringList{"d", "b", "c", "a"};
-        QTest::newRow("an order no header gives") << 5 << QStringList{"b", "d", "a", "c"};
+        QTest::newRow("by title") << int(ByTitle) << QStringList{u"b"_s, u"d"_s, u"a"_s, u"c"_s};
+        QTest::newRow("latest due first") << int(ByDueReversed) << QStringList{u"d"_s, u"b"_s, u"c"_s, u"a"_s};
+        QTest::newRow("an order no header gives") << 5 << QStringList{u"b"_s, u"d"_s, u"a"_s, u"c"_s};
     }
 
     void doneTasksGoLastInEveryOrder()

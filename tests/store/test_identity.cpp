@@ -49,7 +49,7 @@ private Q_SLOTS:
         tasks[0].repeatText = QStringLiteral("1w");
         QVERIFY(saveTasks().ok);
         const QByteArray bytes = StoreSandbox::read();
-        QVERIFY2(bytes.contains("des=a|~b\r\nrep=1w\r\nuid=" + kUid.toLatin1() + "\r\nact=addtask\r\n"), bytes.constData());
+        QVERIFY2(bytes.contains(QByteArray("des=a|~b\r\nrep=1w\r\nuid=" + kUid.toLatin1() + "\r\nact=addtask\r\n")), bytes.constData());
         QVERIFY(loadTasks().problems.isEmpty());
         QCOMPARE(tasks[0].uid, kUid);
     }

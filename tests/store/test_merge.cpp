@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 
 namespace {
@@ -102,12 +103,12 @@ void TestMerge::deletingEveryCopyRemovesEveryCopy()
     const Records base = tasksOnly({water, kAlpha, water});
     // Both copies deleted here; there a task was added.
     const MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha}), tasksOnly({water, kAlpha, water, kBravo}));
-    QCOMPARE(titles(out.merged.tasks), (QStringList{"Alpha", "Bravo"}));
+    QCOMPARE(titles(out.merged.tasks), (QStringList{u"Alpha"_s, u"Bravo"_s}));
     // Three copies, all deleted here, while there one more was added: that
     // one is new, and stays.
     const Records three = tasksOnly({water, water, water});
     const MergeOutcome more = mergeRecords(three, tasksOnly({}), tasksOnly({water, water, water, water}));
-    QCOMPARE(titles(more.merged.tasks), (QStringList{"Water the plants"}));
+    QCOMPARE(titles(more.merged.tasks), (QStringList{u"Water the plants"_s}));
 }
 
 void TestMerge::aChangeOfDoneOrRepeatAloneSurvivesAnOutsideChange()
@@ -154,14 +155,14 @@ void TestMerge::commonRecordsAreCountedOneByOne()
     const Records a{{water, kAlpha, water, water, kBravo}, {TestData::rule(7, 1), TestData::rule(1, 2)}};
     const Records b{{kCharlie, water, kBravo, water}, {TestData::rule(1, 2)}};
     const Records both = commonRecords(a, b);
-    QCOMPARE(titles(both.tasks), (QStringList{"Water the plants", "Water the plants", "Bravo"}));
+    QCOMPARE(titles(both.tasks), (QStringList{u"Water the plants"_s, u"Water the plants"_s, u"Bravo"_s}));
     QCOMPARE(both.rules.size(), std::size_t(1));
     QVERIFY(sameStored(both.rules[0], TestData::rule(1, 2)));
     // A file written from an older version lacks what was added since: with
     // the common records as the base, that is no deletion.
     const MergeOutcome out = mergeRecords(commonRecords(tasksOnly({kAlpha, kBravo}), tasksOnly({kAlpha})),
                                           tasksOnly({kAlpha, kBravo, kCharlie}), tasksOnly({kAlpha, kDelta}));
-    QCOMPARE(titles(out.merged.tasks), (QStringList{"Alpha", "Bravo", "Charlie", "Delta"}));
+    QCOMPARE(titles(out.merged.tasks), (QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Delta"_s}));
 }
 
 void TestMerge::derivedFieldsDoNotMakeATaskDifferent()
@@ -218,10 +219,10 @@ void TestMerge::anAdditionFollowsTheRecordItFollowedHere()
     // Here Delta was put after Bravo; there the order was reversed.
     const MergeOutcome out = mergeRecords(base, tasksOnly({kAlpha, kBravo, kDelta, kCharlie}),
                                           tasksOnly({kCharlie, kBravo, kAlpha}));
-    QCOMPARE(titles(out.merged.tasks), (QStringList{"Charlie", "Bravo", "Delta", "Alpha"}));
+    QCOMPARE(titles(out.merged.tasks), (QStringList{u"Charlie"_s, u"Bravo"_s, u"Delta"_s, u"Alpha"_s}));
     // With nothing before it here, it goes first.
     const MergeOutcome first = mergeRecords(base, tasksOnly({kDelta, kAlpha, kBravo, kCharlie}), base);
-    QCOMPARE(titles(first.merged.tasks), (QStringList{"Delta", "Alpha", "Bravo", "Charlie"}));
+    QCOMPARE(titles(first.merged.tasks), (QStringList{u"Delta"_s, u"Alpha"_s, u"Bravo"_s, u"Charlie"_s}));
 }
 
 void TestMerge::findTaskPicksTheNearestOfIdenticalTasks()

@@ -10,6 +10,7 @@
 
 #include <vector>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::addTask;
 using TestData::task;
@@ -130,20 +131,20 @@ void TestOrdering::caseRules()
     addTask(task(QStringLiteral("Cherry"), QStringLiteral("c"), 2020, 1, 3));
     sortMode = 0;
     sortTasks();
-    QCOMPARE(titles(), (QStringList{"apple", "Banana", "Cherry"}));
+    QCOMPARE(titles(), (QStringList{u"apple"_s, u"Banana"_s, u"Cherry"_s}));
     // Descending compares character codes: lower case letters come above capitals.
     sortMode = 10;
     sortTasks();
-    QCOMPARE(titles(), (QStringList{"apple", "Cherry", "Banana"}));
+    QCOMPARE(titles(), (QStringList{u"apple"_s, u"Cherry"_s, u"Banana"_s}));
     sortMode = 1;
     sortTasks();
-    QCOMPARE(titles(), (QStringList{"apple", "Banana", "Cherry"}));
+    QCOMPARE(titles(), (QStringList{u"apple"_s, u"Banana"_s, u"Cherry"_s}));
     sortMode = 11;
     sortTasks();
-    QCOMPARE(titles(), (QStringList{"Cherry", "Banana", "apple"}));
+    QCOMPARE(titles(), (QStringList{u"Cherry"_s, u"Banana"_s, u"apple"_s}));
     sortMode = 12;
     sortTasks();
-    QCOMPARE(titles(), (QStringList{"Cherry", "apple", "Banana"}));
+    QCOMPARE(titles(), (QStringList{u"Cherry"_s, u"apple"_s, u"Banana"_s}));
 }
 
 void TestOrdering::sameDayOrdersByTime()
@@ -154,7 +155,7 @@ void TestOrdering::sameDayOrdersByTime()
     addTask(task(QStringLiteral("d"), {}, 2020, 5, 4, 23, 59, 59));
     sortMode = 2;
     sortTasks();
-    QCOMPARE(titles(), (QStringList{"d", "a", "b", "c"}));
+    QCOMPARE(titles(), (QStringList{u"d"_s, u"a"_s, u"b"_s, u"c"_s}));
 }
 
 void TestOrdering::unknownModeKeepsOrder()
@@ -164,7 +165,7 @@ void TestOrdering::unknownModeKeepsOrder()
     for (qint16 mode : {qint16(3), qint16(9), qint16(-1), qint16(13)}) {
         sortMode = mode;
         sortTasks();
-        QCOMPARE(titles(), (QStringList{"z", "a"}));
+        QCOMPARE(titles(), (QStringList{u"z"_s, u"a"_s}));
     }
 }
 
@@ -218,14 +219,14 @@ void TestOrdering::removeTaskClosesTheGapAndAnnounces()
         addTask(task(QString::fromLatin1(title), {}, 2020, 1, 1));
     QSignalSpy changed(&notifier(), &Notifier::changed);
     removeTask(1);
-    QCOMPARE(titles(), (QStringList{"a", "c"}));
+    QCOMPARE(titles(), (QStringList{u"a"_s, u"c"_s}));
     QCOMPARE(changed.count(), 1);
     // The old last slot keeps its copy, as New Task after a deletion shows.
     QCOMPARE(tasks[2].title, QStringLiteral("c"));
     // Slots without a live task are left alone and nothing is announced.
     for (int slot : {-1, 2, kTaskSlots})
         removeTask(slot);
-    QCOMPARE(titles(), (QStringList{"a", "c"}));
+    QCOMPARE(titles(), (QStringList{u"a"_s, u"c"_s}));
     QCOMPARE(changed.count(), 1);
 }
 
@@ -241,7 +242,7 @@ void TestOrdering::matchesTheExchangeSortOnEqualKeys()
     QFETCH(int, mode);
     // Few distinct keys, so most records tie and the unstable order shows.
     QRandomGenerator rng(1234 + mode);
-    const QStringList words{"alpha", "Alpha", "ALPHA", "beta", "Beta", "", "gamma"};
+    const QStringList words{u"alpha"_s, u"Alpha"_s, u"ALPHA"_s, u"beta"_s, u"Beta"_s, u""_s, u"gamma"_s};
     std::vector<Task> expected;
     for (int i = 0; i < 300; ++i) {
         Task t = task(words[rng.bounded(int(words.size()))] + QString(), words[rng.bounded(int(words.size()))],

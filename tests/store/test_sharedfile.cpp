@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::StoredTask;
 
@@ -88,21 +89,21 @@ void TestSharedFile::twoProcessesDeleteAndAdd()
     StorePeer a;
     StorePeer b;
     QVERIFY(a.started() && b.started());
-    QCOMPARE(a.ask("load"), QStringLiteral("loaded 3"));
-    QCOMPARE(b.ask("load"), QStringLiteral("loaded 3"));
+    QCOMPARE(a.ask(u"load"_s), QStringLiteral("loaded 3"));
+    QCOMPARE(b.ask(u"load"_s), QStringLiteral("loaded 3"));
 
-    QCOMPARE(a.ask("delete Bravo"), QStringLiteral("deleted"));
-    QCOMPARE(a.ask("save"), QStringLiteral("saved"));
-    QCOMPARE(b.ask("add Delta"), QStringLiteral("added"));
-    QVERIFY(b.ask("save").startsWith(QStringLiteral("merged: tasks.txt was changed elsewhere; your change was merged with it")));
-    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Charlie", "Delta"}));
+    QCOMPARE(a.ask(u"delete Bravo"_s), QStringLiteral("deleted"));
+    QCOMPARE(a.ask(u"save"_s), QStringLiteral("saved"));
+    QCOMPARE(b.ask(u"add Delta"_s), QStringLiteral("added"));
+    QVERIFY(b.ask(u"save"_s).startsWith(QStringLiteral("merged: tasks.txt was changed elsewhere; your change was merged with it")));
+    QCOMPARE(titlesInFile(), (QStringList{u"Alpha"_s, u"Charlie"_s, u"Delta"_s}));
     // B holds what it wrote: Bravo is not back.
-    QCOMPARE(b.ask("count"), QStringLiteral("3"));
+    QCOMPARE(b.ask(u"count"_s), QStringLiteral("3"));
 
-    QCOMPARE(a.ask("delete Charlie"), QStringLiteral("deleted"));
-    QVERIFY(a.ask("save").startsWith(QStringLiteral("merged: ")));
-    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Delta"}));
-    QCOMPARE(a.ask("count"), QStringLiteral("2"));
+    QCOMPARE(a.ask(u"delete Charlie"_s), QStringLiteral("deleted"));
+    QVERIFY(a.ask(u"save"_s).startsWith(QStringLiteral("merged: ")));
+    QCOMPARE(titlesInFile(), (QStringList{u"Alpha"_s, u"Delta"_s}));
+    QCOMPARE(a.ask(u"count"_s), QStringLiteral("2"));
 }
 
 void TestSharedFile::twoProcessesEditDifferentTasks()
@@ -111,15 +112,15 @@ void TestSharedFile::twoProcessesEditDifferentTasks()
     StoreSandbox::write(kThree);
     StorePeer a;
     StorePeer b;
-    QCOMPARE(a.ask("load"), QStringLiteral("loaded 3"));
-    QCOMPARE(b.ask("load"), QStringLiteral("loaded 3"));
-    QCOMPARE(a.ask("edit Alpha title=Alpha, edited by A"), QStringLiteral("edited"));
-    QCOMPARE(a.ask("save"), QStringLiteral("saved"));
-    QCOMPARE(b.ask("edit Charlie description=notes by B"), QStringLiteral("edited"));
-    const QString answer = b.ask("save");
+    QCOMPARE(a.ask(u"load"_s), QStringLiteral("loaded 3"));
+    QCOMPARE(b.ask(u"load"_s), QStringLiteral("loaded 3"));
+    QCOMPARE(a.ask(u"edit Alpha title=Alpha, edited by A"_s), QStringLiteral("edited"));
+    QCOMPARE(a.ask(u"save"_s), QStringLiteral("saved"));
+    QCOMPARE(b.ask(u"edit Charlie description=notes by B"_s), QStringLiteral("edited"));
+    const QString answer = b.ask(u"save"_s);
     QVERIFY2(answer.startsWith(QStringLiteral("merged: ")), qPrintable(answer));
     QVERIFY2(!answer.contains(QStringLiteral("both versions")), qPrintable(answer));
-    QCOMPARE(titlesInFile(), (QStringList{"Alpha, edited by A", "Bravo", "Charlie"}));
+    QCOMPARE(titlesInFile(), (QStringList{u"Alpha, edited by A"_s, u"Bravo"_s, u"Charlie"_s}));
     QVERIFY(StoreSandbox::read().contains("des=notes by B\r\n"));
 }
 
@@ -129,15 +130,15 @@ void TestSharedFile::twoProcessesEditTheSameTask()
     StoreSandbox::write(kThree);
     StorePeer a;
     StorePeer b;
-    QCOMPARE(a.ask("load"), QStringLiteral("loaded 3"));
-    QCOMPARE(b.ask("load"), QStringLiteral("loaded 3"));
-    QCOMPARE(a.ask("edit Bravo title=Bravo by A"), QStringLiteral("edited"));
-    QCOMPARE(a.ask("save"), QStringLiteral("saved"));
-    QCOMPARE(b.ask("edit Bravo for=B's team"), QStringLiteral("edited"));
-    const QString answer = b.ask("save");
+    QCOMPARE(a.ask(u"load"_s), QStringLiteral("loaded 3"));
+    QCOMPARE(b.ask(u"load"_s), QStringLiteral("loaded 3"));
+    QCOMPARE(a.ask(u"edit Bravo title=Bravo by A"_s), QStringLiteral("edited"));
+    QCOMPARE(a.ask(u"save"_s), QStringLiteral("saved"));
+    QCOMPARE(b.ask(u"edit Bravo for=B's team"_s), QStringLiteral("edited"));
+    const QString answer = b.ask(u"save"_s);
     QVERIFY2(answer.contains(QStringLiteral("both versions of 1 task were kept")), qPrintable(answer));
     // Both versions, and not the one they came from.
-    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Bravo", "Bravo by A", "Charlie"}));
+    QCOMPARE(titlesInFile(), (QStringList{u"Alpha"_s, u"Bravo"_s, u"Bravo by A"_s, u"Charlie"_s}));
     QVERIFY(StoreSandbox::read().contains("ttl=Bravo\r\nfor=B's team\r\n"));
     QVERIFY(!StoreSandbox::read().contains("ttl=Bravo\r\nfor=Me\r\n"));
 }
@@ -162,7 +163,7 @@ void TestSharedFile::aMergeRedrawsAndOrdersTheTables()
     QCOMPARE(result.notice, QStringLiteral("tasks.txt was changed elsewhere; your change was merged with it."));
     QVERIFY(result.message.isEmpty());
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(titlesInTables(), (QStringList{"Echo", "Bravo", "Alpha"}));
+    QCOMPARE(titlesInTables(), (QStringList{u"Echo"_s, u"Bravo"_s, u"Alpha"_s}));
     // The file holds the tables, in their order, and is now what Quorvi saw.
     QCOMPARE(StoreSandbox::read(), storeText());
     QVERIFY(!storeChangedElsewhere());
@@ -216,7 +217,7 @@ void TestSharedFile::aVanishedFileIsWrittenAnew()
     const SaveResult result = saveTasks();
     QVERIFY(result.ok);
     QVERIFY(!result.merged);
-    QCOMPARE(titlesInFile(), (QStringList{"Alpha 2", "Bravo", "Charlie"}));
+    QCOMPARE(titlesInFile(), (QStringList{u"Alpha 2"_s, u"Bravo"_s, u"Charlie"_s}));
 }
 
 void TestSharedFile::aFileThatAppearedIsMergedWith()
@@ -228,7 +229,7 @@ void TestSharedFile::aFileThatAppearedIsMergedWith()
     QVERIFY(storeChangedElsewhere());
     const SaveResult result = saveTasks();
     QVERIFY(result.merged);
-    QCOMPARE(titlesInFile(), (QStringList{"Mine", "Theirs"}));
+    QCOMPARE(titlesInFile(), (QStringList{u"Mine"_s, u"Theirs"_s}));
     QCOMPARE(int(ruleCount), 1);
 }
 
@@ -251,7 +252,7 @@ void TestSharedFile::aFailedSaveAfterAMergeCanBeRetried()
     const SaveResult retried = saveTasks();
     QVERIFY(retried.ok);
     QVERIFY(retried.merged);
-    QCOMPARE(titlesInFile(), (QStringList{"Alpha", "Bravo", "Charlie", "Mine", "Theirs"}));
+    QCOMPARE(titlesInFile(), (QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Mine"_s, u"Theirs"_s}));
     QCOMPARE(int(taskCount), 5);
 }
 
@@ -269,7 +270,7 @@ void TestSharedFile::aMergeKeepsAProblemFileAsTheBackup()
     QVERIFY(result.merged);
     QVERIFY2(result.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(result.message));
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), cut);
-    QCOMPARE(titlesInFile(), (QStringList{"Alpha 2", "Bravo", "Charlie"}));
+    QCOMPARE(titlesInFile(), (QStringList{u"Alpha 2"_s, u"Bravo"_s, u"Charlie"_s}));
 }
 
 namespace {
@@ -306,12 +307,12 @@ void TestSharedFile::fourQuorvisSavingAtOnceLoseNothing()
     for (int i = 0; i < 4; ++i) {
         peers.push_back(std::make_unique<StorePeer>());
         QVERIFY(peers.back()->started());
-        QCOMPARE(peers.back()->ask("load"), QStringLiteral("loaded 3"));
+        QCOMPARE(peers.back()->ask(u"load"_s), QStringLiteral("loaded 3"));
     }
     // Each adds a task and saves it, again and again, with no pause.
     for (std::size_t i = 0; i < peers.size(); ++i)
         peers[i]->send(QStringLiteral("burst %1 Q%2").arg(kAdditions).arg(i));
-    QStringList wanted{"Alpha", "Bravo", "Charlie"};
+    QStringList wanted{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s};
     for (std::size_t i = 0; i < peers.size(); ++i) {
         const QString answer = peers[i]->answer(120000);
         QVERIFY2(answer.startsWith(QStringLiteral("burst")) && !answer.contains(QStringLiteral("unsaved")),
@@ -331,7 +332,7 @@ void TestSharedFile::aWriterWithoutALockLosesNothingToASave()
     constexpr int kTheirs = 200;
     StorePeer quorvi;
     StorePeer other;
-    QCOMPARE(quorvi.ask("load"), QStringLiteral("loaded 3"));
+    QCOMPARE(quorvi.ask(u"load"_s), QStringLiteral("loaded 3"));
     // The other swaps its own file in, with no lock, whenever it likes, and
     // adds to what it swapped out when that was not what it had read; it
     // goes on for about as long as the saves do, so they meet often.
@@ -353,7 +354,7 @@ void TestSharedFile::aHungHolderIsNamedAndTheChangeKept()
     StoreSandbox::write(kThree);
     loadTasks();
     auto hung = std::make_unique<StorePeer>();
-    QCOMPARE(hung->ask("hold"), QStringLiteral("holding"));
+    QCOMPARE(hung->ask(u"hold"_s), QStringLiteral("holding"));
     tasks[0].title = QStringLiteral("Alpha, changed");
     const SaveResult waited = saveTasks();
     QVERIFY(!waited.ok);

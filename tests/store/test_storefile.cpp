@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::addRule;
 using TestData::addTask;
@@ -355,7 +356,7 @@ void TestStoreFile::aRolledOverTimeIsShownAndOrderedOnTheDayItFalls()
     QStringList order;
     for (const Task &t : liveTasks())
         order << t.title;
-    QCOMPARE(order, QStringList({"before noon", "noon next day", "late evening", "midnight"}));
+    QCOMPARE(order, QStringList({u"before noon"_s, u"noon next day"_s, u"late evening"_s, u"midnight"_s}));
 
     // The file keeps the numbers as they were typed.
     QVERIFY(saveTasks().ok);
@@ -402,7 +403,7 @@ void TestStoreFile::recordsBeyondTheTablesAreKeptBySaves()
     const QByteArray after = StoreSandbox::read();
     QCOMPARE(after.count("act=addtask"), kTaskSlots + 2);
     for (const QByteArray title : {"T1001", "Theirs", "mine", "changed"})
-        QVERIFY2(after.contains("ttl=" + title + "\r\n"), title.constData());
+        QVERIFY2(after.contains(QByteArray("ttl=" + title + "\r\n")), title.constData());
     loadTasks();
     QCOMPARE(int(taskCount), kTaskSlots);
 }
@@ -469,7 +470,7 @@ void TestStoreFile::oneStrayByteChangesOnlyItsOwnLine()
     QCOMPARE(tasks[0].title, QStringLiteral("Café crème"));
     QCOMPARE(tasks[0].forWhom, QStringLiteral("Mélanie"));
     QCOMPARE(tasks[0].description, QStringLiteral("€ 5"));
-    QCOMPARE(report.problems, QStringList{"tasks.txt line 2: the line is not UTF-8 and was read as Windows-1252"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt line 2: the line is not UTF-8 and was read as Windows-1252"_s});
 }
 
 void TestStoreFile::aFileCutInsideATaskRecordIsReported()
@@ -480,7 +481,7 @@ void TestStoreFile::aFileCutInsideATaskRecordIsReported()
     const LoadReport report = loadTasks();
     QCOMPARE(int(taskCount), 1);
     QCOMPARE(int(ruleCount), 1);
-    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt ends inside a task record; it was not loaded"_s});
 }
 
 void TestStoreFile::aFileCutInsideARuleRecordIsReported()
@@ -489,11 +490,11 @@ void TestStoreFile::aFileCutInsideARuleRecordIsReported()
     StoreSandbox::write("val=1\r\nact=addalert\r\nval=7\r\nclr=2");
     const LoadReport report = loadTasks();
     QCOMPARE(int(ruleCount), 1);
-    QCOMPARE(report.problems, QStringList{"tasks.txt ends inside a rule record; it was not loaded"});
+    QCOMPARE(report.problems, QStringList{u"tasks.txt ends inside a rule record; it was not loaded"_s});
 
     // A task's values after the last task, behind a rule, are lost all the same.
     StoreSandbox::write("ttl=Lost\r\nval=1\r\nact=addalert\r\n");
-    QCOMPARE(loadTasks().problems, QStringList{"tasks.txt ends inside a task record; it was not loaded"});
+    QCOMPARE(loadTasks().problems, QStringList{u"tasks.txt ends inside a task record; it was not loaded"_s});
 }
 
 void TestStoreFile::aCompleteLastRecordIsNoProblem()

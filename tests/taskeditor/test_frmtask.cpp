@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::StoredTask;
 using TestData::storeBytes;
@@ -189,8 +190,8 @@ void TestFrmTask::dialogIsAFixedModalDialogWithItsCaption()
             names << list->itemText(i);
         return names;
     }();
-    QCOMPARE(months, (QStringList{"January", "February", "March", "April", "May", "June", "July", "August",
-                                  "September", "October", "November", "December"}));
+    QCOMPARE(months, (QStringList{u"January"_s, u"February"_s, u"March"_s, u"April"_s, u"May"_s, u"June"_s, u"July"_s, u"August"_s,
+                                  u"September"_s, u"October"_s, u"November"_s, u"December"_s}));
     QVERIFY(!child<QComboBox>("lstMonth")->isEditable());
     for (const char *name : {"txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"})
         QCOMPARE(box(name)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
@@ -274,9 +275,9 @@ void TestFrmTask::tabOrderFollowsTheForm()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited, (QStringList{"txtFor", "txtDay", "lstMonth", "txtYear", "cmdCalendar", "txtHour", "txtMinute", "txtSecond",
-                                   "txtDescript", "lstRepeat", "txtRepeatCount", "Command1", "Command2",
-                                   "txtTitle"}));
+    QCOMPARE(visited, (QStringList{u"txtFor"_s, u"txtDay"_s, u"lstMonth"_s, u"txtYear"_s, u"cmdCalendar"_s, u"txtHour"_s,
+                                   u"txtMinute"_s, u"txtSecond"_s, u"txtDescript"_s, u"lstRepeat"_s, u"txtRepeatCount"_s,
+                                   u"Command1"_s, u"Command2"_s, u"txtTitle"_s}));
 }
 
 void TestFrmTask::captionsFitTheirControls()
@@ -422,24 +423,24 @@ void TestFrmTask::numberBoxesReadTheLeadingNumber()
     retype(box(qPrintable(name)), typed);
     QCOMPARE(box(qPrintable(name))->text(), typed);
     const Task &t = tasks[1];
-    const QHash<QString, int> fields{{"txtDay", t.day},
-                                     {"txtYear", t.year},
-                                     {"txtHour", t.hour},
-                                     {"txtMinute", t.minute},
-                                     {"txtSecond", t.second}};
+    const QHash<QString, int> fields{{u"txtDay"_s, t.day},
+                                     {u"txtYear"_s, t.year},
+                                     {u"txtHour"_s, t.hour},
+                                     {u"txtMinute"_s, t.minute},
+                                     {u"txtSecond"_s, t.second}};
     QCOMPARE(fields.value(name), stored);
     // Only that field changed.
     QCOMPARE(t.title, QStringLiteral("Report"));
     QCOMPARE(t.month, qint16(1));
     // And the clamped value is what Ok writes.
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
-    const QByteArray key = QHash<QString, QByteArray>{{"txtDay", "day="},
-                                                      {"txtYear", "yea="},
-                                                      {"txtHour", "hou="},
-                                                      {"txtMinute", "min="},
-                                                      {"txtSecond", "sec="}}
+    const QByteArray key = QHash<QString, QByteArray>{{u"txtDay"_s, "day="},
+                                                      {u"txtYear"_s, "yea="},
+                                                      {u"txtHour"_s, "hou="},
+                                                      {u"txtMinute"_s, "min="},
+                                                      {u"txtSecond"_s, "sec="}}
                                .value(name);
-    QVERIFY(StoreSandbox::read().contains("\r\n" + key + QByteArray::number(stored) + "\r\n"));
+    QVERIFY(StoreSandbox::read().contains(QByteArray("\r\n" + key + QByteArray::number(stored) + "\r\n")));
 }
 
 void TestFrmTask::everyKeystrokeIsWrittenIntoTheRecord()
