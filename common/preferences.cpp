@@ -9,8 +9,8 @@ namespace Preferences {
 
 namespace {
 
-const QString kListOrderKey = QStringLiteral("list/order");
-const QString kRemindAgainKey = QStringLiteral("reminders/remindAgainMinutes");
+constexpr QLatin1StringView kListOrderKey("list/order");
+constexpr QLatin1StringView kRemindAgainKey("reminders/remindAgainMinutes");
 constexpr int kDefaultRemindAgain = 10;
 
 } // namespace
@@ -34,7 +34,8 @@ qint16 listOrder()
 
 void setListOrder(qint16 order)
 {
-    settings().setValue(kListOrderKey, int(order));
+    QSettings kept = settings();
+    kept.setValue(kListOrderKey, int(order));
 }
 
 int remindAgainMinutes()
@@ -47,7 +48,8 @@ int remindAgainMinutes()
 
 void setRemindAgainMinutes(int minutes)
 {
-    settings().setValue(kRemindAgainKey, minutes);
+    QSettings kept = settings();
+    kept.setValue(kRemindAgainKey, minutes);
 }
 
 QString durationText(int minutes)

@@ -55,8 +55,8 @@ void appendEscaped(QString &out, QStringView text)
     }
 }
 
-const QString kLinkScheme = QStringLiteral("quorvi");
-const QString kPutOffPath = QStringLiteral("putoff");
+constexpr QLatin1StringView kLinkScheme("quorvi");
+constexpr QLatin1StringView kPutOffPath("putoff");
 
 QString putOffLink(qsizetype entry, const QString &choice, const QString &caption)
 {
