@@ -105,7 +105,7 @@ Component parse(const QByteArray &bytes, QString *refusal)
 {
     prepare();
     if (bytes.size() > kLargestFile) {
-        *refusal = QStringLiteral("it is larger than %1 MB, more than any task list").arg(kLargestFile / (1024 * 1024));
+        *refusal = QStringLiteral("it is larger than %1 MB, more than any task list").arg(kLargestFileMiB);
         return {};
     }
     QByteArrayView text(bytes);

@@ -28,7 +28,8 @@ QByteArray textOf(icalproperty *property);
 
 // The files Quorvi reads are at most this large: past it, they are refused
 // whole rather than read into memory.
-inline constexpr qsizetype kLargestFile = 64 * 1024 * 1024;
+inline constexpr qsizetype kLargestFileMiB = 64;
+inline constexpr qsizetype kLargestFile = kLargestFileMiB * 1024 * 1024;
 
 // Reads iCalendar text: one or more VCALENDARs, each component closed by
 // the END of the same name, nothing outside them. Anything else is refused

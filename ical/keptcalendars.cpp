@@ -28,7 +28,7 @@ QString unescaped(const QByteArray &value)
 
 bool startsWithWord(QByteArrayView line, const char *word)
 {
-    const qsizetype n = qstrlen(word);
+    const auto n = qsizetype(qstrlen(word));
     return line.size() > n && line.first(n).compare(word, Qt::CaseInsensitive) == 0 && (line[n] == ':' || line[n] == ';');
 }
 

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <vector>
 
 namespace TaskCalendar {
 
@@ -68,18 +69,31 @@ void stamp(icalcomponent *todo, bool changed, bool fresh, const QDateTime &now)
         icalproperty_set_lastmodified(modified, utc);
 }
 
-// The TZIDs the component's times name, its subcomponents' too.
-void zonesNamed(icalcomponent *c, std::set<QByteArray> &out)
+// The component and everything nested in it, in no particular order, with
+// a loop rather than recursion, however deep a file nests its components.
+std::vector<icalcomponent *> allWithin(icalcomponent *top)
 {
-    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
-        for (icalparameter *z = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER); z;
-             z = icalproperty_get_next_parameter(p, ICAL_TZID_PARAMETER))
-            out.insert(QByteArray(icalparameter_get_tzid(z)));
+    std::vector<icalcomponent *> all{top};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        icalcomponent *c = all[i];
+        for (icalcomponent *sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
+             sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+            all.push_back(sub);
     }
-    for (icalcomponent *sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
-         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
-        zonesNamed(sub, out);
+    return all;
+}
+
+// The TZIDs the component's times name, its subcomponents' too.
+void zonesNamed(icalcomponent *top, std::set<QByteArray> &out)
+{
+    for (icalcomponent *c : allWithin(top)) {
+        for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_ANY_PROPERTY); p;
+             p = icalcomponent_get_next_property(c, ICAL_ANY_PROPERTY)) {
+            for (icalparameter *z = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER); z;
+                 z = icalproperty_get_next_parameter(p, ICAL_TZID_PARAMETER))
+                out.insert(QByteArray(icalparameter_get_tzid(z)));
+        }
+    }
 }
 
 QByteArray tzidOf(icalcomponent *vtimezone)
@@ -89,12 +103,10 @@ QByteArray tzidOf(icalcomponent *vtimezone)
 }
 
 // Nothing libical could not read goes out again.
-void dropErrors(icalcomponent *c)
+void dropErrors(icalcomponent *top)
 {
-    IcalKit::removeAll(c, ICAL_XLICERROR_PROPERTY);
-    for (icalcomponent *sub = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); sub;
-         sub = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
-        dropErrors(sub);
+    for (icalcomponent *c : allWithin(top))
+        IcalKit::removeAll(c, ICAL_XLICERROR_PROPERTY);
 }
 
 // A task's VCALENDAR as the texts of its parts, each written by libical
@@ -159,7 +171,7 @@ QByteArray joined(const std::vector<Pieces> &calendars)
         size += pieces.components.size();
     }
     for (const QByteArray &tzid : named) {
-        if (zones.count(tzid))
+        if (zones.contains(tzid))
             continue;
         if (const Component own = Zones::vtimezone(QString::fromUtf8(tzid)))
             zones.emplace(tzid, IcalKit::textOf(own.get()));
@@ -610,7 +622,7 @@ Outcome importStore(const QString &file, const QDateTime &now)
         return {false, QStringLiteral("%1 is not a task list Quorvi can read: it is larger than %2 MB. Nothing "
                                       "was imported.")
                            .arg(shown(file))
-                           .arg(IcalKit::kLargestFile / (1024 * 1024))};
+                           .arg(IcalKit::kLargestFileMiB)};
     }
     if (!in.open(QIODevice::ReadOnly))
         return {false, QStringLiteral("Could not read %1: %2").arg(shown(file), in.errorString())};

@@ -75,7 +75,7 @@ QByteArray currentFolder()
     char *resolved = ::realpath(".", nullptr);
     if (!resolved)
         return QFile::encodeName(QDir::current().canonicalPath());
-    const QByteArray folder(resolved);
+    QByteArray folder(resolved);
     std::free(resolved);
     return folder;
 }
@@ -86,7 +86,7 @@ QString socketName(const QByteArray &canonicalFolder, const QString &runtimeFold
                              .arg(QString::fromLatin1(
                                  QCryptographicHash::hash(canonicalFolder, QCryptographicHash::Sha256).toHex().left(24)));
     if (!runtimeFolder.isEmpty()) {
-        const QString path = runtimeFolder + QStringLiteral("/quorvi/") + file;
+        QString path = runtimeFolder + QStringLiteral("/quorvi/") + file;
         if (fits(path))
             return path;
     }
@@ -197,7 +197,7 @@ QString Guard::listen()
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
         || ::chmod(path.constData(), 0600) != 0 || ::listen(fd, SOMAXCONN) != 0
         || ::lstat(path.constData(), &made) != 0) {
-        const QString problem = systemError(QStringLiteral("cannot listen on %1").arg(m_name), errno);
+        QString problem = systemError(QStringLiteral("cannot listen on %1").arg(m_name), errno);
         ::close(fd);
         return problem;
     }
@@ -254,7 +254,8 @@ void Guard::acceptPending()
                 // Out of files (or memory) for now. The connection waits in
                 // the queue until idle ones have been dropped; listening
                 // goes on whatever happens.
-                m_notifier->setEnabled(false);
+                if (m_notifier)
+                    m_notifier->setEnabled(false);
                 m_acceptAgain.start();
             }
             return;

@@ -12,7 +12,7 @@ namespace {
 
 // Where this name is on the bus, Qt puts the icon in that tray and sends
 // its messages through the notification service.
-const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+constexpr QLatin1StringView kStatusNotifierWatcher("org.kde.StatusNotifierWatcher");
 
 } // namespace
 

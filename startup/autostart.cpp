@@ -252,100 +252,129 @@ QString removeWhole(const QString &file)
     return {};
 }
 
+// The two files --autostart looks after, and what is in them now.
+struct Files {
+    QString entry;
+    QString launcher;
+    bool launcherExists = false;
+    Entry ourLauncher;
+};
+
+Outcome failure(const QString &why)
+{
+    Outcome outcome;
+    outcome.exitStatus = 1;
+    outcome.err = why;
+    return outcome;
+}
+
+Outcome status(const Files &files)
+{
+    QString error;
+    bool entryExists = false;
+    Entry entry;
+    if (!readEntry(files.entry, &entryExists, &entry, &error))
+        return failure(error);
+    const bool programExists = entry.valid && QFileInfo(entry.program).isExecutable();
+    Outcome outcome;
+    outcome.out = statusText(files.entry, entryExists, entry, programExists)
+        + launcherStatusText(files.launcher, files.launcherExists, files.ourLauncher);
+    return outcome;
+}
+
+Outcome turnOn(const Files &files, const Context &context)
+{
+    const QString &file = files.entry;
+    for (const auto &[name, what] : {std::pair(context.programName, QStringLiteral("the program")),
+                                     std::pair(context.workingFolderName, QStringLiteral("this folder"))}) {
+        if (const QString why = unwritableName(name, what); !why.isEmpty())
+            return failure(QStringLiteral("could not write %1: %2").arg(nativePath(file), why));
+    }
+    const EntryText login = entryText(context.program, context.workingFolder);
+    if (login.text.isEmpty())
+        return failure(QStringLiteral("could not write %1: %2").arg(nativePath(file), login.reason));
+    // Only for the note on what it replaces: a failure to write says the rest.
+    QString error;
+    bool entryExists = false;
+    Entry entry;
+    if (!readEntry(file, &entryExists, &entry, &error))
+        entryExists = false;
+    // A launcher the user made by hand is theirs to keep.
+    if (files.launcherExists && !files.ourLauncher.ours)
+        return failure(QStringLiteral("%1 was not written by quorvi; it is left alone: remove it and run "
+                                      "'quorvi --autostart on' again")
+                           .arg(nativePath(files.launcher)));
+    if (const QString why = writeWhole(file, login.text); !why.isEmpty())
+        return failure(why);
+    const QString launcherContent = Autostart::launcherText(context.program, context.workingFolder).text;
+    if (const QString why = writeWhole(files.launcher, launcherContent); !why.isEmpty())
+        return failure(why);
+    Entry written;
+    written.valid = true;
+    written.background = true;
+    written.folder = context.workingFolder;
+    Outcome outcome;
+    outcome.out = QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1 and keeps "
+                                 "running to remind you.\nEntry: %2\n")
+                      .arg(folderPhrase(written), nativePath(file))
+        + launcherStatusText(files.launcher, true, parseEntry(launcherContent))
+        + replacedText(entryExists && entry.valid ? &entry : nullptr,
+                       files.launcherExists && files.ourLauncher.ours ? &files.ourLauncher : nullptr,
+                       context.workingFolder);
+    // At login a missing store opens the task list every time, which is
+    // a surprise worth a word now rather than at the next login.
+    if (!QFileInfo::exists(QDir(context.workingFolder).filePath(Module1::kStoreFileName)))
+        outcome.out += QStringLiteral("Note: there is no %1 in that folder yet; until there is one, "
+                                      "the task list opens at login.\n")
+                           .arg(Module1::kStoreFileName);
+    return outcome;
+}
+
+Outcome turnOff(const Files &files)
+{
+    Outcome outcome;
+    const QFileInfo info(files.entry);
+    if (!info.exists() && !info.isSymLink()) {
+        outcome.out = QStringLiteral("Autostart was already off.\n");
+    } else {
+        if (const QString why = removeWhole(files.entry); !why.isEmpty())
+            return failure(why);
+        outcome.out = QStringLiteral("Autostart is off.\n");
+    }
+    if (files.launcherExists && files.ourLauncher.ours) {
+        if (const QString why = removeWhole(files.launcher); !why.isEmpty())
+            return failure(why);
+        outcome.out += QStringLiteral("Launcher removed: %1\n").arg(nativePath(files.launcher));
+    } else if (files.launcherExists) {
+        outcome.out += QStringLiteral("Launcher left alone (not written by quorvi): %1\n").arg(nativePath(files.launcher));
+    }
+    return outcome;
+}
+
 } // namespace
 
 Outcome run(Action action, const Context &context)
 {
-    Outcome outcome;
-    const auto fail = [&outcome](const QString &why) {
-        outcome.exitStatus = 1;
-        outcome.err = why;
-        return outcome;
-    };
-    const QString file = entryFile(context.xdgConfigHome, context.home);
-    if (file.isEmpty())
-        return fail(QStringLiteral("there is no configuration folder: neither XDG_CONFIG_HOME nor HOME is set"));
-    const QString launcher = launcherFile(context.xdgDataHome, context.home);
-    if (launcher.isEmpty())
-        return fail(QStringLiteral("there is no data folder: neither XDG_DATA_HOME nor HOME is set"));
-
+    Files files;
+    files.entry = entryFile(context.xdgConfigHome, context.home);
+    if (files.entry.isEmpty())
+        return failure(QStringLiteral("there is no configuration folder: neither XDG_CONFIG_HOME nor HOME is set"));
+    files.launcher = launcherFile(context.xdgDataHome, context.home);
+    if (files.launcher.isEmpty())
+        return failure(QStringLiteral("there is no data folder: neither XDG_DATA_HOME nor HOME is set"));
     QString error;
-    bool entryExists = false;
-    Entry entry;
-    bool launcherExists = false;
-    Entry ourLauncher;
-    if (!readEntry(launcher, &launcherExists, &ourLauncher, &error))
-        return fail(error);
+    if (!readEntry(files.launcher, &files.launcherExists, &files.ourLauncher, &error))
+        return failure(error);
 
     switch (action) {
-    case Action::Status: {
-        if (!readEntry(file, &entryExists, &entry, &error))
-            return fail(error);
-        const bool programExists = entry.valid && QFileInfo(entry.program).isExecutable();
-        outcome.out = statusText(file, entryExists, entry, programExists)
-            + launcherStatusText(launcher, launcherExists, ourLauncher);
-        return outcome;
+    case Action::Status:
+        return status(files);
+    case Action::On:
+        return turnOn(files, context);
+    case Action::Off:
+        return turnOff(files);
     }
-    case Action::On: {
-        for (const auto &[name, what] : {std::pair(context.programName, QStringLiteral("the program")),
-                                         std::pair(context.workingFolderName, QStringLiteral("this folder"))}) {
-            if (const QString why = unwritableName(name, what); !why.isEmpty())
-                return fail(QStringLiteral("could not write %1: %2").arg(nativePath(file), why));
-        }
-        const EntryText login = entryText(context.program, context.workingFolder);
-        if (login.text.isEmpty())
-            return fail(QStringLiteral("could not write %1: %2").arg(nativePath(file), login.reason));
-        // Only for the note on what it replaces: a failure to write says the rest.
-        if (!readEntry(file, &entryExists, &entry, &error))
-            entryExists = false;
-        // A launcher the user made by hand is theirs to keep.
-        if (launcherExists && !ourLauncher.ours)
-            return fail(QStringLiteral("%1 was not written by quorvi; it is left alone: remove it and run "
-                                       "'quorvi --autostart on' again")
-                            .arg(nativePath(launcher)));
-        if (const QString why = writeWhole(file, login.text); !why.isEmpty())
-            return fail(why);
-        if (const QString why = writeWhole(launcher, launcherText(context.program, context.workingFolder).text);
-            !why.isEmpty())
-            return fail(why);
-        Entry written;
-        written.valid = true;
-        written.background = true;
-        written.folder = context.workingFolder;
-        outcome.out = QStringLiteral("Autostart is on: at login, quorvi shows the alerts for %1 and keeps "
-                                     "running to remind you.\nEntry: %2\n")
-                          .arg(folderPhrase(written), nativePath(file))
-            + launcherStatusText(launcher, true, parseEntry(launcherText(context.program, context.workingFolder).text))
-            + replacedText(entryExists && entry.valid ? &entry : nullptr,
-                           launcherExists && ourLauncher.ours ? &ourLauncher : nullptr, context.workingFolder);
-        // At login a missing store opens the task list every time, which is
-        // a surprise worth a word now rather than at the next login.
-        if (!QFileInfo::exists(QDir(context.workingFolder).filePath(Module1::kStoreFileName)))
-            outcome.out += QStringLiteral("Note: there is no %1 in that folder yet; until there is one, "
-                                          "the task list opens at login.\n")
-                               .arg(Module1::kStoreFileName);
-        return outcome;
-    }
-    case Action::Off: {
-        const QFileInfo info(file);
-        if (!info.exists() && !info.isSymLink()) {
-            outcome.out = QStringLiteral("Autostart was already off.\n");
-        } else {
-            if (const QString why = removeWhole(file); !why.isEmpty())
-                return fail(why);
-            outcome.out = QStringLiteral("Autostart is off.\n");
-        }
-        if (launcherExists && ourLauncher.ours) {
-            if (const QString why = removeWhole(launcher); !why.isEmpty())
-                return fail(why);
-            outcome.out += QStringLiteral("Launcher removed: %1\n").arg(nativePath(launcher));
-        } else if (launcherExists) {
-            outcome.out += QStringLiteral("Launcher left alone (not written by quorvi): %1\n").arg(nativePath(launcher));
-        }
-        return outcome;
-    }
-    }
-    return outcome;
+    return {};
 }
 
 } // namespace Autostart

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -407,16 +408,13 @@ Written overwrite(const QString &path, const QByteArray &bytes, const Look &expe
 
 bool isOwnTemporaryName(QByteArrayView name)
 {
-    const qsizetype mark = qsizetype(sizeof(kOwnMark) - 1);
+    const auto mark = qsizetype(sizeof(kOwnMark) - 1);
     if (name.size() < 2 + mark + kRandomPart || !name.startsWith('.'))
         return false;
     if (name.sliced(name.size() - kRandomPart - mark, mark) != QByteArrayView(kOwnMark))
         return false;
-    for (const char c : name.last(kRandomPart)) {
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            return false;
-    }
-    return true;
+    const QByteArrayView random = name.last(kRandomPart);
+    return std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 int removeLeftovers(const QString &folder)

@@ -231,7 +231,7 @@ void adoptIdentities(std::vector<Task> &base, std::vector<Task> &side, std::vect
 {
     auto inBase = byUid(base);
     for (const Task &r : side) {
-        if (r.uid.isEmpty() || inBase.count(r.uid))
+        if (r.uid.isEmpty() || inBase.contains(r.uid))
             continue;
         const Task bare = withoutUid(r);
         const auto was = std::find_if(base.begin(), base.end(), [&bare](const Task &b) { return sameStored(b, bare); });
