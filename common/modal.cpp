@@ -16,12 +16,6 @@ namespace Modal {
 
 namespace {
 
-// Built empty before main, at no cost, and first used after it: clazy's
-// worry about the price and order of global constructors does not apply.
-Seam g_realSeam; // clazy:exclude=non-pod-global-static
-Seam *g_seam = &g_realSeam;
-QStringList g_shownProblems; // clazy:exclude=non-pod-global-static
-
 // Messages carry task titles, file names and the system's words, none of
 // which is markup: a title such as "<font size=7>" is shown as typed, and a
 // link in it is text, not a link that starts a browser. A box left to guess
@@ -77,27 +71,17 @@ void Seam::endProgram(int exitCode)
     std::_Exit(exitCode);
 }
 
-Seam &seam()
+void Seam::information(QWidget *parent, const QString &title, const QString &text)
 {
-    return *g_seam;
+    message(parent, title, text, Kind::Information);
 }
 
-void setSeam(Seam *replacement)
+void Seam::warning(QWidget *parent, const QString &title, const QString &text)
 {
-    g_seam = replacement ? replacement : &g_realSeam;
+    message(parent, title, text, Kind::Warning);
 }
 
-void information(QWidget *parent, const QString &title, const QString &text)
-{
-    seam().message(parent, title, text, Kind::Information);
-}
-
-void warning(QWidget *parent, const QString &title, const QString &text)
-{
-    seam().message(parent, title, text, Kind::Warning);
-}
-
-bool reportSave(QWidget *parent, const Module1::SaveResult &result, QWidget *noticeParent)
+bool Seam::reportSave(QWidget *parent, const Module1::SaveResult &result, QWidget *noticeParent)
 {
     if (!result.ok) {
         warning(parent, kMessageTitle, result.message);
@@ -106,23 +90,17 @@ bool reportSave(QWidget *parent, const Module1::SaveResult &result, QWidget *not
     if (!result.message.isEmpty())
         information(parent, kMessageTitle, result.message);
     if (!result.notice.isEmpty())
-        seam().notice(noticeParent ? noticeParent : parent, kMessageTitle, result.notice);
+        notice(noticeParent ? noticeParent : parent, kMessageTitle, result.notice);
     return true;
 }
 
-void reportLoadProblems(QWidget *parent, const Module1::LoadReport &report)
+void Seam::reportLoadProblems(QWidget *parent, const Module1::LoadReport &report)
 {
-    if (report.problems.isEmpty() || report.problems == g_shownProblems)
+    if (report.problems.isEmpty() || report.repeated)
         return;
-    g_shownProblems = report.problems;
     warning(parent, kMessageTitle,
             QStringLiteral("Some of %1 could not be read as it stands:\n\n%2")
                 .arg(Module1::kStoreFileName, Module1::describeProblems(report)));
-}
-
-void forgetReportedProblems()
-{
-    g_shownProblems.clear();
 }
 
 } // namespace Modal

@@ -26,6 +26,8 @@ enum class Kind { Information, Warning };
 // What a file is chosen for.
 enum class FileUse { Open, Save };
 
+// Each window reaches the seam through its Context (context.h): the
+// program's own, or a test's stand-in.
 class Seam
 {
 public:
@@ -45,27 +47,20 @@ public:
     virtual QString chooseFile(QWidget *parent, FileUse use, const QString &title, const QString &filter);
     // Ends the program at once; nothing is saved.
     virtual void endProgram(int exitCode);
+
+    void information(QWidget *parent, const QString &title, const QString &text);
+    void warning(QWidget *parent, const QString &title, const QString &text);
+
+    // Tells the user why a save failed, or the notice a successful one
+    // brings (a backup kept); returns whether the save succeeded. That the
+    // save merged the tables with a file changed elsewhere is told without
+    // waiting, over `noticeParent` when given (a dialog about to close
+    // passes its owner).
+    bool reportSave(QWidget *parent, const Module1::SaveResult &result, QWidget *noticeParent = nullptr);
+
+    // Shows the problems a load found; the same list the store's previous
+    // load found was told then, and is not shown again.
+    void reportLoadProblems(QWidget *parent, const Module1::LoadReport &report);
 };
-
-// The seam in force; never null.
-Seam &seam();
-// Replaces the seam; nullptr puts the real one back. The caller keeps ownership.
-void setSeam(Seam *replacement);
-
-inline int exec(QDialog *dialog) { return seam().exec(dialog); }
-void information(QWidget *parent, const QString &title, const QString &text);
-void warning(QWidget *parent, const QString &title, const QString &text);
-
-// Tells the user why a save failed, or the notice a successful one brings
-// (a backup kept); returns whether the save succeeded. That the save merged
-// the tables with a file changed elsewhere is told without waiting, over
-// `noticeParent` when given (a dialog about to close passes its owner).
-bool reportSave(QWidget *parent, const Module1::SaveResult &result, QWidget *noticeParent = nullptr);
-
-// Shows the problems the last load found, once: the same list is not shown
-// again when the main window reloads the store the alert window just read.
-void reportLoadProblems(QWidget *parent, const Module1::LoadReport &report);
-// Forgets which problems were shown (tests start afresh).
-void forgetReportedProblems();
 
 } // namespace Modal

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "module1.h"
+#include "taskstore.h"
 
 #include <QString>
 
@@ -10,6 +10,6 @@
 // first from an Ok that cannot save.
 inline QString storeCaption(const QString &caption)
 {
-    return Module1::storeReadOnly() ? caption + QStringLiteral(" (%1 is read-only)").arg(Module1::kStoreFileName)
+    return Module1::TaskStore::storeReadOnly() ? caption + QStringLiteral(" (%1 is read-only)").arg(Module1::kStoreFileName)
                                     : caption;
 }

@@ -1,37 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storedialog.h"
 
-#include "modal.h"
-#include "module1.h"
 #include "storecaption.h"
 #include "twips.h"
 
 #include <QCloseEvent>
 
-StoreDialog::StoreDialog(QWidget *parent, const QString &objectName, const QString &caption, double widthTwips,
-                         double heightTwips)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+StoreDialog::StoreDialog(const Context &context, QWidget *parent, const QString &objectName, const QString &caption,
+                         double widthTwips, double heightTwips)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_context(context), m_caption(caption)
 {
     setObjectName(objectName);
-    m_caption = caption;
     setWindowTitle(caption);
     setModal(true);
     setFixedSize(Twips::toPixels(widthTwips), Twips::toPixels(heightTwips));
 }
 
-bool StoreDialog::saveOrWarn()
+void StoreDialog::settle()
+{
+    setResult(Accepted);
+    hide();
+}
+
+bool StoreDialog::closeAfter(const Module1::Commit &commit)
 {
     // The dialog closes right after a save that went through, so a notice
     // it brings stays beside the window that remains.
-    return Modal::reportSave(this, Module1::saveTasks(), parentWidget());
+    if (!seam().reportSave(this, commit.save, parentWidget()))
+        return false;
+    settle();
+    if (commit.reloaded)
+        seam().reportLoadProblems(parentWidget(), commit.load);
+    return true;
 }
 
-void StoreDialog::hideAndReload(int result)
+void StoreDialog::cancel()
 {
-    setResult(result);
+    // The copy goes with the dialog: the store was never touched.
+    setResult(Rejected);
     hide();
-    const Module1::LoadReport report = Module1::reloadInListOrder();
-    Modal::reportLoadProblems(parentWidget(), report);
 }
 
 void StoreDialog::reject()

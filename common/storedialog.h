@@ -1,32 +1,38 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "context.h"
+
 #include <QDialog>
 
-// A dialog that edits the tables in place, as both editors do: a fixed modal
-// dialog centred on its owner, whose Ok saves the whole store and whose
-// Cancel throws every edit away by reading the store back. Esc and the
-// window's close button are Cancel, so nothing half-edited stays in memory
-// for the next save to pick up.
+// A dialog that edits a copy of what the store holds, as both editors do: a
+// fixed modal dialog centred on its owner, whose Ok commits the copy
+// through the store and whose Cancel throws the copy away. Esc and the
+// window's close button are Cancel. The store itself is never half edited,
+// so whatever else changes it meanwhile (another program, a reminder's
+// Done) goes on while the dialog is open.
 class StoreDialog : public QDialog
 {
     Q_OBJECT
 protected:
     // The client area is widthTwips x heightTwips.
-    StoreDialog(QWidget *parent, const QString &objectName, const QString &caption, double widthTwips,
-                double heightTwips);
+    StoreDialog(const Context &context, QWidget *parent, const QString &objectName, const QString &caption,
+                double widthTwips, double heightTwips);
 
-    // Saves the tables. A failure is told and false returned: the dialog and
-    // the edits stay, so Ok can be pressed again once the cause is put right.
-    // A notice the save brings (a backup kept) is shown as well.
-    bool saveOrWarn();
+    Module1::TaskStore &store() const { return m_context.store; }
+    Modal::Seam &seam() const { return m_context.seam; }
 
-    // Hides the dialog with `result`, then reads the store back in the
-    // list's order (which announces the change) and tells what that found.
-    void hideAndReload(int result);
+    // Hides the dialog as accepted: what a commit does once it is in, before
+    // the store announces it.
+    void settle();
+    // Tells what a commit came to. A failure is told and false returned:
+    // the dialog and its copy stay, so Ok can be pressed again once the
+    // cause is put right. Otherwise the dialog is hidden (settle()), and
+    // what the store's read-back found is told over its owner.
+    bool closeAfter(const Module1::Commit &commit);
 
     // What Cancel does; Esc and the close button come here too.
-    virtual void cancel() = 0;
+    virtual void cancel();
 
     void reject() override;
     void closeEvent(QCloseEvent *event) override;
@@ -34,5 +40,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    Context m_context;
     QString m_caption;
 };

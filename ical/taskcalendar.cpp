@@ -577,7 +577,7 @@ Imported importTasks(std::vector<Module1::Task> &tasks, const QByteArray &bytes,
     return out;
 }
 
-Outcome exportStore(const QString &file, const QDateTime &now)
+Outcome exportStore(Module1::TaskStore &store, const QString &file, const QDateTime &now)
 {
     using namespace Module1;
     QStringList notes;
@@ -585,8 +585,9 @@ Outcome exportStore(const QString &file, const QDateTime &now)
     // every task the way tasks.txt does; a save merged with a change made
     // elsewhere may bring tasks that need one too.
     for (int pass = 0; pass < 2; ++pass) {
+        std::vector<Task> list(store.tasks().begin(), store.tasks().end());
         bool assigned = false;
-        for (Task &task : liveTasks()) {
+        for (Task &task : list) {
             if (task.uid.isEmpty()) {
                 task.uid = newUid();
                 assigned = true;
@@ -594,7 +595,7 @@ Outcome exportStore(const QString &file, const QDateTime &now)
         }
         if (!assigned)
             break;
-        const SaveResult saved = saveTasks();
+        const SaveResult saved = store.commitTaskList(std::move(list)).save;
         if (!saved.ok)
             return {false, saved.message};
         noteSave(saved, &notes);
@@ -602,7 +603,8 @@ Outcome exportStore(const QString &file, const QDateTime &now)
             break;
     }
     KeptCalendars kept = keptForStore(&notes);
-    const Exported exported = exportTasks(liveTasks(), kept, now);
+    std::vector<Task> list(store.tasks().begin(), store.tasks().end());
+    const Exported exported = exportTasks(list, kept, now);
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(exported.file) < 0 || !out.commit())
         return {false, QStringLiteral("Could not write %1: %2").arg(shown(file), out.errorString())};
@@ -611,7 +613,7 @@ Outcome exportStore(const QString &file, const QDateTime &now)
                       + listed(QStringLiteral("Not exported:"), exported.problems) + listed(QStringLiteral("Also:"), notes)};
 }
 
-Outcome importStore(const QString &file, const QDateTime &now)
+Outcome importStore(Module1::TaskStore &store, const QString &file, const QDateTime &now)
 {
     using namespace Module1;
     const QFileInfo info(file);
@@ -630,21 +632,14 @@ Outcome importStore(const QString &file, const QDateTime &now)
 
     QStringList notes;
     KeptCalendars kept = keptForStore(&notes);
-    const auto live = liveTasks();
-    std::vector<Task> list(live.begin(), live.end());
+    std::vector<Task> list(store.tasks().begin(), store.tasks().end());
     const Imported imported = importTasks(list, bytes, kept, now, kTaskSlots);
     if (!imported.refusal.isEmpty()) {
         return {false, QStringLiteral("%1 is not an iCalendar file Quorvi can read: %2. Nothing was imported.")
                            .arg(shown(file), imported.refusal)};
     }
     if (imported.added + imported.updated > 0) {
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            tasks[i] = std::move(list[i]);
-            deriveFields(tasks[i]);
-        }
-        taskCount = qint16(list.size());
-        announceChange();
-        const SaveResult saved = saveTasks();
+        const SaveResult saved = store.commitTaskList(std::move(list)).save;
         if (!saved.ok)
             return {false, saved.message};
         noteSave(saved, &notes);
@@ -663,7 +658,8 @@ Outcome importStore(const QString &file, const QDateTime &now)
 
 int runCommand(bool importing, const QString &file)
 {
-    const Module1::LoadReport report = Module1::loadTasks();
+    Module1::TaskStore store;
+    const Module1::LoadReport report = store.loadTasks();
     if (report.unreadable) {
         std::fprintf(stderr, "quorvi: %s\n", qPrintable(report.problems.value(0)));
         return 1;
@@ -673,7 +669,7 @@ int runCommand(bool importing, const QString &file)
                      qPrintable(Module1::kStoreFileName), qPrintable(Module1::describeProblems(report)));
     }
     const QDateTime now = QDateTime::currentDateTime();
-    const Outcome outcome = importing ? importStore(file, now) : exportStore(file, now);
+    const Outcome outcome = importing ? importStore(store, file, now) : exportStore(store, file, now);
     if (!outcome.ok) {
         std::fprintf(stderr, "quorvi: %s\n", qPrintable(outcome.message));
         return 1;

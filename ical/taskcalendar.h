@@ -4,6 +4,7 @@
 #include "keptcalendars.h"
 #include "mapping.h"
 #include "module1.h"
+#include "taskstore.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -70,18 +71,19 @@ struct Imported {
 Imported importTasks(std::vector<Module1::Task> &tasks, const QByteArray &bytes, KeptCalendars &kept,
                      const QDateTime &now, int capacity);
 
-// The same on the store: its tables and tasks.txt in the working folder,
-// saved (and merged with changes made elsewhere) like any change. The
+// The same on a store: its tables and tasks.txt in the working folder,
+// committed (and merged with changes made elsewhere) like any change. The
 // message is for the user either way.
 struct Outcome {
     bool ok = true;
     QString message;
 };
-Outcome exportStore(const QString &file, const QDateTime &now);
-Outcome importStore(const QString &file, const QDateTime &now);
+Outcome exportStore(Module1::TaskStore &store, const QString &file, const QDateTime &now);
+Outcome importStore(Module1::TaskStore &store, const QString &file, const QDateTime &now);
 
-// quorvi --export FILE / --import FILE: loads the store, does it, says what
-// happened (on standard error when it failed) and returns the exit status.
+// quorvi --export FILE / --import FILE: loads a store of its own, does it,
+// says what happened (on standard error when it failed) and returns the
+// exit status.
 int runCommand(bool importing, const QString &file);
 
 } // namespace TaskCalendar

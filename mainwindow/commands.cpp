@@ -60,39 +60,37 @@ void FrmMain::connectCommands()
 FrmTask *FrmMain::frmTask()
 {
     if (!m_frmTask)
-        m_frmTask = new FrmTask(this);
+        m_frmTask = new FrmTask(m_context, this);
     return m_frmTask;
 }
 
 FrmAlerts *FrmMain::frmAlerts()
 {
     if (!m_frmAlerts)
-        m_frmAlerts = new FrmAlerts(this);
+        m_frmAlerts = new FrmAlerts(m_context, this);
     return m_frmAlerts;
 }
 
 void FrmMain::newTask()
 {
-    // The new task takes the slot after the last; there is none past 1001.
-    if (taskCount >= kTaskSlots) {
-        // Hidden done tasks fill slots too; saying so shows where room is.
-        const int hidden = taskCount - shownCount();
-        Modal::information(this, Modal::kMessageTitle,
-                           hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
-                                            .arg(kTaskSlots)
-                                            .arg(hidden)
-                                      : QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
+    if (store().isFull()) {
+        // Hidden done tasks fill the table too; saying so shows where room is.
+        const int hidden = store().taskCount() - shownCount();
+        m_context.seam.information(
+            this, Modal::kMessageTitle,
+            hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
+                             .arg(kTaskSlots)
+                             .arg(hidden)
+                       : QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
         return;
     }
     m_timer1->setEnabled(false);
-    ++taskCount;
-    // The slot may still hold a deleted task or a cancelled New; a new task
-    // starts from now, so Ok on the untouched form saves a sensible one.
-    tasks[taskCount - 1] = TaskFields::blankTaskAt(Clock::now());
+    // A new task starts from now, so Ok on the untouched form saves a
+    // sensible one; the store has it only once Ok commits it, so a Cancel
+    // leaves the count as it was.
     FrmTask *editor = frmTask();
-    editor->prepare(taskCount);
-    Modal::exec(editor);
-    // A cancelled editor has reloaded the store, which restored the count.
+    editor->prepareNew(TaskFields::blankTaskAt(Clock::now()));
+    m_context.seam.exec(editor);
     m_timer1->setEnabled(true);
 }
 
@@ -101,7 +99,7 @@ void FrmMain::editSelectedTask()
     if (m_selectedRow < 1)
         return;
     frmTask()->prepare(m_selectedRow);
-    Modal::exec(frmTask());
+    m_context.seam.exec(frmTask());
 }
 
 void FrmMain::editPressedTask()
@@ -111,7 +109,7 @@ void FrmMain::editPressedTask()
     // keeps a stray trigger from opening an editor on nothing.
     if (m_selectedRow >= 1) {
         frmTask()->prepare(m_selectedRow);
-        Modal::exec(frmTask());
+        m_context.seam.exec(frmTask());
     }
     m_timer1->setEnabled(true);
 }
@@ -120,49 +118,52 @@ void FrmMain::deleteTask()
 {
     m_timer1->setEnabled(false);
     // The redraw this announces keeps the selection on the same row, which
-    // now shows the task that followed.
-    if (m_selectedRow > 0)
-        removeTask(m_selectedRow - 1);
+    // now shows the task that followed. The store is saved even when no
+    // row was selected.
+    const Commit commit = store().removeTask(selectedTask());
     m_timer1->setEnabled(true);
-    Modal::reportSave(this, saveTasks());
+    m_context.seam.reportSave(this, commit.save);
 }
 
 void FrmMain::markDone()
 {
-    if (m_selectedRow < 1 || m_selectedRow > taskCount)
+    const TaskId id = selectedTask();
+    if (id == 0)
         return;
     m_timer1->setEnabled(false);
-    const int slot = m_selectedRow - 1;
+    const QString title = store().find(id)->title;
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
-    Task marked;
-    if (Module1::markDone(slot, Clock::now(), &marked) == Marked::Unchanged) {
+    Marked marked = Marked::Unchanged;
+    const Commit commit = store().markDone(id, Clock::now(), &marked);
+    if (marked == Marked::Unchanged) {
         m_timer1->setEnabled(true);
-        Modal::information(this, Modal::kMessageTitle,
-                           QStringLiteral("\"%1\" has no next date within the years a task can hold, "
-                                          "so it was left as it is.")
-                               .arg(tasks[slot].title));
+        m_context.seam.information(this, Modal::kMessageTitle,
+                                   QStringLiteral("\"%1\" has no next date within the years a task can hold, "
+                                                  "so it was left as it is.")
+                                       .arg(title));
         return;
     }
-    const int row = findTask(marked, slot) + 1;
+    const int row = store().slotOf(id) + 1;
     if (row >= 1 && row <= shownCount()) {
         highlight(row);
         bringIntoView(row);
     }
     m_timer1->setEnabled(true);
-    Modal::reportSave(this, saveTasks());
+    m_context.seam.reportSave(this, commit.save);
 }
 
 void FrmMain::exportTasks()
 {
     m_timer1->setEnabled(false);
-    QString file = Modal::seam().chooseFile(this, Modal::FileUse::Save, QStringLiteral("Export Tasks"), kCalendarFiles);
+    QString file = m_context.seam.chooseFile(this, Modal::FileUse::Save, QStringLiteral("Export Tasks"), kCalendarFiles);
     if (!file.isEmpty()) {
         if (QFileInfo(file).suffix().isEmpty())
             file += QStringLiteral(".ics");
-        const TaskCalendar::Outcome outcome = TaskCalendar::exportStore(file, Clock::now());
-        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+        const TaskCalendar::Outcome outcome = TaskCalendar::exportStore(store(), file, Clock::now());
+        m_context.seam.message(this, Modal::kMessageTitle, outcome.message,
+                               outcome.ok ? Modal::Kind::Information : Modal::Kind::Warning);
     }
     m_timer1->setEnabled(true);
 }
@@ -170,11 +171,13 @@ void FrmMain::exportTasks()
 void FrmMain::importTasks()
 {
     m_timer1->setEnabled(false);
-    const QString file = Modal::seam().chooseFile(this, Modal::FileUse::Open, QStringLiteral("Import Tasks"), kCalendarFiles);
+    const QString file =
+        m_context.seam.chooseFile(this, Modal::FileUse::Open, QStringLiteral("Import Tasks"), kCalendarFiles);
     if (!file.isEmpty()) {
         // The list redraws when the import announces the new tasks.
-        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(file, Clock::now());
-        (outcome.ok ? Modal::information : Modal::warning)(this, Modal::kMessageTitle, outcome.message);
+        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(store(), file, Clock::now());
+        m_context.seam.message(this, Modal::kMessageTitle, outcome.message,
+                               outcome.ok ? Modal::Kind::Information : Modal::Kind::Warning);
     }
     m_timer1->setEnabled(true);
 }
@@ -183,18 +186,19 @@ void FrmMain::manageRules()
 {
     m_timer1->setEnabled(false);
     FrmAlerts *dialog = frmAlerts();
+    dialog->prepare();
     dialog->drawAlert(0);
-    Modal::exec(dialog);
+    m_context.seam.exec(dialog);
     m_timer1->setEnabled(true);
 }
 
 void FrmMain::showAbout()
 {
-    Modal::information(this, kAboutTitle, aboutText());
+    m_context.seam.information(this, kAboutTitle, aboutText());
 }
 
 void FrmMain::exitProgram()
 {
     // Every change was saved by the command that made it.
-    Modal::seam().endProgram(0);
+    m_context.seam.endProgram(0);
 }

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emptylisthint.h"
 
-#include "module1.h"
+#include "taskstore.h"
 
 #include <QEvent>
 
-EmptyListHint::EmptyListHint(const QString &text, QWidget *area, int top) : QLabel(text, area), m_top(top)
+EmptyListHint::EmptyListHint(const Module1::TaskStore &store, const QString &text, QWidget *area, int top)
+    : QLabel(text, area), m_store(store), m_top(top)
 {
     setObjectName(QStringLiteral("lblEmptyList"));
     setAlignment(Qt::AlignCenter);
@@ -14,7 +15,7 @@ EmptyListHint::EmptyListHint(const QString &text, QWidget *area, int top) : QLab
     area->installEventFilter(this);
     // Over the list's panel and its scroll bar, which are there already.
     raise();
-    connect(&Module1::notifier(), &Module1::Notifier::changed, this, &EmptyListHint::follow);
+    connect(&store, &Module1::TaskStore::changed, this, &EmptyListHint::follow);
     follow();
 }
 
@@ -22,7 +23,7 @@ void EmptyListHint::follow()
 {
     const QWidget *area = parentWidget();
     setGeometry(0, m_top, area->width(), qMax(fontMetrics().height() * 2, 1));
-    setVisible(Module1::taskCount == 0);
+    setVisible(m_store.taskCount() == 0);
 }
 
 bool EmptyListHint::eventFilter(QObject *watched, QEvent *event)

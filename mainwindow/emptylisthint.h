@@ -3,6 +3,10 @@
 
 #include <QLabel>
 
+namespace Module1 {
+class TaskStore;
+}
+
 // The one line of help an empty task list shows under its headings, so a
 // first run says how to begin. It follows the store by itself: shown while
 // there is no task at all (hidden done tasks count), gone with the first.
@@ -12,7 +16,7 @@ class EmptyListHint : public QLabel
 public:
     // Lies over `area` (the list's viewport), `top` pixels down, across its
     // width; clicks go through to the list.
-    EmptyListHint(const QString &text, QWidget *area, int top);
+    EmptyListHint(const Module1::TaskStore &store, const QString &text, QWidget *area, int top);
 
     void follow();
 
@@ -20,5 +24,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    const Module1::TaskStore &m_store;
     int m_top;
 };

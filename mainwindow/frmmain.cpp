@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmmain.h"
 
-#include "afterdialogs.h"
 #include "clock.h"
 #include "descriptionbox.h"
 #include "emptylisthint.h"
@@ -13,7 +12,6 @@
 #include "preferences.h"
 #include "rules.h"
 #include "storecaption.h"
-#include "storewatcher.h"
 #include "twips.h"
 
 #include <QAction>
@@ -61,7 +59,7 @@ int toScrollUnits(double twips)
 
 } // namespace
 
-FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
+FrmMain::FrmMain(const Context &context, QWidget *parent) : QMainWindow(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmMain"));
     updateWindowCaption();
@@ -74,17 +72,13 @@ FrmMain::FrmMain(QWidget *parent) : QMainWindow(parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &PausableTimer::timeout, this, &FrmMain::drawList);
     // Every reload and every confirmed edit, whoever made it, is redrawn.
-    connect(&Module1::notifier(), &Module1::Notifier::changed, this, &FrmMain::drawList);
-
-    m_storeWatcher = new StoreWatcher(this);
-    connect(m_storeWatcher, &StoreWatcher::changedElsewhere, this, &FrmMain::storeChangedElsewhere);
-    // The dialog's Ok merges with the file; its Cancel reads it anew.
-    m_follow = new AfterDialogs([this] { return busy(); },
-                                [this] {
-                                    if (isVisible())
-                                        followStoreFile();
-                                },
-                                this);
+    connect(&store(), &Module1::TaskStore::changed, this, &FrmMain::drawList);
+    // At once, even with a dialog open: it edits a copy, which its Ok
+    // merges with whatever the store holds by then.
+    connect(&store(), &Module1::TaskStore::changedElsewhere, this, [this] {
+        if (isVisible())
+            followStoreFile();
+    });
 
     applyGeometry();
     // Never so small that the heading and three rows cannot be seen.
@@ -218,19 +212,22 @@ ListCell *FrmMain::makeCell(const QString &name)
 void FrmMain::formLoad()
 {
     // The order the list had when it was last used.
-    Module1::sortMode = Preferences::listOrder();
+    store().setSortMode(Preferences::listOrder());
     showOrder();
+    if (store().loaded() && !store().storeChangedElsewhere()) {
+        drawList();
+        return;
+    }
     // The reload is announced, and the list drawn, on the way.
-    const Module1::LoadReport report = Module1::reloadInListOrder();
-    Modal::reportLoadProblems(this, report);
+    const Module1::LoadReport report = store().reloadInListOrder();
+    m_context.seam.reportLoadProblems(this, report);
 }
 
 void FrmMain::showEvent(QShowEvent *event)
 {
     updateWindowCaption();
     QMainWindow::showEvent(event);
-    if (!m_storeWatcher->isWatching())
-        m_storeWatcher->start();
+    store().follow(true);
 }
 
 bool FrmMain::event(QEvent *event)
@@ -251,44 +248,32 @@ void FrmMain::hideEvent(QHideEvent *event)
     // Minimised is still open: the list keeps following the file.
     if (event->spontaneous())
         return;
-    m_storeWatcher->stop();
-    m_follow->cancel();
-}
-
-bool FrmMain::busy() const
-{
-    // Timer1 is off while a command runs its dialog; Edit from the menu bar
-    // leaves it on, but its dialog is modal all the same.
-    return !m_timer1->isEnabled() || AfterDialogs::dialogOpen();
-}
-
-bool FrmMain::followPending() const
-{
-    return m_follow->pending();
-}
-
-void FrmMain::storeChangedElsewhere()
-{
-    if (isVisible())
-        m_follow->request();
+    store().follow(false);
 }
 
 void FrmMain::followStoreFile()
 {
-    if (!Module1::storeChangedElsewhere())
+    if (!store().storeChangedElsewhere())
         return;
     Module1::LoadReport report;
-    changeKeepingSelection([&report] { report = Module1::reloadInListOrder(); });
+    changeKeepingSelection([this, &report] { report = store().reloadInListOrder(); });
     ++m_follows;
-    Modal::reportLoadProblems(this, report);
+    m_context.seam.reportLoadProblems(this, report);
+}
+
+Module1::TaskId FrmMain::selectedTask() const
+{
+    if (m_selectedRow < 1 || m_selectedRow > store().taskCount())
+        return 0;
+    return store().tasks()[std::size_t(m_selectedRow - 1)].id;
 }
 
 void FrmMain::changeKeepingSelection(const std::function<void()> &change)
 {
     // The task, not the row: a change made elsewhere may move it, and a
     // Delete must not fall on a different one. Gone is no selection.
-    if (m_selectedRow >= 1 && m_selectedRow <= Module1::taskCount)
-        m_keepSelected = Module1::tasks[m_selectedRow - 1];
+    if (const Module1::TaskId id = selectedTask())
+        m_keepSelected = id;
     change();
     m_keepSelected.reset();
 }
@@ -303,16 +288,16 @@ void FrmMain::drawList()
     // The old rows stay on screen until the new ones have taken their cells,
     // so a redraw does not hide and show every cell again.
     detachRows(false);
-    Module1::sortTasks();
+    store().sortTasks();
     // Done tasks are at the table's end, so the rows shown are its start.
     const int shown = shownCount();
     if (m_keepSelected)
-        remembered = Module1::findTask(*m_keepSelected, remembered - 1) + 1;
+        remembered = store().slotOf(*m_keepSelected) + 1;
     if (remembered <= shown)
         m_selectedRow = remembered;
 
     for (int i = 0; i < shown; ++i) {
-        const Module1::Task &t = Module1::tasks[i];
+        const Module1::Task &t = store().tasks()[std::size_t(i)];
         addListTask(t.title, t.forWhom, Rules::dueText(t));
     }
     hideSpareRows();
@@ -333,8 +318,8 @@ void FrmMain::drawList()
 int FrmMain::shownCount() const
 {
     if (m_showDone)
-        return Module1::taskCount;
-    const auto live = Module1::liveTasks();
+        return store().taskCount();
+    const auto live = store().tasks();
     return int(std::count_if(live.begin(), live.end(), [](const Module1::Task &t) { return !t.done; }));
 }
 
@@ -350,7 +335,8 @@ void FrmMain::setShowDoneTasks(bool show)
 
 void FrmMain::updateDoneCaptions()
 {
-    const bool done = m_selectedRow >= 1 && m_selectedRow <= Module1::taskCount && Module1::tasks[m_selectedRow - 1].done;
+    const Module1::Task *selected = store().find(selectedTask());
+    const bool done = selected && selected->done;
     // Kept at hand: looking the actions up among thousands of cells at every
     // click would cost more than the highlight itself.
     for (QAction *action : m_markDone)
@@ -443,10 +429,10 @@ void FrmMain::setColor(int index)
         cell->setLook(lookOfRow(cell->look(), index, today));
 }
 
-ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today)
+ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today) const
 {
     // A row appended by hand beyond the table has no task to colour it by.
-    const Module1::Task *task = row >= 1 && row <= Module1::kTaskSlots ? &Module1::tasks[row - 1] : nullptr;
+    const Module1::Task *task = row >= 1 && row <= store().taskCount() ? &store().tasks()[std::size_t(row - 1)] : nullptr;
     look.struck = task && task->done;
     if (look.struck) {
         // No rule colours a done task, and it is never bold.
@@ -454,7 +440,7 @@ ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today)
         look.bold = false;
         return look;
     }
-    const Rules::Choice choice = task ? Rules::choose(*task, today) : Rules::Choice{};
+    const Rules::Choice choice = task ? Rules::choose(*task, store().rules(), today) : Rules::Choice{};
     look.color = choice.color;
     // With no rules at all the row keeps the weight it had.
     if (choice.ruleRan)
@@ -484,7 +470,8 @@ void FrmMain::highlight(int index)
             cell->setLook(look);
         }
     }
-    QString text = Module1::tasks[index - 1].description;
+    // A row appended by hand beyond the table has no description.
+    QString text = index <= store().taskCount() ? store().tasks()[std::size_t(index - 1)].description : QString();
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_txtDescription->setPlainText(text);
     updateDoneCaptions();
@@ -571,8 +558,8 @@ void FrmMain::showListFocus(bool focused)
 
 void FrmMain::headerClicked(Module1::Column column)
 {
-    Module1::sortMode = Module1::nextSortMode(Module1::sortMode, column);
-    Preferences::setListOrder(Module1::sortMode);
+    store().setSortMode(Module1::nextSortMode(store().sortMode(), column));
+    Preferences::setListOrder(store().sortMode());
     showOrder();
     drawList();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "context.h"
 #include "listcell.h"
 #include "listlayout.h"
 #include "module1.h"
@@ -25,8 +26,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class PausableTimer;
-class AfterDialogs;
-class StoreWatcher;
 
 // The task list window: one row of three cells per task, coloured by the
 // rules, selectable, ordered by the header buttons and scrolled inside a
@@ -35,9 +34,11 @@ class FrmMain : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit FrmMain(QWidget *parent = nullptr);
+    explicit FrmMain(const Context &context, QWidget *parent = nullptr);
 
-    // Form_Load: order by due date, reload the store, draw the list.
+    // Form_Load: order by due date and draw the list. The store is read
+    // only when it was not read yet or the file changed since: "Show
+    // all..." shows what the alert window just read.
     void formLoad();
 
     // Throws every row away and builds them again from the store in the
@@ -76,22 +77,19 @@ public:
     const QList<ListCell *> &lblDue() const { return m_lblDue; }
 
     PausableTimer *timer1() const { return m_timer1; }
-    StoreWatcher *storeWatcher() const { return m_storeWatcher; }
+    Module1::TaskStore &store() const { return m_context.store; }
 
     // Reads the store again after another program changed it: the list is
-    // redrawn in the current order and the selected task, found by its
-    // fields, stays selected where it is still there. Does nothing when the
-    // file is still what Quorvi last read or wrote.
+    // redrawn in the current order and the selected task stays selected
+    // where it is still there. Does nothing when the file is still what the
+    // store last read or wrote. Dialogs hold copies, so this never waits.
     void followStoreFile();
-    // A change made elsewhere waits for the open dialog to close.
-    bool followPending() const;
     // Runs a change of the tables that announces itself, and keeps the
-    // selected task selected (found by its fields) wherever the redraw puts
+    // selected task selected (found by its id) wherever the redraw puts
     // it, rather than the row: for changes the user did not make here.
     void changeKeepingSelection(const std::function<void()> &change);
-    // Whether a dialog edits the tables or a menu is open: work on the
-    // tables from elsewhere must wait (see AfterDialogs).
-    bool busy() const;
+    // The task of the selected row, or 0.
+    Module1::TaskId selectedTask() const;
     // How often the list was reloaded for a change made elsewhere.
     int follows() const { return m_follows; }
     QMenu *shortMenu() const { return m_menuShort; }
@@ -142,7 +140,7 @@ private:
     ListCell *makeCell(const QString &name);
     // A row's look from its task: the rules' colour and weight, or a done
     // task's grey and stroke; selection and background are left as they are.
-    static ListCell::Look lookOfRow(ListCell::Look look, int row, QDate today);
+    ListCell::Look lookOfRow(ListCell::Look look, int row, QDate today) const;
     // Moves every row into the spare pool; hideNow false leaves them on
     // screen for a redraw that is about to reuse them.
     void detachRows(bool hideNow);
@@ -167,9 +165,7 @@ private:
     // Options > Remind Again After: how long a reminder is put off.
     void buildRemindAgainMenu(QMenu *options);
     void vscrollChanged(int value);
-    // A dialog or menu of ours is open: the tables may be half edited.
-    void storeChangedElsewhere();
-
+    Context m_context;
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
     bool m_cellsQuiet = false;
@@ -186,9 +182,7 @@ private:
     HeaderButton *m_cmdDue = nullptr;
     QPlainTextEdit *m_txtDescription = nullptr;
     PausableTimer *m_timer1 = nullptr;
-    StoreWatcher *m_storeWatcher = nullptr;
-    AfterDialogs *m_follow = nullptr;
-    std::optional<Module1::Task> m_keepSelected; // while changeKeepingSelection runs
+    std::optional<Module1::TaskId> m_keepSelected; // while changeKeepingSelection runs
     int m_follows = 0;
     QMenu *m_menuShort = nullptr;
     // Mark Done in the Tasks menu and in the rows' popup; their captions

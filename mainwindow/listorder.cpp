@@ -17,7 +17,7 @@ void FrmMain::showOrder()
 {
     Module1::Column column = Module1::Column::Due;
     bool reversed = false;
-    const bool ordered = Module1::decodeSortOrder(Module1::sortMode, &column, &reversed);
+    const bool ordered = Module1::decodeSortOrder(store().sortMode(), &column, &reversed);
     const HeaderButton::Order direction = reversed ? HeaderButton::Order::Descending : HeaderButton::Order::Ascending;
     const std::pair<HeaderButton *, Module1::Column> headers[] = {
         {m_cmdTitle, Module1::Column::Title}, {m_cmdFor, Module1::Column::For}, {m_cmdDue, Module1::Column::Due}};
@@ -32,7 +32,7 @@ void FrmMain::addEmptyListHint()
     const QString text = key.isEmpty() ? QStringLiteral("No tasks yet: Tasks > New Task")
                                        : QStringLiteral("No tasks yet: Tasks > New Task, or %1").arg(key);
     // Under the headings, where the first row will be.
-    new EmptyListHint(text, m_viewport, Twips::toPixels(255 + 120));
+    new EmptyListHint(store(), text, m_viewport, Twips::toPixels(255 + 120));
 }
 
 void FrmMain::buildRemindAgainMenu(QMenu *options)

@@ -33,6 +33,12 @@ QDateTime putOffUntil(bool tomorrow, int minutes, const QDateTime &now)
 
 std::optional<int> rowOf(const Module1::Task &task, std::span<const Module1::Task> tasks)
 {
+    if (task.id != 0) {
+        for (std::size_t i = 0; i < tasks.size(); ++i) {
+            if (tasks[i].id == task.id)
+                return int(i) + 1;
+        }
+    }
     const QDateTime moment = Rules::dueMoment(task);
     std::optional<int> sameName;
     for (std::size_t i = 0; i < tasks.size(); ++i) {

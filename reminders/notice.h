@@ -36,9 +36,10 @@ QStringList actions(int remindAgainMinutes);
 // across a change of the clocks).
 QDateTime putOffUntil(bool tomorrow, int minutes, const QDateTime &now);
 
-// The row (from 1) showing `task` in the tables as they stand: the same
-// title, for-whom text and due moment, or failing that the same title and
-// for-whom text (its time was edited since). Nothing when it is gone.
+// The row (from 1) showing `task` in the tables as they stand: the task
+// with its id, or failing that one with the same title, for-whom text and
+// due moment, or failing that the same title and for-whom text. Nothing
+// when it is gone.
 std::optional<int> rowOf(const Module1::Task &task, std::span<const Module1::Task> tasks);
 
 } // namespace Notice

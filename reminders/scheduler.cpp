@@ -57,11 +57,12 @@ QDateTime earliest(std::initializer_list<QDateTime> moments)
     return first;
 }
 
-Scheduler::Scheduler(Alarm &alarm, QObject *parent) : QObject(parent), m_alarm(alarm)
+Scheduler::Scheduler(const Module1::TaskStore &store, Alarm &alarm, QObject *parent)
+    : QObject(parent), m_store(store), m_alarm(alarm)
 {
     connect(&m_alarm, &Alarm::rang, this, &Scheduler::catchUp);
     connect(&m_alarm, &Alarm::clockChanged, this, &Scheduler::catchUp);
-    connect(&Module1::notifier(), &Module1::Notifier::changed, this, &Scheduler::tablesChanged);
+    connect(&m_store, &Module1::TaskStore::changed, this, &Scheduler::tablesChanged);
 }
 
 void Scheduler::start()
@@ -99,7 +100,7 @@ void Scheduler::catchUp()
     if (!m_started)
         return;
     const QDateTime now = Clock::now();
-    const QList<Module1::Task> due = dueBetween(Module1::liveTasks(), m_from, now);
+    const QList<Module1::Task> due = dueBetween(m_store.tasks(), m_from, now);
     // From the clock, whichever way it moved: after a clock set back, the
     // moments between now and the old time come round again and are
     // announced when they do.
@@ -111,8 +112,9 @@ void Scheduler::catchUp()
             // Only while the task is still as it was announced: one marked
             // done, moved on to its next occurrence, edited or deleted since
             // has nothing more to remind of at this moment.
-            const int slot = Module1::findTask(m_snoozed[i].task, -1);
-            if (slot >= 0 && !Module1::tasks[slot].done)
+            const Module1::Task &was = m_snoozed[i].task;
+            const Module1::Task *task = m_store.find(was.id);
+            if (task && Module1::sameStored(*task, was) && !task->done)
                 woken.append(m_snoozed[i].task);
             m_snoozed.removeAt(i);
         } else {
@@ -123,7 +125,7 @@ void Scheduler::catchUp()
     QDateTime nextSnooze;
     for (const Snoozed &s : std::as_const(m_snoozed))
         nextSnooze = earliest({nextSnooze, s.at});
-    m_armed = earliest({nextDueMoment(Module1::liveTasks(), m_from), nextSnooze, nextDayStart(now)});
+    m_armed = earliest({nextDueMoment(m_store.tasks(), m_from), nextSnooze, nextDayStart(now)});
     // Armed before anyone hears of the news, so a listener that changes the
     // tables meets a scheduler that is already up to date.
     m_alarm.wakeAt(m_armed);

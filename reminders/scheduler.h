@@ -2,6 +2,7 @@
 #pragma once
 
 #include "module1.h"
+#include "taskstore.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -46,7 +47,7 @@ class Scheduler : public QObject
 {
     Q_OBJECT
 public:
-    explicit Scheduler(Alarm &alarm, QObject *parent = nullptr);
+    Scheduler(const Module1::TaskStore &store, Alarm &alarm, QObject *parent = nullptr);
 
     // Starts watching: what is due before now is past and is not announced.
     void start();
@@ -68,6 +69,7 @@ private:
     void tablesChanged();
     void catchUp();
 
+    const Module1::TaskStore &m_store;
     Alarm &m_alarm;
     bool m_started = false;
     QDateTime m_from; // everything due before this was announced or was past

@@ -3,8 +3,6 @@
 
 #include "colors.h"
 
-#include "modal.h"
-#include "module1.h"
 #include "numbers.h"
 #include "ruleops.h"
 #include "twips.h"
@@ -68,8 +66,8 @@ QLabel *addLabel(QWidget *parent, const QString &text, double left, double top, 
 
 } // namespace
 
-FrmAlerts::FrmAlerts(QWidget *parent)
-    : StoreDialog(parent, QStringLiteral("frmAlerts"), QStringLiteral("Colors & Alerts"), 3585, 2595)
+FrmAlerts::FrmAlerts(const Context &context, QWidget *parent)
+    : StoreDialog(context, parent, QStringLiteral("frmAlerts"), QStringLiteral("Colors & Alerts"), 3585, 2595)
 {
     buildControls();
     connectHandlers();
@@ -163,13 +161,21 @@ void FrmAlerts::showSwatch(qint32 color)
     pctColor->setPalette(p);
 }
 
+void FrmAlerts::prepare()
+{
+    m_rules.assign(store().rules().begin(), store().rules().end());
+    m_original = m_rules;
+}
+
 void FrmAlerts::drawAlert(int index)
 {
     if (index < 0 || index >= Module1::kRuleSlots)
         return;
-    if (Module1::ruleCount == 0)
-        Module1::ruleCount = 1;
-    const Module1::AlertRule rule = Module1::rules[index];
+    if (m_rules.empty())
+        m_rules.emplace_back();
+    if (index >= int(m_rules.size()))
+        return;
+    const Module1::AlertRule rule = m_rules[std::size_t(index)];
     // The number first: the check box and the interval box write back into
     // whichever rule lblID names as soon as they change.
     lblID->setText(QString::number(index + 1));
@@ -187,16 +193,16 @@ void FrmAlerts::showPreviousRule()
 
 void FrmAlerts::showNextRule()
 {
-    const int target = RuleOps::nextTarget(currentNumber());
+    const int target = RuleOps::nextTarget(currentNumber(), int(m_rules.size()));
     if (target >= 0)
         drawAlert(target);
 }
 
 void FrmAlerts::addRule()
 {
-    const int slot = RuleOps::appendRule();
+    const int slot = RuleOps::appendRule(m_rules);
     if (slot < 0) {
-        Modal::information(this, Modal::kMessageTitle,
+        seam().information(this, Modal::kMessageTitle,
                            QStringLiteral("The rule list is full (%1 rules).").arg(Module1::kRuleSlots));
         return;
     }
@@ -205,52 +211,43 @@ void FrmAlerts::addRule()
 
 void FrmAlerts::deleteShownRule()
 {
-    drawAlert(RuleOps::deleteRule(currentSlot()));
+    drawAlert(RuleOps::deleteRule(m_rules, currentSlot()));
 }
 
 void FrmAlerts::chooseRuleColor()
 {
     const int slot = currentSlot();
-    if (slot < 0)
+    if (slot < 0 || slot >= int(m_rules.size()))
         return;
     const std::optional<QColor> chosen =
-        Modal::seam().chooseColor(this, Colors::toColor(Module1::rules[slot].color));
+        seam().chooseColor(this, Colors::toColor(m_rules[std::size_t(slot)].color));
     // Closing the chooser without a choice keeps the rule's colour.
     if (!chosen)
         return;
     const qint32 color = Colors::fromColor(*chosen);
     showSwatch(color);
-    Module1::rules[slot].color = color;
+    m_rules[std::size_t(slot)].color = color;
 }
 
 void FrmAlerts::setRulePopup(bool checked)
 {
     const int slot = currentSlot();
-    if (slot >= 0)
-        Module1::rules[slot].popup = checked;
+    if (slot >= 0 && slot < int(m_rules.size()))
+        m_rules[std::size_t(slot)].popup = checked;
 }
 
 void FrmAlerts::txtInterval_Change(const QString &text)
 {
     const int slot = currentSlot();
-    if (slot >= 0)
-        Module1::rules[slot].interval = Numbers::readInt16(text);
+    if (slot >= 0 && slot < int(m_rules.size()))
+        m_rules[std::size_t(slot)].interval = Numbers::readInt16(text);
 }
 
 void FrmAlerts::saveAndClose()
 {
-    // The rules stay as edited and the dialog open when the save fails.
-    if (!saveOrWarn())
-        return;
+    // The copy stays as edited and the dialog open when the save fails.
     // Saved as they stand, not read back: the new colours are announced.
-    setResult(Accepted);
-    hide();
-    Module1::announceChange();
-}
-
-void FrmAlerts::cancel()
-{
-    hideAndReload(Rejected);
+    closeAfter(store().commitRules(m_rules, &m_original, [this] { settle(); }));
 }
 
 bool FrmAlerts::eventFilter(QObject *watched, QEvent *event)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ruleops.h"
 #include "storedialog.h"
 
 class QCheckBox;
@@ -9,20 +10,24 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
-// "Colors & Alerts": shows one rule of Module1::rules at a time and edits it
-// in place. Ok rewrites the store; Cancel reloads it, dropping every change.
+// "Colors & Alerts": edits a copy of the store's rules, one rule at a time.
+// Ok commits the copy through the store; Cancel throws it away.
 class FrmAlerts : public StoreDialog
 {
     Q_OBJECT
 public:
-    explicit FrmAlerts(QWidget *parent = nullptr);
+    explicit FrmAlerts(const Context &context, QWidget *parent = nullptr);
 
-    // Shows the rule in slot `index` (0-based, up to 100); the dialog always
+    // Takes a fresh copy of the store's rules, as each opening does.
+    void prepare();
+    // Shows the rule in slot `index` (0-based) of the copy; the dialog always
     // holds at least one rule, so an empty table gets rule 1 here.
     void drawAlert(int index);
 
+    // The copy being edited.
+    const RuleOps::Rules &rulesShown() const { return m_rules; }
+
 protected:
-    void cancel() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -41,6 +46,9 @@ private:
     void setRulePopup(bool checked);
     void txtInterval_Change(const QString &text);
     void saveAndClose();
+
+    RuleOps::Rules m_rules;    // the copy the controls write into
+    RuleOps::Rules m_original; // as the store held them when it was taken
 
     QGroupBox *Frame1 = nullptr;
     QPushButton *cmdBack = nullptr;

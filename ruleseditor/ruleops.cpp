@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ruleops.h"
 
-#include "module1.h"
 #include "numbers.h"
 
 namespace RuleOps {
@@ -17,37 +16,37 @@ int backTarget(int number)
     return number > 1 ? number - 2 : -1;
 }
 
-int nextTarget(int number)
+int nextTarget(int number, int count)
 {
-    return (number >= 1 && number < Module1::ruleCount) ? number : -1;
+    return (number >= 1 && number < count) ? number : -1;
 }
 
-bool isFull()
+bool isFull(const Rules &rules)
 {
-    return Module1::ruleCount >= Module1::kRuleSlots;
+    return int(rules.size()) >= Module1::kRuleSlots;
 }
 
-int appendRule()
+int appendRule(Rules &rules)
 {
-    if (isFull())
+    if (isFull(rules))
         return -1;
-    const int slot = Module1::ruleCount++;
-    Module1::AlertRule &r = Module1::rules[slot];
+    Module1::AlertRule &r = rules.emplace_back();
     r.interval = 0;
     r.unit = QStringLiteral("d");
     r.color = 0;
     r.popup = false;
-    return slot;
+    return int(rules.size()) - 1;
 }
 
-int deleteRule(int cur)
+int deleteRule(Rules &rules, int cur)
 {
-    if (cur < 0 || cur >= Module1::ruleCount)
+    const int count = int(rules.size());
+    if (cur < 0 || cur >= count)
         return (cur >= 0 && cur < Module1::kRuleSlots) ? cur : 0;
-    for (int i = cur + 1; i < Module1::ruleCount; ++i)
-        Module1::rules[i - 1] = Module1::rules[i];
-    --Module1::ruleCount;
-    return cur < Module1::ruleCount ? cur : 0;
+    if (count == 1)
+        return 0;
+    rules.erase(rules.begin() + cur);
+    return cur < count - 1 ? cur : 0;
 }
 
 } // namespace RuleOps

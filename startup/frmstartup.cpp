@@ -51,7 +51,7 @@ protected:
 
 } // namespace
 
-FrmStartup::FrmStartup(QWidget *parent) : QWidget(parent)
+FrmStartup::FrmStartup(const Context &context, QWidget *parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmStartup"));
     setWindowTitle(QStringLiteral("Quorvi Alert!"));
@@ -99,32 +99,34 @@ bool FrmStartup::formLoad(QDate today)
                                                         Twips::fromPixels(screenPixels.height()));
     setGeometry(Twips::toPixels(place).translated(screenPixels.topLeft()));
 
-    Module1::sortMode = Module1::ByDue;
-    const Module1::LoadReport report = Module1::reloadInListOrder();
+    Module1::TaskStore &store = m_context.store;
+    store.setSortMode(Module1::ByDue);
+    const Module1::LoadReport report = store.reloadInListOrder();
     // Told before any window appears, and even when none will.
-    Modal::reportLoadProblems(this, report);
+    m_context.seam.reportLoadProblems(this, report);
 
     placeBrowser();
-    return writeAndShowPage(Module1::liveTasks(), today);
+    return writeAndShowPage(store.tasks(), today);
 }
 
 bool FrmStartup::alertAgain(QDate today)
 {
     // The order the start lists them in, without touching the table's own.
-    std::vector<Module1::Task> byDue(Module1::liveTasks().begin(), Module1::liveTasks().end());
+    const auto tasks = m_context.store.tasks();
+    std::vector<Module1::Task> byDue(tasks.begin(), tasks.end());
     Module1::sortTaskList(byDue, Module1::ByDue);
     return writeAndShowPage(byDue, today);
 }
 
 void FrmStartup::showDueNow(std::span<const AlertPage::DueNowEntry> entries, QDate today)
 {
-    m_page = AlertPage::drawDueNow(entries, Module1::liveRules(), today, Preferences::remindAgainMinutes());
+    m_page = AlertPage::drawDueNow(entries, m_context.store.rules(), today, Preferences::remindAgainMinutes());
     m_pageView->setHtml(AlertPage::withBreakOpportunities(m_page.text));
 }
 
 bool FrmStartup::writeAndShowPage(std::span<const Module1::Task> tasks, QDate today)
 {
-    m_page = AlertPage::drawListed(tasks, Module1::liveRules(), today);
+    m_page = AlertPage::drawListed(tasks, m_context.store.rules(), today);
     m_pagePath = AlertPage::pageLocation();
     const AlertPage::WriteResult written = AlertPage::writePage(m_pagePath, m_page.text);
     m_pageProblem = written.ok ? QString() : written.reason;
@@ -151,7 +153,7 @@ bool FrmStartup::writeAndShowPage(std::span<const Module1::Task> tasks, QDate to
 FrmMain *FrmStartup::mainWindow()
 {
     if (!m_frmMain) {
-        m_frmMain = std::make_unique<FrmMain>();
+        m_frmMain = std::make_unique<FrmMain>(m_context);
         m_frmMain->formLoad();
     }
     return m_frmMain.get();
@@ -163,7 +165,7 @@ void FrmStartup::cmdExit_Click()
         close();
         return;
     }
-    Modal::seam().endProgram(0);
+    m_context.seam.endProgram(0);
 }
 
 void FrmStartup::cmdShowAll_Click()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "alertpage.h"
+#include "context.h"
 #include "clock.h"
 #include "twips.h"
 
@@ -45,7 +46,7 @@ class FrmStartup : public QWidget
 {
     Q_OBJECT
 public:
-    explicit FrmStartup(QWidget *parent = nullptr);
+    explicit FrmStartup(const Context &context, QWidget *parent = nullptr);
     ~FrmStartup() override;
 
     // Form_Load: places the window, loads and orders the store, reports what
@@ -66,7 +67,10 @@ public:
     // from memory; the page file keeps the start's alert.
     void showDueNow(std::span<const AlertPage::DueNowEntry> entries, QDate today = Clock::today());
 
-    // The task list, created and loaded on first use.
+    const Context &context() const { return m_context; }
+
+    // The task list, created on first use (it reads the store only when
+    // this window has not).
     FrmMain *mainWindow();
     // The task list if it was created, else null.
     FrmMain *existingMainWindow() const { return m_frmMain.get(); }
@@ -103,6 +107,7 @@ private:
     // browser at it.
     bool writeAndShowPage(std::span<const Module1::Task> tasks, QDate today);
 
+    Context m_context;
     QPushButton *m_cmdExit = nullptr;
     QPushButton *m_cmdShowAll = nullptr;
     QTextBrowser *m_pageView = nullptr;

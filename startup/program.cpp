@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include <unistd.h>
 
@@ -188,13 +189,7 @@ QStringList wrapped(const QString &text, int width)
 class EndingSeam : public Modal::Seam
 {
 public:
-    EndingSeam(Instance::Guard &guard, bool messagesToStderr) : m_guard(guard), m_toStderr(messagesToStderr)
-    {
-        Modal::setSeam(this);
-    }
-    ~EndingSeam() override { Modal::setSeam(nullptr); }
-    EndingSeam(const EndingSeam &) = delete;
-    EndingSeam &operator=(const EndingSeam &) = delete;
+    EndingSeam(Instance::Guard &guard, bool messagesToStderr) : m_guard(guard), m_toStderr(messagesToStderr) { }
 
     void message(QWidget *parent, const QString &title, const QString &text, Modal::Kind kind) override
     {
@@ -222,6 +217,31 @@ private:
     Instance::Guard &m_guard;
     bool m_toStderr;
 };
+
+// Claims the working folder for this Quorvi; the exit status when another
+// one took the request over, or when it could not be asked.
+std::optional<int> claimFolder(Instance::Guard &guard, const Options &options)
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const Instance::Outcome claimed = guard.claim(Instance::socketName(Instance::currentFolder(), runtime),
+                                                  options.showAll ? Instance::Request::ShowAll : Instance::Request::Alert);
+    switch (claimed.claim) {
+    case Instance::Claim::First:
+        break;
+    case Instance::Claim::HandedOver:
+        std::printf("quorvi: handed over to the Quorvi already running for this folder (process %lld)\n",
+                    static_cast<long long>(claimed.otherPid));
+        return 0;
+    case Instance::Claim::NoAnswer:
+        std::fprintf(stderr, "quorvi: %s\n", qPrintable(claimed.problem));
+        return 1;
+    case Instance::Claim::Failed:
+        std::fprintf(stderr, "quorvi: cannot make sure this is the only Quorvi for this folder: %s\n",
+                     qPrintable(claimed.problem));
+        break;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -376,28 +396,14 @@ int run(QApplication &app, const Options &options)
     Instance::Guard guard;
     EndingSeam ending(guard, screenshot);
     if (!screenshot) {
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        const Instance::Outcome claimed =
-            guard.claim(Instance::socketName(Instance::currentFolder(), runtime),
-                        options.showAll ? Instance::Request::ShowAll : Instance::Request::Alert);
-        switch (claimed.claim) {
-        case Instance::Claim::First:
-            break;
-        case Instance::Claim::HandedOver:
-            std::printf("quorvi: handed over to the Quorvi already running for this folder (process %lld)\n",
-                        static_cast<long long>(claimed.otherPid));
-            return 0;
-        case Instance::Claim::NoAnswer:
-            std::fprintf(stderr, "quorvi: %s\n", qPrintable(claimed.problem));
-            return 1;
-        case Instance::Claim::Failed:
-            std::fprintf(stderr, "quorvi: cannot make sure this is the only Quorvi for this folder: %s\n",
-                         qPrintable(claimed.problem));
-            break;
-        }
+        if (const std::optional<int> ended = claimFolder(guard, options))
+            return *ended;
     }
 
-    FrmStartup startup;
+    // The program's one store, handed to every window and the reminders.
+    Module1::TaskStore store;
+    const Context context{store, ending};
+    FrmStartup startup(context);
     QWidget *window =
         Opening::windowFor(startup, options.showAll ? Opening::Cause::ShowAll : Opening::Cause::Start);
 

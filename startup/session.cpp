@@ -12,13 +12,10 @@
 
 #include <utility>
 
-
-
 Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, const QDBusConnection &bus,
                  QObject *parent)
-    : QObject(parent), m_startup(startup), m_background(background), m_scheduler(alarm), m_notices(bus),
-      m_doneWaits([this] { return busy(); }, [this] { markPendingDone(); }),
-      m_dayWaits([this] { return busy(); }, [this] { greetTheDay(); })
+    : QObject(parent), m_startup(startup), m_background(background), m_scheduler(startup.context().store, alarm),
+      m_notices(bus)
 {
     connect(&m_startup, &FrmStartup::putOffRequested, this, &Session::putOffShown);
     // In the background, closing a window only hides it, and so does the
@@ -39,7 +36,8 @@ void Session::setTray(std::unique_ptr<Reminders::Tray> tray)
     m_tray = std::move(tray);
     if (m_tray) {
         connect(m_tray.get(), &Reminders::Tray::showAllRequested, this, &Session::showAll);
-        connect(m_tray.get(), &Reminders::Tray::exitRequested, this, [] { Modal::seam().endProgram(0); });
+        connect(m_tray.get(), &Reminders::Tray::exitRequested, this,
+                [this] { m_startup.context().seam.endProgram(0); });
     }
     m_announcer = std::make_unique<Reminders::Announcer>(m_scheduler, m_notices, m_tray.get(), *this);
 }
@@ -74,7 +72,7 @@ void Session::alertAgain()
 void Session::showTask(const Module1::Task &task)
 {
     FrmMain *list = m_startup.mainWindow();
-    if (const std::optional<int> row = Notice::rowOf(task, Module1::liveTasks())) {
+    if (const std::optional<int> row = Notice::rowOf(task, m_startup.context().store.tasks())) {
         list->highlight(*row);
         list->bringIntoView(*row);
     }
@@ -101,48 +99,31 @@ void Session::putOffShown(qsizetype entry, const QDateTime &until)
     m_startup.showDueNow(m_dueShown, Clock::today());
 }
 
-bool Session::busy() const
-{
-    const FrmMain *list = m_startup.existingMainWindow();
-    return list ? list->busy() : AfterDialogs::dialogOpen();
-}
-
 void Session::markTaskDone(const Module1::Task &task)
 {
-    m_pendingDone.append(task);
-    m_doneWaits.request();
-}
-
-void Session::markPendingDone()
-{
-    bool marked = false;
-    const auto mark = [this, &marked] {
-        for (const Module1::Task &task : std::exchange(m_pendingDone, {})) {
-            // The very task that was announced, or nothing: once marked
-            // (here, in the list, or by a second click) or edited since, it
-            // no longer matches, and a repeating one is not moved on twice.
-            const int slot = Module1::findTask(task, -1);
-            if (slot < 0 || Module1::tasks[slot].done)
-                continue;
-            marked = Module1::markDone(slot, Clock::now()) != Module1::Marked::Unchanged || marked;
-        }
-    };
+    // At once, even with a dialog open: the editors hold copies. The very
+    // task that was announced, or nothing: once marked (here, in the list,
+    // or by a second click) or edited since, it no longer matches, and a
+    // repeating one is not moved on twice.
+    Module1::TaskStore &store = m_startup.context().store;
+    const Module1::Task *now = store.find(task.id);
+    if (!now || !Module1::sameStored(*now, task) || now->done)
+        return;
+    Module1::Marked marked = Module1::Marked::Unchanged;
+    Module1::Commit commit;
+    const auto mark = [&] { commit = store.markDone(task.id, Clock::now(), &marked); };
     FrmMain *list = m_startup.existingMainWindow();
     if (list)
         list->changeKeepingSelection(mark);
     else
         mark();
-    if (marked)
-        Modal::reportSave(list, Module1::saveTasks());
+    if (marked != Module1::Marked::Unchanged)
+        m_startup.context().seam.reportSave(list, commit.save);
 }
 
 void Session::newDay(QDate)
 {
-    m_dayWaits.request();
-}
-
-void Session::greetTheDay()
-{
+    // At once, even with a dialog open: it edits a copy.
     if (FrmMain *list = m_startup.existingMainWindow())
         list->drawList();
     if (!m_background)

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "afterdialogs.h"
 #include "alertpage.h"
 #include "announcer.h"
 #include "desktopnotices.h"
@@ -69,17 +68,9 @@ private:
     // Brings up what `cause` opens; the alert window opens with the
     // start's alert, not the reminders it gathered before.
     void open(Opening::Cause cause);
-    bool busy() const;
-    void markPendingDone();
-    void greetTheDay();
 
     // "In 10 minutes" or "Tomorrow" on the alert window's "Due now" page.
     void putOffShown(qsizetype entry, const QDateTime &until);
 
     QList<AlertPage::DueNowEntry> m_dueShown; // reminders in the alert window now
-    // "Done" said, and the day changed, while a dialog edits the tables:
-    // acted on once it is closed.
-    QList<Module1::Task> m_pendingDone;
-    AfterDialogs m_doneWaits;
-    AfterDialogs m_dayWaits;
 };

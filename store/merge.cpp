@@ -345,26 +345,9 @@ MergeOutcome mergeRecords(const Records &base, const Records &ours, const Record
     return outcome;
 }
 
-int findTask(const Task &task, int nearSlot)
-{
-    int found = -1;
-    for (int i = 0; i < taskCount; ++i) {
-        if (sameStored(tasks[i], task) && (found < 0 || std::abs(i - nearSlot) < std::abs(found - nearSlot)))
-            found = i;
-    }
-    return found;
-}
-
 Records commonRecords(const Records &a, const Records &b)
 {
     return {common(a.tasks, b.tasks), common(a.rules, b.rules)};
-}
-
-Records currentRecords()
-{
-    const auto live = liveTasks();
-    const auto liveR = liveRules();
-    return {{live.begin(), live.end()}, {liveR.begin(), liveR.end()}};
 }
 
 } // namespace Module1

@@ -9,7 +9,7 @@
 // parted: this program's tables and the file someone else wrote.
 namespace Module1 {
 
-// Both tables as plain lists: a store that is not the one in the tables.
+// Both tables of a store as plain lists.
 struct Records {
     std::vector<Task> tasks;
     std::vector<AlertRule> rules;
@@ -39,12 +39,5 @@ MergeOutcome mergeRecords(const Records &base, const Records &ours, const Record
 // of three identical records in one and two in the other, two. As the base
 // of a merge it takes nothing that one side lacks for a deletion.
 Records commonRecords(const Records &a, const Records &b);
-
-// The live parts of both tables.
-Records currentRecords();
-
-// Reads the bytes of a store file into `out` as loadTasks would, without
-// touching the tables.
-LoadReport parseStore(const QByteArray &bytes, Records &out);
 
 } // namespace Module1

@@ -2,18 +2,22 @@
 #pragma once
 
 #include <QDateTime>
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
-#include <array>
 #include <span>
 
-// The whole state of the program: the task and rule tables, their counts and
-// the current order. Every window reads and writes these directly; there is
-// no other copy of the data.
+// The records Quorvi keeps, and what goes with them everywhere: the order
+// the list can show them in, what a load found and what a save did. The
+// tables themselves, and every change to them, belong to a TaskStore
+// (taskstore.h).
 namespace Module1 {
+
+// A task's identity while Quorvi runs: given by its store, kept through
+// sorts, reloads and merges where the record stays the same (by its uid=
+// line where it has one), never written to the file. 0 is no task.
+using TaskId = quint64;
 
 struct Task {
     QString title;
@@ -36,6 +40,7 @@ struct Task {
     QString dueText;     // derived by the reader
     QString sortKey;     // derived by the reader
     bool done = false;   // derived: doneText holds a moment
+    TaskId id = 0;       // given by the store; see TaskId
 };
 
 struct AlertRule {
@@ -45,24 +50,10 @@ struct AlertRule {
     bool popup = false;
 };
 
+// How many tasks and rules a store shows; a file that holds more keeps the
+// rest, unchanged, through every save.
 inline constexpr int kTaskSlots = 1001;
 inline constexpr int kRuleSlots = 101;
-
-inline std::array<Task, kTaskSlots> tasks;
-inline qint16 taskCount = 0;
-inline std::array<AlertRule, kRuleSlots> rules;
-inline qint16 ruleCount = 0;
-inline qint16 sortMode = 0;
-
-// The live parts of the tables.
-inline std::span<Task> liveTasks()
-{
-    return {tasks.data(), std::size_t(qMax<qint16>(taskCount, 0))};
-}
-inline std::span<AlertRule> liveRules()
-{
-    return {rules.data(), std::size_t(qMax<qint16>(ruleCount, 0))};
-}
 
 // The list's columns, in the order of its header buttons.
 enum class Column : qint16 { Title = 0, For = 1, Due = 2 };
@@ -105,34 +96,14 @@ inline constexpr qint16 nextSortMode(qint16 current, Column column)
     return current == same ? sortOrder(column, !reversed) : same;
 }
 
-// Announces that the tables changed: they were reloaded, or an edit the user
-// confirmed was made. Whoever shows or acts on the tables listens here, so no
-// dialog has to know who that is. Edits still being typed are not announced.
-class Notifier : public QObject
-{
-    Q_OBJECT
-Q_SIGNALS:
-    void changed();
-};
-
-Notifier &notifier();
-void announceChange();
-
-// Removes the task in `slot` by moving every later task down one place (the
-// old last slot keeps a copy of the last task), then announces the change.
-// A slot that holds no live task is left alone.
-void removeTask(int slot);
-
 // What marking a task done did.
 enum class Marked { Done, NotDone, MovedOn, Unchanged };
 
-// Marks the task in `slot` done at `now`, or a done task not done again. A
-// repeating task is not marked done: it moves on to its next occurrence
-// after `now`, the time of day kept. Announces the change; a slot without a
-// live task, or a series that cannot go on within the dates a task holds,
-// is left alone (Unchanged). `marked`, when given, receives the task as it
-// is now, before the change is announced (and a redraw re-sorts the table).
-Marked markDone(int slot, const QDateTime &now, Task *marked = nullptr);
+// Marks `task` done at `now`, or a done task not done again. A repeating
+// task is not marked done: it moves on to its next occurrence after `now`,
+// the time of day kept. A series that cannot go on within the dates a task
+// holds is left alone (Unchanged).
+Marked markTaskDone(Task &task, const QDateTime &now);
 
 // Gives `to` the due date and time of `from`, the six parts as typed.
 inline void copyDue(const Task &from, Task &to)
@@ -144,10 +115,6 @@ inline void copyDue(const Task &from, Task &to)
     to.minute = from.minute;
     to.second = from.second;
 }
-
-// The slot of the live task whose stored fields are those of `task`; of
-// several such, the one nearest `nearSlot`. -1 when there is none.
-int findTask(const Task &task, int nearSlot);
 
 // The store file's bare name: it lives in the working directory.
 inline const QString kStoreFileName = QStringLiteral("tasks.txt");
@@ -161,6 +128,8 @@ struct LoadReport {
     // More tasks or rules than the tables hold: the rest are not shown, and
     // kept in the file by every save. Said in the last line of `problems`.
     bool overCapacity = false;
+    // The store's previous load found these very problems: they were told.
+    bool repeated = false;
 };
 
 struct SaveResult {
@@ -174,55 +143,21 @@ struct SaveResult {
     QString notice;
 };
 
-// Empties both tables and refills them from the store file.
-LoadReport loadTasks();
-// Empties both tables and refills them from the bytes of a store file.
-LoadReport readStore(const QByteArray &bytes);
-// Rewrites the whole store file from the tables, atomically. When the file
-// is no longer what Quorvi last read or wrote, the tables are first merged
-// with it (and hold the merged records, in sortMode's order, afterwards).
-SaveResult saveTasks();
-
-// Whether the store file now differs from what Quorvi last read or wrote,
-// and is there to be read. A file that went missing does not count: the
-// tables still hold every task and the next save writes it anew.
-bool storeChangedElsewhere();
-
-// Whether the store file is there and cannot be written (no write
-// permission, a read-only disk): every save would fail until that changes.
-// The windows say so as they open, before anything is typed in vain.
-bool storeReadOnly();
-
-// The report of the most recent loadTasks.
-const LoadReport &lastLoadReport();
-
 // One line of the problem list for a message box, or empty with no problems.
 QString describeProblems(const LoadReport &report);
 
 QString encodeBreaks(const QString &text); // CR LF -> "|~"
 QString decodeBreaks(const QString &text); // "|~" -> CR LF
 
-// The exact text saveTasks writes, for tests and benchmarks.
-QByteArray storeText();
+// The exact text a save writes for these records.
 QByteArray storeText(std::span<const Task> taskList, std::span<const AlertRule> ruleList);
 
 // Rebuilds a task's derived fields (dueText and sortKey from its date and
 // time, done from doneText).
 void deriveFields(Task &task);
 
-// Reorders slots 0..taskCount-1 by sortMode. Done tasks go after all the
-// others, each part in sortMode's order.
-void sortTasks();
-// Reorders any list of tasks as sortTasks would with `mode`.
+// Reorders a list of tasks by `mode`, as the list shows them. Done tasks go
+// after all the others, each part in the mode's order.
 void sortTaskList(std::span<Task> list, qint16 mode);
-
-// loadTasks, then sortTasks, then announces the change: the file keeps the
-// order the table had when it was saved, which may not be the list's order
-// any more, and the list's rows must name the right slots again before
-// anyone acts on "the selected row".
-LoadReport reloadInListOrder();
-
-// Empties the tables and forgets the last load, as at program start.
-void resetStore();
 
 } // namespace Module1

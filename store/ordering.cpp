@@ -85,17 +85,4 @@ void sortTaskList(std::span<Task> list, qint16 mode)
     doneLast();
 }
 
-void sortTasks()
-{
-    sortTaskList(liveTasks(), sortMode);
-}
-
-LoadReport reloadInListOrder()
-{
-    LoadReport report = loadTasks();
-    sortTasks();
-    announceChange();
-    return report;
-}
-
 } // namespace Module1

@@ -63,9 +63,4 @@ Choice choose(const Module1::Task &task, std::span<const Module1::AlertRule> rul
     return choose(dueDate(task), rules, today);
 }
 
-Choice choose(const Module1::Task &task, QDate today)
-{
-    return choose(task, Module1::liveRules(), today);
-}
-
 } // namespace Rules

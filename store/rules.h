@@ -55,7 +55,4 @@ Choice choose(QDate due, std::span<const Module1::AlertRule> rules, QDate today)
 // coloured, never bold and never listed.
 Choice choose(const Module1::Task &task, std::span<const Module1::AlertRule> rules, QDate today);
 
-// The same against the live rule table.
-Choice choose(const Module1::Task &task, QDate today);
-
 } // namespace Rules

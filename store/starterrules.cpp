@@ -31,8 +31,6 @@ bool giveToNewStore(std::vector<Module1::AlertRule> &written)
     if (!written.empty())
         return false;
     written = rules();
-    for (const Module1::AlertRule &rule : written)
-        Module1::rules[Module1::ruleCount++] = rule;
     return true;
 }
 

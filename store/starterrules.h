@@ -16,7 +16,7 @@ std::vector<Module1::AlertRule> rules();
 
 // Called as the store file is about to be created where there was none:
 // `written` (what the save writes) gets the starter rules when it holds no
-// rules of its own, and so do the tables. Whether it did.
+// rules of its own. Whether it did.
 bool giveToNewStore(std::vector<Module1::AlertRule> &written);
 
 } // namespace StarterRules

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storewatcher.h"
 
-#include "module1.h"
+#include "taskstore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,7 +13,7 @@ constexpr int kPollMs = 1000;
 
 } // namespace
 
-StoreWatcher::StoreWatcher(QObject *parent) : QObject(parent)
+StoreWatcher::StoreWatcher(Module1::TaskStore &store, QObject *parent) : QObject(parent), m_store(store)
 {
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
@@ -63,6 +63,6 @@ void StoreWatcher::lookAtFile()
     // A file replaced by a rename is a new file, and watched afresh.
     if (!m_watcher.files().contains(m_file) && QFileInfo::exists(m_file))
         m_watcher.addPath(m_file);
-    if (Module1::storeChangedElsewhere())
+    if (m_store.storeChangedElsewhere())
         Q_EMIT changedElsewhere();
 }

@@ -10,12 +10,16 @@
 // and says when another program has changed it. The folder is watched as
 // well as the file: editors and sync tools replace a file by renaming a new
 // one over it, and the old file, the one being watched, is then gone.
-// Quorvi's own saves are told apart by what the store last wrote.
+// The store's own saves are told apart by what it last wrote.
+namespace Module1 {
+class TaskStore;
+}
+
 class StoreWatcher : public QObject
 {
     Q_OBJECT
 public:
-    explicit StoreWatcher(QObject *parent = nullptr);
+    explicit StoreWatcher(Module1::TaskStore &store, QObject *parent = nullptr);
 
     // Starts following tasks.txt in the current working folder.
     void start();
@@ -33,6 +37,7 @@ private:
     void activity();
     void lookAtFile();
 
+    Module1::TaskStore &m_store;
     QFileSystemWatcher m_watcher;
     // A program writing the file takes a few steps (write a temporary file,
     // rename it, set its times); the file is looked at once they are done.

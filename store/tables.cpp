@@ -7,22 +7,8 @@
 
 namespace Module1 {
 
-Notifier &notifier()
+Marked markTaskDone(Task &t, const QDateTime &now)
 {
-    static Notifier instance;
-    return instance;
-}
-
-void announceChange()
-{
-    Q_EMIT notifier().changed();
-}
-
-Marked markDone(int slot, const QDateTime &now, Task *markedTask)
-{
-    if (slot < 0 || slot >= taskCount)
-        return Marked::Unchanged;
-    Task &t = tasks[slot];
     Marked marked = Marked::Done;
     if (t.done) {
         t.doneText.clear();
@@ -41,20 +27,7 @@ Marked markDone(int slot, const QDateTime &now, Task *markedTask)
         t.doneText = Repeat::formatMoment(now);
     }
     deriveFields(t);
-    if (markedTask)
-        *markedTask = t;
-    announceChange();
     return marked;
-}
-
-void removeTask(int slot)
-{
-    if (slot < 0 || slot >= taskCount)
-        return;
-    for (int i = slot + 1; i < taskCount; ++i)
-        tasks[i - 1] = tasks[i];
-    --taskCount;
-    announceChange();
 }
 
 } // namespace Module1

@@ -5,7 +5,6 @@
 #include "clock.h"
 #include "dueboxes.h"
 #include "modal.h"
-#include "module1.h"
 #include "numbers.h"
 #include "repeat.h"
 #include "rules.h"
@@ -78,8 +77,9 @@ QPushButton *addButton(QWidget *parent, const char *name, const QString &caption
 
 } // namespace
 
-FrmTask::FrmTask(QWidget *parent)
-    : StoreDialog(parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), kDialogWidth, kButtonTop + 345)
+FrmTask::FrmTask(const Context &context, QWidget *parent)
+    : StoreDialog(context, parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), kDialogWidth,
+                  kButtonTop + 345)
 {
     buildControls();
     connectHandlers();
@@ -151,13 +151,13 @@ void FrmTask::connectHandlers()
 {
     const auto text = [this](QLineEdit *box, QString Module1::Task::*field) {
         connect(box, &QLineEdit::textChanged, this, [this, field](const QString &value) {
-            if (Module1::Task *t = record())
+            if (Module1::Task *t = editing())
                 t->*field = TaskFields::singleLine(value);
         });
     };
     const auto number = [this](QLineEdit *box, qint16 Module1::Task::*field) {
         connect(box, &QLineEdit::textChanged, this, [this, field](const QString &value) {
-            if (Module1::Task *t = record())
+            if (Module1::Task *t = editing())
                 t->*field = Numbers::readInt16(value);
         });
     };
@@ -181,7 +181,7 @@ void FrmTask::connectHandlers()
         connect(part, &QLineEdit::textChanged, this, &FrmTask::showDuePreview);
     connect(lstMonth, &QComboBox::currentIndexChanged, this, &FrmTask::showDuePreview);
     connect(cmdCalendar, &CalendarButton::opening, this, [this] {
-        if (const Module1::Task *t = record())
+        if (const Module1::Task *t = editing())
             cmdCalendar->openOn(Rules::dueDate(*t), Clock::today());
     });
     connect(cmdCalendar, &CalendarButton::chosen, this, &FrmTask::dateChosen);
@@ -189,24 +189,35 @@ void FrmTask::connectHandlers()
     connect(Command2, &QPushButton::clicked, this, &FrmTask::cancel);
 }
 
-Module1::Task *FrmTask::record() const
+Module1::Task *FrmTask::editing()
 {
-    if (m_selected < 1 || m_selected > Module1::kTaskSlots)
-        return nullptr;
-    return &Module1::tasks[m_selected - 1];
+    return m_selected >= 1 ? &m_task : nullptr;
 }
 
 void FrmTask::prepare(int index)
 {
-    if (index < 1 || index > Module1::kTaskSlots) {
-        // No slot to edit: whatever is typed now goes nowhere.
+    if (index < 1 || index > store().taskCount()) {
+        // No task to edit: whatever is typed now goes nowhere.
         m_selected = 0;
         return;
     }
-    // The slot number comes first: filling the boxes fires their change
-    // handlers, which must write into this slot and no other.
+    m_original = store().tasks()[std::size_t(index - 1)];
     m_selected = index;
-    const Module1::Task t = Module1::tasks[index - 1];
+    fill(m_original);
+}
+
+void FrmTask::prepareNew(const Module1::Task &start)
+{
+    m_original = Module1::Task{};
+    m_selected = store().taskCount() + 1;
+    fill(start);
+}
+
+void FrmTask::fill(const Module1::Task &t)
+{
+    // The copy first: filling the boxes fires their change handlers, which
+    // write into it.
+    m_task = t;
     m_preparing = true;
     txtTitle->setText(t.title);
     txtFor->setText(t.forWhom);
@@ -228,7 +239,7 @@ void FrmTask::prepare(int index)
 
 void FrmTask::repeatChanged(bool dateMoved)
 {
-    Module1::Task *t = record();
+    Module1::Task *t = editing();
     if (m_preparing || !t)
         return;
     const int row = lstRepeat->currentIndex();
@@ -247,7 +258,7 @@ void FrmTask::repeatChanged(bool dateMoved)
 
 void FrmTask::showDuePreview()
 {
-    const Module1::Task *t = record();
+    const Module1::Task *t = editing();
     lblDuePreview->setText(t ? DuePreview::text(*t, Clock::now(), locale()) : QString());
 }
 
@@ -261,7 +272,7 @@ void FrmTask::dateChosen(QDate date)
 
 void FrmTask::monthChosen(int index)
 {
-    Module1::Task *t = record();
+    Module1::Task *t = editing();
     qint16 month = 0;
     // No row picked (a stored month the list cannot show): the month is kept.
     if (t && TaskFields::monthFromIndex(index, &month))
@@ -270,7 +281,7 @@ void FrmTask::monthChosen(int index)
 
 void FrmTask::descriptionEdited()
 {
-    if (Module1::Task *t = record())
+    if (Module1::Task *t = editing())
         t->description = TaskFields::descriptionFromEditor(txtDescript->document()->toRawText());
 }
 
@@ -290,14 +301,18 @@ bool FrmTask::eventFilter(QObject *watched, QEvent *event)
 
 void FrmTask::saveAndClose()
 {
-    // The edits stay in memory and the dialog open when the save fails.
-    if (!saveOrWarn())
+    if (m_selected < 1) {
+        // Nothing to commit: prepare refused its number.
+        settle();
         return;
-    hideAndReload(Accepted);
+    }
+    // The copy stays, and the dialog open, when the save fails.
+    closeAfter(store().commitTask(m_original.id, m_task, m_original.id != 0 ? &m_original : nullptr,
+                                  [this] { settle(); }));
 }
 
 void FrmTask::cancel()
 {
     m_selected = -1;
-    hideAndReload(Rejected);
+    StoreDialog::cancel();
 }

@@ -11,25 +11,28 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace Module1 {
-struct Task;
-}
-
-// "New / Edit task": edits one slot of Module1::tasks in place. Every change
-// in a box is written straight into the record; Ok makes it permanent by
-// rewriting the store, Cancel throws it away by reloading the store.
+// "New / Edit task": edits a copy of one task. Every change in a box is
+// written straight into the copy; Ok commits it through the store (saved,
+// read back and drawn), Cancel throws it away.
 class FrmTask : public StoreDialog
 {
     Q_OBJECT
 public:
-    explicit FrmTask(QWidget *parent = nullptr);
+    explicit FrmTask(const Context &context, QWidget *parent = nullptr);
 
-    // Edits slot index - 1 (index counts from 1, up to 1001). A number outside
-    // that range leaves the tables alone and the dialog edits nothing.
+    // Edits a copy of the task in slot index - 1 (index counts from 1). A
+    // number outside the table leaves the dialog editing nothing.
     void prepare(int index);
+    // Edits a new task, blank unless `start` says otherwise, which Ok adds
+    // to the store.
+    void prepareNew(const Module1::Task &start = {});
 
-    // The slot number being edited; -1 after Cancel, 0 when prepare refused.
+    // The slot number being edited (from 1; past the table for a new task);
+    // -1 after Cancel, 0 when prepare refused.
     int selected() const { return m_selected; }
+    // The copy being edited, and the task it was taken from (0 when new).
+    const Module1::Task &record() const { return m_task; }
+    Module1::TaskId editedId() const { return m_original.id; }
 
 protected:
     void cancel() override;
@@ -38,7 +41,8 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
-    Module1::Task *record() const;
+    Module1::Task *editing();
+    void fill(const Module1::Task &t);
 
     void monthChosen(int index);
     void descriptionEdited();
@@ -52,6 +56,8 @@ private:
     void dateChosen(QDate date);
 
     int m_selected = 0;
+    Module1::Task m_task;     // the copy the boxes write into
+    Module1::Task m_original; // as the store held it when the copy was taken
     // While prepare fills the boxes: a stored repetition is kept as it is,
     // even one the boxes cannot show.
     bool m_preparing = false;

@@ -11,6 +11,7 @@
 //   background_bench [SECONDS]      (default 60)
 #include "alertpage.h"
 #include "module1.h"
+#include "taskstore.h"
 #include "runtimefolder.h"
 #include "storegen.h"
 
@@ -140,9 +141,11 @@ bool writeStore(const QString &folder, const QString &page, int late, QDate *nex
     StoreGen::Options options;
     options.tasks = late;
     options.today = QDate::currentDate().addDays(-200);
-    StoreGen::fill(options);
+    Module1::TaskStore store;
+    StoreGen::fill(store, options);
     const QDateTime due = QDateTime::currentDateTime().addDays(31);
-    Module1::Task &task = Module1::tasks[Module1::taskCount++];
+    Module1::Records records = store.records();
+    Module1::Task &task = records.tasks.emplace_back();
     task.title = QStringLiteral("Renew the passport");
     task.forWhom = QStringLiteral("Me");
     task.year = qint16(due.date().year());
@@ -150,22 +153,23 @@ bool writeStore(const QString &folder, const QString &page, int late, QDate *nex
     task.day = qint16(due.date().day());
     task.hour = 9;
     Module1::deriveFields(task);
+    store.readRecords(std::move(records));
     *next = due.date();
 
     const QString previous = QDir::currentPath();
     QDir().mkpath(folder);
     QDir::setCurrent(folder);
-    const Module1::SaveResult saved = Module1::saveTasks();
+    const Module1::SaveResult saved = store.saveTasks();
     QDir::setCurrent(previous);
     if (!saved.ok) {
         std::fprintf(stderr, "%s\n", qPrintable(saved.message));
         return false;
     }
-    Module1::sortMode = Module1::ByDue;
-    Module1::sortTasks();
+    store.setSortMode(Module1::ByDue);
+    store.sortTasks();
     QFile out(page);
     return out.open(QIODevice::WriteOnly)
-        && out.write(AlertPage::drawListed(Module1::liveTasks(), Module1::liveRules(), QDate::currentDate()).text.toUtf8()) > 0;
+        && out.write(AlertPage::drawListed(store.tasks(), store.rules(), QDate::currentDate()).text.toUtf8()) > 0;
 }
 
 struct Scenario {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storegen.h"
 
-#include "module1.h"
+#include "taskstore.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -52,14 +52,14 @@ QString pick(QRandomGenerator &rng, const QStringList &list)
 
 } // namespace
 
-void fill(const Options &options)
+void fill(Module1::TaskStore &store, const Options &options)
 {
     QRandomGenerator rng(options.seed);
-    Module1::resetStore();
+    Module1::Records records;
 
     const int taskCount = qBound(0, options.tasks, Module1::kTaskSlots);
     for (int i = 0; i < taskCount; ++i) {
-        Module1::Task &t = Module1::tasks[i];
+        Module1::Task &t = records.tasks.emplace_back();
         t.title = pick(rng, kVerbs) + QLatin1Char(' ') + pick(rng, kThings);
         t.forWhom = pick(rng, kPeople);
         const int offset = int(rng.bounded(2 * options.spreadDays + 1)) - options.spreadDays;
@@ -77,13 +77,12 @@ void fill(const Options &options)
         t.description = lines.join(QStringLiteral("\r\n"));
         Module1::deriveFields(t);
     }
-    Module1::taskCount = qint16(taskCount);
 
     // Wide listed rules first, then narrower ones, most of them listed, so
     // a large share of the tasks reaches the page in several colours.
     const int ruleCount = qBound(0, options.rules, Module1::kRuleSlots);
     for (int i = 0; i < ruleCount; ++i) {
-        Module1::AlertRule &r = Module1::rules[i];
+        Module1::AlertRule &r = records.rules.emplace_back();
         const int days = 60 - (i * 60) / qMax(1, ruleCount);
         r.unit = i % 10 == 9 ? pick(rng, kUnits) : QStringLiteral("d");
         // The same span in the rule's own unit, so weeks and months do not
@@ -93,7 +92,7 @@ void fill(const Options &options)
         r.color = qint32(rng.bounded(0x1000000));
         r.popup = i % 4 != 3;
     }
-    Module1::ruleCount = qint16(ruleCount);
+    store.readRecords(std::move(records));
 }
 
 QString writeStore(const QString &folder, const Options &options)
@@ -101,8 +100,9 @@ QString writeStore(const QString &folder, const Options &options)
     const QString previous = QDir::currentPath();
     if (!QDir::setCurrent(folder))
         return QStringLiteral("cannot enter %1").arg(folder);
-    fill(options);
-    const Module1::SaveResult saved = Module1::saveTasks();
+    Module1::TaskStore store;
+    fill(store, options);
+    const Module1::SaveResult saved = store.saveTasks();
     QDir::setCurrent(previous);
     return saved.ok ? QString() : saved.message;
 }

@@ -5,6 +5,10 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace Module1 {
+class TaskStore;
+}
+
 // A full, realistic store for benchmarks: titles and for-whom texts drawn
 // from everyday errands, descriptions of one to four lines (some with
 // accents and markup characters), due dates spread around today, and rules
@@ -19,8 +23,8 @@ struct Options {
     quint32 seed = 20240510;
 };
 
-// Fills Module1's tables (replacing what was there) without saving.
-void fill(const Options &options = {});
+// Fills the tables of `store` (replacing what was there) without saving.
+void fill(Module1::TaskStore &store, const Options &options = {});
 
 // Fills the tables and saves them as tasks.txt in `folder` (the working
 // folder is restored afterwards). Returns the save's message on failure.

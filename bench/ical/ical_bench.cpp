@@ -32,8 +32,9 @@ std::vector<Task> tenThousandTasks()
     for (quint32 seed = 1; int(list.size()) < kTasks; ++seed) {
         StoreGen::Options options;
         options.seed = seed;
-        StoreGen::fill(options);
-        for (const Task &t : liveTasks())
+        TaskStore store;
+        StoreGen::fill(store, options);
+        for (const Task &t : store.tasks())
             list.push_back(t);
     }
     list.resize(kTasks);
@@ -99,17 +100,18 @@ int main(int argc, char **argv)
     if (!StoreGen::writeStore(dir.path()).isEmpty())
         std::abort();
     QDir::setCurrent(dir.path());
-    loadTasks();
+    TaskStore store;
+    store.loadTasks();
     const QString file = dir.filePath(QStringLiteral("full.ics"));
     Timing::report("exportStore, full store (1001 tasks)",
                    Timing::timeRuns(kRuns, {}, [&] {
-                       if (!TaskCalendar::exportStore(file, now).ok)
+                       if (!TaskCalendar::exportStore(store, file, now).ok)
                            std::abort();
                    }),
                    kGoalMs);
     Timing::report("importStore of it, full store",
                    Timing::timeRuns(kRuns, {}, [&] {
-                       if (!TaskCalendar::importStore(file, now).ok)
+                       if (!TaskCalendar::importStore(store, file, now).ok)
                            std::abort();
                    }),
                    kGoalMs);

@@ -54,10 +54,12 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    StoreGen::fill();
-    Module1::sortMode = Module1::ByDue;
+    Module1::TaskStore store;
+    Modal::Seam seam;
+    StoreGen::fill(store);
+    store.setSortMode(Module1::ByDue);
 
-    FrmMain window;
+    FrmMain window(Context{store, seam});
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
@@ -68,7 +70,7 @@ int main(int argc, char **argv)
     const double firstMs = double(first.nsecsElapsed()) / 1e6;
     QApplication::processEvents();
 
-    std::printf("tasks %d, rules %d, rows %d, platform %s\n", int(Module1::taskCount), int(Module1::ruleCount),
+    std::printf("tasks %d, rules %d, rows %d, platform %s\n", store.taskCount(), store.ruleCount(),
                 window.rowCount(), qPrintable(QGuiApplication::platformName()));
     std::printf("%-40s %7.2f ms (creates every cell)\n", "first drawList", firstMs);
 
@@ -120,14 +122,15 @@ int main(int argc, char **argv)
     // again and is redrawn, the selected task kept. The file is written in
     // turns in two versions, so each run meets a change. The watcher is not
     // left to do it by itself: the time counted starts when it would.
-    window.storeWatcher()->stop();
-    if (!Module1::saveTasks().ok)
+    store.follow(false);
+    if (!store.saveTasks().ok)
         return 1;
     window.formLoad();
-    const QByteArray before = Module1::storeText();
+    const QByteArray before = store.storeText();
+    std::vector<Module1::Task> changed(store.tasks().begin(), store.tasks().end());
     for (int i = 0; i < 100; ++i)
-        Module1::tasks[i * 10].title += QStringLiteral(" (changed elsewhere)");
-    const QByteArray after = Module1::storeText();
+        changed[std::size_t(i) * 10].title += QStringLiteral(" (changed elsewhere)");
+    const QByteArray after = Module1::storeText(changed, store.rules());
     window.formLoad();
     window.highlight(500);
     Timing::report("reload after a change elsewhere + repaint", Timing::timeRuns(runs, [&](int i) {
@@ -146,7 +149,7 @@ int main(int argc, char **argv)
            60);
 
     if (!grab.isEmpty()) {
-        Module1::sortMode = Module1::ByDue;
+        store.setSortMode(Module1::ByDue);
         window.drawList();
         window.highlight(4);
         window.grab().save(grab);

@@ -6,7 +6,9 @@
 // reading of the same local times.
 #include "calendar.h"
 #include "merge.h"
+#include "storereader.h"
 #include "module1.h"
+#include "taskstore.h"
 #include "rules.h"
 #include "storegen.h"
 #include "storelock.h"
@@ -28,10 +30,10 @@ namespace {
 // The save as it was before saves looked at the file first, took the lock
 // and swapped their file in: the text, a temporary file synced to the disk
 // and renamed over the store. The yardstick for what those cost.
-void plainSave()
+void plainSave(const TaskStore &store)
 {
     QSaveFile file(kStoreFileName);
-    const QByteArray bytes = storeText();
+    const QByteArray bytes = store.storeText();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         std::abort();
 }
@@ -44,10 +46,12 @@ void writeAsAnotherProgram(const QByteArray &bytes)
 }
 
 // `count` tasks from `first` on (in file order) get a new title.
-void editTasks(int first, int count, const QString &mark)
+void editTasks(TaskStore &store, int first, int count, const QString &mark)
 {
-    for (int i = first; i < first + count && i < taskCount; ++i)
-        tasks[i].title += mark;
+    Records records = store.records();
+    for (int i = first; i < first + count && i < store.taskCount(); ++i)
+        records.tasks[std::size_t(i)].title += mark;
+    store.readRecords(std::move(records));
 }
 
 
@@ -57,19 +61,19 @@ void editTasks(int first, int count, const QString &mark)
 // elsewhere.
 // The goal is judged where the extra work stands alone: on a disk the sync
 // of either save moves by more than the whole of it from run to run.
-void compareSaves(const char *where, bool judged)
+void compareSaves(TaskStore &store, const char *where, bool judged)
 {
     constexpr int kRuns = 51;
-    loadTasks();
+    store.loadTasks();
     std::vector<double> plain;
     std::vector<double> looking;
     for (int i = 0; i < 2 * kRuns; ++i) {
         std::vector<double> &into = i % 2 ? plain : looking;
-        const std::vector<double> one = Timing::timeRuns(1, {}, [i] {
+        const std::vector<double> one = Timing::timeRuns(1, {}, [i, &store] {
             if (i % 2) {
-                plainSave();
+                plainSave(store);
             } else {
-                const SaveResult saved = saveTasks();
+                const SaveResult saved = store.saveTasks();
                 if (!saved.ok || saved.merged)
                     std::abort();
             }
@@ -103,18 +107,20 @@ int main(int argc, char **argv)
         return 1;
     }
     QDir::setCurrent(dir.path());
+    TaskStore store;
     std::printf("store: %d tasks, %d rules, %lld bytes, in %s\n", int(kTaskSlots), int(kRuleSlots),
                 QFileInfo(kStoreFileName).size(), qPrintable(dir.path()));
 
-    Timing::report("loadTasks", Timing::timeRuns(kRuns, {}, [] { loadTasks(); }), kGoalMs);
+    Timing::report("loadTasks", Timing::timeRuns(kRuns, {}, [&store] { store.loadTasks(); }), kGoalMs);
 
     // Each sort starts from the order of the file, as after a load.
-    loadTasks();
-    const auto fileOrder = tasks;
+    store.loadTasks();
+    const Records fileOrder = store.records();
     for (const qint16 mode : {0, 1, 2, 10, 11, 12}) {
         const QByteArray what = "sortTasks, sortMode " + QByteArray::number(mode);
         Timing::report(what.constData(),
-                       Timing::timeRuns(kRuns, [&](int) { tasks = fileOrder; sortMode = mode; }, [] { sortTasks(); }),
+                       Timing::timeRuns(kRuns, [&](int) { store.readRecords(fileOrder); store.setSortMode(mode); },
+                                        [&store] { store.sortTasks(); }),
                        kGoalMs);
     }
 
@@ -122,17 +128,17 @@ int main(int argc, char **argv)
     // wake-up, beside QDateTime(date, time) on the same local times: Qt's
     // reading, which misses a time the clocks skip and may take either
     // showing of one they show twice. Taken in turns, like the saves below.
-    tasks = fileOrder;
+    store.readRecords(fileOrder);
     std::vector<double> moments;
     std::vector<double> qtMoments;
     qint64 sink = 0;
     for (int i = 0; i < kRuns; ++i) {
-        moments.push_back(Timing::timeRuns(1, {}, [&sink] {
-            for (const Task &t : liveTasks())
+        moments.push_back(Timing::timeRuns(1, {}, [&sink, &store] {
+            for (const Task &t : store.tasks())
                 sink += Rules::dueMoment(t).toSecsSinceEpoch();
         })[0]);
-        qtMoments.push_back(Timing::timeRuns(1, {}, [&sink] {
-            for (const Task &t : liveTasks()) {
+        qtMoments.push_back(Timing::timeRuns(1, {}, [&sink, &store] {
+            for (const Task &t : store.tasks()) {
                 const QDate date = Rules::dueDate(t).addDays(Calendar::carriedDays(t.hour, t.minute, t.second));
                 sink += QDateTime(date, Calendar::makeTime(t.hour, t.minute, t.second)).toSecsSinceEpoch();
             }
@@ -143,24 +149,26 @@ int main(int argc, char **argv)
     if (sink == 42)
         std::printf("\n"); // keeps the sums from being optimised away
 
-    tasks = fileOrder;
-    sortMode = ByDue;
+    store.readRecords(fileOrder);
+    store.setSortMode(ByDue);
     // saveTasks is the text below, written to a temporary file, synced to the
     // disk and renamed over the store; the sync is most of its time.
-    Timing::report("storeText (the file's bytes)", Timing::timeRuns(kRuns, {}, [] { storeText(); }), kGoalMs);
+    Timing::report("storeText (the file's bytes)", Timing::timeRuns(kRuns, {}, [&store] { store.storeText(); }), kGoalMs);
 
     // The same save with and without the look at the file, the lock and the
     // swap, on the disk and in memory (tmpfs), where syncing costs nothing
     // and the extra work stands alone.
     QTemporaryDir memory(QStringLiteral("/dev/shm/store_bench-XXXXXX"));
-    compareSaves("", !memory.isValid());
+    compareSaves(store, "", !memory.isValid());
     if (memory.isValid()) {
         const QString disk = QDir::currentPath();
         QFile::copy(kStoreFileName, memory.filePath(kStoreFileName));
         QDir::setCurrent(memory.path());
-        compareSaves(", in memory", true);
+        // A store of its own there: a store follows one file.
+        TaskStore inMemory;
+        compareSaves(inMemory, ", in memory", true);
         QDir::setCurrent(disk);
-        loadTasks();
+        store.loadTasks();
     }
     // The lock alone, taken and let go.
     Timing::inform("the lock alone", Timing::timeRuns(kRuns, {}, [] {
@@ -171,22 +179,22 @@ int main(int argc, char **argv)
 
     // A tenth of the tasks changed on each side: in the file the titles of
     // 100, here those of 100 others.
-    if (!saveTasks().ok)
+    if (!store.saveTasks().ok)
         std::abort();
-    loadTasks();
-    const QByteArray baseBytes = storeText();
-    editTasks(0, 100, QStringLiteral(" (there)"));
-    const QByteArray theirBytes = storeText();
+    store.loadTasks();
+    const QByteArray baseBytes = store.storeText();
+    editTasks(store, 0, 100, QStringLiteral(" (there)"));
+    const QByteArray theirBytes = store.storeText();
     const auto prepareMerge = [&](int) {
         writeAsAnotherProgram(baseBytes);
-        loadTasks();
+        store.loadTasks();
         writeAsAnotherProgram(theirBytes);
-        editTasks(500, 100, QStringLiteral(" (here)"));
+        editTasks(store, 500, 100, QStringLiteral(" (here)"));
     };
     // With the save's sync to the disk, which a save costs anyway.
-    Timing::inform("saveTasks with a merge (all of it)", Timing::timeRuns(kRuns, prepareMerge, [] {
-                       const SaveResult saved = saveTasks();
-                       if (!saved.ok || !saved.merged || taskCount != kTaskSlots)
+    Timing::inform("saveTasks with a merge (all of it)", Timing::timeRuns(kRuns, prepareMerge, [&store] {
+                       const SaveResult saved = store.saveTasks();
+                       if (!saved.ok || !saved.merged || store.taskCount() != kTaskSlots)
                            std::abort();
                    }));
     // The merge itself: the file read into records, put together with the
@@ -196,12 +204,12 @@ int main(int argc, char **argv)
     Records ours;
     Timing::report("the merge (read, merge, order)", Timing::timeRuns(kRuns, [&](int i) {
                        prepareMerge(i);
-                       ours = currentRecords();
+                       ours = store.records();
                    }, [&] {
                        Records theirs;
                        parseStore(theirBytes, theirs);
                        MergeOutcome outcome = mergeRecords(baseRecords, ours, theirs);
-                       sortTaskList(outcome.merged.tasks, sortMode);
+                       sortTaskList(outcome.merged.tasks, store.sortMode());
                        if (outcome.merged.tasks.size() != std::size_t(kTaskSlots))
                            std::abort();
                    }),

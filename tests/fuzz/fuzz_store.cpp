@@ -2,6 +2,7 @@
 // libFuzzer entry: any bytes as a store file, and any text as a typed number.
 #include "calendar.h"
 #include "module1.h"
+#include "taskstore.h"
 #include "numbers.h"
 
 #include <QByteArray>
@@ -15,26 +16,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
 
-    const Module1::LoadReport report = Module1::readStore(bytes);
-    if (Module1::taskCount < 0 || Module1::taskCount > Module1::kTaskSlots
-        || Module1::ruleCount < 0 || Module1::ruleCount > Module1::kRuleSlots)
+    // A store of its own per input: nothing carries over from the last one.
+    Module1::TaskStore store;
+    const Module1::LoadReport report = store.readStore(bytes);
+    if (store.taskCount() > Module1::kTaskSlots || store.ruleCount() > Module1::kRuleSlots)
         std::abort();
-    for (int i = 0; i < Module1::taskCount; ++i) {
-        if (Module1::tasks[i].sortKey.size() != 21)
+    for (const Module1::Task &t : store.tasks()) {
+        if (t.sortKey.size() != 21 || t.id == 0 || store.slotOf(t.id) != int(&t - store.tasks().data()))
             std::abort();
     }
     for (const qint16 mode : {qint16(0), qint16(2), qint16(11)}) {
-        Module1::sortMode = mode;
-        Module1::sortTasks();
+        store.setSortMode(mode);
+        store.sortTasks();
     }
     // What was read must write out and read back to the same tables.
-    const QByteArray written = Module1::storeText();
-    const int tasksBefore = Module1::taskCount;
-    const int rulesBefore = Module1::ruleCount;
-    Module1::readStore(written);
-    if (Module1::taskCount != tasksBefore || Module1::ruleCount != rulesBefore)
+    const QByteArray written = store.storeText();
+    const int tasksBefore = store.taskCount();
+    const int rulesBefore = store.ruleCount();
+    store.readStore(written);
+    if (store.taskCount() != tasksBefore || store.ruleCount() != rulesBefore)
         std::abort();
-    if (Module1::storeText() != written)
+    if (store.storeText() != written)
         std::abort();
 
     const QString text = QString::fromUtf8(bytes.left(256));

@@ -46,21 +46,21 @@ private Q_SLOTS:
     void identitiesAreSavedBeforeTheyLeave()
     {
         StoreSandbox::write(storeBytes({kReport, kDentist}));
-        loadTasks();
-        const TaskCalendar::Outcome first = TaskCalendar::exportStore(m_box->file(QStringLiteral("out.ics")), stampMoment());
+        testStore().loadTasks();
+        const TaskCalendar::Outcome first = TaskCalendar::exportStore(testStore(), m_box->file(QStringLiteral("out.ics")), stampMoment());
         QVERIFY2(first.ok, qPrintable(first.message));
         QVERIFY(first.message.contains(QStringLiteral("Exported 2 tasks")));
         const QByteArray saved = StoreSandbox::read();
         QCOMPARE(saved.count("\r\nuid="), 2);
         const QByteArray file = readFile(m_box->file(QStringLiteral("out.ics")));
-        for (const Task &t : liveTasks())
+        for (const Task &t : testStore().tasks())
             QVERIFY(file.contains(QByteArray("UID:" + t.uid.toLatin1())));
         // The kept texts went to the user's data folder, not beside tasks.txt.
         QVERIFY(QFile::exists(KeptCalendars::fileFor(m_box->path())));
         QVERIFY(KeptCalendars::fileFor(m_box->path()).startsWith(m_box->file(QStringLiteral("data/quorvi/"))));
 
         // Again: the same identities, the same file, tasks.txt untouched.
-        QVERIFY(TaskCalendar::exportStore(m_box->file(QStringLiteral("again.ics")), stampMoment().addDays(1)).ok);
+        QVERIFY(TaskCalendar::exportStore(testStore(), m_box->file(QStringLiteral("again.ics")), stampMoment().addDays(1)).ok);
         QCOMPARE(StoreSandbox::read(), saved);
         QCOMPARE(readFile(m_box->file(QStringLiteral("again.ics"))), file);
     }
@@ -68,8 +68,8 @@ private Q_SLOTS:
     void anImportIsSavedAndMergedLikeAnyChange()
     {
         StoreSandbox::write(storeBytes({kReport, kDentist}));
-        loadTasks();
-        QVERIFY(TaskCalendar::exportStore(m_box->file(QStringLiteral("out.ics")), stampMoment()).ok);
+        testStore().loadTasks();
+        QVERIFY(TaskCalendar::exportStore(testStore(), m_box->file(QStringLiteral("out.ics")), stampMoment()).ok);
         // The phone renamed the report; meanwhile another program changed
         // the dentist's time in tasks.txt.
         QByteArray file = readFile(m_box->file(QStringLiteral("out.ics")));
@@ -79,7 +79,7 @@ private Q_SLOTS:
         elsewhere.replace("hou=8\r\n", "hou=11\r\n");
         StoreSandbox::write(elsewhere);
 
-        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(m_box->file(QStringLiteral("phone.ics")), stampMoment());
+        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(testStore(), m_box->file(QStringLiteral("phone.ics")), stampMoment());
         QVERIFY2(outcome.ok, qPrintable(outcome.message));
         QVERIFY2(outcome.message.contains(QStringLiteral("0 added, 1 updated, 1 already up to date, 0 skipped")),
                  qPrintable(outcome.message));
@@ -102,27 +102,27 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         StoreSandbox::write(storeBytes({kReport, kDentist}));
-        loadTasks();
+        testStore().loadTasks();
         const QByteArray before = StoreSandbox::read();
         StoreSandbox::write(bytes, m_box->file(QStringLiteral("in.ics")));
-        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(m_box->file(QStringLiteral("in.ics")), stampMoment());
+        const TaskCalendar::Outcome outcome = TaskCalendar::importStore(testStore(), m_box->file(QStringLiteral("in.ics")), stampMoment());
         QVERIFY(outcome.message.contains(QStringLiteral("Nothing was imported")) || outcome.message.contains(QStringLiteral("0 added, 0 updated")));
         QCOMPARE(StoreSandbox::read(), before);
-        QCOMPARE(int(taskCount), 2);
+        QCOMPARE(testStore().taskCount(), 2);
         QVERIFY(!QFile::exists(m_box->file(QStringLiteral("data"))) || KeptCalendars(KeptCalendars::fileFor(m_box->path())).size() == 0);
     }
 
     void whatCannotBeReadOrWrittenIsSaid()
     {
         StoreSandbox::write(storeBytes({kReport}));
-        loadTasks();
-        TaskCalendar::Outcome outcome = TaskCalendar::importStore(m_box->file(QStringLiteral("missing.ics")), stampMoment());
+        testStore().loadTasks();
+        TaskCalendar::Outcome outcome = TaskCalendar::importStore(testStore(), m_box->file(QStringLiteral("missing.ics")), stampMoment());
         QVERIFY(!outcome.ok);
         QVERIFY(outcome.message.contains(QStringLiteral("No such file")));
-        outcome = TaskCalendar::importStore(m_box->path(), stampMoment());
+        outcome = TaskCalendar::importStore(testStore(), m_box->path(), stampMoment());
         QVERIFY(!outcome.ok);
         QVERIFY(outcome.message.contains(QStringLiteral("not a regular file")));
-        outcome = TaskCalendar::exportStore(m_box->file(QStringLiteral("no/such/folder/out.ics")), stampMoment());
+        outcome = TaskCalendar::exportStore(testStore(), m_box->file(QStringLiteral("no/such/folder/out.ics")), stampMoment());
         QVERIFY(!outcome.ok);
         QVERIFY(outcome.message.startsWith(QStringLiteral("Could not write")));
     }

@@ -6,7 +6,7 @@
 // a window for a person to look at.
 
 #include "appearance.h"
-#include "modal.h"
+#include "fakeseam.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -30,16 +30,16 @@ namespace DialogKit {
 // test then checks that hiding the dialog ended the loop. A watchdog turns a
 // hang into the result -1 instead of a stuck test; it never fires when the
 // dialog works.
-inline int pressInRealModalLoop(QDialog *dialog, QPushButton *button, Modal::Seam *testSeam)
+inline int pressInRealModalLoop(QDialog *dialog, QPushButton *button, FakeSeam *testSeam)
 {
     QTimer::singleShot(0, dialog, [button] { button->click(); });
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, dialog, [dialog] { dialog->done(-1); });
     watchdog.start(20000);
-    Modal::setSeam(nullptr);
-    const int returned = Modal::exec(dialog);
-    Modal::setSeam(testSeam);
+    testSeam->real = true;
+    const int returned = testSeam->exec(dialog);
+    testSeam->real = false;
     return returned;
 }
 
@@ -52,7 +52,7 @@ struct ShownMessage {
 
 // Runs `action` with the real seam in force, reads the first message box it
 // opens in its own modal loop and closes it.
-inline ShownMessage readRealMessageBox(const std::function<void()> &action, Modal::Seam *testSeam)
+inline ShownMessage readRealMessageBox(const std::function<void()> &action, FakeSeam *testSeam)
 {
     ShownMessage seen;
     QTimer look;
@@ -64,9 +64,9 @@ inline ShownMessage readRealMessageBox(const std::function<void()> &action, Moda
         }
     });
     look.start(10);
-    Modal::setSeam(nullptr);
+    testSeam->real = true;
     action();
-    Modal::setSeam(testSeam);
+    testSeam->real = false;
     return seen;
 }
 

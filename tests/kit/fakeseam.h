@@ -2,9 +2,8 @@
 #pragma once
 
 // Everything that would block on the user or end the program, replaced for
-// tests: while a FakeSeam lives it is the seam in force, and it records what
-// would have been shown. It also forgets which load problems were shown, so
-// each test starts as a fresh program does.
+// tests: a FakeSeam handed to the windows in their Context records what
+// would have been shown. With `real` set it shows it as the program does.
 
 #include "modal.h"
 
@@ -27,20 +26,15 @@ public:
         bool parentVisible; // whether the window it was shown over was on screen
     };
 
-    FakeSeam()
-    {
-        Modal::setSeam(this);
-        Modal::forgetReportedProblems();
-    }
-    ~FakeSeam() override { Modal::setSeam(nullptr); }
-    FakeSeam(const FakeSeam &) = delete;
-    FakeSeam &operator=(const FakeSeam &) = delete;
+    FakeSeam() = default;
 
     // Shows the dialog without blocking and runs the script, if any, as a
     // person would act while it is open; the test checks that its buttons
     // hide it.
     int exec(QDialog *dialog) override
     {
+        if (real)
+            return Modal::Seam::exec(dialog);
         ++execCount;
         dialog->show();
         if (script)
@@ -49,6 +43,8 @@ public:
     }
     void message(QWidget *parent, const QString &title, const QString &text, Modal::Kind kind) override
     {
+        if (real)
+            return Modal::Seam::message(parent, title, text, kind);
         messages.append({title, text, kind, parent && parent->isVisible()});
     }
     void notice(QWidget *parent, const QString &title, const QString &text) override
@@ -67,6 +63,7 @@ public:
     }
     void endProgram(int exitCode) override { endCodes.append(exitCode); }
 
+    bool real = false; // the program's own dialogs and boxes, for exec and message
     int execCount = 0;
     std::function<void(QDialog *)> script;
     QList<Message> messages;

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The store as tests meet it: a fresh, empty working folder and empty tables
-// for every test, a private runtime folder, records to fill the tables with,
-// the store file spelled out byte by byte, and a way to make saving fail.
+// The store as tests meet it: a fresh, empty working folder and a store of
+// its own for every test, a private runtime folder, records to fill the
+// tables with, the store file spelled out byte by byte, and a way to make
+// saving fail.
 
 #include "module1.h"
+#include "taskstore.h"
 
 #include <QDate>
 #include <QDir>
@@ -16,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -40,21 +43,69 @@ private:
     QByteArray m_previous;
 };
 
+// Makes `store` the test's store (testStore() below) while it lives; the
+// one it replaces comes back after it.
+class CurrentStore
+{
+public:
+    explicit CurrentStore(Module1::TaskStore &store) : m_outer(s_current) { s_current = &store; }
+    // Points at another store (a sandbox's new one).
+    void point(Module1::TaskStore &store) { s_current = &store; }
+    ~CurrentStore() { s_current = m_outer; }
+    CurrentStore(const CurrentStore &) = delete;
+    CurrentStore &operator=(const CurrentStore &) = delete;
+
+    static Module1::TaskStore &get()
+    {
+        if (!s_current)
+            qFatal("no test store");
+        return *s_current;
+    }
+
+private:
+    Module1::TaskStore *m_outer;
+    static inline Module1::TaskStore *s_current = nullptr;
+};
+
 // Runs a test inside its own empty working directory, where tasks.txt lives,
-// with the tables as at program start.
+// with a store of its own, as at program start. While a sandbox lives, its
+// store is the test's store (testStore() below); a test that wants a second
+// one makes it.
 class StoreSandbox
 {
 public:
-    StoreSandbox() : m_dir(std::make_unique<QTemporaryDir>()), m_previous(QDir::currentPath())
+    StoreSandbox()
+        : m_dir(std::make_unique<QTemporaryDir>()), m_previous(QDir::currentPath()),
+          m_store(std::make_unique<Module1::TaskStore>()), m_current(*m_store)
     {
         QVERIFY2(m_dir->isValid(), "no temporary folder");
         QDir::setCurrent(m_dir->path());
-        Module1::resetStore();
+        s_innermost = this;
         // The windows' preferences too start afresh, and never in the
         // user's own configuration.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath(QStringLiteral(".config")));
     }
-    ~StoreSandbox() { QDir::setCurrent(m_previous); }
+    ~StoreSandbox()
+    {
+        s_innermost = m_outerSandbox;
+        QDir::setCurrent(m_previous);
+    }
+    StoreSandbox(const StoreSandbox &) = delete;
+    StoreSandbox &operator=(const StoreSandbox &) = delete;
+
+    Module1::TaskStore &store() { return *m_store; }
+    // Replaces the store with a new one, as a program that starts again.
+    void renewStore()
+    {
+        m_store = std::make_unique<Module1::TaskStore>();
+        m_current.point(*m_store);
+    }
+    static StoreSandbox &innermost()
+    {
+        if (!s_innermost)
+            qFatal("no StoreSandbox");
+        return *s_innermost;
+    }
 
     QString path() const { return m_dir->path(); }
     QString file(const QString &name) const { return m_dir->filePath(name); }
@@ -77,7 +128,23 @@ public:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previous;
+    std::unique_ptr<Module1::TaskStore> m_store;
+    CurrentStore m_current;
+    StoreSandbox *m_outerSandbox = s_innermost;
+    static inline StoreSandbox *s_innermost = nullptr;
 };
+
+// The test's sandbox starts its store again: a new program on the folder.
+inline void resetTestStore()
+{
+    StoreSandbox::innermost().renewStore();
+}
+
+// The test's store: that of the innermost sandbox (or small disk) alive.
+inline Module1::TaskStore &testStore()
+{
+    return CurrentStore::get();
+}
 
 // While alive, no file this process writes may grow past `bytes`: the next
 // save fails the way it does on a full disk (even for root, who ignores
@@ -107,19 +174,18 @@ private:
 };
 
 // A small file system of its own (tmpfs), mounted on a fresh folder that
-// becomes the working folder, with empty tables: a disk that really fills
-// up, or really is read-only. Mounting needs root; where it is refused,
+// becomes the working folder, with a store of its own: a disk that really
+// fills up, or really is read-only. Mounting needs root; where it is refused,
 // mounted() is false and the test says what it skipped.
 class SmallDisk
 {
 public:
-    explicit SmallDisk(const char *size) : m_previous(QDir::currentPath())
+    explicit SmallDisk(const char *size) : m_previous(QDir::currentPath()), m_current(m_store)
     {
         const QByteArray options = QByteArray("size=") + size + ",mode=0755";
         m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
         if (m_mounted)
             QDir::setCurrent(m_dir.path());
-        Module1::resetStore();
     }
     ~SmallDisk()
     {
@@ -132,6 +198,7 @@ public:
 
     bool mounted() const { return m_mounted; }
     QString path() const { return m_dir.path(); }
+    Module1::TaskStore &store() { return m_store; }
 
     bool makeReadOnly()
     {
@@ -144,6 +211,8 @@ private:
     QTemporaryDir m_dir;
     QString m_previous;
     bool m_mounted = false;
+    Module1::TaskStore m_store;
+    CurrentStore m_current;
 };
 
 namespace TestData {
@@ -176,14 +245,81 @@ inline Module1::AlertRule rule(int interval, qint32 color, bool popup = false,
     return r;
 }
 
-inline void addTask(const Module1::Task &t)
+// Appends to the tables of `store` (the test's, unless named), as an edit
+// not saved yet.
+inline void addTask(const Module1::Task &t, Module1::TaskStore &store = testStore())
 {
-    Module1::tasks[Module1::taskCount++] = t;
+    std::vector<Module1::Task> tasks(store.tasks().begin(), store.tasks().end());
+    tasks.push_back(t);
+    store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
+}
+
+inline void addRule(const Module1::AlertRule &r, Module1::TaskStore &store = testStore())
+{
+    std::vector<Module1::AlertRule> rules(store.rules().begin(), store.rules().end());
+    rules.push_back(r);
+    store.setTables({store.tasks().begin(), store.tasks().end()}, std::move(rules));
 }
 
 inline void addRule(int interval, qint32 color, bool popup, const QString &unit = QStringLiteral("d"))
 {
-    Module1::rules[Module1::ruleCount++] = rule(interval, color, popup, unit);
+    addRule(rule(interval, color, popup, unit));
+}
+
+// Puts these records in the tables of the test's store, as an edit not
+// saved yet.
+inline void setTables(const QList<Module1::Task> &tasks, const QList<Module1::AlertRule> &rules = {},
+                      Module1::TaskStore &store = testStore())
+{
+    store.setTables({tasks.begin(), tasks.end()}, {rules.begin(), rules.end()});
+}
+
+// Changes the task in `slot` of the test's store, as an edit not saved yet.
+inline void editTask(int slot, const std::function<void(Module1::Task &)> &edit,
+                     Module1::TaskStore &store = testStore())
+{
+    std::vector<Module1::Task> tasks(store.tasks().begin(), store.tasks().end());
+    QVERIFY(slot >= 0 && slot < int(tasks.size()));
+    edit(tasks[std::size_t(slot)]);
+    store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
+}
+
+// The tables cut to the first `count` tasks of `all` (and its rules), as
+// an edit not saved yet: the rest comes back with a larger count.
+inline void keepFirst(const Module1::Records &all, int count, Module1::TaskStore &store = testStore())
+{
+    const auto end = all.tasks.begin() + std::min<std::ptrdiff_t>(count, std::ptrdiff_t(all.tasks.size()));
+    store.setTables({all.tasks.begin(), end}, all.rules);
+}
+
+// Removes the task in `slot` of the test's store, as a deletion not saved
+// yet; a slot without a task is left alone.
+inline void removeTask(int slot, Module1::TaskStore &store = testStore())
+{
+    if (slot < 0 || slot >= store.taskCount())
+        return;
+    std::vector<Module1::Task> tasks(store.tasks().begin(), store.tasks().end());
+    tasks.erase(tasks.begin() + slot);
+    store.setTables(std::move(tasks), {store.rules().begin(), store.rules().end()});
+}
+
+// Marks the task in `slot` done through the store (which saves it), and
+// says what that did; a slot without a task is Unchanged.
+inline Module1::Marked markDone(int slot, const QDateTime &now, Module1::TaskStore &store = testStore())
+{
+    const Module1::TaskId id = slot >= 0 && slot < store.taskCount() ? store.tasks()[std::size_t(slot)].id : 0;
+    Module1::Marked marked = Module1::Marked::Unchanged;
+    store.markDone(id, now, &marked);
+    return marked;
+}
+
+// Changes the rules of the test's store, as an edit not saved yet.
+inline void editRules(const std::function<void(std::vector<Module1::AlertRule> &)> &edit,
+                      Module1::TaskStore &store = testStore())
+{
+    std::vector<Module1::AlertRule> rules(store.rules().begin(), store.rules().end());
+    edit(rules);
+    store.setTables({store.tasks().begin(), store.tasks().end()}, std::move(rules));
 }
 
 // A task due `days` from today (negative: overdue).
@@ -194,16 +330,13 @@ inline Module1::Task dueIn(const QString &title, int days, const QString &forWho
 }
 
 // Writes a store holding these records through the program's own writer,
-// then empties the tables again, as they are before a start reads the file.
+// a store of its own: the test's store has not read the file yet, as
+// before a start.
 inline void saveStore(const QList<Module1::Task> &tasks, const QList<Module1::AlertRule> &rules)
 {
-    Module1::resetStore();
-    for (const Module1::Task &t : tasks)
-        addTask(t);
-    for (const Module1::AlertRule &r : rules)
-        Module1::rules[Module1::ruleCount++] = r;
-    QVERIFY(Module1::saveTasks().ok);
-    Module1::resetStore();
+    Module1::TaskStore writer;
+    setTables(tasks, rules, writer);
+    QVERIFY(writer.saveTasks().ok);
 }
 
 struct StoredTask {

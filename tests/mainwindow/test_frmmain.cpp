@@ -100,7 +100,7 @@ private Q_SLOTS:
     {
         m_sandbox = std::make_unique<StoreSandbox>();
         m_seam = std::make_unique<FakeSeam>();
-        m_window = std::make_unique<FrmMain>();
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -200,7 +200,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         w.formLoad();
-        QCOMPARE(Module1::sortMode, qint16(2));
+        QCOMPARE(testStore().sortMode(), qint16(2));
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.lblFor().size(), 1);
         QCOMPARE(w.lblTitle().size(), 1);
@@ -217,14 +217,14 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(1001);
-        Module1::sortMode = 2;
+        testStore().setSortMode(2);
         w.drawList();
         QCOMPARE(w.rowCount(), 1001);
         QCOMPARE(w.lblFor().size(), 1002);
         QCOMPARE(w.lblTitle().size(), 1002);
         QCOMPARE(w.lblDue().size(), 1002);
         for (int i : {1, 2, 500, 1001}) {
-            const Module1::Task &t = Module1::tasks[i - 1];
+            const Module1::Task &t = testStore().tasks()[i - 1];
             QCOMPARE(w.lblTitle()[i]->text(), t.title);
             QCOMPARE(w.lblFor()[i]->text(), t.forWhom);
             QCOMPARE(w.lblDue()[i]->text(), t.dueText);
@@ -237,7 +237,7 @@ private Q_SLOTS:
         }
         // Ordered by due date.
         for (int i = 1; i < 1001; ++i)
-            QVERIFY(Module1::tasks[i - 1].sortKey <= Module1::tasks[i].sortKey);
+            QVERIFY(testStore().tasks()[i - 1].sortKey <= testStore().tasks()[i].sortKey);
         const ListLayout::Geometry &g = w.layoutGeometry();
         QCOMPARE(g.lstContainer.height, 1003 * 255.0 + g.pctContainer.height);
         const int max = int((1003 * 255.0 - g.pctContainer.height) / 15);
@@ -250,7 +250,8 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         fillStore(30);
         w.drawList();
-        Module1::taskCount = 4;
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 4);
         w.drawList();
         QCOMPARE(w.rowCount(), 4);
         QCOMPARE(countVisibleCells(), 12);
@@ -258,7 +259,7 @@ private Q_SLOTS:
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.lblDue().size(), 1);
         QCOMPARE(countVisibleCells(), 0);
-        Module1::taskCount = 30;
+        TestData::keepFirst(all, 30);
         w.drawList();
         QCOMPARE(countVisibleCells(), 90);
     }
@@ -268,15 +269,15 @@ private Q_SLOTS:
         // No dialog tells the window anything: the store's signal does.
         FrmMain &w = *m_window;
         fillStore(3);
-        Module1::sortMode = Module1::ByDue;
-        Module1::announceChange();
+        testStore().setSortMode(Module1::ByDue);
+        Q_EMIT testStore().changed();
         QCOMPARE(w.rowCount(), 3);
         w.highlight(3);
-        Module1::tasks[2].title = QStringLiteral("Renamed elsewhere");
-        Module1::announceChange();
+        TestData::editTask(2, [&](Module1::Task &edited) { edited.title = QStringLiteral("Renamed elsewhere"); });
+        Q_EMIT testStore().changed();
         QCOMPARE(w.lblTitle()[3]->text(), QStringLiteral("Renamed elsewhere"));
         QCOMPARE(w.selectedRow(), 3);
-        Module1::removeTask(2);
+        QVERIFY(testStore().removeTask(testStore().tasks()[2].id).ok());
         QCOMPARE(w.rowCount(), 2);
         QCOMPARE(w.selectedRow(), 0); // its row is gone
     }
@@ -286,7 +287,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         TestData::addTask(TestData::task(QStringLiteral("hour 24"), {}, 2026, 12, 8, 24, 0));
         TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
-        Module1::sortMode = Module1::ByDue;
+        testStore().setSortMode(Module1::ByDue);
         w.drawList();
         QCOMPARE(rowTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
         QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
@@ -302,7 +303,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
         TestData::addTask(TestData::dueIn(QStringLiteral("far"), 10));
         TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
-        Module1::sortMode = 0;
+        testStore().setSortMode(0);
         w.drawList();
         QCOMPARE(rowTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
         const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
@@ -342,7 +343,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("late"), -3));
         w.drawList();
         QVERIFY(w.lblFor()[1]->font().bold());
-        Module1::ruleCount = 0;
+        TestData::editRules([](std::vector<Module1::AlertRule> &r) { r.clear(); });
         w.drawList();
         QCOMPARE(textColor(w.lblFor()[1]), QColor(Qt::black));
         QVERIFY(!w.lblFor()[1]->font().bold());
@@ -355,8 +356,8 @@ private Q_SLOTS:
         addColourRules();
         for (int i = 0; i < 8; ++i)
             TestData::addTask(TestData::dueIn(QStringLiteral("t%1").arg(i), i - 1, QStringLiteral("f%1").arg(i)));
-        Module1::tasks[2].description = QStringLiteral("third\r\nline two");
-        Module1::tasks[4].description = QStringLiteral("fifth");
+        TestData::editTask(2, [&](Module1::Task &edited) { edited.description = QStringLiteral("third\r\nline two"); });
+        TestData::editTask(4, [&](Module1::Task &edited) { edited.description = QStringLiteral("fifth"); });
         w.drawList();
         const QColor row3Colour = textColor(w.lblTitle()[3]);
         QCOMPARE(row3Colour, Colors::toColor(kRed)); // due in 1 day
@@ -482,20 +483,20 @@ private Q_SLOTS:
 
         auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton); };
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(0));
+        QCOMPARE(testStore().sortMode(), qint16(0));
         QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(10));
+        QCOMPARE(testStore().sortMode(), qint16(10));
         QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
         click("cmdTitle");
-        QCOMPARE(Module1::sortMode, qint16(0));
+        QCOMPARE(testStore().sortMode(), qint16(0));
         click("cmdFor");
-        QCOMPARE(Module1::sortMode, qint16(1));
+        QCOMPARE(testStore().sortMode(), qint16(1));
         QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
         click("cmdDue");
-        QCOMPARE(Module1::sortMode, qint16(2));
+        QCOMPARE(testStore().sortMode(), qint16(2));
         click("cmdDue");
-        QCOMPARE(Module1::sortMode, qint16(12));
+        QCOMPARE(testStore().sortMode(), qint16(12));
         QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         QCOMPARE(w.rowCount(), 3);
     }
@@ -534,12 +535,12 @@ private Q_SLOTS:
         QCOMPARE(forWhom->text(), QStringLiteral("For"));
 
         // The next start, which began by ordering by due date for its alert.
-        QVERIFY(Module1::saveTasks().ok);
+        QVERIFY(testStore().saveTasks().ok);
         m_window.reset();
-        Module1::sortMode = Module1::ByDue;
-        m_window = std::make_unique<FrmMain>();
+        testStore().setSortMode(Module1::ByDue);
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
         m_window->formLoad();
-        QCOMPARE(Module1::sortMode, qint16(Module1::ByForReversed));
+        QCOMPARE(testStore().sortMode(), qint16(Module1::ByForReversed));
         QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdFor"))->sortIndicator(), Order::Descending);
         QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(), Order::None);
         QCOMPARE(rowTitles(*m_window), QStringList({u"a"_s, u"b"_s}));
@@ -560,7 +561,7 @@ private Q_SLOTS:
         QFETCH(QVariant, kept);
         Preferences::settings().setValue(QStringLiteral("list/order"), kept);
         m_window->formLoad();
-        QCOMPARE(Module1::sortMode, qint16(Module1::ByDue));
+        QCOMPARE(testStore().sortMode(), qint16(Module1::ByDue));
         QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(),
                  HeaderButton::Order::Ascending);
     }
@@ -580,16 +581,14 @@ private Q_SLOTS:
         QVERIFY(inArea.top() >= w.findChild<QPushButton *>(QStringLiteral("cmdDue"))->height());
         QVERIFY(hint->fontMetrics().horizontalAdvance(hint->text()) <= hint->width());
 
-        TestData::addTask(TestData::task(QStringLiteral("first"), {}, 2030, 1, 1));
-        Module1::announceChange();
+        const Module1::Commit first = testStore().commitTask(0, TestData::task(QStringLiteral("first"), {}, 2030, 1, 1));
+        QVERIFY(first.ok());
         QVERIFY(!hint->isVisible());
         // A done task hidden from the list is still a task.
-        Module1::tasks[0].doneText = QStringLiteral("2030-01-01 10:00:00");
-        Module1::deriveFields(Module1::tasks[0]);
-        Module1::announceChange();
+        QVERIFY(testStore().markDone(first.id, QDateTime(QDate(2030, 1, 1), QTime(10, 0))).ok());
         QCOMPARE(w.rowCount(), 0);
         QVERIFY(!hint->isVisible());
-        Module1::removeTask(0);
+        QVERIFY(testStore().removeTask(first.id).ok());
         QVERIFY(hint->isVisible());
     }
 
@@ -609,7 +608,7 @@ private Q_SLOTS:
         QCOMPARE(Preferences::remindAgainMinutes(), 60);
         QVERIFY(!menu->actions().at(1)->isChecked());
         // Kept for the next start.
-        m_window = std::make_unique<FrmMain>();
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
         menu = m_window->findChild<QMenu *>(QStringLiteral("menu_remindagain"));
         QVERIFY(menu->actions().at(3)->isChecked());
         QVERIFY(!menu->actions().at(1)->isChecked());
@@ -619,7 +618,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(10);
-        Module1::sortMode = 2;
+        testStore().setSortMode(2);
         w.drawList();
         w.highlight(5);
         const QString before = w.lblTitle()[5]->text();
@@ -629,7 +628,7 @@ private Q_SLOTS:
         QVERIFY(isSelectedLook(w.lblTitle()[5]));
         QCOMPARE(countSelectedCells(), 3);
         QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(),
-                 Module1::tasks[4].description);
+                 testStore().tasks()[4].description);
     }
 
     void selectionClearedWhenItsRowIsGone()
@@ -638,7 +637,8 @@ private Q_SLOTS:
         fillStore(6);
         w.drawList();
         w.highlight(6);
-        Module1::taskCount = 5; // the last task went elsewhere
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 5); // the last task went elsewhere
         w.drawList();
         QCOMPARE(w.selectedRow(), 0);
         QCOMPARE(countSelectedCells(), 0);
@@ -755,15 +755,15 @@ private Q_SLOTS:
         fillStore(40);
         w.drawList();
         bar->setValue(bar->maximum());
-        Module1::taskCount = 3;
-        Module1::announceChange();
+        const Module1::Records all = testStore().records();
+        TestData::keepFirst(all, 3);
+        Q_EMIT testStore().changed();
         QCOMPARE(bar->maximum(), 0);
         QCOMPARE(panel->y(), 0); // the heading and the rows in view
 
-        Module1::taskCount = 40;
+        TestData::keepFirst(all, 40);
         for (int i = 3; i < 40; ++i) {
-            Module1::tasks[i].doneText = QStringLiteral("2030-01-01 00:00:00");
-            Module1::deriveFields(Module1::tasks[i]);
+            TestData::editTask(i, [&](Module1::Task &edited) { edited.doneText = QStringLiteral("2030-01-01 00:00:00"); });
         }
         w.setShowDoneTasks(true);
         bar->setValue(bar->maximum());
@@ -808,7 +808,7 @@ private Q_SLOTS:
         // The list has the keyboard from the start.
         QTRY_COMPARE(QApplication::focusWidget(), list);
         const auto rowInView = [&](int row) {
-            const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
             const QRect cell = w.lblTitle()[row]->geometry().translated(panel->pos());
             return panel->parentWidget()->rect().contains(cell);
         };
@@ -816,7 +816,7 @@ private Q_SLOTS:
         QCOMPARE(w.selectedRow(), 1);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(w.selectedRow(), 2);
-        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(), Module1::tasks[1].description);
+        QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(), testStore().tasks()[1].description);
         QTest::keyClick(list, Qt::Key_Up);
         QTest::keyClick(list, Qt::Key_Up);
         QCOMPARE(w.selectedRow(), 1);
@@ -920,7 +920,7 @@ private Q_SLOTS:
     {
         FrmMain &w = *m_window;
         fillStore(3);
-        Module1::tasks[1].description = QStringLiteral("keep\r\nme");
+        TestData::editTask(1, [&](Module1::Task &edited) { edited.description = QStringLiteral("keep\r\nme"); });
         w.drawList();
         w.highlight(2);
         auto *box = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
@@ -956,7 +956,7 @@ private Q_SLOTS:
         composed.setCommitString(QStringLiteral("composed"));
         QApplication::sendEvent(box, &composed);
         QCOMPARE(box->toPlainText(), shown);
-        QCOMPARE(Module1::tasks[1].description, QStringLiteral("keep\r\nme"));
+        QCOMPARE(testStore().tasks()[1].description, QStringLiteral("keep\r\nme"));
     }
 
     void timerWithoutIntervalNeverTicks()
@@ -1009,7 +1009,7 @@ private Q_SLOTS:
         FrmMain &w = *m_window;
         addColourRules();
         fillStore(1001);
-        Module1::tasks[1000] = TestData::dueIn(QStringLiteral("late"), -5);
+        TestData::editTask(1000, [&](Module1::Task &edited) { edited = TestData::dueIn(QStringLiteral("late"), -5); });
         w.drawList();
         w.addListTask(QStringLiteral("extra"), QStringLiteral("x"), QStringLiteral("y"));
         QCOMPARE(w.rowCount(), 1002);

@@ -51,15 +51,15 @@ struct DesktopTray : Tray {
 // The whole way from the scheduler to a notification service on a private
 // bus, with the windows recorded.
 struct Rig {
-    explicit Rig(PrivateBus &bus)
-        : serving(service.serveOn(bus.connect(QStringLiteral("service")))),
+    Rig(Module1::TaskStore &store, PrivateBus &bus)
+        : serving(service.serveOn(bus.connect(QStringLiteral("service")))), scheduler(store, alarm),
           notices(bus.connect(QStringLiteral("client")))
     {
     }
     NotificationStandIn service;
     bool serving;
     ManualAlarm alarm;
-    Scheduler scheduler{alarm};
+    Scheduler scheduler;
     DesktopNotices notices;
     RecordingFront front;
     Announcer announcer{scheduler, notices, nullptr, front};
@@ -87,7 +87,7 @@ private Q_SLOTS:
     {
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Dentist"), QStringLiteral("Me"), 2030, 6, 15, 9, 15));
-        Rig rig(*m_bus);
+        Rig rig(testStore(), *m_bus);
         QVERIFY(rig.serving);
         auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
@@ -97,7 +97,7 @@ private Q_SLOTS:
         clock.advanceTo(at(9, 15), alarm);
         QTRY_COMPARE(service.calls.size(), 1);
         QCOMPARE(service.calls[0].summary, QStringLiteral("Dentist"));
-        QCOMPARE(service.calls[0].body, Notice::textFor(Module1::tasks[0]).body);
+        QCOMPARE(service.calls[0].body, Notice::textFor(testStore().tasks()[0]).body);
         QVERIFY(service.calls[0].body.startsWith(QStringLiteral("For: Me\nDue: ")));
         QCOMPARE(service.calls[0].actions, Notice::actions(10));
         QVERIFY(front.inAlertWindow.isEmpty());
@@ -107,7 +107,7 @@ private Q_SLOTS:
     {
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Water the plants"), QStringLiteral("Home"), 2030, 6, 15, 9));
-        Rig rig(*m_bus);
+        Rig rig(testStore(), *m_bus);
         QVERIFY(rig.serving);
         auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
@@ -154,7 +154,7 @@ private Q_SLOTS:
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Stretch"), {}, 2030, 6, 15, 9));
         Preferences::setRemindAgainMinutes(minutes);
-        Rig rig(*m_bus);
+        Rig rig(testStore(), *m_bus);
         QVERIFY(rig.serving);
         auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
@@ -185,7 +185,7 @@ private Q_SLOTS:
     {
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Call Mum"), {}, 2030, 6, 15, 9));
-        Rig rig(*m_bus);
+        Rig rig(testStore(), *m_bus);
         QVERIFY(rig.serving);
         auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
@@ -212,7 +212,7 @@ private Q_SLOTS:
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Pay rent"), QStringLiteral("Landlord"), 2030, 6, 15, 9));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         DesktopTray tray;
         RecordingFront front;
@@ -221,7 +221,7 @@ private Q_SLOTS:
         clock.advanceTo(at(9, 0), alarm);
         QTRY_COMPARE(tray.messages.size(), 1);
         QCOMPARE(tray.messages[0].first, QStringLiteral("Pay rent"));
-        QCOMPARE(tray.messages[0].second, Notice::textFor(Module1::tasks[0]).body);
+        QCOMPARE(tray.messages[0].second, Notice::textFor(testStore().tasks()[0]).body);
         QVERIFY(front.inAlertWindow.isEmpty());
         // A click on the balloon opens the list at the task.
         Q_EMIT tray.messageClicked();
@@ -233,7 +233,7 @@ private Q_SLOTS:
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Pay rent"), {}, 2030, 6, 15, 9));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         Tray tray; // the real one: the tests have no desktop, so no tray
         RecordingFront front;
@@ -248,7 +248,7 @@ private Q_SLOTS:
     {
         TestClock clock(at(23, 0));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
         RecordingFront front;
         Announcer announcer(scheduler, notices, nullptr, front);

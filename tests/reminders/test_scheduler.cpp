@@ -127,7 +127,7 @@ private Q_SLOTS:
         TestData::addTask(task(QStringLiteral("lunch"), {}, 2030, 6, 15, 12));
         TestData::addTask(task(QStringLiteral("also standup"), {}, 2030, 6, 15, 9, 30));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         // Nothing past is announced; the alarm waits for 9:30.
@@ -153,15 +153,15 @@ private Q_SLOTS:
         TestData::addTask(done);
         TestData::addTask(task(QStringLiteral("snoozed, then done"), {}, 2030, 6, 15, 10));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         // The done task does not even wake it.
         QCOMPARE(alarm.armed, at(2030, 6, 15, 10));
         clock.advanceTo(at(2030, 6, 15, 10, 0, 1), alarm);
         QCOMPARE(dueTitles(due), QStringList({u"snoozed, then done"_s}));
-        scheduler.putOff(Module1::tasks[1], clock.now().addSecs(600));
-        QCOMPARE(Module1::markDone(1, clock.now()), Module1::Marked::Done);
+        scheduler.putOff(testStore().tasks()[1], clock.now().addSecs(600));
+        QCOMPARE(TestData::markDone(1, clock.now()), Module1::Marked::Done);
         clock.advanceTo(at(2030, 6, 15, 10, 11), alarm);
         QCOMPARE(due.count(), 1);
         QVERIFY(scheduler.snoozed().isEmpty());
@@ -172,7 +172,7 @@ private Q_SLOTS:
         TestClock clock(at(2030, 6, 15, 9, 0));
         TestData::addTask(task(QStringLiteral("now"), {}, 2030, 6, 15, 9, 0));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         QCOMPARE(dueTitles(due), QStringList({u"now"_s}));
@@ -180,8 +180,8 @@ private Q_SLOTS:
 
         // And one that an edit makes due this very second.
         clock.set(at(2030, 6, 15, 10, 0));
-        Module1::tasks[0] = task(QStringLiteral("edited to now"), {}, 2030, 6, 15, 10, 0);
-        Module1::announceChange();
+        TestData::editTask(0, [&](Module1::Task &edited) { edited = task(QStringLiteral("edited to now"), {}, 2030, 6, 15, 10, 0); });
+        Q_EMIT testStore().changed();
         QCOMPARE(dueTitles(due), QStringList({u"now"_s, u"edited to now"_s}));
     }
 
@@ -192,7 +192,7 @@ private Q_SLOTS:
         TestData::addTask(task(QStringLiteral("skipped"), {}, 2026, 3, 8, 2, 30));
         TestData::addTask(task(QStringLiteral("after"), {}, 2026, 3, 8, 3, 15));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         QCOMPARE(alarm.armed, at(2026, 3, 8, 3, 0));
@@ -209,7 +209,7 @@ private Q_SLOTS:
         TestClock clock(at(2026, 10, 31, 22, 0));
         TestData::addTask(task(QStringLiteral("repeated"), {}, 2026, 11, 1, 1, 30));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QList<QDateTime> announcedAt;
         connect(&scheduler, &Scheduler::due, this, [&] { announcedAt << clock.now(); });
         scheduler.start();
@@ -228,22 +228,20 @@ private Q_SLOTS:
         TestClock clock(at(2030, 6, 15, 8, 0));
         TestData::addTask(task(QStringLiteral("a"), {}, 2030, 6, 15, 17));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         QCOMPARE(alarm.armed, at(2030, 6, 15, 17));
 
-        Module1::tasks[0].hour = 10;
-        Module1::deriveFields(Module1::tasks[0]);
-        Module1::announceChange();
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.hour = 10; });
+        Q_EMIT testStore().changed();
         QCOMPARE(alarm.armed, at(2030, 6, 15, 10));
 
         // Edited to a moment already gone: past, as at start, not announced.
         clock.set(at(2030, 6, 15, 9, 0));
-        Module1::tasks[0].hour = 8;
-        Module1::tasks[0].minute = 30;
-        Module1::deriveFields(Module1::tasks[0]);
-        Module1::announceChange();
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.hour = 8; });
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.minute = 30; });
+        Q_EMIT testStore().changed();
         QCOMPARE(due.count(), 0);
         QCOMPARE(alarm.armed, at(2030, 6, 16));
     }
@@ -253,11 +251,11 @@ private Q_SLOTS:
         TestClock clock(at(2030, 6, 15, 8, 0));
         TestData::saveStore({task(QStringLiteral("from the file"), {}, 2030, 6, 20, 14)}, {});
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         scheduler.start();
         QCOMPARE(alarm.armed, at(2030, 6, 16)); // the tables are still empty
 
-        Module1::reloadInListOrder();
+        testStore().reloadInListOrder();
         QCOMPARE(alarm.armed, at(2030, 6, 16)); // midnight comes first
         clock.advanceTo(at(2030, 6, 19, 12, 0), alarm);
         QCOMPARE(alarm.armed, at(2030, 6, 20));
@@ -265,7 +263,7 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 20, 14));
 
         TestData::saveStore({task(QStringLiteral("rewritten"), {}, 2030, 6, 20, 6)}, {});
-        Module1::reloadInListOrder();
+        testStore().reloadInListOrder();
         QCOMPARE(alarm.armed, at(2030, 6, 20, 6));
     }
 
@@ -275,11 +273,11 @@ private Q_SLOTS:
         TestData::addTask(task(QStringLiteral("first"), {}, 2030, 6, 15, 9));
         TestData::addTask(task(QStringLiteral("second"), {}, 2030, 6, 15, 11));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         QCOMPARE(alarm.armed, at(2030, 6, 15, 9));
-        Module1::removeTask(0);
+        QVERIFY(testStore().removeTask(testStore().tasks()[0].id).ok());
         QCOMPARE(alarm.armed, at(2030, 6, 15, 11));
         clock.advanceTo(at(2030, 6, 15, 12), alarm);
         QCOMPARE(dueTitles(due), QStringList({u"second"_s}));
@@ -290,13 +288,13 @@ private Q_SLOTS:
         TestClock clock(at(2030, 6, 15, 8, 0));
         TestData::addTask(task(QStringLiteral("at nine"), {}, 2030, 6, 15, 9));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         // The moment has come, but the tables change before the alarm's
         // wake-up is delivered.
         clock.set(at(2030, 6, 15, 9, 0, 0).addMSecs(40));
-        Module1::announceChange();
+        Q_EMIT testStore().changed();
         QCOMPARE(dueTitles(due), QStringList({u"at nine"_s}));
         alarm.ring(); // delivered late: nothing twice
         QCOMPARE(due.count(), 1);
@@ -308,7 +306,7 @@ private Q_SLOTS:
         TestClock clock(at(2030, 6, 1, 10, 0));
         TestData::addTask(task(QStringLiteral("next month"), {}, 2030, 7, 1, 10, 0));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         QSignalSpy days(&scheduler, &Scheduler::dayChanged);
         scheduler.start();
@@ -323,7 +321,7 @@ private Q_SLOTS:
     {
         TestClock clock(at(2030, 12, 31, 23, 0));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy days(&scheduler, &Scheduler::dayChanged);
         scheduler.start();
         QCOMPARE(alarm.armed, at(2031, 1, 1));
@@ -343,7 +341,7 @@ private Q_SLOTS:
         TestData::addTask(task(QStringLiteral("overnight"), {}, 2030, 6, 16, 3));
         TestData::addTask(task(QStringLiteral("morning"), {}, 2030, 6, 16, 9));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         QSignalSpy days(&scheduler, &Scheduler::dayChanged);
         scheduler.start();
@@ -359,7 +357,7 @@ private Q_SLOTS:
         TestClock clock(at(2030, 6, 16, 9, 30));
         TestData::addTask(task(QStringLiteral("at ten"), {}, 2030, 6, 16, 10));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         QSignalSpy days(&scheduler, &Scheduler::dayChanged);
         scheduler.start();
@@ -382,7 +380,7 @@ private Q_SLOTS:
         TestData::addTask(task(QStringLiteral("call"), QStringLiteral("Ann"), 2030, 6, 15, 9));
         TestData::addTask(task(QStringLiteral("later on"), {}, 2030, 6, 15, 11));
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         clock.advanceTo(at(2030, 6, 15, 9, 0, 2), alarm);
@@ -391,8 +389,8 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 15, 9, 10, 2));
 
         // Kept in memory only, and through a reload that reads the task back.
-        QVERIFY(Module1::saveTasks().ok);
-        Module1::reloadInListOrder();
+        QVERIFY(testStore().saveTasks().ok);
+        testStore().reloadInListOrder();
         QCOMPARE(alarm.armed, at(2030, 6, 15, 9, 10, 2));
         clock.advanceTo(at(2030, 6, 15, 9, 10, 1), alarm);
         QCOMPARE(due.count(), 1);
@@ -403,8 +401,8 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 15, 11, 0));
 
         // A task deleted since it was put off is not announced again.
-        scheduler.putOff(Module1::tasks[0], clock.now().addSecs(600));
-        Module1::removeTask(0);
+        scheduler.putOff(testStore().tasks()[0], clock.now().addSecs(600));
+        QVERIFY(testStore().removeTask(testStore().tasks()[0].id).ok());
         clock.advanceTo(at(2030, 6, 15, 9, 20, 3), alarm);
         QCOMPARE(due.count(), 2);
         QVERIFY(scheduler.snoozed().isEmpty());
@@ -417,14 +415,14 @@ private Q_SLOTS:
         rent.repeatText = QStringLiteral("1m@15");
         TestData::addTask(rent);
         ManualAlarm alarm;
-        Scheduler scheduler(alarm);
+        Scheduler scheduler(testStore(), alarm);
         QSignalSpy due(&scheduler, &Scheduler::due);
         scheduler.start();
         clock.advanceTo(at(2030, 6, 15, 9, 0, 1), alarm);
         QCOMPARE(due.count(), 1);
-        scheduler.putOff(Module1::tasks[0], clock.now().addSecs(600));
+        scheduler.putOff(testStore().tasks()[0], clock.now().addSecs(600));
         // Done moves it on to 15 July; the put-off June reminder is over.
-        QCOMPARE(Module1::markDone(0, clock.now()), Module1::Marked::MovedOn);
+        QCOMPARE(TestData::markDone(0, clock.now()), Module1::Marked::MovedOn);
         clock.advanceTo(at(2030, 6, 15, 9, 11), alarm);
         QCOMPARE(due.count(), 1);
         QCOMPARE(alarm.armed, at(2030, 6, 16));

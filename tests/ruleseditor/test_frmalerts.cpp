@@ -76,8 +76,8 @@ private Q_SLOTS:
 
     void okWritesTheStoreAndDoesNotReload();
     void enterPressesOk();
-    void cancelReloadsAndAnnounces_data();
-    void cancelReloadsAndAnnounces();
+    void cancelThrowsTheCopyAway_data();
+    void cancelThrowsTheCopyAway();
     void failedSaveKeepsTheDialogAndTheRules();
 
     void buttonsEndTheRealModalLoop_data();
@@ -101,8 +101,9 @@ private:
     // Opens the dialog the way "Colors And Alerts" does.
     void open()
     {
+        dlg->prepare();
         dlg->drawAlert(0);
-        Modal::exec(dlg.get());
+        seam->exec(dlg.get());
         QVERIFY(dlg->isVisible());
     }
 
@@ -121,10 +122,10 @@ void TestFrmAlerts::init()
     sandbox = std::make_unique<StoreSandbox>();
     seam = std::make_unique<FakeSeam>();
     StoreSandbox::write(storeBytes({kTask}, kRed + kGreen + kBlue));
-    loadTasks();
-    sortMode = 2;
-    sortTasks();
-    dlg = std::make_unique<FrmAlerts>();
+    testStore().loadTasks();
+    testStore().setSortMode(2);
+    testStore().sortTasks();
+    dlg = std::make_unique<FrmAlerts>(Context{testStore(), *seam});
 }
 
 void TestFrmAlerts::cleanup()
@@ -251,7 +252,7 @@ void TestFrmAlerts::sentenceLabelsFitWithALargerFont()
     QFont large = programFont;
     large.setPointSize(10);
     QApplication::setFont(large);
-    FrmAlerts big;
+    FrmAlerts big(Context{testStore(), *seam});
     DialogKit::savePicture(&big, QStringLiteral("frmAlertsLargeFont"));
     QApplication::setFont(programFont);
     QStringList clippedLabels;
@@ -309,7 +310,8 @@ void TestFrmAlerts::drawAlertShowsTheRuleAndChangesNothing()
     QFETCH(QString, interval);
     QFETCH(QColor, colour);
     QFETCH(bool, checked);
-    const QByteArray before = storeText();
+    const QByteArray before = testStore().storeText();
+    dlg->prepare();
     // From a different rule each time, so every control really changes.
     dlg->drawAlert(slot == 1 ? 2 : 1);
     dlg->drawAlert(slot);
@@ -317,7 +319,8 @@ void TestFrmAlerts::drawAlertShowsTheRuleAndChangesNothing()
     QCOMPARE(shownInterval(), interval);
     QCOMPARE(shownColour(), colour);
     QCOMPARE(shownChecked(), checked);
-    QCOMPARE(storeText(), before);
+    QCOMPARE(testStore().storeText(), before);
+    QCOMPARE(int(dlg->rulesShown().size()), 3);
 }
 
 void TestFrmAlerts::drawAlertOutsideTheTableDoesNothing_data()
@@ -334,18 +337,17 @@ void TestFrmAlerts::drawAlertOutsideTheTableDoesNothing()
     dlg->drawAlert(index);
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("3"));
-    QCOMPARE(ruleCount, qint16(3));
+    QCOMPARE(int(dlg->rulesShown().size()), int(3));
 }
 
 void TestFrmAlerts::openingWithNoRulesShowsRuleOne()
 {
-    // A store that never held a rule during this run.
-    resetStore();
+    // A store without a rule.
     StoreSandbox::write(storeBytes({kTask}));
-    loadTasks();
-    QCOMPARE(ruleCount, qint16(0));
+    testStore().loadTasks();
+    QCOMPARE(testStore().ruleCount(), 0);
     open();
-    QCOMPARE(ruleCount, qint16(1));
+    QCOMPARE(int(dlg->rulesShown().size()), int(1));
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("0"));
     QCOMPARE(shownColour(), QColor(Qt::black));
@@ -373,8 +375,8 @@ void TestFrmAlerts::backAndNextStopAtTheEnds()
     click("cmdBack");
     QCOMPARE(shownNumber(), QStringLiteral("2"));
     QCOMPARE(shownColour(), QColor(0, 255, 0));
-    QCOMPARE(ruleCount, qint16(3));
-    QCOMPARE(storeText(), storeBytes({kTask}, kRed + kGreen + kBlue));
+    QCOMPARE(int(dlg->rulesShown().size()), int(3));
+    QCOMPARE(testStore().storeText(), storeBytes({kTask}, kRed + kGreen + kBlue));
 }
 
 void TestFrmAlerts::deletingRuleTwoOfThreeShowsTheFormerThird()
@@ -382,7 +384,7 @@ void TestFrmAlerts::deletingRuleTwoOfThreeShowsTheFormerThird()
     open();
     click("cmdNext");
     click("cmdDelete");
-    QCOMPARE(ruleCount, qint16(2));
+    QCOMPARE(int(dlg->rulesShown().size()), int(2));
     QCOMPARE(shownNumber(), QStringLiteral("2"));
     QCOMPARE(shownInterval(), QStringLiteral("14"));
     QCOMPARE(shownColour(), QColor(0, 0, 255));
@@ -397,21 +399,20 @@ void TestFrmAlerts::deletingTheLastRuleShowsRuleOne()
     click("cmdNext");
     click("cmdNext");
     click("cmdDelete");
-    QCOMPARE(ruleCount, qint16(2));
+    QCOMPARE(int(dlg->rulesShown().size()), int(2));
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("3"));
-    // The old last slot still holds its rule; showing rule 1 did not touch it.
-    QCOMPARE(rules[2].interval, qint16(14));
-    QCOMPARE(rules[2].unit, QStringLiteral("w"));
+    // The store keeps all three until Ok.
+    QCOMPARE(testStore().ruleCount(), 3);
 }
 
 void TestFrmAlerts::deletingTheOnlyRuleKeepsIt()
 {
     StoreSandbox::write(storeBytes({kTask}, kGreen));
-    loadTasks();
+    testStore().loadTasks();
     open();
     click("cmdDelete");
-    QCOMPARE(ruleCount, qint16(1));
+    QCOMPARE(int(dlg->rulesShown().size()), int(1));
     QCOMPARE(shownNumber(), QStringLiteral("1"));
     QCOMPARE(shownInterval(), QStringLiteral("7"));
     QCOMPARE(shownColour(), QColor(0, 255, 0));
@@ -421,11 +422,9 @@ void TestFrmAlerts::deletingTheOnlyRuleKeepsIt()
 
 void TestFrmAlerts::newShowsAFreshRule()
 {
-    // A stale slot after the last rule must not show through.
-    rules[3] = rules[2];
     open();
     click("cmdNew");
-    QCOMPARE(ruleCount, qint16(4));
+    QCOMPARE(int(dlg->rulesShown().size()), int(4));
     QCOMPARE(shownNumber(), QStringLiteral("4"));
     QCOMPARE(shownInterval(), QStringLiteral("0"));
     QCOMPARE(shownColour(), QColor(Qt::black));
@@ -442,18 +441,18 @@ void TestFrmAlerts::newRefusesTheHundredAndSecondRule()
     for (int i = 0; i < kRuleSlots; ++i)
         many += ruleBytes(i, "d", i, false);
     StoreSandbox::write(storeBytes({kTask}, many));
-    loadTasks();
-    QCOMPARE(ruleCount, qint16(kRuleSlots));
+    testStore().loadTasks();
+    QCOMPARE(testStore().ruleCount(), kRuleSlots);
     open();
     click("cmdNext");
-    const QByteArray before = storeText();
+    const QByteArray before = testStore().storeText();
     click("cmdNew");
     QCOMPARE(seam->messages.size(), 1);
     QCOMPARE(seam->messages[0].kind, Modal::Kind::Information);
     QCOMPARE(seam->messages[0].text, QStringLiteral("The rule list is full (101 rules)."));
-    QCOMPARE(ruleCount, qint16(kRuleSlots));
+    QCOMPARE(int(dlg->rulesShown().size()), int(kRuleSlots));
     QCOMPARE(shownNumber(), QStringLiteral("2"));
-    QCOMPARE(storeText(), before);
+    QCOMPARE(testStore().storeText(), before);
     // The last rule can still be reached, and ">" stops there.
     for (int i = 0; i < kRuleSlots + 2; ++i)
         click("cmdNext");
@@ -488,9 +487,9 @@ void TestFrmAlerts::intervalReadsTheLeadingNumber()
     else
         QTest::keyClicks(box, typed);
     QCOMPARE(box->text(), typed);
-    QCOMPARE(int(rules[1].interval), stored);
-    QCOMPARE(rules[0].interval, qint16(3));
-    QCOMPARE(rules[2].interval, qint16(14));
+    QCOMPARE(int(dlg->rulesShown()[1].interval), stored);
+    QCOMPARE(dlg->rulesShown()[0].interval, qint16(3));
+    QCOMPARE(dlg->rulesShown()[2].interval, qint16(14));
 }
 
 void TestFrmAlerts::intervalSelectsAllOnFocus()
@@ -523,7 +522,7 @@ void TestFrmAlerts::ruleNumberSwallowsTyping()
     QCOMPARE(id->text(), QStringLiteral("2"));
     // The handlers still write into rule 2.
     QTest::keyClicks(child<QLineEdit>("txtInterval"), QStringLiteral("1"));
-    QCOMPARE(rules[1].interval, qint16(71));
+    QCOMPARE(dlg->rulesShown()[1].interval, qint16(71));
 }
 
 void TestFrmAlerts::checkBoxSetsPopupOfTheRuleShown()
@@ -533,11 +532,11 @@ void TestFrmAlerts::checkBoxSetsPopupOfTheRuleShown()
     QCheckBox *box = child<QCheckBox>("chkAlert");
     QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
     QVERIFY(box->isChecked());
-    QCOMPARE(rules[1].popup, true);
+    QCOMPARE(dlg->rulesShown()[1].popup, true);
     QTest::keyClick(box, Qt::Key_Space);
-    QCOMPARE(rules[1].popup, false);
-    QCOMPARE(rules[0].popup, true);
-    QCOMPARE(rules[2].popup, true);
+    QCOMPARE(dlg->rulesShown()[1].popup, false);
+    QCOMPARE(dlg->rulesShown()[0].popup, true);
+    QCOMPARE(dlg->rulesShown()[2].popup, true);
 }
 
 void TestFrmAlerts::closedChooserKeepsTheColour()
@@ -547,7 +546,7 @@ void TestFrmAlerts::closedChooserKeepsTheColour()
     seam->colorToChoose.reset();
     click("cmdSelect");
     QCOMPARE(seam->chooserOpenedWith, QList<QColor>{QColor(0, 255, 0)});
-    QCOMPARE(rules[1].color, 65280);
+    QCOMPARE(dlg->rulesShown()[1].color, 65280);
     QCOMPARE(shownColour(), QColor(0, 255, 0));
 }
 
@@ -559,14 +558,14 @@ void TestFrmAlerts::chosenColourIsStoredInTheRuleShown()
     seam->colorToChoose = QColor(1, 2, 3);
     click("cmdSelect");
     QCOMPARE(seam->chooserOpenedWith, QList<QColor>{QColor(0, 0, 255)});
-    QCOMPARE(rules[2].color, 1 + 256 * 2 + 65536 * 3);
+    QCOMPARE(dlg->rulesShown()[2].color, 1 + 256 * 2 + 65536 * 3);
     QCOMPARE(shownColour(), QColor(1, 2, 3));
-    QCOMPARE(rules[1].color, 65280);
+    QCOMPARE(dlg->rulesShown()[1].color, 65280);
     // The next opening of the chooser starts from the colour just chosen.
     seam->colorToChoose.reset();
     click("cmdSelect");
     QCOMPARE(seam->chooserOpenedWith.last(), QColor(1, 2, 3));
-    QCOMPARE(rules[2].color, 1 + 256 * 2 + 65536 * 3);
+    QCOMPARE(dlg->rulesShown()[2].color, 1 + 256 * 2 + 65536 * 3);
 }
 
 void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
@@ -575,13 +574,13 @@ void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
     QByteArray bytes = storeBytes({kTask}, kRed + kGreen + kBlue);
     bytes.insert(bytes.indexOf("[Alerts]"), "ab\r\n");
     StoreSandbox::write(bytes);
-    QCOMPARE(loadTasks().problems.size(), 1);
+    QCOMPARE(testStore().loadTasks().problems.size(), 1);
     open();
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     bool hiddenWhenSignalled = false;
     // A listener that ends with this test: the notifier outlives it.
     QObject listener;
-    connect(&notifier(), &Notifier::changed, &listener, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
+    connect(&testStore(), &Module1::TaskStore::changed, &listener, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
     child<QLineEdit>("txtInterval")->setText(QStringLiteral("5"));
     click("cmdNext");
     seam->colorToChoose = QColor(0x10, 0x20, 0x30);
@@ -597,7 +596,7 @@ void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
     QCOMPARE(StoreSandbox::read(), storeBytes({kTask}, ruleBytes(5, "d", 255, true)
                                                           + ruleBytes(7, "d", 0x10 + 256 * 0x20 + 65536 * 0x30, false)
                                                           + ruleBytes(14, "w", 16711680, false)));
-    QCOMPARE(lastLoadReport().problems.size(), 1);
+    QCOMPARE(testStore().lastLoadReport().problems.size(), 1);
     // The file the reader complained about is kept before it is replaced,
     // and the user is told where.
     QCOMPARE(seam->messages.size(), 1);
@@ -609,7 +608,7 @@ void TestFrmAlerts::okWritesTheStoreAndDoesNotReload()
 void TestFrmAlerts::enterPressesOk()
 {
     open();
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     QLineEdit *box = child<QLineEdit>("txtInterval");
     box->setText(QStringLiteral("9"));
     QTest::keyClick(box, Qt::Key_Return);
@@ -618,7 +617,7 @@ void TestFrmAlerts::enterPressesOk()
     QCOMPARE(StoreSandbox::read(), storeBytes({kTask}, ruleBytes(9, "d", 255, true) + kGreen + kBlue));
 }
 
-void TestFrmAlerts::cancelReloadsAndAnnounces_data()
+void TestFrmAlerts::cancelThrowsTheCopyAway_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("Cancel button") << "button";
@@ -626,20 +625,20 @@ void TestFrmAlerts::cancelReloadsAndAnnounces_data()
     QTest::newRow("close button") << "close";
 }
 
-void TestFrmAlerts::cancelReloadsAndAnnounces()
+void TestFrmAlerts::cancelThrowsTheCopyAway()
 {
     QFETCH(QString, how);
     const StoredTask later{"apple", "", 1, 1, 2009, 0, 0, 0, ""};
     StoreSandbox::write(storeBytes({later, kTask}, kRed + kGreen + kBlue));
-    loadTasks();
-    sortTasks(); // by due date: Dentist first
+    testStore().loadTasks();
+    testStore().sortTasks(); // by due date: Dentist first
     const QByteArray file = StoreSandbox::read();
+    const int loads = testStore().loadCount();
     open();
     QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     child<QLineEdit>("txtInterval")->setText(QStringLiteral("55"));
     click("cmdNew");
-    tasks[0].title = QStringLiteral("half-edited");
     if (how == QLatin1String("button")) {
         click("cmdCancel");
     } else if (how == QLatin1String("escape")) {
@@ -650,13 +649,18 @@ void TestFrmAlerts::cancelReloadsAndAnnounces()
     }
     QVERIFY(!dlg->isVisible());
     QCOMPARE(dlg->result(), int(QDialog::Rejected));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(ruleCount, qint16(3));
-    QCOMPARE(rules[0].interval, qint16(3));
+    // Nothing to announce or read again: the store was never touched.
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(testStore().loadCount(), loads);
+    QCOMPARE(testStore().ruleCount(), 3);
+    QCOMPARE(testStore().rules()[0].interval, qint16(3));
     QCOMPARE(StoreSandbox::read(), file);
-    // Reloaded, and back in the list's order rather than the file's.
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
-    QCOMPARE(tasks[1].title, QStringLiteral("apple"));
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(testStore().tasks()[1].title, QStringLiteral("apple"));
+    // The next opening starts from the store's rules again.
+    open();
+    QCOMPARE(shownInterval(), QStringLiteral("3"));
+    QCOMPARE(int(dlg->rulesShown().size()), 3);
 }
 
 void TestFrmAlerts::failedSaveKeepsTheDialogAndTheRules()
@@ -664,10 +668,10 @@ void TestFrmAlerts::failedSaveKeepsTheDialogAndTheRules()
     StoredTask big = kTask;
     big.description = QByteArray(4096, 'x');
     StoreSandbox::write(storeBytes({big}, kRed + kGreen + kBlue));
-    loadTasks();
+    testStore().loadTasks();
     const QByteArray before = StoreSandbox::read();
     open();
-    QSignalSpy changed(&notifier(), &Notifier::changed);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
     child<QLineEdit>("txtInterval")->setText(QStringLiteral("30"));
     {
         FileSizeLimit full(1024);
@@ -679,7 +683,8 @@ void TestFrmAlerts::failedSaveKeepsTheDialogAndTheRules()
     QCOMPARE(seam->messages[0].kind, Modal::Kind::Warning);
     QVERIFY2(seam->messages[0].text.startsWith(QStringLiteral("Could not save tasks.txt: ")),
              qPrintable(seam->messages[0].text));
-    QCOMPARE(rules[0].interval, qint16(30));
+    QCOMPARE(dlg->rulesShown()[0].interval, qint16(30));
+    QCOMPARE(testStore().rules()[0].interval, qint16(3)); // the store as it was
     QCOMPARE(StoreSandbox::read(), before);
 
     click("cmdOk");

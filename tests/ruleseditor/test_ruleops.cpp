@@ -7,18 +7,12 @@
 
 #include <QTest>
 
-#include <memory>
-
 using namespace Module1;
 
 class TestRuleOps : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // Every case starts from empty tables in a folder of its own.
-    void init() { m_box = std::make_unique<StoreSandbox>(); }
-    void cleanup() { m_box.reset(); }
-
     void colourFromStoredInteger_data();
     void colourFromStoredInteger();
     void storedIntegerFromColour_data();
@@ -33,11 +27,8 @@ private Q_SLOTS:
     void appendRefusesAFullTable();
     void deleteClosesTheGap_data();
     void deleteClosesTheGap();
-    void deletingTheOnlyRuleKeepsItsSlot();
+    void deletingTheOnlyRuleKeepsIt();
     void deleteOfASlotPastTheEndRemovesNothing();
-
-private:
-    std::unique_ptr<StoreSandbox> m_box;
 };
 
 void TestRuleOps::colourFromStoredInteger_data()
@@ -135,18 +126,14 @@ void TestRuleOps::nextStopsAtTheLastRule()
     QFETCH(int, count);
     QFETCH(int, number);
     QFETCH(int, target);
-    ruleCount = qint16(count);
-    QCOMPARE(RuleOps::nextTarget(number), target);
+    QCOMPARE(RuleOps::nextTarget(number, count), target);
 }
 
 void TestRuleOps::appendFillsTheSlotAfterTheLast()
 {
-    TestData::addRule(3, 255, true);
-    TestData::addRule(9, 65280, true, QStringLiteral("w"));
-    // A stale slot, as a deletion leaves it.
-    rules[2] = rules[1];
-    QCOMPARE(RuleOps::appendRule(), 2);
-    QCOMPARE(ruleCount, qint16(3));
+    RuleOps::Rules rules{TestData::rule(3, 255, true), TestData::rule(9, 65280, true, QStringLiteral("w"))};
+    QCOMPARE(RuleOps::appendRule(rules), 2);
+    QCOMPARE(rules.size(), std::size_t(3));
     QCOMPARE(rules[2].interval, qint16(0));
     QCOMPARE(rules[2].unit, QStringLiteral("d"));
     QCOMPARE(rules[2].color, 0);
@@ -156,24 +143,25 @@ void TestRuleOps::appendFillsTheSlotAfterTheLast()
 
 void TestRuleOps::appendRefusesAFullTable()
 {
+    RuleOps::Rules rules;
     for (int i = 0; i < kRuleSlots; ++i)
-        TestData::addRule(i, i, false);
-    QVERIFY(RuleOps::isFull());
-    const QByteArray before = storeText();
-    QCOMPARE(RuleOps::appendRule(), -1);
-    QCOMPARE(ruleCount, qint16(kRuleSlots));
-    QCOMPARE(storeText(), before);
-    ruleCount = kRuleSlots - 1;
-    QVERIFY(!RuleOps::isFull());
-    QCOMPARE(RuleOps::appendRule(), kRuleSlots - 1);
-    QVERIFY(RuleOps::isFull());
+        rules.push_back(TestData::rule(i, i, false));
+    QVERIFY(RuleOps::isFull(rules));
+    const QByteArray before = storeText({}, rules);
+    QCOMPARE(RuleOps::appendRule(rules), -1);
+    QCOMPARE(int(rules.size()), kRuleSlots);
+    QCOMPARE(storeText({}, rules), before);
+    rules.pop_back();
+    QVERIFY(!RuleOps::isFull(rules));
+    QCOMPARE(RuleOps::appendRule(rules), kRuleSlots - 1);
+    QVERIFY(RuleOps::isFull(rules));
 }
 
 void TestRuleOps::deleteClosesTheGap_data()
 {
     QTest::addColumn<int>("cur");
     QTest::addColumn<int>("shown");
-    QTest::addColumn<QList<int>>("left"); // intervals of the live rules afterwards
+    QTest::addColumn<QList<int>>("left"); // intervals of the rules afterwards
     QTest::newRow("first of 3") << 0 << 0 << QList<int>{20, 30};
     QTest::newRow("second of 3") << 1 << 1 << QList<int>{10, 30};
     QTest::newRow("last of 3") << 2 << 0 << QList<int>{10, 20};
@@ -184,25 +172,21 @@ void TestRuleOps::deleteClosesTheGap()
     QFETCH(int, cur);
     QFETCH(int, shown);
     QFETCH(QList<int>, left);
-    TestData::addRule(10, 1, true);
-    TestData::addRule(20, 2, false);
-    TestData::addRule(30, 3, true, QStringLiteral("w"));
-    QCOMPARE(RuleOps::deleteRule(cur), shown);
-    QCOMPARE(int(ruleCount), left.size());
+    RuleOps::Rules rules{TestData::rule(10, 1, true), TestData::rule(20, 2, false),
+                         TestData::rule(30, 3, true, QStringLiteral("w"))};
+    QCOMPARE(RuleOps::deleteRule(rules, cur), shown);
     QList<int> intervals;
-    for (int i = 0; i < ruleCount; ++i)
-        intervals << rules[i].interval;
+    for (const AlertRule &r : rules)
+        intervals << r.interval;
     QCOMPARE(intervals, left);
-    // The slot past the new end keeps a copy of the former last rule.
-    QCOMPARE(rules[2].interval, qint16(30));
-    QCOMPARE(rules[2].unit, QStringLiteral("w"));
 }
 
-void TestRuleOps::deletingTheOnlyRuleKeepsItsSlot()
+void TestRuleOps::deletingTheOnlyRuleKeepsIt()
 {
-    TestData::addRule(5, 99, true);
-    QCOMPARE(RuleOps::deleteRule(0), 0);
-    QCOMPARE(ruleCount, qint16(0));
+    // The dialog always shows a rule: the last one stays as it is.
+    RuleOps::Rules rules{TestData::rule(5, 99, true)};
+    QCOMPARE(RuleOps::deleteRule(rules, 0), 0);
+    QCOMPARE(rules.size(), std::size_t(1));
     QCOMPARE(rules[0].interval, qint16(5));
     QCOMPARE(rules[0].color, 99);
     QCOMPARE(rules[0].popup, true);
@@ -210,13 +194,12 @@ void TestRuleOps::deletingTheOnlyRuleKeepsItsSlot()
 
 void TestRuleOps::deleteOfASlotPastTheEndRemovesNothing()
 {
-    TestData::addRule(10, 1, true);
-    TestData::addRule(20, 2, false);
-    QCOMPARE(RuleOps::deleteRule(5), 5);
-    QCOMPARE(ruleCount, qint16(2));
-    QCOMPARE(RuleOps::deleteRule(-1), 0);
-    QCOMPARE(RuleOps::deleteRule(kRuleSlots), 0);
-    QCOMPARE(ruleCount, qint16(2));
+    RuleOps::Rules rules{TestData::rule(10, 1, true), TestData::rule(20, 2, false)};
+    QCOMPARE(RuleOps::deleteRule(rules, 5), 5);
+    QCOMPARE(rules.size(), std::size_t(2));
+    QCOMPARE(RuleOps::deleteRule(rules, -1), 0);
+    QCOMPARE(RuleOps::deleteRule(rules, kRuleSlots), 0);
+    QCOMPARE(rules.size(), std::size_t(2));
     QCOMPARE(rules[1].interval, qint16(20));
 }
 

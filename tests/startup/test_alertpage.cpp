@@ -243,9 +243,9 @@ void TestAlertPage::storeOrderPutsEarliestFirst()
     TestData::addTask(dueOn(QStringLiteral("Late"), today.addDays(-3)));
     TestData::addTask(dueOn(QStringLiteral("Now"), today));
     TestData::addRule(10, 255, true);
-    Module1::sortMode = 2;
-    Module1::sortTasks();
-    const Page page = drawListed(Module1::liveTasks(), Module1::liveRules(), today);
+    testStore().setSortMode(2);
+    testStore().sortTasks();
+    const Page page = drawListed(testStore().tasks(), testStore().rules(), today);
     QVERIFY(page.anyListed);
     const qsizetype late = page.text.indexOf(QStringLiteral("Late</b>"));
     const qsizetype now = page.text.indexOf(QStringLiteral("Now</b>"));

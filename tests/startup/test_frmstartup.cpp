@@ -84,7 +84,7 @@ void TestFrmStartup::init()
     m_store = std::make_unique<StoreSandbox>();
     m_runtime = std::make_unique<RuntimeSandbox>();
     m_seam = std::make_unique<FakeSeam>();
-    m_form = std::make_unique<FrmStartup>();
+    m_form = std::make_unique<FrmStartup>(Context{testStore(), *m_seam});
 }
 
 void TestFrmStartup::cleanup()
@@ -274,15 +274,27 @@ void TestFrmStartup::showAllHidesTheAlertAndShowsTheTaskList()
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     QVERIFY(!m_form->existingMainWindow());
 
+    const int loads = testStore().loadCount();
     QTest::mouseClick(m_form->findChild<QPushButton *>(QStringLiteral("cmdShowAll")), Qt::LeftButton);
     QTRY_VERIFY(!m_form->isVisible());
     FrmMain *frmMain = m_form->existingMainWindow();
     QVERIFY(frmMain);
+    // The list shows what the alert window read: the file is not read again.
+    QCOMPARE(loads, 1);
+    QCOMPARE(testStore().loadCount(), 1);
+    QCOMPARE(frmMain->rowCount(), 1);
     QCOMPARE(frmMain->objectName(), QStringLiteral("frmMain"));
     QTRY_VERIFY(frmMain->isVisible());
     QVERIFY(!frmMain->isModal());
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(m_seam->endCodes.isEmpty());
+    // Changed elsewhere since: then, and only then, the list reads it again.
+    frmMain->hide();
+    TestData::saveStore({dueIn(QStringLiteral("Due"), 1), dueIn(QStringLiteral("Added elsewhere"), 2)}, {});
+    frmMain->formLoad();
+    QCOMPARE(testStore().loadCount(), 2);
+    QCOMPARE(frmMain->rowCount(), 2);
+    frmMain->show();
 
     // Created once: a second trip reuses the same window.
     frmMain->hide();
@@ -384,7 +396,7 @@ void TestFrmStartup::laterOpeningsFollowTheTablesAndTheFile()
     // Something listed: both bring the alert window; the list asked for
     // later takes its place.
     writeStore({dueIn(QStringLiteral("Due"), 0)});
-    Module1::reloadInListOrder();
+    testStore().reloadInListOrder();
     QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::NewDay), static_cast<QWidget *>(m_form.get()));
     QCOMPARE(Opening::windowFor(*m_form, Opening::Cause::AlertAgain), static_cast<QWidget *>(m_form.get()));
     Opening::bringUp(m_form.get());

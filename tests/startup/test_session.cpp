@@ -76,7 +76,7 @@ private Q_SLOTS:
         m_seam = std::make_unique<FakeSeam>();
         m_bus = std::make_unique<PrivateBus>();
         QVERIFY2(m_bus->isRunning(), "dbus-daemon did not start");
-        m_startup = std::make_unique<FrmStartup>();
+        m_startup = std::make_unique<FrmStartup>(Context{m_store->store(), *m_seam});
         m_alarm = std::make_unique<ManualAlarm>();
     }
 
@@ -155,7 +155,7 @@ private Q_SLOTS:
         TestData::saveStore(tasks, {});
         Session session(*m_startup, false, *m_alarm, bus());
         FrmMain *list = m_startup->mainWindow();
-        Module1::sortMode = Module1::ByTitle;
+        testStore().setSortMode(Module1::ByTitle);
         list->drawList();
         session.showTask(task(QStringLiteral("Task 250"), QStringLiteral("x"), 2030, 7, 1 + 250 % 28, 250 % 24));
         QVERIFY(list->isVisible());
@@ -180,28 +180,26 @@ private Q_SLOTS:
         QVERIFY(!m_startup->formLoad());
         TestClock clock(QDateTime(QDate(2030, 6, 15), QTime(9, 30)));
         Session session(*m_startup, false, *m_alarm, bus());
-        session.markTaskDone(task(QStringLiteral("Once"), {}, 2030, 6, 15, 9));
+        session.markTaskDone(announced(QStringLiteral("Once")));
         QVERIFY(StoreSandbox::read().contains("ttl=Once\r\nfor=\r\nday=15\r\nmon=6\r\nyea=2030\r\nhou=9\r\n"
                                              "min=0\r\nsec=0\r\ndes=\r\ndon=2030-06-15 09:30:00\r\nact=addtask"));
         // A repeating task moves on to its next occurrence instead.
+        rent = announced(QStringLiteral("Rent"));
         session.markTaskDone(rent);
         QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=7\r\nyea=2030\r\n"));
         QVERIFY(m_seam->messages.isEmpty());
 
-        // While a dialog edits the tables, the click waits for it to close.
-        const QByteArray before = StoreSandbox::read();
+        // An editor open on it edits a copy: the click is acted on at once,
+        // and the editor's Cancel changes nothing of it.
         FrmMain *list = m_startup->mainWindow();
         list->frmTask()->prepare(1);
         list->frmTask()->open();
         QTRY_VERIFY(QApplication::activeModalWidget());
-        Module1::Task july = rent;
-        july.month = 7;
-        Module1::deriveFields(july);
+        const Module1::Task july = announced(QStringLiteral("Rent"));
         session.markTaskDone(july);
-        QTest::qWait(400);
-        QCOMPARE(StoreSandbox::read(), before);
+        QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=8\r\nyea=2030\r\n"));
         list->frmTask()->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
-        QTRY_VERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=8\r\nyea=2030\r\n"));
+        QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=8\r\nyea=2030\r\n"));
 
         // A second Done on the same notification, or on the June one, finds
         // no task as it was announced: nothing moves on twice.
@@ -210,7 +208,32 @@ private Q_SLOTS:
         QVERIFY(StoreSandbox::read().contains("ttl=Rent\r\nfor=Landlord\r\nday=1\r\nmon=8\r\nyea=2030\r\n"));
     }
 
-    void theNewDayWaitsForAnOpenEditor()
+    void aReminderDoneReachesItsTaskAfterASortAndAReload()
+    {
+        QList<Module1::Task> tasks;
+        for (const char *title : {"Delta", "Alpha", "Charlie", "Bravo"})
+            tasks << task(QString::fromLatin1(title), {}, 2030, 6, 20 + int(tasks.size()), 9);
+        TestData::saveStore(tasks, {});
+        TestClock clock(QDateTime(QDate(2030, 6, 15), QTime(9, 30)));
+        Session session(*m_startup, false, *m_alarm, bus());
+        FrmMain *list = m_startup->mainWindow();
+        Opening::bringUp(list);
+        const Module1::Task charlie = announced(QStringLiteral("Charlie"));
+        // The list re-sorted, and read again after another program changed
+        // another task.
+        QTest::mouseClick(list->findChild<QPushButton *>(QStringLiteral("cmdTitle")), Qt::LeftButton);
+        QByteArray bytes = StoreSandbox::read();
+        bytes.replace("ttl=Delta", "ttl=Delta (changed elsewhere)");
+        StoreSandbox::write(bytes);
+        QTRY_COMPARE(list->lblTitle()[4]->text(), QStringLiteral("Delta (changed elsewhere)"));
+        QCOMPARE(testStore().slotOf(charlie.id), 2);
+        session.markTaskDone(charlie);
+        QVERIFY(testStore().find(charlie.id)->done);
+        QVERIFY(StoreSandbox::read().contains("ttl=Charlie\r\nfor=\r\nday=22\r\nmon=6\r\nyea=2030\r\nhou=9\r\n"
+                                             "min=0\r\nsec=0\r\ndes=\r\ndon=2030-06-15 09:30:00\r\n"));
+    }
+
+    void theNewDayComesAtOnceWithAnEditorOpen()
     {
         TestData::saveStore({task(QStringLiteral("Early"), {}, 2030, 6, 16, 9), task(QStringLiteral("Late"), {}, 2030, 6, 20, 9)},
                             {TestData::rule(1, 255, true)});
@@ -221,13 +244,15 @@ private Q_SLOTS:
         // New Task, left open over midnight (the fake seam does not block).
         list->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
         QTRY_VERIFY(QApplication::activeModalWidget());
-        QCOMPARE(int(Module1::taskCount), 3);
         clock.set(QDateTime(QDate(2030, 6, 16), QTime(0, 0, 1)));
         session.newDay(QDate(2030, 6, 16));
-        // Nothing was re-sorted under the editor: it still edits the new slot.
-        QCOMPARE(Module1::tasks[2].title, QString());
-        QCOMPARE(Module1::tasks[0].title, QStringLiteral("Early"));
-        QVERIFY(!m_startup->isVisible());
+        // The editor holds a copy: the day is greeted at once, the alert
+        // comes up with Early due today, and the new task is not in the
+        // store until Ok.
+        QVERIFY(m_startup->isVisible());
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("Early")));
+        QVERIFY(list->lblTitle()[1]->font().bold());
+        QCOMPARE(testStore().taskCount(), 2);
         auto *title = list->frmTask()->findChild<QLineEdit *>(QStringLiteral("txtTitle"));
         title->setText(QStringLiteral("Brand new"));
         list->frmTask()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
@@ -235,9 +260,7 @@ private Q_SLOTS:
         QVERIFY(stored.contains("ttl=Early\r\nfor=\r\nday=16\r\nmon=6\r\nyea=2030"));
         QVERIFY(stored.contains("ttl=Late\r\nfor=\r\nday=20\r\nmon=6\r\nyea=2030"));
         QVERIFY(stored.contains("ttl=Brand new\r\n"));
-        // Then the day is greeted: the alert comes up with Early due today.
-        QTRY_VERIFY(m_startup->isVisible());
-        QVERIFY(pageText(*m_startup).contains(QStringLiteral("Early")));
+        QCOMPARE(testStore().taskCount(), 3);
     }
 
     void doneFromElsewhereKeepsTheSelectedTask()
@@ -250,7 +273,7 @@ private Q_SLOTS:
         Session session(*m_startup, false, *m_alarm, bus());
         FrmMain *list = m_startup->mainWindow();
         list->highlight(3); // C
-        session.markTaskDone(tasks[0]); // A, from its notification
+        session.markTaskDone(announced(QStringLiteral("A"))); // from its notification
         QCOMPARE(list->lblTitle()[list->selectedRow()]->text(), QStringLiteral("C"));
         QCOMPARE(list->selectedRow(), 2);
     }
@@ -368,7 +391,7 @@ private Q_SLOTS:
 
         // Nothing due: nothing opens.
         TestData::saveStore({task(QStringLiteral("Later"), {}, 2030, 9, 1)}, {TestData::rule(3, 255, true)});
-        Module1::reloadInListOrder();
+        testStore().reloadInListOrder();
         session.alertAgain();
         QVERIFY(!m_startup->isVisible());
         QVERIFY(!m_startup->mainWindow()->isVisible());
@@ -377,18 +400,28 @@ private Q_SLOTS:
         // from the tables as they are (an unsaved edit included).
         TestData::addTask(task(QStringLiteral("Zebra"), {}, 2030, 6, 15, 9));
         TestData::addTask(task(QStringLiteral("Aardvark"), {}, 2030, 6, 16, 9));
-        Module1::sortMode = Module1::ByTitleReversed;
-        Module1::sortTasks();
+        testStore().setSortMode(Module1::ByTitleReversed);
+        testStore().sortTasks();
         session.alertAgain();
         QVERIFY(m_startup->isVisible());
         const QString page = pageText(*m_startup);
         QVERIFY(page.indexOf(QStringLiteral("Zebra")) >= 0);
         QVERIFY(page.indexOf(QStringLiteral("Zebra")) < page.indexOf(QStringLiteral("Aardvark")));
         QVERIFY(!page.contains(QStringLiteral("Later")));
-        QCOMPARE(Module1::taskCount, 3);
+        QCOMPARE(testStore().taskCount(), 3);
     }
 
 private:
+    // The task as a reminder announces it: a copy of the store's record.
+    static Module1::Task announced(const QString &title)
+    {
+        for (const Module1::Task &t : testStore().tasks()) {
+            if (t.title == title)
+                return t;
+        }
+        qFatal("no task %s", qPrintable(title));
+    }
+
     // One task, listed at the start: loaded as a start loads it.
     bool loadATaskDueToday()
     {

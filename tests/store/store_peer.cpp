@@ -19,6 +19,7 @@
 //                             renames it over, as a careless one does
 //   hold / release            takes the store's lock and keeps it / lets go
 #include "module1.h"
+#include "taskstore.h"
 #include "storelock.h"
 
 #include <QCoreApplication>
@@ -30,19 +31,36 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
+#include <vector>
 
 using namespace Module1;
 
 namespace {
 
+// The peer's one store, as a program has.
+TaskStore &store()
+{
+    static TaskStore theStore;
+    return theStore;
+}
+
 int slotOf(const QString &title)
 {
-    for (int i = 0; i < taskCount; ++i) {
-        if (tasks[i].title == title)
+    for (int i = 0; i < store().taskCount(); ++i) {
+        if (store().tasks()[std::size_t(i)].title == title)
             return i;
     }
     return -1;
+}
+
+// Changes the tables in memory, unsaved, as an editor's keystrokes did.
+void change(const std::function<void(std::vector<Task> &)> &edit)
+{
+    std::vector<Task> tasks(store().tasks().begin(), store().tasks().end());
+    edit(tasks);
+    store().setTables(std::move(tasks), {store().rules().begin(), store().rules().end()});
 }
 
 // A pause of "MAX" or "MIN-MAX" milliseconds, chosen at random.
@@ -63,15 +81,15 @@ struct Pause {
 
 QString add(const QString &title)
 {
-    if (taskCount >= kTaskSlots)
+    if (store().isFull())
         return QStringLiteral("full");
-    Task &t = tasks[taskCount++];
-    t = Task{};
-    t.title = title;
-    t.year = 2030;
-    t.month = 6;
-    t.day = 1;
-    deriveFields(t);
+    change([&title](std::vector<Task> &tasks) {
+        Task &t = tasks.emplace_back();
+        t.title = title;
+        t.year = 2030;
+        t.month = 6;
+        t.day = 1;
+    });
     return QStringLiteral("added");
 }
 
@@ -84,7 +102,7 @@ QString burst(int count, const QString &prefix, const Pause &pause)
     QString firstFailure;
     for (int i = 0; i < count; ++i) {
         add(QStringLiteral("%1 %2").arg(prefix).arg(i));
-        const SaveResult result = saveTasks();
+        const SaveResult result = store().saveTasks();
         pending = !result.ok;
         if (pending && firstFailure.isEmpty())
             firstFailure = result.message;
@@ -93,7 +111,7 @@ QString burst(int count, const QString &prefix, const Pause &pause)
     }
     // A failed save keeps the change: the next one that works writes it.
     for (int tries = 0; pending && tries < 100; ++tries)
-        pending = !saveTasks().ok;
+        pending = !store().saveTasks().ok;
     return QStringLiteral("burst saved %1 merged %2 failed %3").arg(saved).arg(merged).arg(failed)
            + (pending ? QStringLiteral(" unsaved") : QString())
            + (firstFailure.isEmpty() ? QString() : QStringLiteral(": ") + firstFailure);
@@ -165,9 +183,9 @@ QString run(const QString &line)
     const QString command = line.section(QLatin1Char(' '), 0, 0);
     const QString rest = line.section(QLatin1Char(' '), 1);
     if (command == u"load") {
-        const LoadReport report = loadTasks();
-        sortTasks();
-        return QStringLiteral("loaded %1").arg(taskCount) + (report.problems.isEmpty() ? QString() : QStringLiteral(" with problems"));
+        const LoadReport report = store().loadTasks();
+        store().sortTasks();
+        return QStringLiteral("loaded %1").arg(store().taskCount()) + (report.problems.isEmpty() ? QString() : QStringLiteral(" with problems"));
     }
     if (command == u"add")
         return add(rest);
@@ -188,7 +206,7 @@ QString run(const QString &line)
         const int slot = slotOf(rest);
         if (slot < 0)
             return QStringLiteral("no such task");
-        removeTask(slot);
+        change([slot](std::vector<Task> &tasks) { tasks.erase(tasks.begin() + slot); });
         return QStringLiteral("deleted");
     }
     if (command == u"edit") {
@@ -202,25 +220,22 @@ QString run(const QString &line)
             return QStringLiteral("no such task");
         const QString field = rest.mid(space + 1, eq - space - 1);
         const QString value = rest.mid(eq + 1);
-        Task &t = tasks[slot];
-        if (field == u"title")
-            t.title = value;
-        else if (field == u"for")
-            t.forWhom = value;
-        else if (field == u"description")
-            t.description = value;
-        else
+        if (field != u"title" && field != u"for" && field != u"description")
             return QStringLiteral("bad field");
+        change([&](std::vector<Task> &tasks) {
+            Task &t = tasks[std::size_t(slot)];
+            (field == u"title" ? t.title : field == u"for" ? t.forWhom : t.description) = value;
+        });
         return QStringLiteral("edited");
     }
     if (command == u"save") {
-        const SaveResult result = saveTasks();
+        const SaveResult result = store().saveTasks();
         if (!result.ok)
             return QStringLiteral("failed: ") + result.message;
         return result.merged ? QStringLiteral("merged: ") + result.notice : QStringLiteral("saved");
     }
     if (command == u"count")
-        return QString::number(taskCount);
+        return QString::number(store().taskCount());
     return QStringLiteral("unknown command");
 }
 
@@ -230,7 +245,7 @@ int main(int argc, char **argv)
 {
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
-    sortMode = ByDue;
+    store().setSortMode(ByDue);
     QTextStream in(stdin);
     QString line;
     while (in.readLineInto(&line)) {

@@ -10,8 +10,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     for (int generation = 0;; generation = 1 - generation) {
-        SaverStore::fill(generation);
-        const Module1::SaveResult result = Module1::saveTasks();
+        // A store of its own each time, as a program that starts, saves
+        // and is gone.
+        Module1::TaskStore store;
+        SaverStore::fill(store, generation);
+        const Module1::SaveResult result = store.saveTasks();
         if (!result.ok) {
             std::fprintf(stderr, "%s\n", qPrintable(result.message));
             return 1;

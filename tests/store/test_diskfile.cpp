@@ -67,11 +67,11 @@ void TestDiskFile::aFullDiskNamesTheRealCause()
     if (!disk.mounted())
         QSKIP("no tmpfs can be mounted here; aFileSizeLimitNamesTheRealCause covers a full disk");
     fillTables(40);
-    QVERIFY(saveTasks().ok);
+    QVERIFY(testStore().saveTasks().ok);
     const QByteArray before = StoreSandbox::read();
     // The new file has to fit beside the old one, and does not.
-    tasks[0].title = QStringLiteral("changed");
-    const SaveResult full = saveTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("changed"); });
+    const SaveResult full = testStore().saveTasks();
     QVERIFY(!full.ok);
     QCOMPARE(full.message, QStringLiteral("Could not save tasks.txt: No space left on device"));
     QCOMPARE(StoreSandbox::read(), before);
@@ -83,7 +83,7 @@ void TestDiskFile::aFileSizeLimitNamesTheRealCause()
     StoreSandbox box;
     fillTables(4);
     FileSizeLimit limit(1024);
-    const SaveResult result = saveTasks();
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(!result.ok);
     QCOMPARE(result.message, QStringLiteral("Could not save tasks.txt: File too large"));
     QVERIFY(!QFileInfo::exists(kStoreFileName));
@@ -96,10 +96,10 @@ void TestDiskFile::aReadOnlyFileIsNotReplaced()
     TestData::saveStore({TestData::task(QStringLiteral("Kept"), {}, 2030, 1, 1)}, {});
     QCOMPARE(::chmod("tasks.txt", 0444), 0);
     const QByteArray before = StoreSandbox::read();
-    loadTasks();
-    tasks[0].title = QStringLiteral("Changed");
+    testStore().loadTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Changed"); });
     // Root could write it, and must not either.
-    const SaveResult result = saveTasks();
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(!result.ok);
     QVERIFY2(result.message.contains(QStringLiteral("tasks.txt is read-only")), qPrintable(result.message));
     QCOMPARE(StoreSandbox::read(), before);
@@ -108,7 +108,7 @@ void TestDiskFile::aReadOnlyFileIsNotReplaced()
 
     // Made writable again, the same change goes through.
     QCOMPARE(::chmod("tasks.txt", 0644), 0);
-    QVERIFY(saveTasks().ok);
+    QVERIFY(testStore().saveTasks().ok);
     QVERIFY(StoreSandbox::read().contains("ttl=Changed\r\n"));
 }
 
@@ -118,10 +118,10 @@ void TestDiskFile::aReadOnlyFileSystemIsNotWritten()
     if (!disk.mounted())
         QSKIP("no tmpfs can be mounted here");
     TestData::saveStore({TestData::task(QStringLiteral("Kept"), {}, 2030, 1, 1)}, {});
-    loadTasks();
+    testStore().loadTasks();
     QVERIFY(disk.makeReadOnly());
-    tasks[0].title = QStringLiteral("Changed");
-    const SaveResult result = saveTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Changed"); });
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(!result.ok);
     QVERIFY2(result.message.contains(QStringLiteral("tasks.txt is read-only")), qPrintable(result.message));
     QVERIFY(StoreSandbox::read().contains("ttl=Kept\r\n"));
@@ -149,9 +149,9 @@ void TestDiskFile::modeOwnerAndGroupAreKept()
     QCOMPARE(::chmod("tasks.txt", 0660), 0);
     const ino_t oldInode = statOf("tasks.txt").st_ino;
 
-    loadTasks();
-    tasks[0].title = QStringLiteral("Shared, changed");
-    QVERIFY(saveTasks().ok);
+    testStore().loadTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Shared, changed"); });
+    QVERIFY(testStore().saveTasks().ok);
     const struct stat st = statOf("tasks.txt");
     QVERIFY(st.st_ino != oldInode); // replaced whole, not rewritten in place
     QCOMPARE(st.st_mode & 07777, mode_t(0660));
@@ -164,7 +164,7 @@ void TestDiskFile::aNewFileGetsTheUsualPermissions()
 {
     StoreSandbox box;
     const mode_t mask = ::umask(022);
-    QVERIFY(saveTasks().ok);
+    QVERIFY(testStore().saveTasks().ok);
     ::umask(mask);
     QCOMPARE(statOf("tasks.txt").st_mode & 07777, mode_t(0644));
 }
@@ -178,9 +178,9 @@ void TestDiskFile::aHardLinkedFileIsUpdatedUnderEveryName()
     QCOMPARE(::link("tasks.txt", "elsewhere/copy.txt"), 0);
     const ino_t inode = statOf("tasks.txt").st_ino;
 
-    loadTasks();
-    tasks[0].title = QStringLiteral("New, and a good deal longer than before");
-    const SaveResult result = saveTasks();
+    testStore().loadTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("New, and a good deal longer than before"); });
+    const SaveResult result = testStore().saveTasks();
     QVERIFY2(result.ok, qPrintable(result.message));
     const QByteArray after = StoreSandbox::read();
     QVERIFY(after.contains("ttl=New, and a good deal longer than before\r\n"));
@@ -191,17 +191,17 @@ void TestDiskFile::aHardLinkedFileIsUpdatedUnderEveryName()
     QVERIFY(before != after);
 
     // Shorter again: nothing of the longer text is left at the end.
-    tasks[0].title = QStringLiteral("S");
-    QVERIFY(saveTasks().ok);
-    QCOMPARE(StoreSandbox::read(QStringLiteral("elsewhere/copy.txt")), storeText());
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("S"); });
+    QVERIFY(testStore().saveTasks().ok);
+    QCOMPARE(StoreSandbox::read(QStringLiteral("elsewhere/copy.txt")), testStore().storeText());
     checkNoLeftovers();
 
     // Replaced by a rename elsewhere since the look: that file is merged
     // with, not written over.
     StoreSandbox::write(StoreSandbox::read() + "ttl=Theirs\r\nact=addtask\r\n", QStringLiteral("new.txt"));
     QCOMPARE(::rename("new.txt", "tasks.txt"), 0);
-    tasks[0].title = QStringLiteral("Mine");
-    const SaveResult merged = saveTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Mine"); });
+    const SaveResult merged = testStore().saveTasks();
     QVERIFY(merged.ok && merged.merged);
     QVERIFY(StoreSandbox::read().contains("ttl=Theirs\r\n"));
     QVERIFY(StoreSandbox::read().contains("ttl=Mine\r\n"));
@@ -213,12 +213,12 @@ void TestDiskFile::aHardLinkedFileOnAFullDiskIsLeftAlone()
     TestData::saveStore({TestData::task(QStringLiteral("Old"), {}, 2030, 1, 1)}, {});
     const QByteArray before = StoreSandbox::read();
     QCOMPARE(::link("tasks.txt", "copy.txt"), 0);
-    loadTasks();
+    testStore().loadTasks();
     fillTables(8);
     {
         // Room for the backup, not for the new content.
         FileSizeLimit limit(4096);
-        const SaveResult result = saveTasks();
+        const SaveResult result = testStore().saveTasks();
         QVERIFY(!result.ok);
         QCOMPARE(result.message, QStringLiteral("Could not save tasks.txt: File too large"));
     }
@@ -232,9 +232,9 @@ void TestDiskFile::aSymbolicLinkStaysALink()
     QVERIFY(QDir().mkdir(QStringLiteral("real")));
     StoreSandbox::write(TestData::storeBytes({}), QStringLiteral("real/store.txt"));
     QVERIFY(QFile::link(QStringLiteral("real/store.txt"), kStoreFileName));
-    loadTasks();
+    testStore().loadTasks();
     TestData::addTask(TestData::task(QStringLiteral("Through the link"), {}, 2030, 1, 1));
-    QVERIFY(saveTasks().ok);
+    QVERIFY(testStore().saveTasks().ok);
     QVERIFY(QFileInfo(kStoreFileName).isSymLink());
     QVERIFY(StoreSandbox::read(QStringLiteral("real/store.txt")).contains("ttl=Through the link\r\n"));
 }
@@ -246,8 +246,8 @@ void TestDiskFile::theBackupKeepsTheOriginalsPermissions()
     const QByteArray bytes = "ttl=Private\r\nday=99999\r\nact=addtask\r\n";
     StoreSandbox::write(bytes);
     QCOMPARE(::chmod("tasks.txt", 0600), 0);
-    QCOMPARE(loadTasks().problems.size(), 2);
-    const SaveResult result = saveTasks();
+    QCOMPARE(testStore().loadTasks().problems.size(), 2);
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(result.ok);
     QVERIFY2(result.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(result.message));
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), bytes);
@@ -260,19 +260,19 @@ void TestDiskFile::theNewestProblemFileWinsTheBackup()
     StoreSandbox box;
     const QByteArray first = "ttl=One\r\nact=addtask\r\nab\r\n";
     StoreSandbox::write(first);
-    loadTasks();
-    QVERIFY(saveTasks().ok);
+    testStore().loadTasks();
+    QVERIFY(testStore().saveTasks().ok);
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), first);
 
     // A clean file replaces no backup.
-    tasks[0].title = QStringLiteral("One, edited");
-    QVERIFY(saveTasks().ok);
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("One, edited"); });
+    QVERIFY(testStore().saveTasks().ok);
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), first);
 
     const QByteArray second = "ttl=Two\r\nact=addtask\r\nmon=1e9\r\nact=addtask\r\n";
     StoreSandbox::write(second);
-    loadTasks();
-    QVERIFY(saveTasks().ok);
+    testStore().loadTasks();
+    QVERIFY(testStore().saveTasks().ok);
     QCOMPARE(StoreSandbox::read(QStringLiteral("tasks.txt.bak")), second);
 }
 
@@ -299,8 +299,8 @@ void TestDiskFile::aPlantedBackupLinkIsReplacedNotFollowed()
     const QByteArray damaged = "ttl=One\r\nact=addtask\r\nab\r\n";
     StoreSandbox::write(damaged);
     QCOMPARE(::chmod("tasks.txt", 0640), 0);
-    loadTasks();
-    QVERIFY(saveTasks().ok);
+    testStore().loadTasks();
+    QVERIFY(testStore().saveTasks().ok);
 
     if (dangling) {
         QVERIFY(!QFile::exists(QStringLiteral("victim/file")));
@@ -335,7 +335,7 @@ void TestDiskFile::leftoversOfKilledSavesGoAtTheNextStart()
         kept << QStringLiteral(".tasks.txt.quorvi-Zz99Yy");
     else
         QVERIFY(QFile::remove(QStringLiteral(".tasks.txt.quorvi-Zz99Yy")));
-    loadTasks();
+    testStore().loadTasks();
     QStringList names = QDir::current().entryList(QDir::Files | QDir::Hidden | QDir::System);
     names.sort();
     kept.sort();

@@ -37,7 +37,7 @@ QByteArray store(const QByteArray &records)
 QStringList titles()
 {
     QStringList out;
-    for (const Task &t : liveTasks())
+    for (const Task &t : testStore().tasks())
         out << t.title;
     return out;
 }
@@ -56,9 +56,9 @@ private Q_SLOTS:
         const QByteArray bytes = storeBytes({StoredTask{"Plain", "Me", 7, 3, 2027, 9, 5, 0, "a|~b"}},
                                             TestData::ruleBytes(3, "d", 255, true));
         StoreSandbox::write(bytes);
-        QVERIFY(loadTasks().problems.isEmpty());
-        QVERIFY(tasks[0].doneText.isEmpty() && tasks[0].repeatText.isEmpty() && !tasks[0].done);
-        QCOMPARE(storeText(), bytes);
+        QVERIFY(testStore().loadTasks().problems.isEmpty());
+        QVERIFY(testStore().tasks()[0].doneText.isEmpty() && testStore().tasks()[0].repeatText.isEmpty() && !testStore().tasks()[0].done);
+        QCOMPARE(testStore().storeText(), bytes);
     }
 
     void newLinesAreWrittenAfterTheDescriptionAndReadBack()
@@ -66,15 +66,15 @@ private Q_SLOTS:
         const QByteArray bytes = store(record("Done", "don=2027-03-07 09:05:00\r\n") + record("Monthly", "rep=1m@31\r\n")
                                        + record("Both", "don=2027-03-08 10:00:00\r\nrep=2w\r\n"));
         StoreSandbox::write(bytes);
-        QVERIFY(loadTasks().problems.isEmpty());
-        QCOMPARE(int(taskCount), 3);
-        QVERIFY(tasks[0].done);
-        QCOMPARE(tasks[0].doneText, QStringLiteral("2027-03-07 09:05:00"));
-        QVERIFY(!tasks[1].done);
-        QCOMPARE(tasks[1].repeatText, QStringLiteral("1m@31"));
-        QCOMPARE(tasks[2].repeatText, QStringLiteral("2w"));
-        QCOMPARE(storeText(), bytes);
-        QVERIFY(saveTasks().ok);
+        QVERIFY(testStore().loadTasks().problems.isEmpty());
+        QCOMPARE(testStore().taskCount(), 3);
+        QVERIFY(testStore().tasks()[0].done);
+        QCOMPARE(testStore().tasks()[0].doneText, QStringLiteral("2027-03-07 09:05:00"));
+        QVERIFY(!testStore().tasks()[1].done);
+        QCOMPARE(testStore().tasks()[1].repeatText, QStringLiteral("1m@31"));
+        QCOMPARE(testStore().tasks()[2].repeatText, QStringLiteral("2w"));
+        QCOMPARE(testStore().storeText(), bytes);
+        QVERIFY(testStore().saveTasks().ok);
         QCOMPARE(StoreSandbox::read(), bytes);
     }
 
@@ -83,28 +83,28 @@ private Q_SLOTS:
         // Every other key does; these two stay with their own record.
         StoreSandbox::write("ttl=First\r\ndon=2027-03-07 09:05:00\r\nrep=1d\r\nact=addtask\r\n"
                             "ttl=Second\r\nact=addtask\r\n");
-        loadTasks();
-        QCOMPARE(int(taskCount), 2);
-        QVERIFY(tasks[0].done);
-        QCOMPARE(tasks[0].repeatText, QStringLiteral("1d"));
-        QVERIFY(!tasks[1].done);
-        QVERIFY(tasks[1].doneText.isEmpty() && tasks[1].repeatText.isEmpty());
-        QCOMPARE(tasks[1].title, QStringLiteral("Second"));
+        testStore().loadTasks();
+        QCOMPARE(testStore().taskCount(), 2);
+        QVERIFY(testStore().tasks()[0].done);
+        QCOMPARE(testStore().tasks()[0].repeatText, QStringLiteral("1d"));
+        QVERIFY(!testStore().tasks()[1].done);
+        QVERIFY(testStore().tasks()[1].doneText.isEmpty() && testStore().tasks()[1].repeatText.isEmpty());
+        QCOMPARE(testStore().tasks()[1].title, QStringLiteral("Second"));
     }
 
     void unreadableValuesAreReportedAndKept()
     {
         const QByteArray bytes = store(record("Often", "rep=often\r\n") + record("Someday", "don=someday\r\n"));
         StoreSandbox::write(bytes);
-        const LoadReport report = loadTasks();
+        const LoadReport report = testStore().loadTasks();
         QCOMPARE(report.problems.size(), 2);
         QVERIFY2(report.problems[0].startsWith(QStringLiteral("tasks.txt line 17: ")), qPrintable(report.problems[0]));
         QVERIFY(report.problems[0].contains(QStringLiteral("often")));
         QVERIFY(report.problems[1].contains(QStringLiteral("someday")));
         // Not repeating, not done, and the text stays until the task is changed.
-        QVERIFY(!Repeat::parse(tasks[0].repeatText));
-        QVERIFY(!tasks[1].done);
-        QCOMPARE(storeText(), bytes);
+        QVERIFY(!Repeat::parse(testStore().tasks()[0].repeatText));
+        QVERIFY(!testStore().tasks()[1].done);
+        QCOMPARE(testStore().storeText(), bytes);
     }
 
     void doneTasksGoLastInEveryOrder_data()
@@ -128,8 +128,8 @@ private Q_SLOTS:
             deriveFields(t);
             TestData::addTask(t);
         }
-        sortMode = qint16(mode);
-        sortTasks();
+        testStore().setSortMode(qint16(mode));
+        testStore().sortTasks();
         QCOMPARE(titles(), order);
     }
 
@@ -137,26 +137,26 @@ private Q_SLOTS:
     {
         TestData::addRule(1000, 255, true);
         Task t = TestData::task(QStringLiteral("Late"), {}, 2020, 1, 1);
-        QVERIFY(Rules::choose(t, QDate(2027, 1, 1)).listed);
+        QVERIFY(Rules::choose(t, testStore().rules(), QDate(2027, 1, 1)).listed);
         t.doneText = QStringLiteral("2021-01-01 00:00:00");
         deriveFields(t);
-        const Rules::Choice c = Rules::choose(t, QDate(2027, 1, 1));
+        const Rules::Choice c = Rules::choose(t, testStore().rules(), QDate(2027, 1, 1));
         QVERIFY(!c.listed && !c.dueOrLate && c.color == 0);
     }
 
     void markingDoneAndNotDone()
     {
         TestData::addTask(TestData::task(QStringLiteral("Once"), {}, 2027, 3, 7, 9, 5, 0));
-        QSignalSpy changed(&notifier(), &Notifier::changed);
+        QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
         const QDateTime now(QDate(2027, 3, 10), QTime(8, 30, 15));
-        QCOMPARE(markDone(0, now), Marked::Done);
-        QVERIFY(tasks[0].done);
-        QCOMPARE(tasks[0].doneText, QStringLiteral("2027-03-10 08:30:15"));
-        QCOMPARE(markDone(0, now), Marked::NotDone);
-        QVERIFY(!tasks[0].done && tasks[0].doneText.isEmpty());
+        QCOMPARE(TestData::markDone(0, now), Marked::Done);
+        QVERIFY(testStore().tasks()[0].done);
+        QCOMPARE(testStore().tasks()[0].doneText, QStringLiteral("2027-03-10 08:30:15"));
+        QCOMPARE(TestData::markDone(0, now), Marked::NotDone);
+        QVERIFY(!testStore().tasks()[0].done && testStore().tasks()[0].doneText.isEmpty());
         QCOMPARE(changed.count(), 2);
-        QCOMPARE(markDone(1, now), Marked::Unchanged);
-        QCOMPARE(markDone(-1, now), Marked::Unchanged);
+        QCOMPARE(TestData::markDone(1, now), Marked::Unchanged);
+        QCOMPARE(TestData::markDone(-1, now), Marked::Unchanged);
         QCOMPARE(changed.count(), 2);
     }
 
@@ -168,16 +168,16 @@ private Q_SLOTS:
         t.repeatText = QStringLiteral("1m@31");
         TestData::addTask(t);
         const QDateTime now(QDate(2027, 4, 10), QTime(12, 0));
-        QCOMPARE(markDone(0, now), Marked::MovedOn);
-        QVERIFY(!tasks[0].done && tasks[0].doneText.isEmpty());
-        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2027, 4, 30), QTime(9, 5)));
-        QCOMPARE(tasks[0].sortKey, QStringLiteral("2027-04 - 30 09:05:00"));
-        QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@31"));
-        QCOMPARE(markDone(0, now), Marked::MovedOn);
-        QCOMPARE(Rules::dueDate(tasks[0]), QDate(2027, 5, 31));
+        QCOMPARE(TestData::markDone(0, now), Marked::MovedOn);
+        QVERIFY(!testStore().tasks()[0].done && testStore().tasks()[0].doneText.isEmpty());
+        QCOMPARE(Rules::dueMoment(testStore().tasks()[0]), QDateTime(QDate(2027, 4, 30), QTime(9, 5)));
+        QCOMPARE(testStore().tasks()[0].sortKey, QStringLiteral("2027-04 - 30 09:05:00"));
+        QCOMPARE(testStore().tasks()[0].repeatText, QStringLiteral("1m@31"));
+        QCOMPARE(TestData::markDone(0, now), Marked::MovedOn);
+        QCOMPARE(Rules::dueDate(testStore().tasks()[0]), QDate(2027, 5, 31));
         // An unreadable repetition is no repetition: the task is done.
-        tasks[0].repeatText = QStringLiteral("often");
-        QCOMPARE(markDone(0, now), Marked::Done);
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("often"); });
+        QCOMPARE(TestData::markDone(0, now), Marked::Done);
     }
 
     void markedAtItsVeryMomentItMovesPastIt()
@@ -187,18 +187,18 @@ private Q_SLOTS:
         Task weekly = TestData::task(QStringLiteral("Bins"), {}, 2027, 3, 7, 9, 5, 0);
         weekly.repeatText = QStringLiteral("1w");
         TestData::addTask(weekly);
-        QCOMPARE(markDone(0, QDateTime(QDate(2027, 3, 7), QTime(9, 5))), Marked::MovedOn);
-        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2027, 3, 14), QTime(9, 5)));
+        QCOMPARE(TestData::markDone(0, QDateTime(QDate(2027, 3, 7), QTime(9, 5))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(testStore().tasks()[0]), QDateTime(QDate(2027, 3, 14), QTime(9, 5)));
         // Several steps late, marked exactly at a later occurrence.
-        QCOMPARE(markDone(0, QDateTime(QDate(2027, 4, 4), QTime(9, 5))), Marked::MovedOn);
-        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2027, 4, 11), QTime(9, 5)));
+        QCOMPARE(TestData::markDone(0, QDateTime(QDate(2027, 4, 4), QTime(9, 5))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(testStore().tasks()[0]), QDateTime(QDate(2027, 4, 11), QTime(9, 5)));
         // A time of day carried to the next day (hour 25) counts from the
         // moment it rolls over to.
         Task carried = TestData::task(QStringLiteral("Late"), {}, 2027, 3, 7, 25, 0, 0);
         carried.repeatText = QStringLiteral("1d");
         TestData::addTask(carried);
-        QCOMPARE(markDone(1, QDateTime(QDate(2027, 3, 8), QTime(1, 0))), Marked::MovedOn);
-        QCOMPARE(Rules::dueMoment(tasks[1]), QDateTime(QDate(2027, 3, 9), QTime(1, 0)));
+        QCOMPARE(TestData::markDone(1, QDateTime(QDate(2027, 3, 8), QTime(1, 0))), Marked::MovedOn);
+        QCOMPARE(Rules::dueMoment(testStore().tasks()[1]), QDateTime(QDate(2027, 3, 9), QTime(1, 0)));
     }
 
     void aDailyTaskMovesOnToADayWhoseTimeTheClocksSkip()
@@ -209,9 +209,9 @@ private Q_SLOTS:
         Task t = TestData::task(QStringLiteral("Pills"), {}, 2026, 3, 7, 2, 30, 0);
         t.repeatText = QStringLiteral("1d");
         TestData::addTask(t);
-        QCOMPARE(markDone(0, QDateTime(QDate(2026, 3, 7), QTime(9, 0))), Marked::MovedOn);
-        QCOMPARE(Rules::dueDate(tasks[0]), QDate(2026, 3, 8));
-        QCOMPARE(Rules::dueMoment(tasks[0]), QDateTime(QDate(2026, 3, 8), QTime(3, 0)));
+        QCOMPARE(TestData::markDone(0, QDateTime(QDate(2026, 3, 7), QTime(9, 0))), Marked::MovedOn);
+        QCOMPARE(Rules::dueDate(testStore().tasks()[0]), QDate(2026, 3, 8));
+        QCOMPARE(Rules::dueMoment(testStore().tasks()[0]), QDateTime(QDate(2026, 3, 8), QTime(3, 0)));
     }
 
     void theMergeCountsTheNewLines()

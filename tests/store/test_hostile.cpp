@@ -59,69 +59,69 @@ void TestHostile::loadsWhatItCan_data()
     QTest::newRow("binary garbage") << garbage(200000, 1) << Expectation{};
     QTest::newRow("garbage with records") << (garbage(5000, 2) + "\r\nttl=after\r\nact=addtask\r\n")
                                           << Expectation{-1, -1, false, [] {
-                                                 QCOMPARE(tasks[taskCount - 1].title, QStringLiteral("after"));
+                                                 QCOMPARE(testStore().tasks()[std::size_t(testStore().taskCount() - 1)].title, QStringLiteral("after"));
                                              }};
     QTest::newRow("NUL bytes") << QByteArray("ttl=a\0b\r\n\0\0\0\0\r\nact=addtask\r\n", 28)
                                << Expectation{1, 0, false, [] {
-                                      QCOMPARE(tasks[0].title, QString::fromUtf8("a\0b", 3));
+                                      QCOMPARE(testStore().tasks()[0].title, QString::fromUtf8("a\0b", 3));
                                   }};
     QTest::newRow("10 MB line") << ("ttl=" + QByteArray(10 * 1024 * 1024, 'x') + "\r\nact=addtask\r\n")
                                 << Expectation{1, 0, false, [] {
-                                       QCOMPARE(tasks[0].title.size(), 10 * 1024 * 1024);
+                                       QCOMPARE(testStore().tasks()[0].title.size(), 10 * 1024 * 1024);
                                    }};
     QTest::newRow("10 MB number") << ("day=" + QByteArray(10 * 1024 * 1024, '9') + "\r\nact=addtask\r\n")
-                                  << Expectation{1, 0, true, [] { QCOMPARE(tasks[0].day, qint16(32767)); }};
+                                  << Expectation{1, 0, true, [] { QCOMPARE(testStore().tasks()[0].day, qint16(32767)); }};
     QTest::newRow("10 MB without line end") << QByteArray(10 * 1024 * 1024, 'q') << Expectation{0, 0, false, {}};
     // Read as Windows-1252, and said so: the next save keeps the original.
     QTest::newRow("invalid UTF-8") << QByteArray("ttl=\xC3\x28 \xFF\xFE ok\r\nact=addtask\r\n")
                                    << Expectation{1, 0, true, [] {
-                                          QCOMPARE(tasks[0].title, QString::fromUtf8("\xC3\x83( \xC3\xBF\xC3\xBE ok"));
+                                          QCOMPARE(testStore().tasks()[0].title, QString::fromUtf8("\xC3\x83( \xC3\xBF\xC3\xBE ok"));
                                       }};
     QTest::newRow("CR only") << QByteArray("ttl=one\ract=addtask\rttl=two\ract=addtask\r")
-                             << Expectation{2, 0, false, [] { QCOMPARE(tasks[1].title, QStringLiteral("two")); }};
+                             << Expectation{2, 0, false, [] { QCOMPARE(testStore().tasks()[1].title, QStringLiteral("two")); }};
     QTest::newRow("mixed line ends") << QByteArray("ttl=one\r\nact=addtask\nttl=two\ract=addtask\n\r\nval=3\r\nact=addalert")
-                                     << Expectation{2, 1, false, [] { QCOMPARE(rules[0].interval, qint16(3)); }};
+                                     << Expectation{2, 1, false, [] { QCOMPARE(testStore().rules()[0].interval, qint16(3)); }};
     QTest::newRow("100000 records") << repeat("ttl=t\r\nday=1\r\nact=addtask\r\nval=1\r\nact=addalert\r\n", 100000)
                                     << Expectation{kTaskSlots, kRuleSlots, true, [] {
-                                           QVERIFY(lastLoadReport().overCapacity);
+                                           QVERIFY(testStore().lastLoadReport().overCapacity);
                                        }};
     QTest::newRow("keys with no value") << QByteArray("ttl=\r\nfor=\r\nday=\r\nmon=\r\nyea=\r\ndes=\r\nact=\r\n"
                                                       "val=\r\nunt=\r\nclr=\r\nalr=\r\nact=addalert\r\n")
                                         << Expectation{1, 1, false, [] {
-                                               QCOMPARE(tasks[0].day, qint16(0));
-                                               QCOMPARE(rules[0].unit, QString());
-                                               QCOMPARE(rules[0].popup, false);
+                                               QCOMPARE(testStore().tasks()[0].day, qint16(0));
+                                               QCOMPARE(testStore().rules()[0].unit, QString());
+                                               QCOMPARE(testStore().rules()[0].popup, false);
                                            }};
     QTest::newRow("bare keys") << QByteArray("ttl\r\nact\r\nday\r\n") << Expectation{0, 0, true, {}};
     QTest::newRow("huge and negative numbers")
         << QByteArray("day=1e308\r\nmon=-1e308\r\nyea=-99999999999999999999\r\nhou=NaN\r\nmin=inf\r\nsec=-0\r\n"
                       "act=addtask\r\nval=1e-400\r\nclr=-1e400\r\nact=addalert\r\n")
         << Expectation{1, 1, true, [] {
-               QCOMPARE(tasks[0].day, qint16(32767));
-               QCOMPARE(tasks[0].month, qint16(-32768));
-               QCOMPARE(tasks[0].year, qint16(-32768));
-               QCOMPARE(tasks[0].hour, qint16(0));
-               QCOMPARE(tasks[0].minute, qint16(0));
-               QCOMPARE(tasks[0].sortKey.size(), 21);
-               QCOMPARE(rules[0].interval, qint16(0));
-               QCOMPARE(rules[0].color, std::numeric_limits<qint32>::min());
+               QCOMPARE(testStore().tasks()[0].day, qint16(32767));
+               QCOMPARE(testStore().tasks()[0].month, qint16(-32768));
+               QCOMPARE(testStore().tasks()[0].year, qint16(-32768));
+               QCOMPARE(testStore().tasks()[0].hour, qint16(0));
+               QCOMPARE(testStore().tasks()[0].minute, qint16(0));
+               QCOMPARE(testStore().tasks()[0].sortKey.size(), 21);
+               QCOMPARE(testStore().rules()[0].interval, qint16(0));
+               QCOMPARE(testStore().rules()[0].color, std::numeric_limits<qint32>::min());
            }};
     QTest::newRow("every part at its upper limit")
         << QByteArray("day=32767\r\nmon=32767\r\nyea=32767\r\nhou=32767\r\nmin=32767\r\nsec=32767\r\nact=addtask\r\n")
         << Expectation{1, 0, true, [] {
-               QCOMPARE(tasks[0].sortKey, QStringLiteral("9999-12 - 31 23:59:59"));
-               QVERIFY(!tasks[0].dueText.isEmpty());
+               QCOMPARE(testStore().tasks()[0].sortKey, QStringLiteral("9999-12 - 31 23:59:59"));
+               QVERIFY(!testStore().tasks()[0].dueText.isEmpty());
            }};
     QTest::newRow("every part at its lower limit")
         << QByteArray("day=-32768\r\nmon=-32768\r\nyea=-32768\r\nhou=-32768\r\nmin=-32768\r\nsec=-32768\r\nact=addtask\r\n")
         << Expectation{1, 0, true, [] {
-               QCOMPARE(tasks[0].sortKey, QStringLiteral("0000-01 - 01 00:00:00"));
-               QVERIFY(!tasks[0].dueText.isEmpty());
+               QCOMPARE(testStore().tasks()[0].sortKey, QStringLiteral("0000-01 - 01 00:00:00"));
+               QVERIFY(!testStore().tasks()[0].dueText.isEmpty());
            }};
     QTest::newRow("1 MB description") << ("ttl=long\r\ndes=" + repeat("words and words|~", 1024 * 1024 / 17) + "\r\nact=addtask\r\n")
                                       << Expectation{1, 0, false, [] {
-                                             QVERIFY(tasks[0].description.size() > 1000000);
-                                             QCOMPARE(tasks[0].description.count(QStringLiteral("\r\n")), 1024 * 1024 / 17);
+                                             QVERIFY(testStore().tasks()[0].description.size() > 1000000);
+                                             QCOMPARE(testStore().tasks()[0].description.count(QStringLiteral("\r\n")), 1024 * 1024 / 17);
                                          }};
     QTest::newRow("only comments and sections") << repeat(";;;\r\n[[[\r\n", 1000) << Expectation{0, 0, false, {}};
     QTest::newRow("empty file") << QByteArray() << Expectation{0, 0, false, {}};
@@ -136,21 +136,21 @@ void TestHostile::loadsWhatItCan()
     StoreSandbox box;
     StoreSandbox::write(bytes);
 
-    const LoadReport report = loadTasks();
+    const LoadReport report = testStore().loadTasks();
 
     QVERIFY(!report.unreadable);
     if (expect.tasks >= 0)
-        QCOMPARE(int(taskCount), expect.tasks);
+        QCOMPARE(testStore().taskCount(), expect.tasks);
     if (expect.rules >= 0)
-        QCOMPARE(int(ruleCount), expect.rules);
-    QVERIFY(taskCount >= 0 && taskCount <= kTaskSlots);
-    QVERIFY(ruleCount >= 0 && ruleCount <= kRuleSlots);
+        QCOMPARE(testStore().ruleCount(), expect.rules);
+    QVERIFY(testStore().taskCount() >= 0 && testStore().taskCount() <= kTaskSlots);
+    QVERIFY(testStore().ruleCount() >= 0 && testStore().ruleCount() <= kRuleSlots);
     if (expect.problems)
         QVERIFY(!report.problems.isEmpty());
     else if (expect.tasks >= 0)
         QVERIFY2(report.problems.isEmpty(), qPrintable(describeProblems(report)));
-    for (int i = 0; i < taskCount; ++i)
-        QCOMPARE(tasks[i].sortKey.size(), 21);
+    for (int i = 0; i < testStore().taskCount(); ++i)
+        QCOMPARE(testStore().tasks()[i].sortKey.size(), 21);
     if (expect.check)
         expect.check();
 
@@ -160,10 +160,10 @@ void TestHostile::loadsWhatItCan()
 
     // What was loaded can be saved and loaded again without new problems
     // (beyond the ones the first load already reported and repaired).
-    QVERIFY(saveTasks().ok);
-    const int count = taskCount;
-    const LoadReport again = loadTasks();
-    QCOMPARE(int(taskCount), count);
+    QVERIFY(testStore().saveTasks().ok);
+    const int count = testStore().taskCount();
+    const LoadReport again = testStore().loadTasks();
+    QCOMPARE(testStore().taskCount(), count);
     for (const QString &p : again.problems)
         QVERIFY2(!p.contains(QStringLiteral("left out")), qPrintable(p));
 }
@@ -172,7 +172,7 @@ void TestHostile::problemListStaysShort()
 {
     StoreSandbox box;
     StoreSandbox::write(repeat("ab\r\n", 100000));
-    const LoadReport report = loadTasks();
+    const LoadReport report = testStore().loadTasks();
     QVERIFY(report.problems.size() <= 41);
     QVERIFY(report.problems.last().contains(QStringLiteral("more problems")));
 }

@@ -42,26 +42,26 @@ private Q_SLOTS:
     {
         const QByteArray plain = storeBytes({StoredTask{"Plain", "Me", 7, 3, 2027, 9, 5, 0, "a|~b"}});
         StoreSandbox::write(plain);
-        QVERIFY(loadTasks().problems.isEmpty());
-        QCOMPARE(storeText(), plain); // a store without it stays byte for byte
+        QVERIFY(testStore().loadTasks().problems.isEmpty());
+        QCOMPARE(testStore().storeText(), plain); // a store without it stays byte for byte
 
-        tasks[0].uid = kUid;
-        tasks[0].repeatText = QStringLiteral("1w");
-        QVERIFY(saveTasks().ok);
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.uid = kUid; });
+        TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("1w"); });
+        QVERIFY(testStore().saveTasks().ok);
         const QByteArray bytes = StoreSandbox::read();
         QVERIFY2(bytes.contains(QByteArray("des=a|~b\r\nrep=1w\r\nuid=" + kUid.toLatin1() + "\r\nact=addtask\r\n")), bytes.constData());
-        QVERIFY(loadTasks().problems.isEmpty());
-        QCOMPARE(tasks[0].uid, kUid);
+        QVERIFY(testStore().loadTasks().problems.isEmpty());
+        QCOMPARE(testStore().tasks()[0].uid, kUid);
     }
 
     void theIdentityDoesNotCarryOver()
     {
         // Two tasks with one identity would be one task to other programs.
         StoreSandbox::write("ttl=First\r\nuid=" + kUid.toLatin1() + "\r\nact=addtask\r\nttl=Second\r\nact=addtask\r\n");
-        loadTasks();
-        QCOMPARE(int(taskCount), 2);
-        QCOMPARE(tasks[0].uid, kUid);
-        QVERIFY(tasks[1].uid.isEmpty());
+        testStore().loadTasks();
+        QCOMPARE(testStore().taskCount(), 2);
+        QCOMPARE(testStore().tasks()[0].uid, kUid);
+        QVERIFY(testStore().tasks()[1].uid.isEmpty());
     }
 
     void editsToDifferentFieldsOfOneTaskBothSurvive()

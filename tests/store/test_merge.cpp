@@ -51,7 +51,7 @@ private Q_SLOTS:
     void derivedFieldsDoNotMakeATaskDifferent();
     void rulesMergeTheSameWay();
     void anAdditionFollowsTheRecordItFollowedHere();
-    void findTaskPicksTheNearestOfIdenticalTasks();
+    void identicalTasksKeepIdsOfTheirOwn();
 };
 
 void TestMerge::sameTaskEditedOnBothSidesIsKeptTwice()
@@ -225,18 +225,28 @@ void TestMerge::anAdditionFollowsTheRecordItFollowedHere()
     QCOMPARE(titles(first.merged.tasks), (QStringList{u"Delta"_s, u"Alpha"_s, u"Bravo"_s, u"Charlie"_s}));
 }
 
-void TestMerge::findTaskPicksTheNearestOfIdenticalTasks()
+void TestMerge::identicalTasksKeepIdsOfTheirOwn()
 {
+    // Three identical tasks are three tasks: each has an id of its own,
+    // through a save, a reload and the removal of one of them.
     StoreSandbox box;
     const Task water = t(QStringLiteral("Water the plants"));
     for (const Task &task : {water, kAlpha, water, kBravo, water})
         TestData::addTask(task);
-    QCOMPARE(findTask(water, 0), 0);
-    QCOMPARE(findTask(water, 1), 0); // a tie goes to the first
-    QCOMPARE(findTask(water, 3), 2);
-    QCOMPARE(findTask(water, 4), 4);
-    QCOMPARE(findTask(kBravo, 0), 3);
-    QCOMPARE(findTask(kCharlie, 2), -1);
+    std::vector<TaskId> waters;
+    for (const Task &task : testStore().tasks()) {
+        if (sameStored(task, water))
+            waters.push_back(task.id);
+    }
+    QCOMPARE(waters.size(), std::size_t(3));
+    QVERIFY(waters[0] != waters[1] && waters[1] != waters[2] && waters[0] != waters[2]);
+    QVERIFY(testStore().saveTasks().ok);
+    testStore().reloadInListOrder();
+    QVERIFY(testStore().removeTask(waters[1]).ok());
+    QCOMPARE(testStore().taskCount(), 4);
+    QVERIFY(!testStore().find(waters[1]));
+    QVERIFY(sameStored(*testStore().find(waters[0]), water));
+    QVERIFY(sameStored(*testStore().find(waters[2]), water));
 }
 
 QTEST_GUILESS_MAIN(TestMerge)

@@ -42,8 +42,8 @@ void referenceSort(std::vector<Task> &v, int mode)
 QStringList titles()
 {
     QStringList out;
-    for (int i = 0; i < taskCount; ++i)
-        out << tasks[i].title;
+    for (int i = 0; i < testStore().taskCount(); ++i)
+        out << testStore().tasks()[i].title;
     return out;
 }
 
@@ -116,11 +116,11 @@ private:
 
 void TestOrdering::zeroOrOneTaskStays()
 {
-    sortMode = 2;
-    sortTasks();
-    QCOMPARE(int(taskCount), 0);
+    testStore().setSortMode(2);
+    testStore().sortTasks();
+    QCOMPARE(testStore().taskCount(), 0);
     addTask(task(QStringLiteral("only"), {}, 2020, 1, 1));
-    sortTasks();
+    testStore().sortTasks();
     QCOMPARE(titles(), QStringList{QStringLiteral("only")});
 }
 
@@ -129,21 +129,21 @@ void TestOrdering::caseRules()
     addTask(task(QStringLiteral("Banana"), QStringLiteral("b"), 2020, 1, 1));
     addTask(task(QStringLiteral("apple"), QStringLiteral("A"), 2020, 1, 2));
     addTask(task(QStringLiteral("Cherry"), QStringLiteral("c"), 2020, 1, 3));
-    sortMode = 0;
-    sortTasks();
+    testStore().setSortMode(0);
+    testStore().sortTasks();
     QCOMPARE(titles(), (QStringList{u"apple"_s, u"Banana"_s, u"Cherry"_s}));
     // Descending compares character codes: lower case letters come above capitals.
-    sortMode = 10;
-    sortTasks();
+    testStore().setSortMode(10);
+    testStore().sortTasks();
     QCOMPARE(titles(), (QStringList{u"apple"_s, u"Cherry"_s, u"Banana"_s}));
-    sortMode = 1;
-    sortTasks();
+    testStore().setSortMode(1);
+    testStore().sortTasks();
     QCOMPARE(titles(), (QStringList{u"apple"_s, u"Banana"_s, u"Cherry"_s}));
-    sortMode = 11;
-    sortTasks();
+    testStore().setSortMode(11);
+    testStore().sortTasks();
     QCOMPARE(titles(), (QStringList{u"Cherry"_s, u"Banana"_s, u"apple"_s}));
-    sortMode = 12;
-    sortTasks();
+    testStore().setSortMode(12);
+    testStore().sortTasks();
     QCOMPARE(titles(), (QStringList{u"Cherry"_s, u"apple"_s, u"Banana"_s}));
 }
 
@@ -153,8 +153,8 @@ void TestOrdering::sameDayOrdersByTime()
     addTask(task(QStringLiteral("b"), {}, 2020, 5, 5, 9, 30, 1));
     addTask(task(QStringLiteral("a"), {}, 2020, 5, 5, 9, 30, 0));
     addTask(task(QStringLiteral("d"), {}, 2020, 5, 4, 23, 59, 59));
-    sortMode = 2;
-    sortTasks();
+    testStore().setSortMode(2);
+    testStore().sortTasks();
     QCOMPARE(titles(), (QStringList{u"d"_s, u"a"_s, u"b"_s, u"c"_s}));
 }
 
@@ -163,8 +163,8 @@ void TestOrdering::unknownModeKeepsOrder()
     addTask(task(QStringLiteral("z"), {}, 2020, 1, 1));
     addTask(task(QStringLiteral("a"), {}, 2019, 1, 1));
     for (qint16 mode : {qint16(3), qint16(9), qint16(-1), qint16(13)}) {
-        sortMode = mode;
-        sortTasks();
+        testStore().setSortMode(mode);
+        testStore().sortTasks();
         QCOMPARE(titles(), (QStringList{u"z"_s, u"a"_s}));
     }
 }
@@ -199,17 +199,17 @@ void TestOrdering::reloadAnnouncesOnceWithTheTableInOrder()
 {
     addTask(task(QStringLiteral("later"), {}, 2030, 1, 1));
     addTask(task(QStringLiteral("sooner"), {}, 2020, 1, 1));
-    QVERIFY(saveTasks().ok);
-    sortMode = ByDue;
+    QVERIFY(testStore().saveTasks().ok);
+    testStore().setSortMode(ByDue);
     QStringList seen;
     QObject listener;
-    connect(&notifier(), &Notifier::changed, &listener, [&seen] { seen << titles().join(u','); });
-    reloadInListOrder();
+    connect(&testStore(), &Module1::TaskStore::changed, &listener, [&seen] { seen << titles().join(u','); });
+    testStore().reloadInListOrder();
     // Whoever listens finds the rows in the list's order already.
     QCOMPARE(seen, QStringList{QStringLiteral("sooner,later")});
     // Ordering alone is the list's own business and announces nothing.
-    sortMode = ByDueReversed;
-    sortTasks();
+    testStore().setSortMode(ByDueReversed);
+    testStore().sortTasks();
     QCOMPARE(seen.size(), 1);
 }
 
@@ -217,15 +217,15 @@ void TestOrdering::removeTaskClosesTheGapAndAnnounces()
 {
     for (const char *title : {"a", "b", "c"})
         addTask(task(QString::fromLatin1(title), {}, 2020, 1, 1));
-    QSignalSpy changed(&notifier(), &Notifier::changed);
-    removeTask(1);
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
+    const TaskId c = testStore().tasks()[2].id;
+    QVERIFY(testStore().removeTask(testStore().tasks()[1].id).ok());
     QCOMPARE(titles(), (QStringList{u"a"_s, u"c"_s}));
     QCOMPARE(changed.count(), 1);
-    // The old last slot keeps its copy, as New Task after a deletion shows.
-    QCOMPARE(tasks[2].title, QStringLiteral("c"));
-    // Slots without a live task are left alone and nothing is announced.
-    for (int slot : {-1, 2, kTaskSlots})
-        removeTask(slot);
+    QCOMPARE(testStore().slotOf(c), 1);
+    // An id without a task removes nothing and announces nothing.
+    for (const TaskId gone : {TaskId(0), TaskId(987654)})
+        QVERIFY(testStore().removeTask(gone).ok());
     QCOMPARE(titles(), (QStringList{u"a"_s, u"c"_s}));
     QCOMPARE(changed.count(), 1);
 }
@@ -252,10 +252,10 @@ void TestOrdering::matchesTheExchangeSortOnEqualKeys()
         addTask(t);
     }
     referenceSort(expected, mode);
-    sortMode = qint16(mode);
-    sortTasks();
-    for (int i = 0; i < taskCount; ++i)
-        QCOMPARE(tasks[i].description, expected[i].description);
+    testStore().setSortMode(qint16(mode));
+    testStore().sortTasks();
+    for (int i = 0; i < testStore().taskCount(); ++i)
+        QCOMPARE(testStore().tasks()[i].description, expected[i].description);
 }
 
 QTEST_GUILESS_MAIN(TestOrdering)

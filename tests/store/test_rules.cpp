@@ -211,24 +211,22 @@ private Q_SLOTS:
         }
     }
 
-    void chooseForATaskUsesTheLiveRulesAndRollsTheDateOver()
+    void chooseForATaskUsesTheRulesGivenAndRollsTheDateOver()
     {
-        StoreSandbox box;
-        TestData::addRule(0, kBlue, true);
+        const std::vector<AlertRule> rules{TestData::rule(0, kBlue, true)};
         Module1::Task t;
         // Day 0 of June is the last day of May; day 32 of May is 1 June.
         t.year = 2024;
         t.month = 6;
         t.day = 0;
         QCOMPARE(Rules::dueDate(t), QDate(2024, 5, 31));
-        QCOMPARE(Rules::choose(t, QDate(2024, 5, 31)).color, kBlue);
-        QVERIFY(Rules::choose(t, QDate(2024, 5, 31)).listed);
-        QCOMPARE(Rules::choose(t, QDate(2024, 5, 30)).color, 0);
+        QCOMPARE(Rules::choose(t, rules, QDate(2024, 5, 31)).color, kBlue);
+        QVERIFY(Rules::choose(t, rules, QDate(2024, 5, 31)).listed);
+        QCOMPARE(Rules::choose(t, rules, QDate(2024, 5, 30)).color, 0);
         t.month = 5;
         t.day = 32;
         QCOMPARE(Rules::dueDate(t), QDate(2024, 6, 1));
-        Module1::ruleCount = 0;
-        QVERIFY(!Rules::choose(t, kToday).ruleRan);
+        QVERIFY(!Rules::choose(t, {}, kToday).ruleRan);
     }
 
     void daysLeftCountsWholeDaysBeyond16Bits_data()

@@ -46,7 +46,7 @@ QStringList titlesInFile()
 QStringList titlesInTables()
 {
     QStringList out;
-    for (const Task &t : liveTasks())
+    for (const Task &t : testStore().tasks())
         out << t.title;
     return out;
 }
@@ -147,16 +147,16 @@ void TestSharedFile::aMergeRedrawsAndOrdersTheTables()
 {
     StoreSandbox box;
     StoreSandbox::write(kThree);
-    loadTasks();
-    sortMode = ByTitleReversed;
-    sortTasks();
-    removeTask(0); // Charlie, first in this order
+    testStore().loadTasks();
+    testStore().setSortMode(ByTitleReversed);
+    testStore().sortTasks();
+    TestData::removeTask(0); // Charlie, first in this order
     // Meanwhile a text editor added a task and saved by renaming.
     replaceByRename(TestData::storeBytes({stored("Alpha", 1), stored("Bravo", 2), stored("Charlie", 3),
                                           stored("Echo", 4)}));
-    QVERIFY(storeChangedElsewhere());
-    QSignalSpy changed(&notifier(), &Notifier::changed);
-    const SaveResult result = saveTasks();
+    QVERIFY(testStore().storeChangedElsewhere());
+    QSignalSpy changed(&testStore(), &Module1::TaskStore::changed);
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(result.ok);
     QVERIFY(result.merged);
     QCOMPARE(result.tasksKeptTwice, 0);
@@ -165,41 +165,41 @@ void TestSharedFile::aMergeRedrawsAndOrdersTheTables()
     QCOMPARE(changed.count(), 1);
     QCOMPARE(titlesInTables(), (QStringList{u"Echo"_s, u"Bravo"_s, u"Alpha"_s}));
     // The file holds the tables, in their order, and is now what Quorvi saw.
-    QCOMPARE(StoreSandbox::read(), storeText());
-    QVERIFY(!storeChangedElsewhere());
-    QVERIFY(saveTasks().ok);
-    QVERIFY(!saveTasks().merged);
+    QCOMPARE(StoreSandbox::read(), testStore().storeText());
+    QVERIFY(!testStore().storeChangedElsewhere());
+    QVERIFY(testStore().saveTasks().ok);
+    QVERIFY(!testStore().saveTasks().merged);
 }
 
 void TestSharedFile::anOwnSaveIsNotAChangeElsewhere()
 {
     StoreSandbox box;
     StoreSandbox::write(kThree);
-    loadTasks();
-    QVERIFY(!storeChangedElsewhere());
-    tasks[0].title = QStringLiteral("Changed here");
-    QVERIFY(!storeChangedElsewhere()); // only the file counts
-    QVERIFY(saveTasks().ok);
-    QVERIFY(!storeChangedElsewhere());
+    testStore().loadTasks();
+    QVERIFY(!testStore().storeChangedElsewhere());
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Changed here"); });
+    QVERIFY(!testStore().storeChangedElsewhere()); // only the file counts
+    QVERIFY(testStore().saveTasks().ok);
+    QVERIFY(!testStore().storeChangedElsewhere());
     // Written in place by another program, even with the same size.
     QByteArray bytes = StoreSandbox::read();
     bytes.replace("Changed here", "Changed there");
     StoreSandbox::write(bytes);
-    QVERIFY(storeChangedElsewhere());
+    QVERIFY(testStore().storeChangedElsewhere());
 }
 
 void TestSharedFile::sameBytesAreNoChange()
 {
     StoreSandbox box;
     StoreSandbox::write(kThree);
-    loadTasks();
+    testStore().loadTasks();
     // A sync tool writing back the very same bytes, or a touch.
     replaceByRename(kThree);
-    QVERIFY(!storeChangedElsewhere());
+    QVERIFY(!testStore().storeChangedElsewhere());
     QCOMPARE(::utime("tasks.txt", nullptr), 0);
-    QVERIFY(!storeChangedElsewhere());
-    tasks[1].title = QStringLiteral("Bravo 2");
-    const SaveResult result = saveTasks();
+    QVERIFY(!testStore().storeChangedElsewhere());
+    TestData::editTask(1, [&](Module1::Task &edited) { edited.title = QStringLiteral("Bravo 2"); });
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(result.ok);
     QVERIFY(!result.merged);
     QVERIFY(result.notice.isEmpty());
@@ -209,12 +209,12 @@ void TestSharedFile::aVanishedFileIsWrittenAnew()
 {
     StoreSandbox box;
     StoreSandbox::write(kThree);
-    loadTasks();
+    testStore().loadTasks();
     QVERIFY(QFile::remove(kStoreFileName));
     // A missing file is no news to follow: the tables still hold it all.
-    QVERIFY(!storeChangedElsewhere());
-    tasks[0].title = QStringLiteral("Alpha 2");
-    const SaveResult result = saveTasks();
+    QVERIFY(!testStore().storeChangedElsewhere());
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Alpha 2"); });
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(result.ok);
     QVERIFY(!result.merged);
     QCOMPARE(titlesInFile(), (QStringList{u"Alpha 2"_s, u"Bravo"_s, u"Charlie"_s}));
@@ -223,49 +223,49 @@ void TestSharedFile::aVanishedFileIsWrittenAnew()
 void TestSharedFile::aFileThatAppearedIsMergedWith()
 {
     StoreSandbox box;
-    QVERIFY(loadTasks().fileMissing);
+    QVERIFY(testStore().loadTasks().fileMissing);
     TestData::addTask(TestData::task(QStringLiteral("Mine"), {}, 2030, 1, 1));
     StoreSandbox::write(TestData::storeBytes({stored("Theirs")}, TestData::ruleBytes(7, "d", 255, true)));
-    QVERIFY(storeChangedElsewhere());
-    const SaveResult result = saveTasks();
+    QVERIFY(testStore().storeChangedElsewhere());
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(result.merged);
     QCOMPARE(titlesInFile(), (QStringList{u"Mine"_s, u"Theirs"_s}));
-    QCOMPARE(int(ruleCount), 1);
+    QCOMPARE(testStore().ruleCount(), 1);
 }
 
 void TestSharedFile::aFailedSaveAfterAMergeCanBeRetried()
 {
     StoreSandbox box;
     StoreSandbox::write(kThree);
-    loadTasks();
+    testStore().loadTasks();
     TestData::addTask(TestData::task(QStringLiteral("Mine"), {}, 2030, 1, 1, 0, 0, 0, QString(2000, QLatin1Char('x'))));
     StoreSandbox::write(TestData::storeBytes({stored("Alpha", 1), stored("Bravo", 2), stored("Charlie", 3),
                                               stored("Theirs", 4)}));
     {
         FileSizeLimit full(1024);
-        const SaveResult failed = saveTasks();
+        const SaveResult failed = testStore().saveTasks();
         QVERIFY(!failed.ok);
         QVERIFY2(failed.message.contains(QStringLiteral("File too large")), qPrintable(failed.message));
     }
     // Nothing was merged into the tables: the retry merges once, not twice.
-    QCOMPARE(int(taskCount), 4);
-    const SaveResult retried = saveTasks();
+    QCOMPARE(testStore().taskCount(), 4);
+    const SaveResult retried = testStore().saveTasks();
     QVERIFY(retried.ok);
     QVERIFY(retried.merged);
     QCOMPARE(titlesInFile(), (QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s, u"Mine"_s, u"Theirs"_s}));
-    QCOMPARE(int(taskCount), 5);
+    QCOMPARE(testStore().taskCount(), 5);
 }
 
 void TestSharedFile::aMergeKeepsAProblemFileAsTheBackup()
 {
     StoreSandbox box;
     StoreSandbox::write(kThree);
-    loadTasks();
-    tasks[0].title = QStringLiteral("Alpha 2");
+    testStore().loadTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Alpha 2"); });
     // Another program left the file cut off inside a record.
     const QByteArray cut = kThree + "ttl=Half a task\r\nfor=Som";
     StoreSandbox::write(cut);
-    const SaveResult result = saveTasks();
+    const SaveResult result = testStore().saveTasks();
     QVERIFY(result.ok);
     QVERIFY(result.merged);
     QVERIFY2(result.message.contains(QStringLiteral("tasks.txt.bak")), qPrintable(result.message));
@@ -352,23 +352,23 @@ void TestSharedFile::aHungHolderIsNamedAndTheChangeKept()
 {
     StoreSandbox box;
     StoreSandbox::write(kThree);
-    loadTasks();
+    testStore().loadTasks();
     auto hung = std::make_unique<StorePeer>();
     QCOMPARE(hung->ask(u"hold"_s), QStringLiteral("holding"));
-    tasks[0].title = QStringLiteral("Alpha, changed");
-    const SaveResult waited = saveTasks();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = QStringLiteral("Alpha, changed"); });
+    const SaveResult waited = testStore().saveTasks();
     QVERIFY(!waited.ok);
     const QString holder = QStringLiteral("(process %1 (store_peer))").arg(hung->processId());
     QVERIFY2(waited.message.startsWith(QStringLiteral("Could not save tasks.txt: another program ") + holder),
              qPrintable(waited.message));
     QVERIFY2(waited.message.contains(QStringLiteral("Your change is kept")), qPrintable(waited.message));
     QCOMPARE(StoreSandbox::read(), kThree);
-    QCOMPARE(tasks[0].title, QStringLiteral("Alpha, changed"));
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Alpha, changed"));
 
     // A holder that dies lets go with it: nothing stale is left to clear.
     hung->kill();
     hung.reset();
-    QVERIFY(saveTasks().ok);
+    QVERIFY(testStore().saveTasks().ok);
     QVERIFY(titlesInFile().contains(QStringLiteral("Alpha, changed")));
 }
 

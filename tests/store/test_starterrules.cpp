@@ -31,15 +31,15 @@ private Q_SLOTS:
 
     void aFirstRunColoursAndAlertsAtOnce()
     {
-        QVERIFY(loadTasks().fileMissing);
+        QVERIFY(testStore().loadTasks().fileMissing);
         TestData::addTask(dueOn(QStringLiteral("first task"), kToday));
-        QVERIFY(saveTasks().ok);
+        QVERIFY(testStore().saveTasks().ok);
         QVERIFY(StoreSandbox::read().contains("act=addalert"));
         // The tables have them too, so the list is coloured without a reload.
-        const int rulesInTables = ruleCount;
+        const int rulesInTables = testStore().ruleCount();
         QVERIFY(rulesInTables > 0);
-        QVERIFY(loadTasks().problems.isEmpty());
-        QCOMPARE(int(ruleCount), rulesInTables);
+        QVERIFY(testStore().loadTasks().problems.isEmpty());
+        QCOMPARE(testStore().ruleCount(), rulesInTables);
 
         struct Case {
             int days;
@@ -50,7 +50,7 @@ private Q_SLOTS:
             {1, true, true, false},   {0, true, true, true},   {-1, true, true, true},  {-400, true, true, true},
         };
         for (const Case &c : cases) {
-            const Rules::Choice choice = Rules::choose(dueOn({}, kToday.addDays(c.days)), kToday);
+            const Rules::Choice choice = Rules::choose(dueOn({}, kToday.addDays(c.days)), testStore().rules(), kToday);
             const QByteArray where = "due in " + QByteArray::number(c.days) + " days";
             QVERIFY2((choice.color != 0) == c.coloured, where.constData());
             QVERIFY2(choice.listed == c.listed, where.constData());
@@ -59,14 +59,14 @@ private Q_SLOTS:
             QVERIFY2(choice.dueOrLate == (c.days <= 0), where.constData());
         }
         // Coloured within the week, but not like the last two days.
-        QVERIFY(Rules::choose(dueOn({}, kToday.addDays(5)), kToday).color
-                != Rules::choose(dueOn({}, kToday.addDays(2)), kToday).color);
+        QVERIFY(Rules::choose(dueOn({}, kToday.addDays(5)), testStore().rules(), kToday).color
+                != Rules::choose(dueOn({}, kToday.addDays(2)), testStore().rules(), kToday).color);
 
         // The start's alert lists the two-day and today's tasks, today's in red.
         const std::vector<Task> list = {dueOn(QStringLiteral("in five days"), kToday.addDays(5)),
                                         dueOn(QStringLiteral("in two days"), kToday.addDays(2)),
                                         dueOn(QStringLiteral("today"), kToday)};
-        const AlertPage::Page page = AlertPage::drawListed(list, liveRules(), kToday);
+        const AlertPage::Page page = AlertPage::drawListed(list, testStore().rules(), kToday);
         QVERIFY(page.anyListed);
         QVERIFY(!page.text.contains(QStringLiteral("in five days")));
         QVERIFY(page.text.contains(QStringLiteral("in two days")));
@@ -86,40 +86,40 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, store);
         StoreSandbox::write(store);
-        QVERIFY(!loadTasks().fileMissing);
+        QVERIFY(!testStore().loadTasks().fileMissing);
         TestData::addTask(dueOn(QStringLiteral("added"), kToday));
-        QVERIFY(saveTasks().ok);
+        QVERIFY(testStore().saveTasks().ok);
         QVERIFY(StoreSandbox::read().contains("ttl=added"));
         QVERIFY(!StoreSandbox::read().contains("act=addalert"));
-        QCOMPARE(int(ruleCount), 0);
+        QCOMPARE(testStore().ruleCount(), 0);
     }
 
     void aStoreThatVanishedIsWrittenAsItWas()
     {
         StoreSandbox::write(TestData::storeBytes({{"Rent", "", 1, 1, 2027, 9, 0, 0, ""}}));
-        loadTasks();
+        testStore().loadTasks();
         QVERIFY(QFile::remove(kStoreFileName));
-        QVERIFY(saveTasks().ok);
+        QVERIFY(testStore().saveTasks().ok);
         QVERIFY(StoreSandbox::read().contains("ttl=Rent"));
         QVERIFY(!StoreSandbox::read().contains("act=addalert"));
     }
 
     void rulesSetBeforeTheFirstSaveStayTheOnlyOnes()
     {
-        loadTasks();
+        testStore().loadTasks();
         TestData::addRule(3, 65280, false);
-        QVERIFY(saveTasks().ok);
+        QVERIFY(testStore().saveTasks().ok);
         QCOMPARE(StoreSandbox::read().count("act=addalert"), 1);
         QVERIFY(StoreSandbox::read().contains(TestData::ruleBytes(3, "d", 65280, false)));
     }
 
     void aStoreAnotherProgramCreatedMeanwhileKeepsItsRules()
     {
-        QVERIFY(loadTasks().fileMissing);
+        QVERIFY(testStore().loadTasks().fileMissing);
         // Written by someone else between the load and the first save.
         StoreSandbox::write(TestData::storeBytes({{"theirs", "", 1, 1, 2027, 9, 0, 0, ""}}));
         TestData::addTask(dueOn(QStringLiteral("ours"), kToday));
-        const SaveResult saved = saveTasks();
+        const SaveResult saved = testStore().saveTasks();
         QVERIFY(saved.ok);
         const QByteArray file = StoreSandbox::read();
         QVERIFY(file.contains("ttl=theirs") && file.contains("ttl=ours"));

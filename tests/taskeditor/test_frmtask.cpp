@@ -61,7 +61,7 @@ private Q_SLOTS:
     void prepareOutsideTheTableTouchesNothing_data();
     void prepareOutsideTheTableTouchesNothing();
     void newOnANeverUsedSlotStoresZerosAndNoMonth();
-    void newAfterADeletionShowsTheFormerLastTask();
+    void newAfterADeletionIsBlank();
     void numberBoxesReadTheLeadingNumber_data();
     void numberBoxesReadTheLeadingNumber();
     void everyKeystrokeIsWrittenIntoTheRecord();
@@ -114,7 +114,7 @@ private:
     void openOn(int index)
     {
         dlg->prepare(index);
-        Modal::exec(dlg.get());
+        seam->exec(dlg.get());
         QVERIFY(dlg->isVisible());
     }
     static void retype(QLineEdit *edit, const QString &text)
@@ -151,10 +151,10 @@ void TestFrmTask::init()
     sandbox = std::make_unique<StoreSandbox>();
     seam = std::make_unique<FakeSeam>();
     StoreSandbox::write(storeBytes({kDentist, kReport}, kRule));
-    loadTasks();
-    sortMode = 2;
-    sortTasks();
-    dlg = std::make_unique<FrmTask>();
+    testStore().loadTasks();
+    testStore().setSortMode(2);
+    testStore().sortTasks();
+    dlg = std::make_unique<FrmTask>(Context{testStore(), *seam});
 }
 
 void TestFrmTask::cleanup()
@@ -264,7 +264,7 @@ void TestFrmTask::labelsReadAndSitAsDesigned()
 void TestFrmTask::tabOrderFollowsTheForm()
 {
     // Repeating, so that the count box takes part (it is off for Never).
-    tasks[0].repeatText = QStringLiteral("1w");
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("1w"); });
     openOn(1);
     dlg->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
@@ -318,9 +318,9 @@ void TestFrmTask::prepareFillsTheBoxesFromTheSlot()
     QTextDocument *doc = child<QPlainTextEdit>("txtDescript")->document();
     QCOMPARE(doc->blockCount(), 2);
     QCOMPARE(doc->findBlockByNumber(1).text(), QStringLiteral("card"));
-    // Filling wrote the same values back: the record is as it was.
-    QCOMPARE(tasks[0].description, QStringLiteral("Bring\r\ncard"));
-    QCOMPARE(storeText(), storeBytes({kDentist, kReport}, kRule));
+    // Filling wrote the same values back: the copy is as the record was.
+    QCOMPARE(dlg->record().description, QStringLiteral("Bring\r\ncard"));
+    QCOMPARE(testStore().storeText(), storeBytes({kDentist, kReport}, kRule));
 
     // A second prepare refills everything from the other slot.
     dlg->prepare(2);
@@ -328,7 +328,7 @@ void TestFrmTask::prepareFillsTheBoxesFromTheSlot()
     QCOMPARE(box("txtMinute")->text(), QStringLiteral("30"));
     QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("January"));
     QCOMPARE(child<QPlainTextEdit>("txtDescript")->toPlainText(), QString());
-    QCOMPARE(storeText(), storeBytes({kDentist, kReport}, kRule));
+    QCOMPARE(testStore().storeText(), storeBytes({kDentist, kReport}, kRule));
 }
 
 void TestFrmTask::prepareOutsideTheTableTouchesNothing_data()
@@ -344,24 +344,28 @@ void TestFrmTask::prepareOutsideTheTableTouchesNothing()
 {
     QFETCH(int, index);
     openOn(1);
-    const QString firstBefore = tasks[0].title;
+    const QByteArray before = testStore().storeText();
+    const QString firstBefore = testStore().tasks()[0].title;
     dlg->prepare(index);
     QCOMPARE(dlg->selected(), 0);
     // Typing now must reach no slot: not the one shown before, not the last.
     QTest::keyClicks(box("txtTitle"), QStringLiteral("zz"));
     QTest::keyClicks(box("txtDay"), QStringLiteral("9"));
     child<QComboBox>("lstMonth")->setCurrentIndex(7);
-    QCOMPARE(tasks[0].title, firstBefore);
-    QCOMPARE(tasks[0].month, qint16(3));
-    QCOMPARE(tasks[kTaskSlots - 1].title, QString());
-    QCOMPARE(tasks[kTaskSlots - 1].day, qint16(0));
-    QCOMPARE(taskCount, qint16(2));
+    QCOMPARE(testStore().tasks()[0].title, firstBefore);
+    QCOMPARE(testStore().tasks()[0].month, qint16(3));
+    // Nor does Ok commit anything.
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(testStore().storeText(), before);
+    QCOMPARE(testStore().taskCount(), 2);
 }
 
 void TestFrmTask::newOnANeverUsedSlotStoresZerosAndNoMonth()
 {
-    ++taskCount; // what New does before it prepares the slot
-    openOn(taskCount);
+    dlg->prepareNew(); // what New does
+    seam->exec(dlg.get());
+    QCOMPARE(dlg->selected(), 3);
+    QCOMPARE(testStore().taskCount(), 2); // not in the store before Ok
     QCOMPARE(box("txtTitle")->text(), QString());
     for (const char *name : {"txtDay", "txtYear", "txtHour", "txtMinute", "txtSecond"})
         QCOMPARE(box(name)->text(), QStringLiteral("0"));
@@ -370,24 +374,23 @@ void TestFrmTask::newOnANeverUsedSlotStoresZerosAndNoMonth()
     QVERIFY(!dlg->isVisible());
     // Written in table order, the new task last.
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport, StoredTask{}}, kRule));
-    QCOMPARE(taskCount, qint16(3));
+    QCOMPARE(testStore().taskCount(), qint16(3));
     // Reloaded and back in due-date order, where year 0 comes first.
-    QCOMPARE(tasks[0].title, QString());
-    QCOMPARE(tasks[0].month, qint16(0));
-    QCOMPARE(tasks[1].title, QStringLiteral("Dentist"));
+    QCOMPARE(testStore().tasks()[0].title, QString());
+    QCOMPARE(testStore().tasks()[0].month, qint16(0));
+    QCOMPARE(testStore().tasks()[1].title, QStringLiteral("Dentist"));
 }
 
-void TestFrmTask::newAfterADeletionShowsTheFormerLastTask()
+void TestFrmTask::newAfterADeletionIsBlank()
 {
-    // A deletion lowers the count and leaves the old last slot as it was.
-    tasks[0] = tasks[1];
-    taskCount = 1;
-    ++taskCount;
-    openOn(taskCount);
-    QCOMPARE(box("txtTitle")->text(), QStringLiteral("Report"));
-    QCOMPARE(box("txtFor")->text(), QStringLiteral("Boss"));
-    QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("January"));
-    QCOMPARE(box("txtYear")->text(), QStringLiteral("2004"));
+    // Nothing of a deleted task is left for New to show.
+    QVERIFY(testStore().removeTask(testStore().tasks()[1].id).ok());
+    dlg->prepareNew();
+    seam->exec(dlg.get());
+    QCOMPARE(box("txtTitle")->text(), QString());
+    QCOMPARE(box("txtFor")->text(), QString());
+    QCOMPARE(child<QComboBox>("lstMonth")->currentIndex(), -1);
+    QCOMPARE(box("txtYear")->text(), QStringLiteral("0"));
 }
 
 void TestFrmTask::numberBoxesReadTheLeadingNumber_data()
@@ -422,7 +425,7 @@ void TestFrmTask::numberBoxesReadTheLeadingNumber()
     openOn(2);
     retype(box(qPrintable(name)), typed);
     QCOMPARE(box(qPrintable(name))->text(), typed);
-    const Task &t = tasks[1];
+    const Task &t = dlg->record();
     const QHash<QString, int> fields{{u"txtDay"_s, t.day},
                                      {u"txtYear"_s, t.year},
                                      {u"txtHour"_s, t.hour},
@@ -449,18 +452,20 @@ void TestFrmTask::everyKeystrokeIsWrittenIntoTheRecord()
     QLineEdit *title = box("txtTitle");
     title->end(false);
     QTest::keyClick(title, Qt::Key_S);
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentists"));
+    QCOMPARE(dlg->record().title, QStringLiteral("Dentists"));
     QTest::keyClick(title, Qt::Key_Backspace);
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(dlg->record().title, QStringLiteral("Dentist"));
     retype(box("txtFor"), QStringLiteral("Anna"));
-    QCOMPARE(tasks[0].forWhom, QStringLiteral("Anna"));
+    QCOMPARE(dlg->record().forWhom, QStringLiteral("Anna"));
     retype(box("txtDay"), QStringLiteral("1"));
-    QCOMPARE(tasks[0].day, qint16(1));
+    QCOMPARE(dlg->record().day, qint16(1));
     QTest::keyClick(box("txtDay"), Qt::Key_5);
-    QCOMPARE(tasks[0].day, qint16(15));
-    // The other task is untouched.
-    QCOMPARE(tasks[1].title, QStringLiteral("Report"));
-    QCOMPARE(tasks[1].forWhom, QStringLiteral("Boss"));
+    QCOMPARE(dlg->record().day, qint16(15));
+    // The store is untouched until Ok.
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(testStore().tasks()[0].day, qint16(7));
+    QCOMPARE(testStore().tasks()[1].title, QStringLiteral("Report"));
+    QCOMPARE(testStore().tasks()[1].forWhom, QStringLiteral("Boss"));
 }
 
 void TestFrmTask::pickingAMonthStoresItsNumber()
@@ -468,14 +473,14 @@ void TestFrmTask::pickingAMonthStoresItsNumber()
     openOn(1);
     QComboBox *list = child<QComboBox>("lstMonth");
     list->setCurrentIndex(11);
-    QCOMPARE(tasks[0].month, qint16(12));
+    QCOMPARE(dlg->record().month, qint16(12));
     list->setCurrentIndex(0);
-    QCOMPARE(tasks[0].month, qint16(1));
+    QCOMPARE(dlg->record().month, qint16(1));
     // The keyboard picks as well.
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);
     QCOMPARE(list->currentIndex(), 1);
-    QCOMPARE(tasks[0].month, qint16(2));
+    QCOMPARE(dlg->record().month, qint16(2));
 }
 
 void TestFrmTask::unshowableMonthIsKeptThroughOk_data()
@@ -493,16 +498,18 @@ void TestFrmTask::unshowableMonthIsKeptThroughOk()
     StoredTask odd = kReport;
     odd.month = month;
     StoreSandbox::write(storeBytes({odd}));
-    loadTasks();
+    testStore().loadTasks();
     // Show a real month first, so the list has a selection to give up.
-    tasks[1] = tasks[0];
-    tasks[1].month = 5;
+    Task shown = testStore().tasks()[0];
+    shown.month = 5;
+    TestData::addTask(shown);
     dlg->prepare(2);
     QCOMPARE(child<QComboBox>("lstMonth")->currentIndex(), 4);
+    TestData::removeTask(1);
 
     openOn(1);
     QCOMPARE(child<QComboBox>("lstMonth")->currentIndex(), -1);
-    QCOMPARE(tasks[0].month, qint16(month));
+    QCOMPARE(dlg->record().month, qint16(month));
     retype(box("txtTitle"), QStringLiteral("Renamed"));
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     odd.title = "Renamed";
@@ -516,14 +523,14 @@ void TestFrmTask::descriptionKeepsCrLfBreaks()
     QTest::keyClicks(text, QStringLiteral("one"));
     QTest::keyClick(text, Qt::Key_Return);
     QTest::keyClicks(text, QStringLiteral("two"));
-    QCOMPARE(tasks[1].description, QStringLiteral("one\r\ntwo"));
+    QCOMPARE(dlg->record().description, QStringLiteral("one\r\ntwo"));
     // Enter in the description is a line break, not Ok.
     QVERIFY(dlg->isVisible());
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     StoredTask saved = kReport;
     saved.description = "one|~two";
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, saved}, kRule));
-    QCOMPARE(tasks[1].description, QStringLiteral("one\r\ntwo"));
+    QCOMPARE(testStore().tasks()[1].description, QStringLiteral("one\r\ntwo"));
 }
 
 void TestFrmTask::pastedBreaksNeverSplitASingleLineField()
@@ -531,13 +538,13 @@ void TestFrmTask::pastedBreaksNeverSplitASingleLineField()
     openOn(1);
     box("txtTitle")->setText(QStringLiteral("two\nlines"));
     box("txtFor")->setText(QStringLiteral("a\r\nb"));
-    QVERIFY(!tasks[0].title.contains(QLatin1Char('\n')));
-    QVERIFY(!tasks[0].forWhom.contains(QLatin1Char('\n')));
-    QVERIFY(!tasks[0].forWhom.contains(QLatin1Char('\r')));
+    QVERIFY(!dlg->record().title.contains(QLatin1Char('\n')));
+    QVERIFY(!dlg->record().forWhom.contains(QLatin1Char('\n')));
+    QVERIFY(!dlg->record().forWhom.contains(QLatin1Char('\r')));
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     // The store still reads back as the same two tasks.
-    QCOMPARE(taskCount, qint16(2));
-    QCOMPARE(lastLoadReport().problems, QStringList());
+    QCOMPARE(testStore().taskCount(), qint16(2));
+    QCOMPARE(testStore().lastLoadReport().problems, QStringList());
 }
 
 void TestFrmTask::calendarOpensOnTheBoxesDateWithTodayMarked()
@@ -566,7 +573,7 @@ void TestFrmTask::calendarOpensOnTheBoxesDateWithTodayMarked()
     QCOMPARE(calendar->dateTextFormat(QDate(2027, 3, 1)).fontWeight(), int(QFont::Bold));
     // Opening changed nothing typed.
     QCOMPARE(box("txtDay")->text(), QStringLiteral("31"));
-    QCOMPARE(tasks[0].month, qint16(2));
+    QCOMPARE(dlg->record().month, qint16(2));
     // The README's picture of the editor with its calendar open.
     DialogKit::savePicture(dlg.get(), QStringLiteral("frmTask-calendar"), calendar->window());
 }
@@ -593,9 +600,9 @@ void TestFrmTask::clickingADayFillsTheDateBoxes()
     QCOMPARE(box("txtDay")->text(), QStringLiteral("20"));
     QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("January"));
     QCOMPARE(box("txtYear")->text(), QStringLiteral("2004"));
-    QCOMPARE(tasks[1].day, qint16(20));
+    QCOMPARE(dlg->record().day, qint16(20));
     // The time is left as it was, and Ok saves the chosen day.
-    QCOMPARE(tasks[1].hour, qint16(17));
+    QCOMPARE(dlg->record().hour, qint16(17));
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QVERIFY(StoreSandbox::read().contains("day=20\r\nmon=1\r\nyea=2004\r\nhou=17\r\n"));
 }
@@ -622,7 +629,7 @@ void TestFrmTask::keyboardReachesTheCalendarAndPicksADay()
     QTRY_VERIFY(!calendar->isVisible());
     QCOMPARE(box("txtDay")->text(), QStringLiteral("13"));
     QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("March"));
-    QCOMPARE(tasks[0].day, qint16(13));
+    QCOMPARE(dlg->record().day, qint16(13));
     // The keyboard is back on the button, and the dialog still open.
     QTRY_COMPARE(QApplication::focusWidget(), child<QToolButton>("cmdCalendar"));
     QVERIFY(dlg->isVisible());
@@ -637,7 +644,7 @@ void TestFrmTask::keyboardReachesTheCalendarAndPicksADay()
     QTRY_VERIFY(!calendar->isVisible());
     QVERIFY(dlg->isVisible());
     QCOMPARE(dlg->selected(), 1);
-    QCOMPARE(tasks[0].day, qint16(13));
+    QCOMPARE(dlg->record().day, qint16(13));
 }
 
 void TestFrmTask::dueLineShowsWhatOkSaves()
@@ -658,7 +665,7 @@ void TestFrmTask::dueLineShowsWhatOkSaves()
     // The list shows the moment the line promised.
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QCOMPARE(StoreSandbox::read().count("hou=25\r\n"), 1);
-    const auto live = liveTasks();
+    const auto live = testStore().tasks();
     const auto report = std::find_if(live.begin(), live.end(),
                                      [](const Task &t) { return t.title == QStringLiteral("Report"); });
     QVERIFY(report != live.end());
@@ -668,13 +675,14 @@ void TestFrmTask::dueLineShowsWhatOkSaves()
 void TestFrmTask::okSavesHidesThenReloadsAndAnnounces()
 {
     openOn(1);
-    QSignalSpy reloaded(&notifier(), &Notifier::changed);
+    QSignalSpy reloaded(&testStore(), &Module1::TaskStore::changed);
     bool hiddenWhenSignalled = false;
     // A listener that ends with this test: the notifier outlives it.
     QObject listener;
-    connect(&notifier(), &Notifier::changed, &listener, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
+    connect(&testStore(), &Module1::TaskStore::changed, &listener, [&] { hiddenWhenSignalled = !dlg->isVisible(); });
     retype(box("txtDay"), QStringLiteral("8"));
-    QCOMPARE(tasks[0].sortKey, QStringLiteral("2003-03 - 07 09:05:00")); // not rebuilt while typing
+    QCOMPARE(dlg->record().sortKey, QStringLiteral("2003-03 - 07 09:05:00")); // not rebuilt while typing
+    QCOMPARE(testStore().tasks()[0].day, qint16(7));                           // nor the store touched
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QCOMPARE(reloaded.count(), 1);
     QVERIFY(hiddenWhenSignalled);
@@ -684,9 +692,9 @@ void TestFrmTask::okSavesHidesThenReloadsAndAnnounces()
     changed.day = 8;
     QCOMPARE(StoreSandbox::read(), storeBytes({changed, kReport}, kRule));
     // The reload rebuilt the derived fields.
-    QCOMPARE(tasks[0].sortKey, QStringLiteral("2003-03 - 08 09:05:00"));
-    QCOMPARE(taskCount, qint16(2));
-    QCOMPARE(ruleCount, qint16(1));
+    QCOMPARE(testStore().tasks()[0].sortKey, QStringLiteral("2003-03 - 08 09:05:00"));
+    QCOMPARE(testStore().taskCount(), qint16(2));
+    QCOMPARE(testStore().ruleCount(), qint16(1));
     QVERIFY(seam->messages.isEmpty());
 }
 
@@ -695,12 +703,12 @@ void TestFrmTask::openingTheEditorChangesNoStoredText()
     // Longer than a line edit holds by default, and with separators that do
     // not end a line of the file: showing them must not alter them.
     const QString longTitle = QString(40000, QLatin1Char('t')) + QStringLiteral("\u2028end");
-    tasks[0].title = longTitle;
-    tasks[0].forWhom = QStringLiteral("a\u2029b");
-    const QByteArray before = storeText();
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.title = longTitle; });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.forWhom = QStringLiteral("a\u2029b"); });
+    const QByteArray before = testStore().storeText();
     openOn(1);
-    QCOMPARE(tasks[0].title, longTitle);
-    QCOMPARE(storeText(), before);
+    QCOMPARE(dlg->record().title, longTitle);
+    QCOMPARE(testStore().storeText(), before);
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QCOMPARE(StoreSandbox::read(), before);
 }
@@ -709,7 +717,7 @@ void TestFrmTask::okWritesTheFileEvenWithoutChanges()
 {
     // A file in another layout: Ok rewrites it in the writer's own.
     StoreSandbox::write("ttl=Dentist\nfor=Me\nday=7\nmon=3\nyea=2003\nhou=9\nmin=5\nsec=0\ndes=Bring|~card\nact=x\n");
-    loadTasks();
+    testStore().loadTasks();
     openOn(1);
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist}));
@@ -720,7 +728,7 @@ void TestFrmTask::okShowsTheBackupNotice()
     // A line the reader could not take: the first save keeps the original.
     const QByteArray damaged = storeBytes({kDentist}) + "ab\r\n";
     StoreSandbox::write(damaged);
-    QCOMPARE(loadTasks().problems.size(), 1);
+    QCOMPARE(testStore().loadTasks().problems.size(), 1);
     openOn(1);
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QVERIFY(!dlg->isVisible());
@@ -733,73 +741,75 @@ void TestFrmTask::okShowsTheBackupNotice()
 void TestFrmTask::editChangeCancelRestoresTheStoredTitle()
 {
     openOn(1);
-    QSignalSpy reloaded(&notifier(), &Notifier::changed);
+    QSignalSpy reloaded(&testStore(), &Module1::TaskStore::changed);
     retype(box("txtTitle"), QStringLiteral("Changed"));
     child<QComboBox>("lstMonth")->setCurrentIndex(6);
-    QCOMPARE(tasks[0].title, QStringLiteral("Changed"));
+    QCOMPARE(dlg->record().title, QStringLiteral("Changed"));
+    const int loads = testStore().loadCount();
     QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
     QVERIFY(!dlg->isVisible());
     QCOMPARE(dlg->selected(), -1);
     QCOMPARE(dlg->result(), int(QDialog::Rejected));
-    QCOMPARE(reloaded.count(), 1);
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
-    QCOMPARE(tasks[0].month, qint16(3));
+    QCOMPARE(reloaded.count(), 0); // nothing to read again: the store was never touched
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(testStore().tasks()[0].month, qint16(3));
+    QCOMPARE(testStore().loadCount(), loads);
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
 }
 
 void TestFrmTask::newThenCancelKeepsTheCount()
 {
-    ++taskCount;
-    openOn(taskCount);
+    dlg->prepareNew();
+    seam->exec(dlg.get());
     retype(box("txtTitle"), QStringLiteral("Draft"));
     QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
-    QCOMPARE(taskCount, qint16(2));
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
-    QCOMPARE(tasks[1].title, QStringLiteral("Report"));
+    QCOMPARE(testStore().taskCount(), qint16(2));
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(testStore().tasks()[1].title, QStringLiteral("Report"));
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
 }
 
 void TestFrmTask::escapeActsAsCancel()
 {
     openOn(1);
-    QSignalSpy reloaded(&notifier(), &Notifier::changed);
+    QSignalSpy reloaded(&testStore(), &Module1::TaskStore::changed);
     retype(box("txtTitle"), QStringLiteral("Changed"));
     QTest::keyClick(box("txtTitle"), Qt::Key_Escape);
     QVERIFY(!dlg->isVisible());
     QCOMPARE(dlg->selected(), -1);
-    QCOMPARE(reloaded.count(), 1);
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(reloaded.count(), 0); // nothing to read again: the store was never touched
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist"));
 }
 
 void TestFrmTask::closeButtonActsAsCancel()
 {
     openOn(1);
     QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
-    QSignalSpy reloaded(&notifier(), &Notifier::changed);
+    QSignalSpy reloaded(&testStore(), &Module1::TaskStore::changed);
     retype(box("txtTitle"), QStringLiteral("Changed"));
     // What the window system sends when its close button is pressed.
     QCloseEvent close;
     QCoreApplication::sendEvent(dlg->windowHandle(), &close);
     QVERIFY(!dlg->isVisible());
     QCOMPARE(dlg->selected(), -1);
-    QCOMPARE(reloaded.count(), 1);
-    QCOMPARE(tasks[0].title, QStringLiteral("Dentist"));
+    QCOMPARE(reloaded.count(), 0); // nothing to read again: the store was never touched
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist"));
     // The half-edited title must not reach the file with the next save.
-    QVERIFY(saveTasks().ok);
+    QVERIFY(testStore().saveTasks().ok);
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
 
     // Closed through the program rather than the window system: the same.
     openOn(2);
     retype(box("txtTitle"), QStringLiteral("Changed too"));
     QVERIFY(dlg->close());
-    QCOMPARE(reloaded.count(), 2);
-    QCOMPARE(tasks[1].title, QStringLiteral("Report"));
+    QCOMPARE(reloaded.count(), 0);
+    QCOMPARE(testStore().tasks()[1].title, QStringLiteral("Report"));
 }
 
 void TestFrmTask::enterInASingleLineBoxPressesNothing()
 {
     openOn(1);
-    QSignalSpy reloaded(&notifier(), &Notifier::changed);
+    QSignalSpy reloaded(&testStore(), &Module1::TaskStore::changed);
     for (const char *name : {"txtTitle", "txtFor", "txtDay", "txtYear", "txtSecond"}) {
         retype(box(name), QStringLiteral("5"));
         QTest::keyClick(box(name), Qt::Key_Return);
@@ -808,7 +818,7 @@ void TestFrmTask::enterInASingleLineBoxPressesNothing()
     QVERIFY(dlg->isVisible());
     QCOMPARE(reloaded.count(), 0);
     QCOMPARE(dlg->selected(), 1);
-    QCOMPARE(tasks[0].title, QStringLiteral("5"));
+    QCOMPARE(dlg->record().title, QStringLiteral("5"));
     QCOMPARE(StoreSandbox::read(), storeBytes({kDentist, kReport}, kRule));
 }
 
@@ -830,13 +840,14 @@ void TestFrmTask::repeatShowsWhatIsStored()
     QFETCH(QString, stored);
     QFETCH(QString, shown);
     QFETCH(QString, count);
-    tasks[0].repeatText = stored;
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = stored; });
     openOn(1);
     QCOMPARE(child<QComboBox>("lstRepeat")->currentText(), shown);
     QCOMPARE(box("txtRepeatCount")->text(), count);
     QCOMPARE(box("txtRepeatCount")->isEnabled(), shown != QLatin1String("Never"));
     // Showing it changes nothing.
-    QCOMPARE(tasks[0].repeatText, stored);
+    QCOMPARE(dlg->record().repeatText, stored);
+    QCOMPARE(testStore().tasks()[0].repeatText, stored);
 }
 
 void TestFrmTask::repeatChoiceIsWrittenIntoTheRecord()
@@ -844,18 +855,18 @@ void TestFrmTask::repeatChoiceIsWrittenIntoTheRecord()
     openOn(1);
     QComboBox *repeat = child<QComboBox>("lstRepeat");
     repeat->setCurrentIndex(2); // Every week
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("1w"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("1w"));
     QVERIFY(box("txtRepeatCount")->isEnabled());
     retype(box("txtRepeatCount"), QStringLiteral("2"));
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("2w"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("2w"));
     retype(box("txtRepeatCount"), QStringLiteral("0"));
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("1w")); // at least one apart
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("1w")); // at least one apart
     retype(box("txtRepeatCount"), QStringLiteral("3"));
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QVERIFY(StoreSandbox::read().contains("des=Bring|~card\r\nrep=3w\r\nact=addtask"));
     openOn(1);
     child<QComboBox>("lstRepeat")->setCurrentIndex(0);
-    QVERIFY(tasks[0].repeatText.isEmpty());
+    QVERIFY(dlg->record().repeatText.isEmpty());
     QVERIFY(!box("txtRepeatCount")->isEnabled());
 }
 
@@ -864,33 +875,32 @@ void TestFrmTask::monthlyRepeatFollowsTheDueDay()
     // Dentist is due on 7 March 2003.
     openOn(1);
     child<QComboBox>("lstRepeat")->setCurrentIndex(3); // Every month
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@7"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("1m@7"));
     retype(box("txtDay"), QStringLiteral("31"));
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@31"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("1m@31"));
     // A day that rolls over belongs to the day it rolls to (31 April is 1 May).
     child<QComboBox>("lstMonth")->setCurrentIndex(3);
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("1m@1"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("1m@1"));
     // Only a new date moves the day: a task on the 31st that fell on the
     // 28th keeps the 31st when its count changes.
-    tasks[0].repeatText = QStringLiteral("1m@31");
-    tasks[0].day = 28;
-    tasks[0].month = 2;
-    deriveFields(tasks[0]);
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("1m@31"); });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.day = 28; });
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.month = 2; });
     openOn(1);
     retype(box("txtRepeatCount"), QStringLiteral("2"));
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("2m@31"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("2m@31"));
     child<QComboBox>("lstRepeat")->setCurrentIndex(4); // Every year
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("2y@31"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("2y@31"));
     // A weekly task has no day to follow.
     child<QComboBox>("lstRepeat")->setCurrentIndex(2);
     retype(box("txtDay"), QStringLiteral("9"));
-    QCOMPARE(tasks[0].repeatText, QStringLiteral("2w"));
+    QCOMPARE(dlg->record().repeatText, QStringLiteral("2w"));
 }
 
 void TestFrmTask::unreadableRepeatIsKeptUntilChanged()
 {
-    tasks[0].repeatText = QStringLiteral("often");
-    QVERIFY(saveTasks().ok);
+    TestData::editTask(0, [&](Module1::Task &edited) { edited.repeatText = QStringLiteral("often"); });
+    QVERIFY(testStore().saveTasks().ok);
     openOn(1);
     retype(box("txtTitle"), QStringLiteral("Dentist, again"));
     retype(box("txtDay"), QStringLiteral("8"));
@@ -926,7 +936,7 @@ void TestFrmTask::enterOnAFocusedButtonPressesIt()
     QTest::keyClick(pressed, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     QVERIFY(!dlg->isVisible());
     QCOMPARE(dlg->result(), result);
-    QCOMPARE(tasks[0].title, result == QDialog::Accepted ? QStringLiteral("Typed") : QStringLiteral("Dentist"));
+    QCOMPARE(testStore().tasks()[0].title, result == QDialog::Accepted ? QStringLiteral("Typed") : QStringLiteral("Dentist"));
 }
 
 void TestFrmTask::failedSaveKeepsTheDialogAndTheEdit()
@@ -934,10 +944,10 @@ void TestFrmTask::failedSaveKeepsTheDialogAndTheEdit()
     StoredTask big = kDentist;
     big.description = QByteArray(4096, 'x');
     StoreSandbox::write(storeBytes({big, kReport}, kRule));
-    loadTasks();
+    testStore().loadTasks();
     const QByteArray before = StoreSandbox::read();
     openOn(1);
-    QSignalSpy reloaded(&notifier(), &Notifier::changed);
+    QSignalSpy reloaded(&testStore(), &Module1::TaskStore::changed);
     retype(box("txtTitle"), QStringLiteral("Kept"));
     {
         FileSizeLimit full(1024);
@@ -949,7 +959,8 @@ void TestFrmTask::failedSaveKeepsTheDialogAndTheEdit()
     QCOMPARE(seam->messages[0].kind, Modal::Kind::Warning);
     QVERIFY2(seam->messages[0].text.startsWith(QStringLiteral("Could not save tasks.txt: ")),
              qPrintable(seam->messages[0].text));
-    QCOMPARE(tasks[0].title, QStringLiteral("Kept"));
+    QCOMPARE(dlg->record().title, QStringLiteral("Kept"));
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("Dentist")); // the store as it was
     QCOMPARE(StoreSandbox::read(), before);
 
     // Room again: Ok now saves what was typed before the failure.
@@ -964,15 +975,16 @@ void TestFrmTask::refusedSaveOfAnUnreadableStoreKeepsTheDialog()
 {
     QFile::remove(kStoreFileName);
     QVERIFY(QDir().mkdir(kStoreFileName));
-    QVERIFY(loadTasks().unreadable);
-    ++taskCount;
-    openOn(taskCount);
+    QVERIFY(testStore().loadTasks().unreadable);
+    dlg->prepareNew();
+    seam->exec(dlg.get());
     retype(box("txtTitle"), QStringLiteral("Typed"));
     QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
     QVERIFY(dlg->isVisible());
     QCOMPARE(seam->messages.size(), 1);
     QCOMPARE(seam->messages[0].kind, Modal::Kind::Warning);
-    QCOMPARE(tasks[0].title, QStringLiteral("Typed"));
+    QCOMPARE(dlg->record().title, QStringLiteral("Typed"));
+    QCOMPARE(testStore().taskCount(), 0);
     QVERIFY(QFileInfo(kStoreFileName).isDir());
 }
 
@@ -990,15 +1002,15 @@ void TestFrmTask::reloadPutsTheTableBackInListOrder()
     const StoredTask zebra{"Zebra", "", 1, 1, 2001, 0, 0, 0, ""};
     const StoredTask apple{"apple", "", 1, 1, 2002, 0, 0, 0, ""};
     StoreSandbox::write(storeBytes({zebra, apple}));
-    loadTasks();
-    sortMode = 0;
-    sortTasks();
-    QCOMPARE(tasks[0].title, QStringLiteral("apple"));
+    testStore().loadTasks();
+    testStore().setSortMode(0);
+    testStore().sortTasks();
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("apple"));
     openOn(1);
     QTest::mouseClick(child<QPushButton>(ok ? "Command1" : "Command2"), Qt::LeftButton);
     QVERIFY(!dlg->isVisible());
-    QCOMPARE(tasks[0].title, QStringLiteral("apple"));
-    QCOMPARE(tasks[1].title, QStringLiteral("Zebra"));
+    QCOMPARE(testStore().tasks()[0].title, QStringLiteral("apple"));
+    QCOMPARE(testStore().tasks()[1].title, QStringLiteral("Zebra"));
 }
 
 void TestFrmTask::buttonsEndTheRealModalLoop_data()

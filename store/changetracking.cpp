@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "changetracking.h"
+
+#include "storereader.h"
+
+#include <ctime>
+#include <utility>
+
+namespace Module1 {
+
+namespace {
+
+// A file's times come from the same clock, in coarse steps. A look taken
+// within this long of the file's last change may miss a change made in the
+// same step, so then the bytes decide.
+constexpr qint64 kCoarseClockNs = 2'000'000'000;
+
+qint64 wallClockNs()
+{
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+qint64 toNs(const struct timespec &t)
+{
+    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+} // namespace
+
+void ChangeTracker::remember(const DiskFile::Look &look, const QByteArray &bytes, Records records,
+                             const LoadReport *report)
+{
+    m_known = true;
+    m_look = look;
+    m_bytes = bytes;
+    m_takenAt = wallClockNs();
+    m_records = std::move(records);
+    m_hadProblems = report && damaged(*report);
+}
+
+Glance ChangeTracker::glance()
+{
+    Glance g;
+    if (!m_known)
+        return g;
+    g.look = DiskFile::look(kStoreFileName);
+    if (g.look.kind == DiskFile::Look::Failed) {
+        g.state = Glance::Unusable;
+        g.reason = DiskFile::reason(g.look.error);
+        return g;
+    }
+    if (g.look.kind == DiskFile::Look::Other) {
+        g.state = Glance::Unusable;
+        g.reason = QStringLiteral("it is not a regular file");
+        return g;
+    }
+    const bool wasThere = m_look.exists();
+    if (g.look.kind == DiskFile::Look::Missing) {
+        g.state = wasThere ? Glance::Vanished : Glance::Same;
+        return g;
+    }
+    if (wasThere && g.look.sameAs(m_look) && m_takenAt - toNs(m_look.changed) > kCoarseClockNs) {
+        g.state = Glance::Same;
+        return g;
+    }
+    DiskFile::Read read = DiskFile::readWhole(kStoreFileName);
+    if (!read.ok) {
+        g.state = Glance::Unusable;
+        g.reason = DiskFile::reason(read.error);
+        return g;
+    }
+    g.look = read.look;
+    if (wasThere && read.bytes == m_bytes) {
+        // The same bytes (touched, or copied back by a sync tool): only the
+        // look is new, and the next glance can trust it.
+        m_look = read.look;
+        m_takenAt = wallClockNs();
+        g.state = Glance::Same;
+        return g;
+    }
+    g.state = Glance::Changed;
+    g.bytes = std::move(read.bytes);
+    return g;
+}
+
+} // namespace Module1
