@@ -90,7 +90,7 @@ void FrmMain::newTask()
     // leaves the count as it was.
     FrmTask *editor = frmTask();
     editor->prepareNew(TaskFields::blankTaskAt(Clock::now()));
-    m_context.seam.exec(editor);
+    runEditor(editor);
     m_timer1->setEnabled(true);
 }
 
@@ -99,7 +99,7 @@ void FrmMain::editSelectedTask()
     if (m_selectedRow < 1)
         return;
     frmTask()->prepare(m_selectedRow);
-    m_context.seam.exec(frmTask());
+    runEditor(frmTask());
 }
 
 void FrmMain::editPressedTask()
@@ -109,7 +109,7 @@ void FrmMain::editPressedTask()
     // keeps a stray trigger from opening an editor on nothing.
     if (m_selectedRow >= 1) {
         frmTask()->prepare(m_selectedRow);
-        m_context.seam.exec(frmTask());
+        runEditor(frmTask());
     }
     m_timer1->setEnabled(true);
 }
@@ -117,12 +117,19 @@ void FrmMain::editPressedTask()
 void FrmMain::deleteTask()
 {
     m_timer1->setEnabled(false);
-    // The redraw this announces keeps the selection on the same row, which
-    // now shows the task that followed. The store is saved even when no
-    // row was selected.
-    const Commit commit = store().removeTask(selectedTask());
+    const TaskId id = selectedTask();
+    const Task *gone = store().find(id);
+    const std::optional<Task> before = gone ? std::optional<Task>(*gone) : std::nullopt;
+    // The task on the row below takes the selection, as the row did before;
+    // after the last row nothing is selected.
+    m_selectedId = m_selectedRow >= 1 && m_selectedRow < shownCount()
+                       ? store().tasks()[std::size_t(m_selectedRow)].id
+                       : 0;
+    // The store is saved even when no row was selected.
+    const Commit commit = store().removeTask(id);
     m_timer1->setEnabled(true);
-    m_context.seam.reportSave(this, commit.save);
+    if (m_context.seam.reportSave(this, commit.save) && before)
+        remember(QStringLiteral("Delete"), before, std::nullopt);
 }
 
 void FrmMain::markDone()
@@ -131,7 +138,12 @@ void FrmMain::markDone()
     if (id == 0)
         return;
     m_timer1->setEnabled(false);
-    const QString title = store().find(id)->title;
+    const Task before = *store().find(id);
+    const QString title = before.title;
+    // Where the task goes out of sight, the row below takes the selection.
+    const TaskId below = m_selectedRow >= 1 && m_selectedRow < shownCount()
+                             ? store().tasks()[std::size_t(m_selectedRow)].id
+                             : 0;
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
@@ -149,9 +161,14 @@ void FrmMain::markDone()
     if (row >= 1 && row <= shownCount()) {
         highlight(row);
         bringIntoView(row);
+    } else {
+        selectTask(below);
     }
     m_timer1->setEnabled(true);
-    m_context.seam.reportSave(this, commit.save);
+    if (m_context.seam.reportSave(this, commit.save)) {
+        if (const Task *after = store().find(id))
+            remember(before.done ? QStringLiteral("Mark Not Done") : QStringLiteral("Mark Done"), before, *after);
+    }
 }
 
 void FrmMain::exportTasks()
@@ -188,7 +205,11 @@ void FrmMain::manageRules()
     FrmAlerts *dialog = frmAlerts();
     dialog->prepare();
     dialog->drawAlert(0);
+    std::vector<AlertRule> before(store().rules().begin(), store().rules().end());
+    dialog->takeCommitted();
     m_context.seam.exec(dialog);
+    if (dialog->takeCommitted())
+        rememberRules(std::move(before));
     m_timer1->setEnabled(true);
 }
 

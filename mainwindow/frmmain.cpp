@@ -104,7 +104,9 @@ void FrmMain::buildMenus()
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
     m_markDone[0] = addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
-    tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_files"));
+    QAction *files = tasksMenu->addSeparator();
+    files->setObjectName(QStringLiteral("menu_sep_files"));
+    buildHistory(tasksMenu, files);
     addEntry(tasksMenu, "menu_export", QStringLiteral("E&xport..."));
     addEntry(tasksMenu, "menu_import", QStringLiteral("&Import..."));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
@@ -278,8 +280,19 @@ void FrmMain::changeKeepingSelection(const std::function<void()> &change)
     m_keepSelected.reset();
 }
 
+void FrmMain::setSelectedRow(int row)
+{
+    m_selectedRow = row;
+    m_selectedId = row >= 1 && row <= store().taskCount() ? store().tasks()[std::size_t(row - 1)].id : 0;
+}
+
 void FrmMain::drawList()
 {
+    // The task, not the row: whatever changed (an edit, a sort, an undo, a
+    // change made elsewhere) may have moved it, and a Delete must not fall
+    // on a task the user did not choose.
+    const Module1::TaskId keep = m_keepSelected ? *m_keepSelected : m_selectedId;
+    const int rowBefore = m_selectedRow;
     int remembered = m_selectedRow;
     // Cells far outside the viewport still queue a repaint of their own when
     // their text or font changes, and thousands of those cost far more than
@@ -291,10 +304,12 @@ void FrmMain::drawList()
     store().sortTasks();
     // Done tasks are at the table's end, so the rows shown are its start.
     const int shown = shownCount();
-    if (m_keepSelected)
-        remembered = store().slotOf(*m_keepSelected) + 1;
-    if (remembered <= shown)
+    if (keep != 0)
+        remembered = store().slotOf(keep) + 1;
+    if (remembered >= 1 && remembered <= shown)
         m_selectedRow = remembered;
+    else
+        m_selectedId = 0; // gone, or hidden now: nothing is selected
 
     for (int i = 0; i < shown; ++i) {
         const Module1::Task &t = store().tasks()[std::size_t(i)];
@@ -306,10 +321,14 @@ void FrmMain::drawList()
     m_geometry = ListLayout::fitPanel(m_geometry, shown);
     applyPanel();
 
-    if (m_selectedRow > 0)
+    if (m_selectedRow > 0) {
         highlight(m_selectedRow);
-    else
+        // Still in view where the change moved it.
+        if (m_selectedRow != rowBefore)
+            bringIntoView(m_selectedRow);
+    } else {
         m_txtDescription->clear(); // no row, so no task's description
+    }
     updateDoneCaptions();
     // Every reload and every save ends here.
     updateWindowCaption();
@@ -375,6 +394,7 @@ void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QStr
 
 void FrmMain::cleanList()
 {
+    m_selectedId = 0;
     detachRows(true);
 }
 
@@ -452,7 +472,7 @@ void FrmMain::highlight(int index)
 {
     if (index < 1 || index >= int(m_lblFor.size()) || index > Module1::kTaskSlots)
         return;
-    m_selectedRow = index;
+    setSelectedRow(index);
     const QDate today = Clock::today();
     // Every row goes back to its rule colour on a clear background; only the
     // cells whose look actually changes are repainted.

@@ -6,6 +6,7 @@
 #include "listlayout.h"
 #include "module1.h"
 #include "rules.h"
+#include "taskundo.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -25,6 +26,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
+class QUndoStack;
 class PausableTimer;
 
 // The task list window: one row of three cells per task, coloured by the
@@ -59,7 +61,7 @@ public:
     // The selected row number, 0 when none. Setting it only changes the
     // number; highlight() also marks the row and shows its description.
     int selectedRow() const { return m_selectedRow; }
-    void setSelectedRow(int row) { m_selectedRow = row; }
+    void setSelectedRow(int row);
 
     // Number of rows shown.
     int rowCount() const { return int(m_lblFor.size()) - 1; }
@@ -93,6 +95,8 @@ public:
     // How often the list was reloaded for a change made elsewhere.
     int follows() const { return m_follows; }
     QMenu *shortMenu() const { return m_menuShort; }
+    // The steps Undo and Redo go through.
+    QUndoStack *history() const { return m_history; }
 
     // The controls' geometry in twips as last laid out.
     const ListLayout::Geometry &layoutGeometry() const { return m_geometry; }
@@ -164,10 +168,29 @@ private:
     void addEmptyListHint();
     // Options > Remind Again After: how long a reminder is put off.
     void buildRemindAgainMenu(QMenu *options);
+    // Undo and Redo (history.cpp), put in the Tasks menu before `before`.
+    void buildHistory(QMenu *tasksMenu, QAction *before);
+    TaskUndo::Tell tellUndo();
+    // A change made here, for Undo: the task before (none: added) and after
+    // (none: deleted); the rules as they were before the rules' Ok.
+    void remember(const QString &text, std::optional<Module1::Task> before, std::optional<Module1::Task> after);
+    void rememberRules(std::vector<Module1::AlertRule> before);
+    void undoStep();
+    void redoStep();
+    void stepAndSelect(int index, const std::function<void()> &step);
+    // Runs the task editor, and remembers what its Ok committed.
+    void runEditor(FrmTask *editor);
+    // Selects the task and scrolls to it, where the list shows it.
+    void selectTask(Module1::TaskId id);
     void vscrollChanged(int value);
     Context m_context;
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
+    // The task on the selected row: after a redraw, whatever moved it, the
+    // selection is where that task is now.
+    Module1::TaskId m_selectedId = 0;
+    QUndoStack *m_history = nullptr;
+    TaskUndo::Ids m_undoIds;
     bool m_cellsQuiet = false;
     bool m_showDone = false;
     int m_wheelRemainder = 0; // eighths of a degree not yet turned into rows

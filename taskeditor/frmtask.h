@@ -33,6 +33,7 @@ public:
     // The copy being edited, and the task it was taken from (0 when new).
     const Module1::Task &record() const { return m_task; }
     Module1::TaskId editedId() const { return m_original.id; }
+    const Module1::Task &original() const { return m_original; }
 
 protected:
     void cancel() override;
