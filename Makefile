@@ -44,14 +44,16 @@ bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/startup/startup_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/background/background_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ical/ical_bench
+	TZ=Europe/Berlin ./$(BUILD_DIR)/bench/sync/sync_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/list/list_bench
 
-# A full store (1001 tasks, 101 rules, the earliest task overdue) in FOLDER,
+# A full store (1001 tasks unless TASKS says how many, 101 rules, the earliest task overdue) in FOLDER,
 # as the benchmarks use it: `make full-store FOLDER=~/big`, then quorvi there.
 full-store: configure
 	@[ -n "$(FOLDER)" ] || { echo "usage: make full-store FOLDER=folder" >&2; exit 2; }
 	cmake --build $(BUILD_DIR) --target write_full_store
 	mkdir -p "$(FOLDER)"
-	./$(BUILD_DIR)/bench/common/write_full_store "$(FOLDER)"
+	./$(BUILD_DIR)/bench/common/write_full_store "$(FOLDER)" $(TASKS)
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # in a build folder of its own.

@@ -360,8 +360,13 @@ void noteSave(const Module1::SaveResult &saved, QStringList *notes)
         *notes << saved.notice;
 }
 
-// What a file says the way the task already says it stays as the task has
-// it: hour 25 on the 8th came back as 01:00 on the 9th, and is the same.
+} // namespace
+
+QString newUid()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
 void keepSpelling(const Module1::Task &task, Module1::Task &incoming)
 {
     if (Rules::dueMoment(task) == Rules::dueMoment(incoming))
@@ -373,13 +378,6 @@ void keepSpelling(const Module1::Task &task, Module1::Task &incoming)
     if (rule && rule == Repeat::parse(incoming.repeatText))
         incoming.repeatText = task.repeatText;
     Module1::deriveFields(incoming);
-}
-
-} // namespace
-
-QString newUid()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 TaskText calendarOf(const Module1::Task &task, const QByteArray &kept, const Mapping::Clock &clock)

@@ -23,6 +23,12 @@ namespace TaskCalendar {
 // A new lasting identity for a task.
 QString newUid();
 
+// What a calendar says the way the task already says it is given the
+// task's spelling: hour 25 on the 8th came back as 01:00 on the 9th, and is
+// the same due moment; so are a done moment and a repetition written
+// another way. Afterwards sameStored tells real changes.
+void keepSpelling(const Module1::Task &task, Module1::Task &incoming);
+
 // One task as a VCALENDAR of its own: the mapping applied onto the text
 // kept for it (or onto a new VTODO), SEQUENCE raised and DTSTAMP and
 // LAST-MODIFIED set when anything changed. The task must have its uid.

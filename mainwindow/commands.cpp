@@ -9,10 +9,14 @@
 #include "modal.h"
 #include "module1.h"
 #include "pausabletimer.h"
+#include "storeside.h"
+#include "syncaccountdialog.h"
+#include "syncrunner.h"
 #include "taskcalendar.h"
 
 #include <QAction>
 #include <QFileInfo>
+#include <QLocale>
 
 using namespace Module1;
 
@@ -48,9 +52,12 @@ void FrmMain::connectCommands()
     on("menu_done2", &FrmMain::markDone);
     on("menu_export", &FrmMain::exportTasks);
     on("menu_import", &FrmMain::importTasks);
+    on("menu_find", &FrmMain::openFind);
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::manageRules);
+    on("menu_syncnow", &FrmMain::syncNow);
+    on("menu_syncaccount", &FrmMain::editSyncAccount);
     on("menu_about", &FrmMain::showAbout);
     on("menu_exi", &FrmMain::exitProgram);
 }
@@ -76,12 +83,12 @@ void FrmMain::newTask()
     if (store().isFull()) {
         // Hidden done tasks fill the table too; saying so shows where room is.
         const int hidden = store().taskCount() - shownCount();
+        const QLocale locale;
         m_context.seam.information(
             this, Modal::kMessageTitle,
             hidden > 0 ? QStringLiteral("The task list is full (%1 tasks, %2 of them done and hidden).")
-                             .arg(kTaskSlots)
-                             .arg(hidden)
-                       : QStringLiteral("The task list is full (%1 tasks).").arg(kTaskSlots));
+                             .arg(locale.toString(kTaskSlots), locale.toString(hidden))
+                       : QStringLiteral("The task list is full (%1 tasks).").arg(locale.toString(kTaskSlots)));
         return;
     }
     m_timer1->setEnabled(false);
@@ -96,9 +103,10 @@ void FrmMain::newTask()
 
 void FrmMain::editSelectedTask()
 {
-    if (m_selectedRow < 1)
+    const int slot = slotOfRow(m_selectedRow);
+    if (slot < 0)
         return;
-    frmTask()->prepare(m_selectedRow);
+    frmTask()->prepare(slot + 1);
     runEditor(frmTask());
 }
 
@@ -107,8 +115,8 @@ void FrmMain::editPressedTask()
     m_timer1->setEnabled(false);
     // The popup only opens over a row, which selects it first; the check
     // keeps a stray trigger from opening an editor on nothing.
-    if (m_selectedRow >= 1) {
-        frmTask()->prepare(m_selectedRow);
+    if (const int slot = slotOfRow(m_selectedRow); slot >= 0) {
+        frmTask()->prepare(slot + 1);
         runEditor(frmTask());
     }
     m_timer1->setEnabled(true);
@@ -122,9 +130,8 @@ void FrmMain::deleteTask()
     const std::optional<Task> before = gone ? std::optional<Task>(*gone) : std::nullopt;
     // The task on the row below takes the selection, as the row did before;
     // after the last row nothing is selected.
-    m_selectedId = m_selectedRow >= 1 && m_selectedRow < shownCount()
-                       ? store().tasks()[std::size_t(m_selectedRow)].id
-                       : 0;
+    const int belowSlot = slotOfRow(m_selectedRow + 1);
+    m_selectedId = belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0;
     // The store is saved even when no row was selected.
     const Commit commit = store().removeTask(id);
     m_timer1->setEnabled(true);
@@ -141,9 +148,8 @@ void FrmMain::markDone()
     const Task before = *store().find(id);
     const QString title = before.title;
     // Where the task goes out of sight, the row below takes the selection.
-    const TaskId below = m_selectedRow >= 1 && m_selectedRow < shownCount()
-                             ? store().tasks()[std::size_t(m_selectedRow)].id
-                             : 0;
+    const int belowSlot = slotOfRow(m_selectedRow + 1);
+    const TaskId below = belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0;
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
@@ -157,8 +163,8 @@ void FrmMain::markDone()
                                        .arg(title));
         return;
     }
-    const int row = store().slotOf(id) + 1;
-    if (row >= 1 && row <= shownCount()) {
+    const int row = rowOfSlot(store().slotOf(id));
+    if (row >= 1) {
         highlight(row);
         bringIntoView(row);
     } else {
@@ -197,6 +203,49 @@ void FrmMain::importTasks()
                                outcome.ok ? Modal::Kind::Information : Modal::Kind::Warning);
     }
     m_timer1->setEnabled(true);
+}
+
+void FrmMain::syncNow()
+{
+    Sync::Runner::instance().syncNow();
+}
+
+void FrmMain::editSyncAccount()
+{
+    m_timer1->setEnabled(false);
+    const QString folder = Sync::StoreSide::storeFolder();
+    SyncAccountDialog dialog(this);
+    dialog.showAccount(Sync::loadAccount(folder));
+    if (m_context.seam.exec(&dialog) == QDialog::Accepted) {
+        const Sync::Account account = dialog.account();
+        Sync::Runner &runner = Sync::Runner::instance();
+        runner.forgetPassword();
+        QString error;
+        if (!account.isSet()) {
+            Sync::forgetAccount(folder);
+        } else if (!Sync::saveAccount(folder, account, &error)) {
+            m_context.seam.warning(this, Modal::kMessageTitle,
+                                   QStringLiteral("The sync account could not be saved: %1.").arg(error));
+        } else {
+            const QString unstored = Sync::writePassword(account, dialog.password());
+            if (!unstored.isEmpty()) {
+                // Kept for this session only; asked again at the next start.
+                runner.setSessionPassword(dialog.password());
+                m_context.seam.information(this, Modal::kMessageTitle,
+                                   QStringLiteral("The password is kept only while Quorvi runs: %1.").arg(unstored));
+            }
+            runner.syncNow();
+        }
+    }
+    m_timer1->setEnabled(true);
+}
+
+void FrmMain::showSyncResult(const QString &lastResult)
+{
+    for (QAction *action : m_syncEntries) {
+        if (action)
+            action->setToolTip(lastResult.isEmpty() ? action->text().remove(u'&') : lastResult);
+    }
 }
 
 void FrmMain::manageRules()

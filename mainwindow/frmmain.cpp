@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "descriptionbox.h"
 #include "emptylisthint.h"
+#include "findtext.h"
 #include "headerbutton.h"
 #include "listcell.h"
 #include "modal.h"
@@ -12,24 +13,32 @@
 #include "preferences.h"
 #include "rules.h"
 #include "storecaption.h"
+#include "syncrunner.h"
 #include "twips.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QEvent>
-#include <QKeyEvent>
-#include <QWheelEvent>
 #include <QFrame>
 #include <QHideEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
 #include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <numeric>
 #include <optional>
 
 namespace {
@@ -51,6 +60,10 @@ QSettings preferences()
 {
     return Preferences::settings();
 }
+
+// Rows given cells beyond the ones in view, above and below: an arrow
+// click or a wheel notch then finds its rows ready.
+constexpr int kSpareRows = 4;
 
 int toScrollUnits(double twips)
 {
@@ -81,9 +94,7 @@ FrmMain::FrmMain(const Context &context, QWidget *parent) : QMainWindow(parent),
     });
 
     applyGeometry();
-    // Never so small that the heading and three rows cannot be seen.
-    const Twips::Rect smallest = ListLayout::minimumClientArea();
-    m_client->setMinimumSize(Twips::toPixels(smallest.width), Twips::toPixels(smallest.height));
+    updateMinimumSize();
     // The list is what the window is for, so it has the keyboard first.
     m_pctContainer->setFocus();
     resize(Twips::toPixels(kDesignClientWidth),
@@ -104,11 +115,15 @@ void FrmMain::buildMenus()
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
     m_markDone[0] = addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
-    QAction *files = tasksMenu->addSeparator();
-    files->setObjectName(QStringLiteral("menu_sep_files"));
-    buildHistory(tasksMenu, files);
+    QAction *findSeparator = tasksMenu->addSeparator();
+    findSeparator->setObjectName(QStringLiteral("menu_sep_find"));
+    buildHistory(tasksMenu, findSeparator);
+    addEntry(tasksMenu, "menu_find", QStringLiteral("&Find..."))
+        ->setShortcut(standardKey(QKeySequence::Find, Qt::CTRL | Qt::Key_F));
+    tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_files"));
     addEntry(tasksMenu, "menu_export", QStringLiteral("E&xport..."));
     addEntry(tasksMenu, "menu_import", QStringLiteral("&Import..."));
+    m_syncEntries[0] = addEntry(tasksMenu, "menu_syncnow", QStringLiteral("S&ync Now"));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep"));
     addEntry(tasksMenu, "menu_exi", QStringLiteral("&Exit"))
         ->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
@@ -121,6 +136,12 @@ void FrmMain::buildMenus()
     m_showDone = preferences().value(kShowDoneKey, false).toBool();
     showDone->setChecked(m_showDone);
     buildRemindAgainMenu(optionsMenu);
+    m_syncEntries[1] = addEntry(optionsMenu, "menu_syncaccount", QStringLiteral("&Sync Account..."));
+    // The last sync's time and result rest on both sync entries.
+    tasksMenu->setToolTipsVisible(true);
+    optionsMenu->setToolTipsVisible(true);
+    showSyncResult(Sync::Runner::instance().lastResult());
+    connect(&Sync::Runner::instance(), &Sync::Runner::resultChanged, this, &FrmMain::showSyncResult);
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("menu_help"));
@@ -139,10 +160,19 @@ void FrmMain::buildControls()
 {
     m_client = new QWidget(this);
     setCentralWidget(m_client);
-    m_client->installEventFilter(this);
+    auto *stack = new QVBoxLayout(m_client);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    buildFindBar();
+    stack->addWidget(m_findBar);
+    // The list's own controls are laid out by hand, in twips, in what the
+    // Find bar leaves; with the bar hidden that is the whole window.
+    m_listArea = new QWidget(m_client);
+    m_listArea->installEventFilter(this);
+    stack->addWidget(m_listArea, 1);
 
     // Created first so it comes first in the focus chain.
-    m_txtDescription = new DescriptionBox(m_client);
+    m_txtDescription = new DescriptionBox(m_listArea);
     m_txtDescription->setObjectName(QStringLiteral("txtDescription"));
     m_txtDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont descriptionFont;
@@ -152,7 +182,7 @@ void FrmMain::buildControls()
     descriptionFont.setWeight(QFont::Normal);
     m_txtDescription->setFont(descriptionFont);
 
-    m_pctContainer = new QFrame(m_client);
+    m_pctContainer = new QFrame(m_listArea);
     m_pctContainer->setObjectName(QStringLiteral("pctContainer"));
     m_pctContainer->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_pctContainer->setLineWidth(1);
@@ -200,6 +230,44 @@ void FrmMain::buildControls()
     addEmptyListHint();
 }
 
+void FrmMain::updateMinimumSize()
+{
+    // Never so small that the heading and three rows cannot be seen, below
+    // the Find bar when it shows.
+    const Twips::Rect smallest = ListLayout::minimumClientArea();
+    const int bar = m_findBar->isHidden() ? 0 : m_findBar->sizeHint().height();
+    m_listArea->setMinimumSize(Twips::toPixels(smallest.width), Twips::toPixels(smallest.height));
+    m_client->setMinimumSize(m_listArea->minimumWidth(), m_listArea->minimumHeight() + bar);
+}
+
+void FrmMain::buildFindBar()
+{
+    m_findBar = new QWidget(m_client);
+    m_findBar->setObjectName(QStringLiteral("findBar"));
+    auto *row = new QHBoxLayout(m_findBar);
+    row->setContentsMargins(4, 2, 2, 2);
+    auto *label = new QLabel(QStringLiteral("F&ind:"), m_findBar);
+    m_txtFind = new QLineEdit(m_findBar);
+    m_txtFind->setObjectName(QStringLiteral("txtFind"));
+    m_txtFind->setPlaceholderText(QStringLiteral("Title, for or description"));
+    m_txtFind->installEventFilter(this);
+    label->setBuddy(m_txtFind);
+    m_lblFindCount = new QLabel(m_findBar);
+    m_lblFindCount->setObjectName(QStringLiteral("lblFindCount"));
+    auto *close = new QToolButton(m_findBar);
+    close->setObjectName(QStringLiteral("cmdFindClose"));
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setAutoRaise(true);
+    close->setToolTip(QStringLiteral("Show every task (Esc)"));
+    row->addWidget(label);
+    row->addWidget(m_txtFind, 1);
+    row->addWidget(m_lblFindCount);
+    row->addWidget(close);
+    connect(m_txtFind, &QLineEdit::textChanged, this, &FrmMain::setFindText);
+    connect(close, &QToolButton::clicked, this, &FrmMain::closeFind);
+    m_findBar->hide();
+}
+
 ListCell *FrmMain::makeCell(const QString &name)
 {
     auto *cell = new ListCell(m_lstContainer);
@@ -207,7 +275,6 @@ ListCell *FrmMain::makeCell(const QString &name)
     connect(cell, &ListCell::pressed, this, &FrmMain::cellPressed);
     connect(cell, &ListCell::doubleClicked, this, &FrmMain::cellDoubleClicked);
     cell->installEventFilter(this);
-    cell->setAttribute(Qt::WA_UpdatesDisabled, m_cellsQuiet);
     return cell;
 }
 
@@ -265,9 +332,8 @@ void FrmMain::followStoreFile()
 
 Module1::TaskId FrmMain::selectedTask() const
 {
-    if (m_selectedRow < 1 || m_selectedRow > store().taskCount())
-        return 0;
-    return store().tasks()[std::size_t(m_selectedRow - 1)].id;
+    const int slot = slotOfRow(m_selectedRow);
+    return slot >= 0 ? store().tasks()[std::size_t(slot)].id : 0;
 }
 
 void FrmMain::changeKeepingSelection(const std::function<void()> &change)
@@ -283,7 +349,8 @@ void FrmMain::changeKeepingSelection(const std::function<void()> &change)
 void FrmMain::setSelectedRow(int row)
 {
     m_selectedRow = row;
-    m_selectedId = row >= 1 && row <= store().taskCount() ? store().tasks()[std::size_t(row - 1)].id : 0;
+    const int slot = slotOfRow(row);
+    m_selectedId = slot >= 0 ? store().tasks()[std::size_t(slot)].id : 0;
 }
 
 void FrmMain::drawList()
@@ -294,44 +361,143 @@ void FrmMain::drawList()
     const Module1::TaskId keep = m_keepSelected ? *m_keepSelected : m_selectedId;
     const int rowBefore = m_selectedRow;
     int remembered = m_selectedRow;
-    // Cells far outside the viewport still queue a repaint of their own when
-    // their text or font changes, and thousands of those cost far more than
-    // the redraw itself; they stay quiet and the visible part is repainted once.
-    setCellsQuiet(true);
-    // The old rows stay on screen until the new ones have taken their cells,
-    // so a redraw does not hide and show every cell again.
-    detachRows(false);
     store().sortTasks();
-    // Done tasks are at the table's end, so the rows shown are its start.
-    const int shown = shownCount();
+    m_haystackStale = true;
+    chooseRows();
     if (keep != 0)
-        remembered = store().slotOf(keep) + 1;
-    if (remembered >= 1 && remembered <= shown)
-        m_selectedRow = remembered;
-    else
-        m_selectedId = 0; // gone, or hidden now: nothing is selected
-
-    for (int i = 0; i < shown; ++i) {
-        const Module1::Task &t = store().tasks()[std::size_t(i)];
-        addListTask(t.title, t.forWhom, Rules::dueText(t));
-    }
-    hideSpareRows();
-    setCellsQuiet(false);
-
-    m_geometry = ListLayout::fitPanel(m_geometry, shown);
-    applyPanel();
-
-    if (m_selectedRow > 0) {
-        highlight(m_selectedRow);
-        // Still in view where the change moved it.
-        if (m_selectedRow != rowBefore)
-            bringIntoView(m_selectedRow);
-    } else {
-        m_txtDescription->clear(); // no row, so no task's description
-    }
-    updateDoneCaptions();
+        remembered = rowOfSlot(store().slotOf(keep));
+    m_selectedRow = remembered >= 1 && remembered <= rowCount() ? remembered : 0;
+    if (m_selectedRow == 0)
+        m_selectedId = 0; // gone, hidden or filtered out: nothing is selected
+    showRows();
+    // Still in view where the change moved it.
+    if (m_selectedRow > 0 && m_selectedRow != rowBefore)
+        bringIntoView(m_selectedRow);
     // Every reload and every save ends here.
     updateWindowCaption();
+}
+
+void FrmMain::showRows()
+{
+    // Every row may show another task now: the cells go back to the pool,
+    // still on screen, and the rows in view take them again; what is left
+    // over is hidden after, so no cell in view is hidden and shown again.
+    for (int row = m_built.first; row <= m_built.last; ++row)
+        releaseRow(row);
+    m_built = {};
+    const qsizetype members = qsizetype(rowCount()) + 1;
+    for (QList<ListCell *> *cells : {&m_lblFor, &m_lblTitle, &m_lblDue})
+        cells->resize(members, nullptr);
+
+    m_geometry = ListLayout::fitPanel(m_geometry, rowCount());
+    applyPanel();
+    bindRows();
+    hideSpareRows();
+
+    if (m_selectedRow > 0)
+        highlight(m_selectedRow);
+    else
+        m_txtDescription->clear(); // no row, so no task's description
+    updateDoneCaptions();
+    updateFindCount();
+}
+
+void FrmMain::chooseRows()
+{
+    const int shown = shownCount();
+    m_rowSlots.resize(std::size_t(shown));
+    std::iota(m_rowSlots.begin(), m_rowSlots.end(), 0);
+    if (m_findFolded.isEmpty())
+        return;
+    // Folding every task's text is the dear part; it is done again only
+    // when the tasks changed, not at every key typed into Find.
+    if (m_haystackStale || m_findHaystack.size() != shown) {
+        m_findHaystack.resize(shown);
+        for (int slot = 0; slot < shown; ++slot)
+            m_findHaystack[slot] = FindText::haystack(store().tasks()[std::size_t(slot)]);
+        m_haystackStale = false;
+    }
+    std::erase_if(m_rowSlots, [this](int slot) { return !FindText::matches(m_findHaystack[slot], m_findFolded); });
+}
+
+int FrmMain::slotOfRow(int row) const
+{
+    return row >= 1 && row <= rowCount() ? m_rowSlots[std::size_t(row - 1)] : -1;
+}
+
+int FrmMain::rowOfSlot(int slot) const
+{
+    // The rows follow the table's order, so their slots only grow.
+    const auto it = std::lower_bound(m_rowSlots.begin(), m_rowSlots.end(), slot);
+    return it != m_rowSlots.end() && *it == slot ? int(it - m_rowSlots.begin()) + 1 : 0;
+}
+
+void FrmMain::bindRows()
+{
+    const ListLayout::RowSpan want = ListLayout::rowsInView(m_geometry, rowCount(), kSpareRows);
+    if (want == m_built)
+        return;
+    for (int row = m_built.first; row <= m_built.last; ++row) {
+        if (!want.contains(row))
+            releaseRow(row);
+    }
+    const QDate today = Clock::today();
+    for (int row = want.first; row <= want.last; ++row) {
+        if (m_lblFor[row])
+            continue;
+        Row cells;
+        if (!m_spare.isEmpty()) {
+            cells = m_spare.takeLast();
+        } else {
+            cells = {makeCell(QStringLiteral("lblFor")), makeCell(QStringLiteral("lblTitle")),
+                     makeCell(QStringLiteral("lblDue"))};
+        }
+        m_lblFor[row] = cells[0];
+        m_lblTitle[row] = cells[1];
+        m_lblDue[row] = cells[2];
+        fillRow(row, cells, today);
+    }
+    m_built = want;
+}
+
+void FrmMain::fillRow(int row, const Row &cells, QDate today)
+{
+    const Module1::Task &t = store().tasks()[std::size_t(slotOfRow(row))];
+    cells[0]->setText(t.forWhom);
+    cells[1]->setText(t.title);
+    cells[2]->setText(Rules::dueText(t));
+    // A row starts from the template's look, then takes its rule colour and
+    // weight. Worked out before touching the cells, so a reused cell changes
+    // its font or palette at most once.
+    const ListCell::Look look = lookOfRow(ListCell::Look{}, row, today);
+    for (ListCell *cell : cells) {
+        cell->setRow(row);
+        cell->setLook(look);
+    }
+    placeRow(row);
+    for (ListCell *cell : cells)
+        cell->show();
+}
+
+void FrmMain::releaseRow(int row)
+{
+    const Row cells = {m_lblFor[row], m_lblTitle[row], m_lblDue[row]};
+    if (!cells[0])
+        return;
+    for (ListCell *cell : cells)
+        cell->setRow(0);
+    m_spare.append(cells);
+    m_lblFor[row] = m_lblTitle[row] = m_lblDue[row] = nullptr;
+}
+
+void FrmMain::hideSpareRows()
+{
+    for (const Row &cells : std::as_const(m_spare)) {
+        for (ListCell *cell : cells) {
+            if (!cell->isHidden())
+                cell->hide();
+        }
+    }
 }
 
 int FrmMain::shownCount() const
@@ -362,87 +528,17 @@ void FrmMain::updateDoneCaptions()
         action->setText(done ? QStringLiteral("&Mark Not Done") : QStringLiteral("&Mark Done"));
 }
 
-void FrmMain::addListTask(const QString &wtitle, const QString &wfor, const QString &wdue)
-{
-    const int n = int(m_lblFor.size());
-    Row row;
-    if (!m_spare.isEmpty()) {
-        row = m_spare.takeLast();
-    } else {
-        row = {makeCell(QStringLiteral("lblFor")), makeCell(QStringLiteral("lblTitle")),
-               makeCell(QStringLiteral("lblDue"))};
-    }
-    m_lblFor.append(row[0]);
-    m_lblTitle.append(row[1]);
-    m_lblDue.append(row[2]);
-
-    row[0]->setText(wfor);
-    row[1]->setText(wtitle);
-    row[2]->setText(wdue);
-    // A new row starts from the template's look, then takes its rule colour
-    // and weight. Worked out before touching the cells, so a reused cell
-    // changes its font or palette at most once.
-    const ListCell::Look look = lookOfRow(ListCell::Look{}, n, Clock::today());
-    for (ListCell *cell : row) {
-        cell->setRow(n);
-        cell->setLook(look);
-    }
-    placeRow(n);
-    for (ListCell *cell : row)
-        cell->show();
-}
-
 void FrmMain::cleanList()
 {
     m_selectedId = 0;
-    detachRows(true);
-}
-
-void FrmMain::detachRows(bool hideNow)
-{
     m_selectedRow = 0;
-    // Highest row first, so the pool hands row 1's cells out first again.
-    for (int i = int(m_lblFor.size()) - 1; i >= 1; --i) {
-        Row row = {m_lblFor.takeLast(), m_lblTitle.takeLast(), m_lblDue.takeLast()};
-        for (ListCell *cell : row) {
-            cell->setRow(0);
-            if (hideNow)
-                cell->hide();
-        }
-        m_spare.append(row);
-    }
-}
-
-void FrmMain::setCellsQuiet(bool quiet)
-{
-    // The plain attribute, not setUpdatesEnabled(): switching updates back
-    // on that way makes every cell ask for a repaint again.
-    m_cellsQuiet = quiet;
-    const auto setQuiet = [quiet](ListCell *cell) { cell->setAttribute(Qt::WA_UpdatesDisabled, quiet); };
-    for (int i = 1; i < int(m_lblFor.size()); ++i) {
-        setQuiet(m_lblFor[i]);
-        setQuiet(m_lblTitle[i]);
-        setQuiet(m_lblDue[i]);
-    }
-    for (const Row &row : std::as_const(m_spare)) {
-        for (ListCell *cell : row)
-            setQuiet(cell);
-    }
-    if (!quiet)
-        m_lstContainer->update(m_lstContainer->visibleRegion().boundingRect());
-}
-
-void FrmMain::hideSpareRows()
-{
-    for (const Row &row : std::as_const(m_spare)) {
-        for (ListCell *cell : row)
-            cell->hide();
-    }
+    m_rowSlots.clear();
+    showRows();
 }
 
 void FrmMain::setColor(int index)
 {
-    if (index < 1 || index >= int(m_lblFor.size()))
+    if (!m_built.contains(index))
         return;
     const QDate today = Clock::today();
     for (ListCell *cell : {m_lblFor[index], m_lblTitle[index], m_lblDue[index]})
@@ -451,50 +547,120 @@ void FrmMain::setColor(int index)
 
 ListCell::Look FrmMain::lookOfRow(ListCell::Look look, int row, QDate today) const
 {
-    // A row appended by hand beyond the table has no task to colour it by.
-    const Module1::Task *task = row >= 1 && row <= store().taskCount() ? &store().tasks()[std::size_t(row - 1)] : nullptr;
+    const int slot = slotOfRow(row);
+    const Module1::Task *task = slot >= 0 ? &store().tasks()[std::size_t(slot)] : nullptr;
+    look.opaque = false;
+    look.background = 0;
     look.struck = task && task->done;
     if (look.struck) {
         // No rule colours a done task, and it is never bold.
         look.color = ListCell::kDoneText;
         look.bold = false;
-        return look;
+    } else {
+        const Rules::Choice choice = task ? Rules::choose(*task, store().rules(), today) : Rules::Choice{};
+        look.color = choice.color;
+        // With no rules at all the row keeps the weight it had.
+        if (choice.ruleRan)
+            look.bold = choice.dueOrLate;
     }
-    const Rules::Choice choice = task ? Rules::choose(*task, store().rules(), today) : Rules::Choice{};
-    look.color = choice.color;
-    // With no rules at all the row keeps the weight it had.
-    if (choice.ruleRan)
-        look.bold = choice.dueOrLate;
+    if (row == m_selectedRow) {
+        look.opaque = true;
+        look.background = ListCell::kSelectedBackground;
+        look.color = ListCell::kSelectedText;
+    }
     return look;
 }
 
 void FrmMain::highlight(int index)
 {
-    if (index < 1 || index >= int(m_lblFor.size()) || index > Module1::kTaskSlots)
+    if (index < 1 || index > rowCount())
         return;
     setSelectedRow(index);
-    const QDate today = Clock::today();
-    // Every row goes back to its rule colour on a clear background; only the
-    // cells whose look actually changes are repainted.
-    for (int i = 1; i < int(m_lblFor.size()); ++i) {
-        for (ListCell *cell : {m_lblFor[i], m_lblTitle[i], m_lblDue[i]}) {
-            ListCell::Look look = cell->look();
-            look.opaque = false;
-            look.background = 0;
-            look = lookOfRow(look, i, today);
-            if (i == index) {
-                look.opaque = true;
-                look.background = ListCell::kSelectedBackground;
-                look.color = ListCell::kSelectedText;
-            }
-            cell->setLook(look);
-        }
-    }
-    // A row appended by hand beyond the table has no description.
-    QString text = index <= store().taskCount() ? store().tasks()[std::size_t(index - 1)].description : QString();
+    // Every row with cells goes back to its rule colour on a clear
+    // background, the selected one excepted; only the cells whose look
+    // actually changes are repainted.
+    for (int row = m_built.first; row <= m_built.last; ++row)
+        setColor(row);
+    QString text = store().tasks()[std::size_t(slotOfRow(index))].description;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_txtDescription->setPlainText(text);
     updateDoneCaptions();
+}
+
+void FrmMain::showSlot(int slot)
+{
+    if (rowOfSlot(slot) == 0 && !m_findFolded.isEmpty())
+        closeFind();
+    if (const int row = rowOfSlot(slot); row > 0) {
+        highlight(row);
+        bringIntoView(row);
+    }
+}
+
+bool FrmMain::findShown() const
+{
+    return !m_findBar->isHidden();
+}
+
+void FrmMain::openFind()
+{
+    m_findBar->show();
+    updateMinimumSize();
+    m_txtFind->setFocus(Qt::ShortcutFocusReason);
+    m_txtFind->selectAll();
+}
+
+void FrmMain::closeFind()
+{
+    const int slot = slotOfRow(m_selectedRow);
+    m_findBar->hide();
+    updateMinimumSize();
+    m_txtFind->clear(); // every task again, through setFindText
+    m_pctContainer->setFocus(Qt::OtherFocusReason);
+    // The task found stays selected, now among all the others.
+    if (slot >= 0)
+        bringIntoView(rowOfSlot(slot));
+}
+
+void FrmMain::setFindText(const QString &text)
+{
+    if (m_txtFind->text() != text)
+        m_txtFind->setText(text); // comes back here
+    const QString folded = FindText::fold(text);
+    if (folded == m_findFolded)
+        return;
+    const int slot = slotOfRow(m_selectedRow);
+    m_findFolded = folded;
+    chooseRows();
+    m_selectedRow = slot >= 0 ? rowOfSlot(slot) : 0;
+    showRows();
+    // The selected task where it is among those found, or else the first
+    // of them.
+    if (m_selectedRow > 0)
+        bringIntoView(m_selectedRow);
+    else
+        m_vscroll->setValue(0);
+}
+
+void FrmMain::updateFindCount()
+{
+    if (m_findFolded.isEmpty()) {
+        m_lblFindCount->clear();
+        return;
+    }
+    const int found = rowCount();
+    m_lblFindCount->setText(found == 0   ? QStringLiteral("No match")
+                            : found == 1 ? QStringLiteral("1 match")
+                                         : QStringLiteral("%1 matches").arg(QLocale().toString(found)));
+}
+
+void FrmMain::moveIntoList()
+{
+    m_pctContainer->setFocus(Qt::OtherFocusReason);
+    if (m_selectedRow < 1 && rowCount() > 0) {
+        highlight(1);
+        bringIntoView(1);
+    }
 }
 
 void FrmMain::bringIntoView(int index)
@@ -589,13 +755,18 @@ void FrmMain::vscrollChanged(int value)
     m_geometry.scrollValue = value;
     m_geometry.lstContainer.top = ListLayout::panelTop(value);
     m_lstContainer->move(Twips::toPixels(m_geometry.lstContainer.left), Twips::toPixels(m_geometry.lstContainer.top));
+    // Rows that come into view take the cells of rows that left it.
+    if (m_lblFor.size() == qsizetype(rowCount()) + 1) {
+        bindRows();
+        hideSpareRows();
+    }
 }
 
 void FrmMain::formResize()
 {
-    const double outerWidth = Twips::fromPixels(m_client->width()) + ListLayout::kOuterExtraWidth;
-    const double outerHeight = Twips::fromPixels(m_client->height()) + ListLayout::kOuterExtraHeight;
-    m_geometry = ListLayout::formResize(m_geometry, outerWidth, outerHeight, shownCount()).geometry;
+    const double outerWidth = Twips::fromPixels(m_listArea->width()) + ListLayout::kOuterExtraWidth;
+    const double outerHeight = Twips::fromPixels(m_listArea->height()) + ListLayout::kOuterExtraHeight;
+    m_geometry = ListLayout::formResize(m_geometry, outerWidth, outerHeight, rowCount()).geometry;
     applyGeometry();
 }
 
@@ -630,9 +801,14 @@ void FrmMain::applyGeometry()
     Twips::place(m_lblTitle[0], g.lblTitle);
     Twips::place(m_lblFor[0], g.lblFor);
     Twips::place(m_lblDue[0], g.lblDue);
-    for (int i = 1; i < int(m_lblFor.size()); ++i)
-        placeRow(i);
+    for (int row = m_built.first; row <= m_built.last; ++row)
+        placeRow(row);
     applyPanel();
+    // A taller viewport shows more rows at the same scroll value.
+    if (m_lblFor.size() == qsizetype(rowCount()) + 1) {
+        bindRows();
+        hideSpareRows();
+    }
 }
 
 void FrmMain::applyPanel()
@@ -649,9 +825,20 @@ void FrmMain::applyPanel()
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_client && event->type() == QEvent::Resize) {
+    if (watched == m_listArea && event->type() == QEvent::Resize) {
         formResize();
-    } else if (event->type() == QEvent::Wheel && watched != m_client) {
+    } else if (watched == m_txtFind) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            switch (key->key()) {
+            case Qt::Key_Escape: closeFind(); return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Down: moveIntoList(); return true;
+            default: break;
+            }
+        }
+    } else if (event->type() == QEvent::Wheel && watched != m_listArea) {
         // The wheel anywhere over the rows scrolls them, as over the bar.
         // Caught on each cell too: a wheel event that is not the user's own
         // does not travel up to the panel.

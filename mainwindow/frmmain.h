@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class FrmAlerts;
 class HeaderButton;
@@ -22,6 +23,8 @@ class QAction;
 class QKeyEvent;
 class QWheelEvent;
 class QFrame;
+class QLabel;
+class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -31,7 +34,10 @@ class PausableTimer;
 
 // The task list window: one row of three cells per task, coloured by the
 // rules, selectable, ordered by the header buttons and scrolled inside a
-// clipping viewport, with the selected task's description below.
+// clipping viewport, with the selected task's description below. Only the
+// rows in view (and a few more) have cells; scrolling hands the cells of
+// rows that leave the view to the rows that come into it. The Find bar
+// above the list narrows the rows to the tasks that contain a text.
 class FrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -43,13 +49,11 @@ public:
     // all..." shows what the alert window just read.
     void formLoad();
 
-    // Throws every row away and builds them again from the store in the
-    // current order. The selection stays on the same row position when that
-    // row still exists.
+    // Orders the store, works out which tasks the rows show and gives the
+    // rows in view their cells again. The selection stays on the same row
+    // position when that row still exists.
     void drawList();
-    // Appends one row.
-    void addListTask(const QString &wtitle, const QString &wfor, const QString &wdue);
-    // Removes every row and clears the selection.
+    // Takes the cells from every row and clears the selection.
     void cleanList();
     // Gives row `index` the rule colour and weight of its task.
     void setColor(int index);
@@ -63,8 +67,26 @@ public:
     int selectedRow() const { return m_selectedRow; }
     void setSelectedRow(int row);
 
-    // Number of rows shown.
-    int rowCount() const { return int(m_lblFor.size()) - 1; }
+    // Number of rows in the list (with or without cells).
+    int rowCount() const { return int(m_rowSlots.size()); }
+    // The table slot row `row` (from 1) shows; -1 for no such row.
+    int slotOfRow(int row) const;
+    // The row that shows table slot `slot`; 0 when none does (hidden as
+    // done, or left out by Find).
+    int rowOfSlot(int slot) const;
+    // The rows that have cells now: those in view and a few on either side.
+    ListLayout::RowSpan builtRows() const { return m_built; }
+    // Selects the row of table slot `slot` and scrolls it into view; a task
+    // that Find leaves out makes Find show every task again first.
+    void showSlot(int slot);
+
+    // Find: the bar above the list, and the text it narrows the list to
+    // (empty: every task).
+    void openFind();
+    void closeFind();
+    void setFindText(const QString &text);
+    bool findShown() const;
+    QLineEdit *findBox() const { return m_txtFind; }
 
     // Whether done tasks are shown (at the end of the list); remembered
     // between starts.
@@ -73,7 +95,8 @@ public:
     // The tasks the list shows: all of them, or those not done.
     int shownCount() const;
 
-    // The cell arrays; member 0 of each is the hidden template.
+    // The cell arrays, by row number; member 0 of each is the hidden
+    // template, and rows without cells (out of view) hold null.
     const QList<ListCell *> &lblTitle() const { return m_lblTitle; }
     const QList<ListCell *> &lblFor() const { return m_lblFor; }
     const QList<ListCell *> &lblDue() const { return m_lblDue; }
@@ -118,6 +141,9 @@ public:
     // (added, or updated where they came from here); both ask for the file.
     void exportTasks();
     void importTasks();
+    // Sync with the calendar server at once; the account of this folder.
+    void syncNow();
+    void editSyncAccount();
     void manageRules();
     void showAbout();
     void exitProgram();
@@ -141,15 +167,27 @@ private:
     void buildControls();
     void buildMenus();
     void connectCommands();
+    void buildFindBar();
+    void updateMinimumSize();
     ListCell *makeCell(const QString &name);
     // A row's look from its task: the rules' colour and weight, or a done
-    // task's grey and stroke; selection and background are left as they are.
+    // task's grey and stroke, and the selection's colours on the selected row.
     ListCell::Look lookOfRow(ListCell::Look look, int row, QDate today) const;
-    // Moves every row into the spare pool; hideNow false leaves them on
-    // screen for a redraw that is about to reuse them.
-    void detachRows(bool hideNow);
+    // Gives the rows in view cells, taking them from rows that left it.
+    void bindRows();
+    void fillRow(int row, const Row &cells, QDate today);
+    // Moves a row's cells into the pool, left on screen for now.
+    void releaseRow(int row);
     void hideSpareRows();
-    void setCellsQuiet(bool quiet);
+    // The rows and their cells, the panel and the selection, for the rows
+    // chosen.
+    void showRows();
+    // Enter or Down in Find: the keyboard goes to the list.
+    void moveIntoList();
+    // The table slots the rows show, in order: the tasks shown (done ones
+    // only when asked), narrowed by Find.
+    void chooseRows();
+    void updateFindCount();
     void placeRow(int row);
     void applyGeometry();
     void applyPanel();
@@ -183,6 +221,7 @@ private:
     // Selects the task and scrolls to it, where the list shows it.
     void selectTask(Module1::TaskId id);
     void vscrollChanged(int value);
+
     Context m_context;
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
@@ -191,11 +230,19 @@ private:
     Module1::TaskId m_selectedId = 0;
     QUndoStack *m_history = nullptr;
     TaskUndo::Ids m_undoIds;
-    bool m_cellsQuiet = false;
     bool m_showDone = false;
     int m_wheelRemainder = 0; // eighths of a degree not yet turned into rows
 
     QWidget *m_client = nullptr;
+    QWidget *m_listArea = nullptr; // everything below the Find bar
+    QWidget *m_findBar = nullptr;
+    QLineEdit *m_txtFind = nullptr;
+    QLabel *m_lblFindCount = nullptr;
+    // What Find looks for, folded; and the folded text of each shown task,
+    // in table order, kept while the text is typed.
+    QString m_findFolded;
+    QList<QString> m_findHaystack;
+    bool m_haystackStale = true;
     QFrame *m_pctContainer = nullptr;
     QWidget *m_viewport = nullptr; // the part of pctContainer inside its border
     QWidget *m_lstContainer = nullptr;
@@ -211,13 +258,17 @@ private:
     // Mark Done in the Tasks menu and in the rows' popup; their captions
     // follow the selected task.
     std::array<QAction *, 2> m_markDone{};
+    std::array<QAction *, 2> m_syncEntries{}; // Sync Now, Sync Account...
+    void showSyncResult(const QString &lastResult);
     FrmTask *m_frmTask = nullptr;
     FrmAlerts *m_frmAlerts = nullptr;
 
+    // Row n shows table slot m_rowSlots[n - 1].
+    std::vector<int> m_rowSlots;
+    ListLayout::RowSpan m_built;
     QList<ListCell *> m_lblTitle;
     QList<ListCell *> m_lblFor;
     QList<ListCell *> m_lblDue;
-    // Cells of removed rows, kept for the next rows: building thousands of
-    // labels on every redraw would make the list sluggish.
+    // Cells no row in view needs now, hidden, for the next rows to take.
     QList<Row> m_spare;
 };

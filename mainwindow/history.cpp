@@ -101,8 +101,8 @@ void FrmMain::runEditor(FrmTask *editor)
 
 void FrmMain::selectTask(TaskId id)
 {
-    const int row = store().slotOf(id) + 1;
-    if (row < 1 || row > shownCount())
+    const int row = rowOfSlot(store().slotOf(id));
+    if (row < 1)
         return;
     highlight(row);
     bringIntoView(row);

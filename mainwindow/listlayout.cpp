@@ -20,8 +20,10 @@ double single(double value)
 // box: caption, menu bar, borders and the gap between the two.
 constexpr double kOuterHeightBesides = 705;
 
-// The scroll bar's range is 16-bit.
-constexpr int kScrollLimit = std::numeric_limits<qint16>::max();
+// A scroll unit is a pixel, and no widget, the panel included, may be taller
+// than Qt's limit (QWIDGETSIZE_MAX): far beyond 10,000 rows, where a 16-bit
+// range would have stopped a list at about 1,900.
+constexpr int kScrollLimit = (1 << 24) - 1;
 
 class Steps
 {
@@ -172,6 +174,18 @@ int scrollValueShowing(const Geometry &g, int row)
     else if (bottom > shownFrom + shown)
         value = int(std::ceil((bottom - shown) / kTwipsPerScrollUnit));
     return std::clamp(value, 0, std::max(0, g.scrollMax));
+}
+
+RowSpan rowsInView(const Geometry &g, int rows, int spare)
+{
+    const double height = g.lblFor.height;
+    if (rows < 1 || height <= 0)
+        return {};
+    const double shownFrom = g.scrollValue * kTwipsPerScrollUnit - g.cmdFor.height;
+    const double shownTo = shownFrom + g.pctContainer.height - kViewportBorder;
+    const int first = int(std::floor(shownFrom / height)) + 1 - spare;
+    const int last = int(std::floor(shownTo / height)) + 1 + spare;
+    return {std::max(1, first), std::min(rows, last)};
 }
 
 int rowsPerPage(const Geometry &g)

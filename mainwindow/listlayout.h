@@ -77,6 +77,17 @@ Twips::Rect minimumClientArea();
 // current value when it is already in view.
 int scrollValueShowing(const Geometry &g, int row);
 
+// The rows (from 1, at most `rows`) that show in the viewport at the
+// current scroll value, with `spare` more on either side; first > last when
+// there are none. Only these rows need cells.
+struct RowSpan {
+    int first = 1;
+    int last = 0;
+    bool contains(int row) const { return row >= first && row <= last; }
+    friend bool operator==(const RowSpan &, const RowSpan &) = default;
+};
+RowSpan rowsInView(const Geometry &g, int rows, int spare);
+
 // Whole rows that fit in the viewport: how far Page Up and Page Down move.
 int rowsPerPage(const Geometry &g);
 

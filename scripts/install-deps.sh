@@ -18,6 +18,12 @@ packages=(
   locales
   # a second iCalendar reader, apart from libical, for the exported file
   python3-icalendar
+  # sync with a calendar server: the password in the desktop's secret store,
+  # and the CalDAV server the sync tests and benchmark run against
+  qtkeychain-qt6-dev
+  radicale
+  # a certificate no one trusts, for the sync tests' https server
+  openssl
 )
 # The fuzzing build needs clang and its sanitizer and libFuzzer runtimes.
 if [ "${1:-}" = "fuzz" ]; then

@@ -55,6 +55,10 @@ void appendEscaped(QString &out, QStringView text)
     }
 }
 
+// Every task is one table, and nothing else on the page is: text is
+// escaped, so no title can start another.
+const QLatin1String kTaskStart("<table ");
+
 constexpr QLatin1StringView kLinkScheme("quorvi");
 constexpr QLatin1StringView kPutOffPath("putoff");
 
@@ -69,7 +73,7 @@ QString putOffLink(qsizetype entry, const QString &choice, const QString &captio
 
 void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 days, const QString &extra = {})
 {
-    out += QLatin1String("<table width=100% align=center border=0 cellspacing=15 bgcolor=#") + colorText(color)
+    out += kTaskStart + QLatin1String("width=100% align=center border=0 cellspacing=15 bgcolor=#") + colorText(color)
         + QLatin1Char('>') + kCrLf;
     out += QLatin1String("<tr><td bgcolor=#FFFFFF><b><small>Title:</small> ") + escapeHtml(task.title)
         + QLatin1String("</b><br><small>") + kCrLf;
@@ -159,6 +163,24 @@ Page drawListed(std::span<const Module1::Task> tasks, std::span<const Module1::A
 
     page.text += QLatin1String("</body></html>") + kCrLf;
     return page;
+}
+
+QStringList slicesByTask(const QString &html, int first, int perSlice)
+{
+    QStringList slices;
+    qsizetype sliceStart = 0;
+    int tasks = 0;
+    int limit = first;
+    for (qsizetype at = html.indexOf(kTaskStart); at >= 0; at = html.indexOf(kTaskStart, at + 1)) {
+        if (tasks == limit) {
+            slices << html.mid(sliceStart, at - sliceStart);
+            sliceStart = at;
+            limit += perSlice;
+        }
+        ++tasks;
+    }
+    slices << html.mid(sliceStart);
+    return slices;
 }
 
 QString withBreakOpportunities(QStringView html, int longest)

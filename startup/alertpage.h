@@ -50,6 +50,12 @@ struct DueNowEntry {
     QDateTime putOffUntil; // invalid until it is put off
 };
 
+// The page cut before the task that follows the first `first` tasks, and
+// then before every `perSlice` tasks more, so that a viewer can show the
+// start at once and take in the rest a slice at a time. Joined, the slices
+// are the page again; a page of `first` tasks or fewer is one slice.
+QStringList slicesByTask(const QString &html, int first, int perSlice);
+
 // A page of reminders that fell due, for a desktop where neither a
 // notification service nor a tray icon can show them: each task in the
 // colour its rules give it (black when none does), latest reminder first.

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTimer>
 #include <QUrl>
 
 #include <vector>
@@ -29,12 +31,32 @@ namespace {
 // page sets most of its text small.
 constexpr double kSmallScale = 0.8;
 
+} // namespace
+
 // Shows the alert page with room to break endless words (see
 // AlertPage::withBreakOpportunities); the file itself stays as written.
+// Qt's rich text takes a second or more to read a page of thousands of
+// tasks whole, so the window shows the first ones at once and takes in the
+// rest a slice at a time, in the pauses between the user's own events.
 class AlertBrowser : public QTextBrowser
 {
 public:
-    using QTextBrowser::QTextBrowser;
+    explicit AlertBrowser(QWidget *parent) : QTextBrowser(parent)
+    {
+        // A page to read, never edited: no undo steps for the slices.
+        document()->setUndoRedoEnabled(false);
+        m_more.setSingleShot(true);
+        m_more.setInterval(0);
+        QObject::connect(&m_more, &QTimer::timeout, this, [this] { appendSlice(); });
+    }
+
+    // A page shown from memory replaces the one being taken in.
+    void showHtml(const QString &html)
+    {
+        setHtml(takeFirstSlice(AlertPage::withBreakOpportunities(html)));
+    }
+
+    bool wholePageShown() const { return m_rest.isEmpty(); }
 
 protected:
     QVariant loadResource(int type, const QUrl &name) override
@@ -45,11 +67,40 @@ protected:
         const QString html = resource.typeId() == QMetaType::QByteArray
                                  ? QString::fromUtf8(resource.toByteArray())
                                  : resource.toString();
-        return AlertPage::withBreakOpportunities(html);
+        return takeFirstSlice(AlertPage::withBreakOpportunities(html));
     }
-};
 
-} // namespace
+private:
+    // About what a tall screen shows, and what Qt reads in a few
+    // milliseconds.
+    static constexpr int kFirstTasks = 60;
+    static constexpr int kTasksPerSlice = 120;
+
+    QString takeFirstSlice(const QString &html)
+    {
+        m_rest = AlertPage::slicesByTask(html, kFirstTasks, kTasksPerSlice);
+        QString first = m_rest.takeFirst();
+        if (m_rest.isEmpty())
+            m_more.stop();
+        else
+            m_more.start();
+        return first;
+    }
+
+    void appendSlice()
+    {
+        if (m_rest.isEmpty())
+            return;
+        QTextCursor end(document());
+        end.movePosition(QTextCursor::End);
+        end.insertHtml(m_rest.takeFirst());
+        if (!m_rest.isEmpty())
+            m_more.start();
+    }
+
+    QStringList m_rest;
+    QTimer m_more;
+};
 
 FrmStartup::FrmStartup(const Context &context, QWidget *parent) : QWidget(parent), m_context(context)
 {
@@ -121,7 +172,7 @@ bool FrmStartup::alertAgain(QDate today)
 void FrmStartup::showDueNow(std::span<const AlertPage::DueNowEntry> entries, QDate today)
 {
     m_page = AlertPage::drawDueNow(entries, m_context.store.rules(), today, Preferences::remindAgainMinutes());
-    m_pageView->setHtml(AlertPage::withBreakOpportunities(m_page.text));
+    m_pageView->showHtml(m_page.text);
 }
 
 bool FrmStartup::writeAndShowPage(std::span<const Module1::Task> tasks, QDate today)
@@ -145,7 +196,7 @@ bool FrmStartup::writeAndShowPage(std::span<const Module1::Task> tasks, QDate to
         // The page is only a view of the store: show it from memory instead.
         std::fprintf(stderr, "quorvi: could not write the alert page%s%s: %s; showing it from memory\n",
                      m_pagePath.isEmpty() ? "" : " ", qPrintable(m_pagePath), qPrintable(written.reason));
-        m_pageView->setHtml(AlertPage::withBreakOpportunities(m_page.text));
+        m_pageView->showHtml(m_page.text);
     }
     return true;
 }
@@ -188,7 +239,7 @@ void FrmStartup::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     if (!m_inBackground || event->spontaneous())
         return;
-    m_pageView->clear();
+    m_pageView->showHtml(QString());
 #ifdef __GLIBC__
     // The allocator keeps freed memory for itself unless asked to give it back.
     malloc_trim(0);

@@ -11,9 +11,9 @@
 
 #include <memory>
 
+class AlertBrowser;
 class FrmMain;
 class QPushButton;
-class QTextBrowser;
 
 // Where the alert window's pieces go, in twips, worked out without a window.
 namespace StartupLayout {
@@ -110,7 +110,7 @@ private:
     Context m_context;
     QPushButton *m_cmdExit = nullptr;
     QPushButton *m_cmdShowAll = nullptr;
-    QTextBrowser *m_pageView = nullptr;
+    AlertBrowser *m_pageView = nullptr;
     std::unique_ptr<FrmMain> m_frmMain;
     AlertPage::Page m_page;
     QString m_pagePath;

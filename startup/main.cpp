@@ -3,6 +3,7 @@
 #include "autostart.h"
 #include "instance.h"
 #include "program.h"
+#include "synccommand.h"
 #include "taskcalendar.h"
 
 #include <QApplication>
@@ -73,6 +74,16 @@ int main(int argc, char **argv)
         QCoreApplication core(argc, argv);
         const bool importing = !options.importFile.isEmpty();
         return TaskCalendar::runCommand(importing, importing ? options.importFile : options.exportFile);
+    }
+
+    // And a pass of sync, or setting its account up: no window either.
+    if (options.sync || !options.syncAddress.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        std::optional<QString> password;
+        if (options.passwordStdin)
+            password = Sync::readPasswordLine(stdin);
+        return options.sync ? Sync::runSyncCommand(password)
+                            : Sync::runAccountCommand(options.syncAddress, options.syncUser, password);
     }
 
     QApplication app(argc, argv);

@@ -50,6 +50,9 @@ constexpr QLatin1StringView kHelp("help");
 constexpr QLatin1StringView kVersion("version");
 constexpr QLatin1StringView kExport("export");
 constexpr QLatin1StringView kImport("import");
+constexpr QLatin1StringView kSyncAccount("sync-account");
+constexpr QLatin1StringView kSync("sync");
+constexpr QLatin1StringView kPasswordStdin("password-stdin");
 
 // Every option the program takes, named once: the parser, the usage line and
 // the help are all built from this table.
@@ -89,6 +92,19 @@ const QList<OptionEntry> &optionTable()
                                            "skipped, then exit"),
                             QStringLiteral("FILE")),
          QStringLiteral("FILE")},
+        {QCommandLineOption(kSyncAccount,
+                            QStringLiteral("sync this folder's tasks with the task list on a calendar server "
+                                           "(CalDAV): URL is the list's address, or the server's, where Quorvi "
+                                           "finds it; USER the user name; then exit"),
+                            QStringLiteral("URL")),
+         QStringLiteral("URL USER")},
+        {QCommandLineOption(kSync, QStringLiteral("sync this folder's tasks with their calendar server once, then "
+                                                  "exit")),
+         {}},
+        {QCommandLineOption(kPasswordStdin,
+                            QStringLiteral("with --sync-account or --sync: read the password from the first line of "
+                                           "standard input")),
+         {}},
         {QCommandLineOption({QStringLiteral("h"), kHelp}, QStringLiteral("show this help and exit")), {}},
         {QCommandLineOption(kVersion, QStringLiteral("show the version and exit")), {}},
     };
@@ -265,6 +281,11 @@ QStringList stripQtOptions(const QStringList &arguments)
                 ++i; // its value
             continue;
         }
+        // Qt's own "-sync" (X11 debugging) has one dash; "--sync" is Quorvi's.
+        if (name == kSync && arg.startsWith(QLatin1String("--"))) {
+            kept << arg;
+            continue;
+        }
         if (isOneOf(kQtFlagOptions, name) || name == QLatin1String("qmljsdebugger"))
             continue;
         kept << arg;
@@ -288,8 +309,12 @@ Options parseArguments(const QStringList &arguments)
         options.error = parser.errorText();
         return options;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        options.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    // --sync-account URL USER: the user is the one word after it.
+    QStringList positional = parser.positionalArguments();
+    if (parser.isSet(kSyncAccount) && !positional.isEmpty())
+        options.syncUser = positional.takeFirst();
+    if (!positional.isEmpty()) {
+        options.error = QStringLiteral("Unexpected argument '%1'.").arg(positional.constFirst());
         return options;
     }
     options.showAll = parser.isSet(kShowAll);
@@ -312,6 +337,20 @@ Options parseArguments(const QStringList &arguments)
         else if (options.showAll || options.background || parser.isSet(kScreenshot) || parser.isSet(kExport) == parser.isSet(kImport))
             options.error = QStringLiteral("--%1 cannot be combined with other options.").arg(name);
     }
+    // So is a pass of sync, or setting its account up.
+    options.sync = parser.isSet(kSync);
+    options.passwordStdin = parser.isSet(kPasswordStdin);
+    if (parser.isSet(kSyncAccount)) {
+        options.syncAddress = parser.value(kSyncAccount);
+        if (options.syncUser.isNull())
+            options.error = QStringLiteral("--sync-account needs an address and a user name.");
+    }
+    const bool syncing = options.sync || !options.syncAddress.isEmpty();
+    if (options.passwordStdin && !syncing)
+        options.error = QStringLiteral("--password-stdin goes with --sync-account or --sync.");
+    if (syncing && (options.sync == parser.isSet(kSyncAccount) || options.showAll || options.background
+                    || parser.isSet(kScreenshot) || parser.isSet(kExport) || parser.isSet(kImport)))
+        options.error = QStringLiteral("--%1 cannot be combined with other options.").arg(options.sync ? kSync : kSyncAccount);
     return options;
 }
 

@@ -24,6 +24,10 @@ struct Options {
     std::optional<Autostart::Action> autostart; // --autostart [on|off] was given
     QString exportFile; // --export FILE: every task to an iCalendar file
     QString importFile; // --import FILE: the tasks of an iCalendar file into tasks.txt
+    QString syncAddress; // --sync-account URL USER: the account of this folder's sync
+    QString syncUser;
+    bool sync = false;   // --sync: one pass, then exit
+    bool passwordStdin = false;
     QString error; // one line; set when the command line cannot be used
 };
 

@@ -7,6 +7,8 @@
 #include "modal.h"
 #include "module1.h"
 #include "notice.h"
+#include "syncaccountdialog.h"
+#include "syncrunner.h"
 
 #include <QApplication>
 
@@ -28,7 +30,14 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
         m_announcer = std::make_unique<Reminders::Announcer>(m_scheduler, m_notices, nullptr, *this);
 }
 
-Session::~Session() = default;
+Session::~Session()
+{
+    // The runner outlives the session: it must not call back into it.
+    Sync::Runner &runner = Sync::Runner::instance();
+    runner.setStore(nullptr);
+    runner.changeTables = nullptr;
+    runner.askPassword = nullptr;
+}
 
 void Session::setTray(std::unique_ptr<Reminders::Tray> tray)
 {
@@ -47,6 +56,31 @@ void Session::start()
     if (m_tray)
         m_tray->ensureShown();
     m_scheduler.start();
+    startSync();
+}
+
+void Session::startSync()
+{
+    // Changes from the server are committed like any change; the list
+    // keeps its selection.
+    Sync::Runner &runner = Sync::Runner::instance();
+    runner.setStore(&m_startup.context().store);
+    runner.changeTables = [this](const std::function<void()> &change) {
+        if (FrmMain *list = m_startup.existingMainWindow())
+            list->changeKeepingSelection(change);
+        else
+            change();
+    };
+    runner.askPassword = [this](const Sync::Account &account, const QString &why) {
+        return askSyncPassword(m_startup.context().seam, m_startup.existingMainWindow(), account, why);
+    };
+    connect(&runner, &Sync::Runner::tell, this, &Session::tellSync, Qt::UniqueConnection);
+    runner.start();
+}
+
+void Session::tellSync(const QString &message)
+{
+    m_startup.context().seam.notice(m_startup.existingMainWindow(), Modal::kMessageTitle, message);
 }
 
 void Session::open(Opening::Cause cause)
@@ -72,10 +106,8 @@ void Session::alertAgain()
 void Session::showTask(const Module1::Task &task)
 {
     FrmMain *list = m_startup.mainWindow();
-    if (const std::optional<int> row = Notice::rowOf(task, m_startup.context().store.tasks())) {
-        list->highlight(*row);
-        list->bringIntoView(*row);
-    }
+    if (const std::optional<int> row = Notice::rowOf(task, m_startup.context().store.tasks()))
+        list->showSlot(*row - 1);
     Opening::bringUp(list);
 }
 

@@ -68,6 +68,9 @@ private:
     // Brings up what `cause` opens; the alert window opens with the
     // start's alert, not the reminders it gathered before.
     void open(Opening::Cause cause);
+    // Sync with the calendar server, when this folder has an account.
+    void startSync();
+    void tellSync(const QString &message);
 
     // "In 10 minutes" or "Tomorrow" on the alert window's "Due now" page.
     void putOffShown(qsizetype entry, const QDateTime &until);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <unordered_map>
 
 namespace Module1 {
@@ -224,32 +225,65 @@ Task withoutUid(Task t)
     return t;
 }
 
+// Where each record of a list is, by the hash of its stored fields: a few
+// candidates to compare instead of the whole list. Records changed after it
+// was made are still found by their old hash, so every candidate is
+// compared again as it stands.
+class ByStored
+{
+public:
+    explicit ByStored(const std::vector<Task> &list) : m_list(list)
+    {
+        m_places.reserve(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i)
+            m_places.emplace(storedHash(list[i]), i);
+    }
+    // The first record (in list order) that holds the stored fields of `task`.
+    std::optional<std::size_t> find(const Task &task) const
+    {
+        std::optional<std::size_t> first;
+        const auto [from, to] = m_places.equal_range(storedHash(task));
+        for (auto it = from; it != to; ++it) {
+            if ((!first || it->second < *first) && sameStored(m_list[it->second], task))
+                first = it->second;
+        }
+        return first;
+    }
+
+private:
+    const std::vector<Task> &m_list;
+    std::unordered_multimap<size_t, std::size_t> m_places;
+};
+
 // A side that only gave a task its identity (an export) has not changed
 // it: the base's record takes the identity too, and so does the other
 // side's record where that one is still the base's.
 void adoptIdentities(std::vector<Task> &base, std::vector<Task> &side, std::vector<Task> &other)
 {
     auto inBase = byUid(base);
+    const ByStored baseByStored(base);
+    const ByStored otherByStored(other);
     for (const Task &r : side) {
         if (r.uid.isEmpty() || inBase.contains(r.uid))
             continue;
         const Task bare = withoutUid(r);
-        const auto was = std::find_if(base.begin(), base.end(), [&bare](const Task &b) { return sameStored(b, bare); });
-        if (was == base.end())
+        const std::optional<std::size_t> was = baseByStored.find(bare);
+        if (!was)
             continue;
         // The other side's version: the base's own, or else one it added
         // in the base's place (an edit) that still shares most of its parts.
-        auto version = std::find_if(other.begin(), other.end(), [&bare](const Task &o) { return sameStored(o, bare); });
-        if (version == other.end()) {
-            version = std::find_if(other.begin(), other.end(), [&](const Task &o) {
-                return o.uid.isEmpty() && sharedParts(o, bare) >= kSharedTaskParts
-                       && std::none_of(base.begin(), base.end(), [&o](const Task &b) { return sameStored(b, o); });
+        std::optional<std::size_t> version = otherByStored.find(bare);
+        if (!version) {
+            const auto edited = std::find_if(other.begin(), other.end(), [&](const Task &o) {
+                return o.uid.isEmpty() && sharedParts(o, bare) >= kSharedTaskParts && !baseByStored.find(o);
             });
+            if (edited != other.end())
+                version = std::size_t(edited - other.begin());
         }
-        if (version != other.end())
-            version->uid = r.uid;
-        was->uid = r.uid;
-        inBase.emplace(r.uid, std::size_t(was - base.begin()));
+        if (version)
+            other[*version].uid = r.uid;
+        base[*was].uid = r.uid;
+        inBase.emplace(r.uid, *was);
     }
 }
 

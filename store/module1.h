@@ -52,7 +52,7 @@ struct AlertRule {
 
 // How many tasks and rules a store shows; a file that holds more keeps the
 // rest, unchanged, through every save.
-inline constexpr int kTaskSlots = 1001;
+inline constexpr int kTaskSlots = 10000;
 inline constexpr int kRuleSlots = 101;
 
 // The list's columns, in the order of its header buttons.

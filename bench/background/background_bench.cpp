@@ -12,6 +12,7 @@
 #include "alertpage.h"
 #include "module1.h"
 #include "taskstore.h"
+#include "childrun.h"
 #include "runtimefolder.h"
 #include "storegen.h"
 
@@ -80,18 +81,7 @@ Reading read(pid_t pid)
 
 pid_t start(const std::vector<QByteArray> &command, const QByteArray &folder)
 {
-    std::vector<char *> argv;
-    for (const QByteArray &a : command)
-        argv.push_back(const_cast<char *>(a.constData()));
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.constData()) != 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
+    return Bench::startChild(command, folder);
 }
 
 bool alive(pid_t pid)

@@ -5,6 +5,7 @@
 // beside the same start with an ordinary title.
 //
 //   startup_bench [RUNS]      (default 15; runs alternate between the two)
+#include "childrun.h"
 #include "runtimefolder.h"
 #include "storegen.h"
 #include "timing.h"
@@ -17,48 +18,14 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
 
-struct Sample {
-    double seconds = 0;
-    long peakKiB = 0;
-    int status = -1;
-};
-
-Sample runOnce(const std::vector<QByteArray> &command, const QByteArray &folder)
-{
-    std::vector<char *> argv;
-    for (const QByteArray &a : command)
-        argv.push_back(const_cast<char *>(a.constData()));
-    argv.push_back(nullptr);
-
-    Sample sample;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.constData()) != 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid)
-        return sample;
-    sample.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    sample.peakKiB = usage.ru_maxrss;
-    sample.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return sample;
-}
+using Bench::runOnce;
+using Bench::Sample;
 
 // A folder holding a store of one task due today, under a popup rule.
 bool writeOneTaskStore(const QString &folder, const QString &title)

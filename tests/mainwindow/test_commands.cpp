@@ -8,6 +8,7 @@
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "frmtask.h"
+#include "listkit.h"
 #include "listcell.h"
 #include "pausabletimer.h"
 
@@ -27,10 +28,11 @@
 
 using namespace Qt::StringLiterals;
 using namespace Module1;
-using namespace Qt::StringLiterals;
 using TestData::ruleBytes;
 using TestData::storeBytes;
 using TestData::StoredTask;
+using ListKit::child;
+using ListKit::shownTitles;
 
 namespace {
 
@@ -49,15 +51,6 @@ public:
     QList<bool> timerOffWhileOpen;
 };
 
-template<typename T>
-T *child(QWidget *parent, const char *name)
-{
-    T *found = parent->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
-
 // The title on the selected row, or nothing.
 QString selectedTitle(const FrmMain &w)
 {
@@ -69,14 +62,6 @@ void trigger(const FrmMain &w, const char *action)
     QAction *found = w.findChild<QAction *>(QLatin1String(action));
     QVERIFY2(found && found->isEnabled(), action);
     found->trigger();
-}
-
-QStringList shownTitles(const FrmMain &w)
-{
-    QStringList out;
-    for (int i = 1; i <= w.rowCount(); ++i)
-        out << w.lblTitle()[i]->text();
-    return out;
 }
 
 const StoredTask kReport{"Report", "Boss", 7, 3, 2030, 9, 5, 0, "one|~two"};
@@ -250,8 +235,15 @@ void TestCommands::newTaskRefusesAFullList()
     QCOMPARE(m_seam->execCount, 0);
     QCOMPARE(testStore().taskCount(), kTaskSlots);
     QCOMPARE(m_seam->messages.size(), 1);
-    QCOMPARE(m_seam->messages[0].text, QStringLiteral("The task list is full (1001 tasks)."));
+    QCOMPARE(m_seam->messages[0].text, QStringLiteral("The task list is full (10,000 tasks)."));
     QCOMPARE(StoreSandbox::read(), bytes);
+
+    // One task fewer, and there is room for one more.
+    many.removeLast();
+    start(storeBytes(many));
+    m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
+    QCOMPARE(m_seam->execCount, 1);
+    QCOMPARE(m_seam->messages.size(), 1);
 }
 
 void TestCommands::editFromTheMenuBarNeedsASelection()

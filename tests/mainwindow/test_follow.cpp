@@ -6,6 +6,7 @@
 #include "dialogkit.h"
 #include "fakeseam.h"
 #include "frmmain.h"
+#include "listkit.h"
 #include "listcell.h"
 #include "storepeer.h"
 #include "storewatcher.h"
@@ -22,6 +23,7 @@ using namespace Qt::StringLiterals;
 using namespace Module1;
 using TestData::storeBytes;
 using TestData::StoredTask;
+using ListKit::shownTitles;
 
 namespace {
 
@@ -33,14 +35,6 @@ const StoredTask kAlpha{"Alpha", "Me", 1, 3, 2030, 9, 0, 0, "first"};
 const StoredTask kBravo{"Bravo", "Me", 2, 3, 2030, 9, 0, 0, "second"};
 const StoredTask kCharlie{"Charlie", "Me", 3, 3, 2030, 9, 0, 0, "third"};
 const StoredTask kEarly{"Early bird", "Me", 1, 1, 2030, 9, 0, 0, "new and first"};
-
-QStringList shownTitles(const FrmMain &w)
-{
-    QStringList out;
-    for (int i = 1; i <= w.rowCount(); ++i)
-        out << w.lblTitle()[i]->text();
-    return out;
-}
 
 QString shownDescription(const FrmMain &w)
 {

@@ -2,6 +2,7 @@
 #include "appearance.h"
 #include "clock.h"
 #include "frmmain.h"
+#include "listkit.h"
 #include "listcell.h"
 #include "modal.h"
 #include "pausabletimer.h"
@@ -27,6 +28,7 @@
 #include <QTest>
 #include <QToolTip>
 
+#include <array>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -75,14 +77,6 @@ bool isSelectedLook(const QLabel *label)
         && textColor(label) == Qt::white;
 }
 
-// The rows as the window shows them: title, for, due per row.
-QStringList rowTitles(const FrmMain &w)
-{
-    QStringList titles;
-    for (int i = 1; i <= w.rowCount(); ++i)
-        titles << w.lblTitle()[i]->text();
-    return titles;
-}
 
 } // namespace
 
@@ -158,6 +152,8 @@ private Q_SLOTS:
             {"menu_done", "&Mark Done", "Menu_Tasks"},    {"menu_done2", "&Mark Done", "menu_short"},
             {"menu_showdone", "Show &Done Tasks", "menu_options"},
             {"menu_export", "E&xport...", "Menu_Tasks"},  {"menu_import", "&Import...", "Menu_Tasks"},
+            {"menu_syncnow", "S&ync Now", "Menu_Tasks"},  {"menu_syncaccount", "&Sync Account...", "menu_options"},
+            {"menu_find", "&Find...", "Menu_Tasks"},
         };
         // The desktop's standard keys where one fits; none for the rest, and
         // none for Delete, which the list's own Delete key does when it has
@@ -167,6 +163,7 @@ private Q_SLOTS:
             {QStringLiteral("menu_new"), QKeySequence(Qt::CTRL | Qt::Key_N)},
             {QStringLiteral("menu_exi"), QKeySequence(Qt::CTRL | Qt::Key_Q)},
             {QStringLiteral("menu_about"), QKeySequence(Qt::Key_F1)},
+            {QStringLiteral("menu_find"), QKeySequence(Qt::CTRL | Qt::Key_F)},
         };
         for (const Entry &e : entries) {
             QAction *a = w.findChild<QAction *>(QString::fromLatin1(e.name));
@@ -179,15 +176,18 @@ private Q_SLOTS:
         QMenu *tasks = w.findChild<QMenu *>(u"Menu_Tasks"_s);
         QAction *sep = w.findChild<QAction *>(u"menu_sep"_s);
         QVERIFY(sep && sep->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(sep), 9);
-        QCOMPARE(tasks->actions().size(), 11);
+        QCOMPARE(tasks->actions().indexOf(sep), 12);
+        QCOMPARE(tasks->actions().size(), 14);
         // Undo and Redo after the commands they take back.
         QCOMPARE(tasks->actions().indexOf(w.findChild<QAction *>(u"menu_undo"_s)), 4);
         QCOMPARE(tasks->actions().indexOf(w.findChild<QAction *>(u"menu_redo"_s)), 5);
-        // Export and Import sit apart from the commands on one task.
+        // Find, and Export, Import and Sync Now, sit apart from the commands on one task.
+        QAction *find = w.findChild<QAction *>(u"menu_sep_find"_s);
+        QVERIFY(find && find->isSeparator());
+        QCOMPARE(tasks->actions().indexOf(find), 6);
         QAction *files = w.findChild<QAction *>(u"menu_sep_files"_s);
         QVERIFY(files && files->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(files), 6);
+        QCOMPARE(tasks->actions().indexOf(files), 8);
 
         QStringList bar;
         for (QAction *a : w.menuBar()->actions())
@@ -216,36 +216,96 @@ private Q_SLOTS:
         QVERIFY(m_seam->messages.isEmpty());
     }
 
-    void fullStoreBuildsEveryRow()
+    void aLongListHasCellsOnlyWhereItIsSeen()
     {
         FrmMain &w = *m_window;
-        fillStore(1001);
+        addColourRules();
+        fillStore(10000);
         testStore().setSortMode(2);
         w.drawList();
-        QCOMPARE(w.rowCount(), 1001);
-        QCOMPARE(w.lblFor().size(), 1002);
-        QCOMPARE(w.lblTitle().size(), 1002);
-        QCOMPARE(w.lblDue().size(), 1002);
-        for (int i : {1, 2, 500, 1001}) {
-            const Module1::Task &t = testStore().tasks()[i - 1];
-            QCOMPARE(w.lblTitle()[i]->text(), t.title);
-            QCOMPARE(w.lblFor()[i]->text(), t.forWhom);
-            QCOMPARE(w.lblDue()[i]->text(), t.dueText);
-            QCOMPARE(w.lblFor()[i]->row(), i);
-            QVERIFY(w.lblDue()[i]->isVisible());
-            // Stacked one row apart under the header buttons.
-            QCOMPARE(w.lblFor()[i]->y(), Twips::toPixels(255.0 * i));
-            QCOMPARE(w.lblTitle()[i]->y(), w.lblFor()[i]->y());
-            QCOMPARE(w.lblFor()[i]->height(), 17);
-        }
+        QCOMPARE(w.rowCount(), 10000);
+        QCOMPARE(w.lblFor().size(), 10001);
+        QCOMPARE(w.lblTitle().size(), 10001);
+        QCOMPARE(w.lblDue().size(), 10001);
         // Ordered by due date.
-        for (int i = 1; i < 1001; ++i)
+        for (int i = 1; i < 10000; ++i)
             QVERIFY(testStore().tasks()[i - 1].sortKey <= testStore().tasks()[i].sortKey);
         const ListLayout::Geometry &g = w.layoutGeometry();
-        QCOMPARE(g.lstContainer.height, 1003 * 255.0 + g.pctContainer.height);
-        const int max = int((1003 * 255.0 - g.pctContainer.height) / 15);
-        QCOMPARE(w.findChild<QScrollBar *>(u"vscroll"_s)->maximum(), max);
-        QCOMPARE(countVisibleCells(), 3 * 1001);
+        QCOMPARE(g.lstContainer.height, 10002 * 255.0 + g.pctContainer.height);
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QCOMPARE(bar->maximum(), int((10002 * 255.0 - g.pctContainer.height) / 15));
+
+        // At the top, in the middle (by the thumb) and at the end (a page
+        // at a time from just before it).
+        checkRowsInView(w);
+        bar->setSliderPosition(bar->maximum() / 2);
+        checkRowsInView(w);
+        bar->setValue(bar->maximum() - 3 * bar->pageStep());
+        for (int i = 0; i < 4; ++i)
+            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(bar->value(), bar->maximum());
+        checkRowsInView(w);
+        QVERIFY(w.builtRows().contains(10000));
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        checkRowsInView(w);
+    }
+
+    void selectionKeysAndWheelAlongALongList()
+    {
+        FrmMain &w = *m_window;
+        addColourRules();
+        fillStore(10000);
+        w.drawList();
+        auto *bar = w.findChild<QScrollBar *>(u"vscroll"_s);
+        QWidget *list = w.findChild<QWidget *>(u"pctContainer"_s);
+        QTRY_COMPARE(QApplication::focusWidget(), list);
+        auto *description = w.findChild<QPlainTextEdit *>(u"txtDescription"_s);
+        for (int row : {3, 5000, 9998}) {
+            w.bringIntoView(row);
+            checkRowsInView(w);
+            QTest::mouseClick(w.lblTitle()[row], Qt::LeftButton);
+            QCOMPARE(w.selectedRow(), row);
+            QCOMPARE(description->toPlainText(), testStore().tasks()[row - 1].description);
+            QCOMPARE(countSelectedCells(), 3);
+            QTest::keyClick(list, Qt::Key_Down);
+            QCOMPARE(w.selectedRow(), row + 1);
+            QVERIFY(isSelectedLook(w.lblDue()[row + 1]));
+            QVERIFY(!isSelectedLook(w.lblDue()[row]));
+            QTest::keyClick(list, Qt::Key_PageDown);
+            const int paged = row + 1 + ListLayout::rowsPerPage(w.layoutGeometry());
+            QCOMPARE(w.selectedRow(), qMin(paged, 10000));
+            checkRowsInView(w);
+            QVERIFY(isSelectedLook(w.lblFor()[w.selectedRow()]));
+
+            // The wheel takes the selected row out of view and back: it is
+            // still marked, on whichever cells it has now.
+            const int value = bar->value();
+            const QPointF pos(4, 4);
+            QLabel *cell = w.lblTitle()[w.selectedRow()];
+            QWheelEvent down(pos, cell->mapToGlobal(pos), QPoint(), QPoint(0, -1200), Qt::NoButton, Qt::NoModifier,
+                             Qt::NoScrollPhase, false);
+            QApplication::sendEvent(cell, &down);
+            if (w.selectedRow() < 9980) {
+                QCOMPARE(bar->value(), value + 30 * 17);
+                QVERIFY(!w.builtRows().contains(w.selectedRow()));
+                QCOMPARE(countSelectedCells(), 0);
+            }
+            checkRowsInView(w);
+            bar->setValue(value);
+            checkRowsInView(w);
+            QCOMPARE(countSelectedCells(), 3);
+            QVERIFY(isSelectedLook(w.lblTitle()[w.selectedRow()]));
+        }
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(w.selectedRow(), 1);
+        QCOMPARE(bar->value(), 0);
+        checkRowsInView(w);
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(w.selectedRow(), 10000);
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
+        QVERIFY(panel->parentWidget()->rect().contains(w.lblTitle()[10000]->geometry().translated(panel->pos())));
+        checkRowsInView(w);
+        QCOMPARE(w.lblTitle()[10000]->text(), testStore().tasks()[9999].title);
     }
 
     void redrawWithFewerTasksDropsTheRest()
@@ -264,7 +324,8 @@ private Q_SLOTS:
         QCOMPARE(countVisibleCells(), 0);
         TestData::keepFirst(all, 30);
         w.drawList();
-        QCOMPARE(countVisibleCells(), 90);
+        QCOMPARE(w.rowCount(), 30);
+        checkRowsInView(w);
     }
 
     void changesAnnouncedByTheStoreAreRedrawn()
@@ -292,7 +353,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("before noon"), {}, 2026, 12, 8, 11, 49));
         testStore().setSortMode(Module1::ByDue);
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"before noon"_s, u"hour 24"_s}));
         QCOMPARE(w.lblDue()[2]->text(), TestData::task({}, {}, 2026, 12, 9, 0, 0).dueText);
     }
 
@@ -308,7 +369,7 @@ private Q_SLOTS:
         TestData::addTask(TestData::dueIn(QStringLiteral("tomorrow"), 1));
         testStore().setSortMode(0);
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"far"_s, u"five"_s, u"late"_s, u"today"_s, u"tomorrow"_s, u"two"_s}));
         const QList<QColor> colours = {Qt::black, Colors::toColor(kGreen), Colors::toColor(kBlue),
                                        Colors::toColor(kBlue), Colors::toColor(kRed), Colors::toColor(kRed)};
         const QList<bool> bold = {false, false, true, true, false, false};
@@ -482,25 +543,25 @@ private Q_SLOTS:
         TestData::addTask(TestData::task(QStringLiteral("Apple"), QStringLiteral("amy"), 2030, 1, 3));
         TestData::addTask(TestData::task(QStringLiteral("cherry"), QStringLiteral("Bob"), 2030, 1, 1));
         w.drawList();
-        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
 
         auto click = [&](const char *name) { QTest::mouseClick(w.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton); };
         click("cmdTitle");
         QCOMPARE(testStore().sortMode(), qint16(0));
-        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         click("cmdTitle");
         QCOMPARE(testStore().sortMode(), qint16(10));
-        QCOMPARE(rowTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"cherry"_s, u"banana"_s, u"Apple"_s}));
         click("cmdTitle");
         QCOMPARE(testStore().sortMode(), qint16(0));
         click("cmdFor");
         QCOMPARE(testStore().sortMode(), qint16(1));
-        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"cherry"_s, u"banana"_s}));
         click("cmdDue");
         QCOMPARE(testStore().sortMode(), qint16(2));
         click("cmdDue");
         QCOMPARE(testStore().sortMode(), qint16(12));
-        QCOMPARE(rowTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"Apple"_s, u"banana"_s, u"cherry"_s}));
         QCOMPARE(w.rowCount(), 3);
     }
 
@@ -722,7 +783,7 @@ private Q_SLOTS:
         QCOMPARE(w.findChild<QWidget *>(u"pctContainer"_s)->geometry(), Twips::toPixels(g.pctContainer));
         QCOMPARE(w.findChild<QPushButton *>(u"cmdDue"_s)->geometry(), Twips::toPixels(g.cmdDue));
         // Every row follows the columns.
-        for (int i : {1, 40}) {
+        for (int i : {w.builtRows().first, w.builtRows().last}) {
             QCOMPARE(w.lblFor()[i]->x(), Twips::toPixels(g.cmdFor.left));
             QCOMPARE(w.lblFor()[i]->width(), Twips::toPixels(g.cmdFor.width));
             QCOMPARE(w.lblDue()[i]->x(), Twips::toPixels(g.cmdDue.left));
@@ -1009,18 +1070,17 @@ private Q_SLOTS:
         QCOMPARE(m_seam->messages.size(), 1);
     }
 
-    void rowsAddedByHandBeyondTheTableStayBlack()
+    void rowNumbersPastTheListSelectNothing()
     {
         FrmMain &w = *m_window;
         addColourRules();
         fillStore(1001);
         TestData::editTask(1000, [&](Module1::Task &edited) { edited = TestData::dueIn(QStringLiteral("late"), -5); });
         w.drawList();
-        w.addListTask(QStringLiteral("extra"), QStringLiteral("x"), QStringLiteral("y"));
-        QCOMPARE(w.rowCount(), 1002);
-        QCOMPARE(textColor(w.lblTitle()[1002]), QColor(Qt::black));
-        w.highlight(1002); // no task behind it: nothing to select
+        for (int row : {1002, 0, -1})
+            w.highlight(row); // no task behind it: nothing to select
         QCOMPARE(w.selectedRow(), 0);
+        QCOMPARE(w.slotOfRow(1002), -1);
         w.highlight(1001);
         QCOMPARE(w.selectedRow(), 1001);
     }
@@ -1044,14 +1104,17 @@ private Q_SLOTS:
     }
 
 private:
+    // Appended to the tables at once: a task at a time would copy them each time.
     static void fillStore(int count)
     {
+        QList<Module1::Task> tasks(testStore().tasks().begin(), testStore().tasks().end());
         for (int i = 0; i < count; ++i) {
             Module1::Task t = TestData::dueIn(QStringLiteral("Task %1").arg(count - i, 4, 10, QLatin1Char('0')),
                                               (i * 37) % 400 - 100, QStringLiteral("For %1").arg(i % 17));
             t.description = QStringLiteral("Description %1").arg(i);
-            TestData::addTask(t);
+            tasks << t;
         }
+        TestData::setTables(tasks, {testStore().rules().begin(), testStore().rules().end()});
     }
 
     static void addColourRules()
@@ -1059,6 +1122,50 @@ private:
         TestData::addRule(7, kGreen, false);
         TestData::addRule(0, kBlue, true);
         TestData::addRule(2, kRed, false);
+    }
+
+    // The rows the viewport shows have cells with their task's texts and
+    // look, in their place; no cell shows for a row far from the view.
+    void checkRowsInView(const FrmMain &w) const
+    {
+        const QWidget *panel = w.findChild<QWidget *>(u"lstContainer"_s);
+        const QWidget *viewport = panel->parentWidget();
+        const ListLayout::RowSpan built = w.builtRows();
+        QVERIFY(built.first <= built.last);
+        // The span reaches past both edges of what is seen, where there are rows.
+        const auto seen = [&](int row) {
+            return viewport->rect().intersects(w.lblFor()[row]->geometry().translated(panel->pos()));
+        };
+        QVERIFY(built.first == 1 || !seen(built.first));
+        QVERIFY(built.last == w.rowCount() || !seen(built.last));
+        QVERIFY(built.last - built.first < 60);
+        QCOMPARE(countVisibleCells(), 3 * (built.last - built.first + 1));
+        const QDate today = Clock::today();
+        for (int row = built.first; row <= built.last; ++row) {
+            const Module1::Task &t = testStore().tasks()[std::size_t(w.slotOfRow(row))];
+            const std::array<const ListCell *, 3> cells = {w.lblTitle()[row], w.lblFor()[row], w.lblDue()[row]};
+            QCOMPARE(cells[0]->text(), t.title);
+            QCOMPARE(cells[1]->text(), t.forWhom);
+            QCOMPARE(cells[2]->text(), t.dueText);
+            QCOMPARE(cells[0]->objectName(), QStringLiteral("lblTitle"));
+            QCOMPARE(cells[1]->objectName(), QStringLiteral("lblFor"));
+            QCOMPARE(cells[2]->objectName(), QStringLiteral("lblDue"));
+            for (const ListCell *cell : cells) {
+                QCOMPARE(cell->row(), row);
+                QVERIFY(cell->isVisible());
+                // Stacked one row apart under the header buttons.
+                QCOMPARE(cell->y(), Twips::toPixels(255.0 * row));
+                QCOMPARE(cell->height(), 17);
+                if (row != w.selectedRow()) {
+                    QCOMPARE(cell->look().color, Rules::choose(t, testStore().rules(), today).color);
+                    QCOMPARE(cell->font().bold(), Rules::choose(t, testStore().rules(), today).dueOrLate);
+                }
+            }
+        }
+        for (int row : {built.first - 1, built.last + 1, built.first - 40, built.last + 40}) {
+            if (row >= 1 && row <= w.rowCount())
+                QVERIFY(!w.lblTitle()[row] && !w.lblFor()[row] && !w.lblDue()[row]);
+        }
     }
 
     int countVisibleCells() const

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +69,7 @@ private Q_SLOTS:
     void boxColorComesFromTheListingRule();
     void pageListsWhatTheRulesList();
     void tasksKeepTableOrder();
+    void slicesCutOnlyBetweenTasks();
     void storeOrderPutsEarliestFirst();
     void escaping_data();
     void escaping();
@@ -233,6 +236,30 @@ void TestAlertPage::tasksKeepTableOrder()
     QVERIFY(third > 0 && first > third && second > first);
     QVERIFY(!text.contains(QStringLiteral("Skipped")));
     QCOMPARE(text.count(QStringLiteral("<table ")), 3);
+}
+
+void TestAlertPage::slicesCutOnlyBetweenTasks()
+{
+    QList<Task> tasks;
+    for (int i = 0; i < 25; ++i)
+        tasks << dueOn(QStringLiteral("<table> %1").arg(i), kToday.addDays(i % 5));
+    const QString text = pageFor(tasks, {rule(10, 255, true)});
+    for (const auto &[first, perSlice, count] : {std::tuple{10, 5, 4}, {3, 100, 2}, {25, 1, 1}, {0, 25, 2}, {24, 1, 2}}) {
+        const QStringList slices = AlertPage::slicesByTask(text, first, perSlice);
+        QCOMPARE(slices.size(), count);
+        QCOMPARE(slices.join(QString()), text);
+        // The header and the first tasks, then whole tasks only.
+        QCOMPARE(slices[0].count(QStringLiteral("<table ")), qMin(first, 25));
+        QVERIFY(slices[0].contains(QStringLiteral("<h1>")));
+        for (qsizetype i = 1; i < slices.size(); ++i) {
+            QVERIFY(slices[i].startsWith(QStringLiteral("<table ")));
+            QVERIFY(slices[i].count(QStringLiteral("<table ")) <= perSlice);
+        }
+    }
+    // A title that looks like a table is escaped, so it never starts one.
+    QVERIFY(text.contains(QStringLiteral("&lt;table&gt; 7")));
+    // Nothing listed: the header alone.
+    QCOMPARE(AlertPage::slicesByTask(pageFor({}, {}), 10, 10).size(), 1);
 }
 
 void TestAlertPage::storeOrderPutsEarliestFirst()

@@ -12,7 +12,10 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QTextBlock>
 #include <QFontDatabase>
 #include <QTextBrowser>
@@ -50,6 +53,7 @@ private Q_SLOTS:
     void browserFillsTheWindowBelowTheButtons();
     void listedTaskShowsThePageFromItsFile();
     void endlessTitleStaysWholeOnThePageAndInTheFile();
+    void aLongPageShowsItsStartAtOnceAndTheRestSoonAfter();
     void pageTextIsAtLeastTheDesktopsNormalSize();
     void nothingListedShowsNoWindow();
     void unwritablePageIsShownFromMemory();
@@ -220,6 +224,46 @@ void TestFrmStartup::endlessTitleStaysWholeOnThePageAndInTheFile()
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     // Nothing wrote the store back.
     QCOMPARE(StoreSandbox::read(), stored);
+}
+
+void TestFrmStartup::aLongPageShowsItsStartAtOnceAndTheRestSoonAfter()
+{
+    QList<Module1::Task> tasks;
+    for (int i = 0; i < 500; ++i)
+        tasks << dueIn(QStringLiteral("Task %1").arg(i, 3, 10, QLatin1Char('0')), i % 3);
+    writeStore(tasks);
+    QVERIFY(m_form->formLoad());
+    auto *browser = m_form->findChild<QTextBrowser *>(QStringLiteral("WebBrowser1"));
+    QCOMPARE(browser->source(), QUrl::fromLocalFile(m_runtime->page()));
+    // The first tasks are there before anything else runs...
+    const QString start = browser->toPlainText();
+    QVERIFY(start.contains(QStringLiteral("Title: Task 000")));
+    QVERIFY(!start.contains(QStringLiteral("Title: Task 499")));
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    // ...and every one of them follows, in the page's order, once each.
+    QTRY_VERIFY(browser->toPlainText().contains(QStringLiteral("Title: Task 499")));
+    const QString shown = browser->toPlainText();
+    QCOMPARE(shown.count(QStringLiteral("Title: ")), 500);
+    const auto titlesIn = [](const QString &text, const QString &before) {
+        QStringList titles;
+        const QRegularExpression title(QRegularExpression::escape(before) + QStringLiteral("(Task \\d+)"));
+        for (const QRegularExpressionMatch &m : title.globalMatch(text))
+            titles << m.captured(1);
+        return titles;
+    };
+    const QStringList inFile = titlesIn(m_form->page().text, QStringLiteral("</small> "));
+    QCOMPARE(inFile.size(), 500);
+    QCOMPARE(titlesIn(shown, QStringLiteral("Title: ")), inFile);
+    // Each in its own coloured table, as the page has it.
+    int tables = 0;
+    for (QTextFrame *frame : browser->document()->rootFrame()->childFrames())
+        tables += qobject_cast<QTextTable *>(frame) ? 1 : 0;
+    QCOMPARE(tables, 500);
+
+    // Shown again, the page starts afresh, with no slice of the old one.
+    QVERIFY(m_form->alertAgain());
+    QTRY_COMPARE(browser->toPlainText().count(QStringLiteral("Title: ")), 500);
 }
 
 void TestFrmStartup::pageTextIsAtLeastTheDesktopsNormalSize()

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storesandbox.h"
 #include "module1.h"
+#include "ordering.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
-
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -19,24 +21,52 @@ namespace {
 
 // The exchange sort exactly as the list order is defined, on whole records,
 // to check the fast version against.
+// Each record's comparison text is taken once, so that a few thousand
+// records are sorted the slow way in a moment.
 void referenceSort(std::vector<Task> &v, int mode)
 {
-    auto mustSwap = [mode](const Task &a, const Task &b) {
+    const auto keyOf = [mode](const Task &t) {
+        switch (mode % 10) {
+        case 0: return mode < 10 ? t.title.toLower() : t.title;
+        case 1: return mode < 10 ? t.forWhom.toLower() : t.forWhom;
+        default: return t.sortKey;
+        }
+    };
+    std::vector<std::pair<QString, Task>> keyed;
+    for (const Task &t : v)
+        keyed.emplace_back(keyOf(t), t);
+    auto mustSwap = [mode](const QString &a, const QString &b) {
         switch (mode) {
-        case 0: return a.title.toLower() > b.title.toLower();
-        case 1: return a.forWhom.toLower() > b.forWhom.toLower();
-        case 2: return a.sortKey > b.sortKey;
-        case 10: return a.title < b.title;
-        case 11: return a.forWhom < b.forWhom;
-        case 12: return a.sortKey < b.sortKey;
+        case 0: case 1: case 2: return a > b;
+        case 10: case 11: case 12: return a < b;
         default: return false;
         }
     };
     const int n = int(v.size());
     for (int k = 0; k < n - 1; ++k)
         for (int i = k; i < n; ++i)
-            if (mustSwap(v[k], v[i]))
-                std::swap(v[k], v[i]);
+            if (mustSwap(keyed[k].first, keyed[i].first))
+                std::swap(keyed[k], keyed[i]);
+    for (int i = 0; i < n; ++i)
+        v[i] = keyed[i].second;
+}
+
+// The same on bare numbers: where each index ends up.
+std::vector<int> plainExchangeOrder(std::vector<int> key)
+{
+    const int n = int(key.size());
+    std::vector<int> order(n);
+    for (int i = 0; i < n; ++i)
+        order[i] = i;
+    for (int k = 0; k < n - 1; ++k) {
+        for (int i = k; i < n; ++i) {
+            if (key[k] > key[i]) {
+                std::swap(key[k], key[i]);
+                std::swap(order[k], order[i]);
+            }
+        }
+    }
+    return order;
 }
 
 QStringList titles()
@@ -65,6 +95,8 @@ private Q_SLOTS:
     void removeTaskClosesTheGapAndAnnounces();
     void matchesTheExchangeSortOnEqualKeys_data();
     void matchesTheExchangeSortOnEqualKeys();
+    void exchangeOrderOfAnyKeys_data();
+    void exchangeOrderOfAnyKeys();
 
     void headerClicksFollowTheOrderTable_data()
     {
@@ -233,29 +265,68 @@ void TestOrdering::removeTaskClosesTheGapAndAnnounces()
 void TestOrdering::matchesTheExchangeSortOnEqualKeys_data()
 {
     QTest::addColumn<int>("mode");
-    for (int mode : {0, 1, 2, 10, 11, 12})
-        QTest::addRow("mode %d", mode) << mode;
+    QTest::addColumn<int>("count");
+    // 3, 9 and -1 name no order: the table stays as it is.
+    for (int count : {300, 2500}) {
+        for (int mode : {0, 1, 2, 10, 11, 12, 3, 9, -1})
+            QTest::addRow("mode %d, %d tasks", mode, count) << mode << count;
+    }
 }
 
 void TestOrdering::matchesTheExchangeSortOnEqualKeys()
 {
     QFETCH(int, mode);
+    QFETCH(int, count);
     // Few distinct keys, so most records tie and the unstable order shows.
-    QRandomGenerator rng(1234 + mode);
+    QRandomGenerator rng(1234 + mode + count);
     const QStringList words{u"alpha"_s, u"Alpha"_s, u"ALPHA"_s, u"beta"_s, u"Beta"_s, u""_s, u"gamma"_s};
     std::vector<Task> expected;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < count; ++i) {
         Task t = task(words[rng.bounded(int(words.size()))] + QString(), words[rng.bounded(int(words.size()))],
                       2020, 1 + rng.bounded(2), 1, rng.bounded(2), 0, 0);
         t.description = QString::number(i); // identity
         expected.push_back(t);
-        addTask(t);
     }
+    TestData::setTables({expected.begin(), expected.end()});
     referenceSort(expected, mode);
     testStore().setSortMode(qint16(mode));
     testStore().sortTasks();
     for (int i = 0; i < testStore().taskCount(); ++i)
         QCOMPARE(testStore().tasks()[i].description, expected[i].description);
+}
+
+void TestOrdering::exchangeOrderOfAnyKeys_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("distinct");
+    QTest::addColumn<int>("rounds");
+    QTest::newRow("short lists, two keys") << 12 << 2 << 3000;
+    QTest::newRow("short lists, five keys") << 30 << 5 << 2000;
+    QTest::newRow("all different") << 40 << 40 << 500;
+    QTest::newRow("long, few keys") << 3000 << 4 << 2;
+    QTest::newRow("long, many keys") << 3000 << 300 << 2;
+    QTest::newRow("descending runs") << 2000 << -1 << 1;
+}
+
+void TestOrdering::exchangeOrderOfAnyKeys()
+{
+    QFETCH(int, length);
+    QFETCH(int, distinct);
+    QFETCH(int, rounds);
+    QRandomGenerator rng(length * 31 + distinct);
+    for (int round = 0; round < rounds; ++round) {
+        const int n = int(rng.bounded(length + 1));
+        std::vector<int> key(n);
+        for (int i = 0; i < n; ++i)
+            key[i] = distinct > 0 ? int(rng.bounded(distinct)) : (n - i) / 7 % 50;
+        // Ranks from 0 with none missing, as the sort hands them over.
+        std::vector<int> used = key;
+        std::sort(used.begin(), used.end());
+        used.erase(std::unique(used.begin(), used.end()), used.end());
+        for (int &k : key)
+            k = int(std::lower_bound(used.begin(), used.end(), k) - used.begin());
+        QCOMPARE(exchangeSortOrder(key), plainExchangeOrder(key));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestOrdering)

@@ -336,7 +336,7 @@ void TestFrmTask::prepareOutsideTheTableTouchesNothing_data()
     QTest::addColumn<int>("index");
     QTest::newRow("zero") << 0;
     QTest::newRow("negative") << -1;
-    QTest::newRow("one past the table") << 1002;
+    QTest::newRow("one past the table") << kTaskSlots + 1;
     QTest::newRow("far past") << 32767;
 }
 

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "syncstate.h"
+
+#include "account.h"
+#include "merge.h"
+#include "storereader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace Sync {
+
+QString State::fileFor(const QString &storeFolder)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/quorvi/sync/")
+           + folderKey(storeFolder) + QStringLiteral(".json");
+}
+
+void State::reset(const QString &newCollection)
+{
+    collection = newCollection;
+    ctag.clear();
+    byUid.clear();
+}
+
+bool State::load(QString *error)
+{
+    reset({});
+    QFile file(m_file);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (!doc.isObject()) {
+        *error = QStringLiteral("%1 is damaged (%2)").arg(QDir::toNativeSeparators(m_file), parseError.errorString());
+        return false;
+    }
+    const QJsonObject root = doc.object();
+    collection = root.value(QLatin1String("collection")).toString();
+    ctag = root.value(QLatin1String("ctag")).toString();
+    // The bases are kept as store records, read by the store's own reader.
+    Module1::Records bases;
+    Module1::parseStore(root.value(QLatin1String("bases")).toString().toUtf8(), bases);
+    std::map<QString, Module1::Task> baseByUid;
+    for (Module1::Task &task : bases.tasks)
+        baseByUid[task.uid] = std::move(task);
+    const QJsonArray entries = root.value(QLatin1String("tasks")).toArray();
+    for (const auto &value : entries) {
+        const QJsonObject o = value.toObject();
+        const QString uid = o.value(QLatin1String("uid")).toString();
+        const auto base = baseByUid.find(uid);
+        if (uid.isEmpty() || base == baseByUid.end())
+            continue;
+        Entry &entry = byUid[uid];
+        entry.href = o.value(QLatin1String("href")).toString();
+        entry.etag = o.value(QLatin1String("etag")).toString().toUtf8();
+        entry.text = o.value(QLatin1String("text")).toString().toUtf8();
+        entry.base = base->second;
+    }
+    return true;
+}
+
+bool State::save(QString *error) const
+{
+    QJsonArray entries;
+    std::vector<Module1::Task> bases;
+    bases.reserve(byUid.size());
+    for (const auto &[uid, entry] : byUid) {
+        QJsonObject o;
+        o.insert(QLatin1String("uid"), uid);
+        o.insert(QLatin1String("href"), entry.href);
+        o.insert(QLatin1String("etag"), QString::fromUtf8(entry.etag));
+        o.insert(QLatin1String("text"), QString::fromUtf8(entry.text));
+        entries.append(o);
+        bases.push_back(entry.base);
+        bases.back().uid = uid;
+    }
+    QJsonObject root;
+    root.insert(QLatin1String("collection"), collection);
+    root.insert(QLatin1String("ctag"), ctag);
+    root.insert(QLatin1String("bases"), QString::fromUtf8(Module1::storeText(bases, {})));
+    root.insert(QLatin1String("tasks"), entries);
+
+    const QString folder = QFileInfo(m_file).path();
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    QSaveFile file(m_file);
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace Sync

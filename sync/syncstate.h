@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "module1.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <map>
+
+namespace Sync {
+
+// What Quorvi knows of one task on the server since the last pass that
+// agreed with it.
+struct Entry {
+    QString href;          // its resource in the collection
+    QByteArray etag;       // exactly as the server gave it; empty when none came
+    QByteArray text;       // the server's iCalendar text, what Quorvi does not map kept in it
+    Module1::Task base;    // the task as both sides had it then: the base of every merge
+};
+
+// The sync state of one store: in the user's data folder, keyed by the
+// store's folder, never beside tasks.txt, so that a folder another tool
+// copies between computers does not carry one computer's state to another.
+class State
+{
+public:
+    static QString fileFor(const QString &storeFolder);
+
+    explicit State(QString file = {}) : m_file(std::move(file)) { }
+
+    // A missing file is an empty state. False, with the reason, when it
+    // exists and cannot be read; the state is then empty, and the next pass
+    // compares every task (nothing is deleted on the strength of it).
+    bool load(QString *error);
+    bool save(QString *error) const;
+
+    // Forgets everything: a pass against another collection starts afresh.
+    void reset(const QString &collection);
+
+    QString collection;    // the collection URL this state belongs to
+    QString ctag;          // getctag or sync-token at the last pass that agreed; empty: list next time
+    std::map<QString, Entry> byUid;
+
+private:
+    QString m_file;
+};
+
+} // namespace Sync
