@@ -29,6 +29,7 @@ bool StoreDialog::closeAfter(const Module1::Commit &commit)
     // it brings stays beside the window that remains.
     if (!seam().reportSave(this, commit.save, parentWidget()))
         return false;
+    m_committed = commit;
     settle();
     if (commit.reloaded)
         seam().reportLoadProblems(parentWidget(), commit.load);

@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+#include <optional>
+#include <utility>
+
 // A dialog that edits a copy of what the store holds, as both editors do: a
 // fixed modal dialog centred on its owner, whose Ok commits the copy
 // through the store and whose Cancel throws the copy away. Esc and the
@@ -20,6 +23,12 @@ protected:
                 double widthTwips, double heightTwips);
 
     Module1::TaskStore &store() const { return m_context.store; }
+
+public:
+    // What Ok committed since the last call, when it went through.
+    std::optional<Module1::Commit> takeCommitted() { return std::exchange(m_committed, std::nullopt); }
+
+protected:
     Modal::Seam &seam() const { return m_context.seam; }
 
     // Hides the dialog as accepted: what a commit does once it is in, before
@@ -42,4 +51,5 @@ protected:
 private:
     Context m_context;
     QString m_caption;
+    std::optional<Module1::Commit> m_committed;
 };

@@ -2,12 +2,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the README's pictures with the program's own --screenshot: the alert
 # window (docs/alert.png) and the task list (docs/main.png), from the demo
-# store in docs/demo with its dates moved to run from today.
-# Usage: docs/make-screenshots.sh [path/to/quorvi [output folder]]
-#        (defaults: build/startup/quorvi, and docs/ itself)
+# store in docs/demo with its dates moved to run from today. The task editor
+# with its calendar open (docs/editor-calendar.png) is drawn by the editor's
+# test, which opens it the way a user does, when that test is built.
+# Usage: docs/make-screenshots.sh [path/to/quorvi [output folder [path/to/test_frmtask]]]
+#        (defaults: build/startup/quorvi, docs/ itself, build/tests/taskeditor/test_frmtask)
 set -euo pipefail
 docs=$(cd "$(dirname "$0")" && pwd)
 quorvi=$(realpath "${1:-$docs/../build/startup/quorvi}")
+editor_test=$(realpath -m "${3:-$docs/../build/tests/taskeditor/test_frmtask}")
 shots=$(realpath "${2:-$docs}")
 [ -x "$quorvi" ] || { echo "make-screenshots.sh: no program at $quorvi; run 'make' first" >&2; exit 1; }
 
@@ -42,4 +45,10 @@ run --screenshot "$shots/alert.png"
 run --show-all --screenshot "$shots/main.png"
 # A demo whose dates went wrong would list nothing and write no alert picture.
 [ -s "$shots/alert.png" ] || { echo "make-screenshots.sh: the demo store listed no task" >&2; exit 1; }
+if [ -x "$editor_test" ]; then
+  env QT_QPA_PLATFORM=offscreen QUORVI_PICTURES="$work/pictures" XDG_RUNTIME_DIR="$work/runtime" LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 TZ=UTC \
+    "$editor_test" calendarOpensOnTheBoxesDateWithTodayMarked >/dev/null
+  cp "$work/pictures/frmTask-calendar.png" "$shots/editor-calendar.png"
+  echo "wrote $shots/editor-calendar.png"
+fi
 echo "wrote $shots/alert.png and $shots/main.png"

@@ -4,6 +4,7 @@
 #include "frmalerts.h"
 #include "frmmain.h"
 #include "clock.h"
+#include "dueboxes.h"
 #include "frmtask.h"
 #include "modal.h"
 #include "module1.h"
@@ -91,11 +92,12 @@ void FrmMain::newTask()
         return;
     }
     m_timer1->setEnabled(false);
-    // A new task starts blank; the store has it only once Ok commits it,
-    // so a Cancel leaves the count as it was.
+    // A new task starts from now, so Ok on the untouched form saves a
+    // sensible one; the store has it only once Ok commits it, so a Cancel
+    // leaves the count as it was.
     FrmTask *editor = frmTask();
-    editor->prepareNew();
-    m_context.seam.exec(editor);
+    editor->prepareNew(TaskFields::blankTaskAt(Clock::now()));
+    runEditor(editor);
     m_timer1->setEnabled(true);
 }
 
@@ -105,7 +107,7 @@ void FrmMain::editSelectedTask()
     if (slot < 0)
         return;
     frmTask()->prepare(slot + 1);
-    m_context.seam.exec(frmTask());
+    runEditor(frmTask());
 }
 
 void FrmMain::editPressedTask()
@@ -115,7 +117,7 @@ void FrmMain::editPressedTask()
     // keeps a stray trigger from opening an editor on nothing.
     if (const int slot = slotOfRow(m_selectedRow); slot >= 0) {
         frmTask()->prepare(slot + 1);
-        m_context.seam.exec(frmTask());
+        runEditor(frmTask());
     }
     m_timer1->setEnabled(true);
 }
@@ -123,12 +125,18 @@ void FrmMain::editPressedTask()
 void FrmMain::deleteTask()
 {
     m_timer1->setEnabled(false);
-    // The redraw this announces keeps the selection on the same row, which
-    // now shows the task that followed. The store is saved even when no
-    // row was selected.
-    const Commit commit = store().removeTask(selectedTask());
+    const TaskId id = selectedTask();
+    const Task *gone = store().find(id);
+    const std::optional<Task> before = gone ? std::optional<Task>(*gone) : std::nullopt;
+    // The task on the row below takes the selection, as the row did before;
+    // after the last row nothing is selected.
+    const int belowSlot = slotOfRow(m_selectedRow + 1);
+    m_selectedId = belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0;
+    // The store is saved even when no row was selected.
+    const Commit commit = store().removeTask(id);
     m_timer1->setEnabled(true);
-    m_context.seam.reportSave(this, commit.save);
+    if (m_context.seam.reportSave(this, commit.save) && before)
+        remember(QStringLiteral("Delete"), before, std::nullopt);
 }
 
 void FrmMain::markDone()
@@ -137,7 +145,11 @@ void FrmMain::markDone()
     if (id == 0)
         return;
     m_timer1->setEnabled(false);
-    const QString title = store().find(id)->title;
+    const Task before = *store().find(id);
+    const QString title = before.title;
+    // Where the task goes out of sight, the row below takes the selection.
+    const int belowSlot = slotOfRow(m_selectedRow + 1);
+    const TaskId below = belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0;
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
@@ -155,9 +167,14 @@ void FrmMain::markDone()
     if (row >= 1) {
         highlight(row);
         bringIntoView(row);
+    } else {
+        selectTask(below);
     }
     m_timer1->setEnabled(true);
-    m_context.seam.reportSave(this, commit.save);
+    if (m_context.seam.reportSave(this, commit.save)) {
+        if (const Task *after = store().find(id))
+            remember(before.done ? QStringLiteral("Mark Not Done") : QStringLiteral("Mark Done"), before, *after);
+    }
 }
 
 void FrmMain::exportTasks()
@@ -237,7 +254,11 @@ void FrmMain::manageRules()
     FrmAlerts *dialog = frmAlerts();
     dialog->prepare();
     dialog->drawAlert(0);
+    std::vector<AlertRule> before(store().rules().begin(), store().rules().end());
+    dialog->takeCommitted();
     m_context.seam.exec(dialog);
+    if (dialog->takeCommitted())
+        rememberRules(std::move(before));
     m_timer1->setEnabled(true);
 }
 

@@ -3,11 +3,14 @@
 
 #include "clock.h"
 #include "descriptionbox.h"
+#include "emptylisthint.h"
 #include "findtext.h"
+#include "headerbutton.h"
 #include "listcell.h"
 #include "modal.h"
 #include "module1.h"
 #include "pausabletimer.h"
+#include "preferences.h"
 #include "rules.h"
 #include "storecaption.h"
 #include "syncrunner.h"
@@ -53,11 +56,9 @@ QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &fall
 
 constexpr QLatin1StringView kShowDoneKey("list/showDoneTasks");
 
-// The program's few preferences about its windows; the tasks and the rules
-// live in tasks.txt.
 QSettings preferences()
 {
-    return QSettings(QStringLiteral("quorvi"), QStringLiteral("quorvi"));
+    return Preferences::settings();
 }
 
 // Rows given cells beyond the ones in view, above and below: an arrow
@@ -114,7 +115,9 @@ void FrmMain::buildMenus()
     addEntry(tasksMenu, "menu_modify", QStringLiteral("&Edit..."));
     addEntry(tasksMenu, "menu_delete", QStringLiteral("&Delete"));
     m_markDone[0] = addEntry(tasksMenu, "menu_done", QStringLiteral("&Mark Done"));
-    tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_find"));
+    QAction *findSeparator = tasksMenu->addSeparator();
+    findSeparator->setObjectName(QStringLiteral("menu_sep_find"));
+    buildHistory(tasksMenu, findSeparator);
     addEntry(tasksMenu, "menu_find", QStringLiteral("&Find..."))
         ->setShortcut(standardKey(QKeySequence::Find, Qt::CTRL | Qt::Key_F));
     tasksMenu->addSeparator()->setObjectName(QStringLiteral("menu_sep_files"));
@@ -132,6 +135,7 @@ void FrmMain::buildMenus()
     showDone->setCheckable(true);
     m_showDone = preferences().value(kShowDoneKey, false).toBool();
     showDone->setChecked(m_showDone);
+    buildRemindAgainMenu(optionsMenu);
     m_syncEntries[1] = addEntry(optionsMenu, "menu_syncaccount", QStringLiteral("&Sync Account..."));
     // The last sync's time and result rest on both sync entries.
     tasksMenu->setToolTipsVisible(true);
@@ -206,7 +210,7 @@ void FrmMain::buildControls()
     connect(m_vscroll, &QScrollBar::valueChanged, this, &FrmMain::vscrollChanged);
 
     auto makeHeader = [this](const char *name, const QString &caption, Module1::Column column) {
-        auto *button = new QPushButton(caption, m_lstContainer);
+        auto *button = new HeaderButton(caption, m_lstContainer);
         button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, [this, column] { headerClicked(column); });
         button->installEventFilter(this);
@@ -223,6 +227,7 @@ void FrmMain::buildControls()
         cell->setText(QStringLiteral(" "));
         cell->hide();
     }
+    addEmptyListHint();
 }
 
 void FrmMain::updateMinimumSize()
@@ -275,7 +280,9 @@ ListCell *FrmMain::makeCell(const QString &name)
 
 void FrmMain::formLoad()
 {
-    store().setSortMode(Module1::ByDue);
+    // The order the list had when it was last used.
+    store().setSortMode(Preferences::listOrder());
+    showOrder();
     if (store().loaded() && !store().storeChangedElsewhere()) {
         drawList();
         return;
@@ -339,16 +346,33 @@ void FrmMain::changeKeepingSelection(const std::function<void()> &change)
     m_keepSelected.reset();
 }
 
+void FrmMain::setSelectedRow(int row)
+{
+    m_selectedRow = row;
+    const int slot = slotOfRow(row);
+    m_selectedId = slot >= 0 ? store().tasks()[std::size_t(slot)].id : 0;
+}
+
 void FrmMain::drawList()
 {
+    // The task, not the row: whatever changed (an edit, a sort, an undo, a
+    // change made elsewhere) may have moved it, and a Delete must not fall
+    // on a task the user did not choose.
+    const Module1::TaskId keep = m_keepSelected ? *m_keepSelected : m_selectedId;
+    const int rowBefore = m_selectedRow;
     int remembered = m_selectedRow;
     store().sortTasks();
     m_haystackStale = true;
     chooseRows();
-    if (m_keepSelected)
-        remembered = rowOfSlot(store().slotOf(*m_keepSelected));
-    m_selectedRow = remembered <= rowCount() ? remembered : 0;
+    if (keep != 0)
+        remembered = rowOfSlot(store().slotOf(keep));
+    m_selectedRow = remembered >= 1 && remembered <= rowCount() ? remembered : 0;
+    if (m_selectedRow == 0)
+        m_selectedId = 0; // gone, hidden or filtered out: nothing is selected
     showRows();
+    // Still in view where the change moved it.
+    if (m_selectedRow > 0 && m_selectedRow != rowBefore)
+        bringIntoView(m_selectedRow);
     // Every reload and every save ends here.
     updateWindowCaption();
 }
@@ -506,6 +530,7 @@ void FrmMain::updateDoneCaptions()
 
 void FrmMain::cleanList()
 {
+    m_selectedId = 0;
     m_selectedRow = 0;
     m_rowSlots.clear();
     showRows();
@@ -550,7 +575,7 @@ void FrmMain::highlight(int index)
 {
     if (index < 1 || index > rowCount())
         return;
-    m_selectedRow = index;
+    setSelectedRow(index);
     // Every row with cells goes back to its rule colour on a clear
     // background, the selected one excepted; only the cells whose look
     // actually changes are repainted.
@@ -720,6 +745,8 @@ void FrmMain::showListFocus(bool focused)
 void FrmMain::headerClicked(Module1::Column column)
 {
     store().setSortMode(Module1::nextSortMode(store().sortMode(), column));
+    Preferences::setListOrder(store().sortMode());
+    showOrder();
     drawList();
 }
 

@@ -6,6 +6,7 @@
 #include "listlayout.h"
 #include "module1.h"
 #include "rules.h"
+#include "taskundo.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -16,6 +17,7 @@
 #include <vector>
 
 class FrmAlerts;
+class HeaderButton;
 class FrmTask;
 class QAction;
 class QKeyEvent;
@@ -27,6 +29,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
+class QUndoStack;
 class PausableTimer;
 
 // The task list window: one row of three cells per task, coloured by the
@@ -62,7 +65,7 @@ public:
     // The selected row number, 0 when none. Setting it only changes the
     // number; highlight() also marks the row and shows its description.
     int selectedRow() const { return m_selectedRow; }
-    void setSelectedRow(int row) { m_selectedRow = row; }
+    void setSelectedRow(int row);
 
     // Number of rows in the list (with or without cells).
     int rowCount() const { return int(m_rowSlots.size()); }
@@ -115,6 +118,8 @@ public:
     // How often the list was reloaded for a change made elsewhere.
     int follows() const { return m_follows; }
     QMenu *shortMenu() const { return m_menuShort; }
+    // The steps Undo and Redo go through.
+    QUndoStack *history() const { return m_history; }
 
     // The controls' geometry in twips as last laid out.
     const ListLayout::Geometry &layoutGeometry() const { return m_geometry; }
@@ -196,11 +201,35 @@ private:
     // "Quorvi", or that with word of a read-only tasks.txt.
     void updateWindowCaption();
     void headerClicked(Module1::Column column);
+    // The heading of the current order shows its direction (listorder.cpp).
+    void showOrder();
+    void addEmptyListHint();
+    // Options > Remind Again After: how long a reminder is put off.
+    void buildRemindAgainMenu(QMenu *options);
+    // Undo and Redo (history.cpp), put in the Tasks menu before `before`.
+    void buildHistory(QMenu *tasksMenu, QAction *before);
+    TaskUndo::Tell tellUndo();
+    // A change made here, for Undo: the task before (none: added) and after
+    // (none: deleted); the rules as they were before the rules' Ok.
+    void remember(const QString &text, std::optional<Module1::Task> before, std::optional<Module1::Task> after);
+    void rememberRules(std::vector<Module1::AlertRule> before);
+    void undoStep();
+    void redoStep();
+    void stepAndSelect(int index, const std::function<void()> &step);
+    // Runs the task editor, and remembers what its Ok committed.
+    void runEditor(FrmTask *editor);
+    // Selects the task and scrolls to it, where the list shows it.
+    void selectTask(Module1::TaskId id);
     void vscrollChanged(int value);
 
     Context m_context;
     ListLayout::Geometry m_geometry;
     int m_selectedRow = 0;
+    // The task on the selected row: after a redraw, whatever moved it, the
+    // selection is where that task is now.
+    Module1::TaskId m_selectedId = 0;
+    QUndoStack *m_history = nullptr;
+    TaskUndo::Ids m_undoIds;
     bool m_showDone = false;
     int m_wheelRemainder = 0; // eighths of a degree not yet turned into rows
 
@@ -218,9 +247,9 @@ private:
     QWidget *m_viewport = nullptr; // the part of pctContainer inside its border
     QWidget *m_lstContainer = nullptr;
     QScrollBar *m_vscroll = nullptr;
-    QPushButton *m_cmdTitle = nullptr;
-    QPushButton *m_cmdFor = nullptr;
-    QPushButton *m_cmdDue = nullptr;
+    HeaderButton *m_cmdTitle = nullptr;
+    HeaderButton *m_cmdFor = nullptr;
+    HeaderButton *m_cmdDue = nullptr;
     QPlainTextEdit *m_txtDescription = nullptr;
     PausableTimer *m_timer1 = nullptr;
     std::optional<Module1::TaskId> m_keepSelected; // while changeKeepingSelection runs

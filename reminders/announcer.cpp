@@ -17,7 +17,7 @@ Announcer::Announcer(Scheduler &scheduler, DesktopNotices &notices, Tray *tray, 
     connect(&m_notices, &DesktopNotices::showRequested, this,
             [this](const Module1::Task &task) { m_front.showTask(task); });
     connect(&m_notices, &DesktopNotices::snoozeRequested, this,
-            [this](const Module1::Task &task) { m_scheduler.snooze(task, Scheduler::kSnoozeMs); });
+            [this](const Module1::Task &task, const QDateTime &until) { m_scheduler.putOff(task, until); });
     connect(&m_notices, &DesktopNotices::doneRequested, this,
             [this](const Module1::Task &task) { m_front.markTaskDone(task); });
     if (m_tray) {

@@ -35,7 +35,7 @@ public:
 // Takes each reminder that falls due to the desktop: as a notification,
 // else as a message from the tray icon, else in the alert window. Wires
 // the notification's actions back: "Show" to the task list, "In 10 minutes"
-// to the scheduler, "Done" to the tables.
+// and "Tomorrow" to the scheduler, "Done" to the tables.
 class Announcer : public QObject
 {
     Q_OBJECT

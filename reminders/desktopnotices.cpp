@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktopnotices.h"
 
+#include "clock.h"
 #include "notice.h"
+#include "preferences.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -73,16 +75,17 @@ void DesktopNotices::giveUpOnWaiting()
 void DesktopNotices::send(const Module1::Task &task)
 {
     const Notice::Text text = Notice::textFor(task);
+    const int remindAgain = Preferences::remindAgainMinutes();
     QVariantMap hints;
     // Lets the desktop show the notification under Quorvi's name and icon.
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("org.quorvi.Quorvi"));
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call << QStringLiteral("Quorvi") << uint(0) << QStringLiteral("quorvi") << text.summary
-         << (m_markup ? text.body.toHtmlEscaped() : text.body) << Notice::actions() << hints
+         << (m_markup ? text.body.toHtmlEscaped() : text.body) << Notice::actions(remindAgain) << hints
          // A reminder stays until it is dealt with.
          << int(0);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, task](QDBusPendingCallWatcher *w) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, task, remindAgain](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         const QDBusPendingReply<uint> reply = *w;
         if (reply.isError()) {
@@ -90,7 +93,7 @@ void DesktopNotices::send(const Module1::Task &task)
             Q_EMIT undelivered(task);
             return;
         }
-        m_shown.insert(reply.value(), task);
+        m_shown.insert(reply.value(), {task, remindAgain});
     });
 }
 
@@ -102,11 +105,13 @@ void DesktopNotices::actionInvoked(uint id, const QString &action)
         return;
     // A copy: a slot may run an event loop (a message box) in which the
     // service's replies change m_shown under a reference.
-    const Module1::Task task = found.value(); // NOLINT(performance-unnecessary-copy-initialization)
+    const Module1::Task task = found.value().task; // NOLINT(performance-unnecessary-copy-initialization)
     if (action == Notice::kShowAction || action == Notice::kDefaultAction)
         Q_EMIT showRequested(task);
-    else if (action == Notice::kSnoozeAction)
-        Q_EMIT snoozeRequested(task);
+    else if (action == Notice::kSnoozeAction || action == Notice::kTomorrowAction)
+        // As long as the button said, even when the preference changed since.
+        Q_EMIT snoozeRequested(task, Notice::putOffUntil(action == Notice::kTomorrowAction,
+                                                         found.value().remindAgainMinutes, Clock::now()));
     else if (action == Notice::kDoneAction)
         Q_EMIT doneRequested(task);
 }

@@ -41,8 +41,9 @@ public:
 Q_SIGNALS:
     // "Show" (or a click on the notification) on this task's reminder.
     void showRequested(const Module1::Task &task);
-    // "In 10 minutes" on this task's reminder.
-    void snoozeRequested(const Module1::Task &task);
+    // "In 10 minutes" (as long as the reminder's button said) or
+    // "Tomorrow" on this task's reminder: it is to come back `until`.
+    void snoozeRequested(const Module1::Task &task, const QDateTime &until);
     // "Done" on this task's reminder.
     void doneRequested(const Module1::Task &task);
     // No service took the reminder.
@@ -64,7 +65,11 @@ private:
     Service m_service = Service::Unknown;
     bool m_markup = false;
     QList<Module1::Task> m_waiting;      // until the service has said what it can do
-    QHash<uint, Module1::Task> m_shown;  // by the service's notification id
+    struct Shown {
+        Module1::Task task;
+        int remindAgainMinutes = 0; // what its button offers
+    };
+    QHash<uint, Shown> m_shown; // by the service's notification id
 };
 
 } // namespace Reminders

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notice.h"
 
+#include "preferences.h"
 #include "rules.h"
 
 namespace Notice {
@@ -16,10 +17,18 @@ Text textFor(const Module1::Task &t)
     return text;
 }
 
-QStringList actions()
+QStringList actions(int remindAgainMinutes)
 {
-    return {kDefaultAction, QStringLiteral("Show"), kShowAction,   QStringLiteral("Show"),
-            kSnoozeAction,  QStringLiteral("In 10 minutes"), kDoneAction, QStringLiteral("Done")};
+    return {kDefaultAction,  QStringLiteral("Show"),
+            kShowAction,     QStringLiteral("Show"),
+            kSnoozeAction,   Preferences::remindAgainCaption(remindAgainMinutes),
+            kTomorrowAction, QStringLiteral("Tomorrow"),
+            kDoneAction,     QStringLiteral("Done")};
+}
+
+QDateTime putOffUntil(bool tomorrow, int minutes, const QDateTime &now)
+{
+    return tomorrow ? now.addDays(1) : now.addSecs(qint64(minutes) * 60);
 }
 
 std::optional<int> rowOf(const Module1::Task &task, std::span<const Module1::Task> tasks)

@@ -25,9 +25,16 @@ Text textFor(const Module1::Task &task);
 // key, then label. "default" is a click on the reminder itself.
 inline const QString kShowAction = QStringLiteral("show");
 inline const QString kSnoozeAction = QStringLiteral("snooze");
+inline const QString kTomorrowAction = QStringLiteral("tomorrow");
 inline const QString kDoneAction = QStringLiteral("done");
 inline const QString kDefaultAction = QStringLiteral("default");
-QStringList actions();
+// The put-off action's label names `remindAgainMinutes` ("In 30 minutes").
+QStringList actions(int remindAgainMinutes);
+
+// When a reminder put off at `now` comes back: `minutes` later, or at the
+// same time on the next day for "Tomorrow" (the same wall-clock time, also
+// across a change of the clocks).
+QDateTime putOffUntil(bool tomorrow, int minutes, const QDateTime &now);
 
 // The row (from 1) showing `task` in the tables as they stand: the task
 // with its id, or failing that one with the same title, for-whom text and

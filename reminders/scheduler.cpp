@@ -74,9 +74,9 @@ void Scheduler::start()
     catchUp();
 }
 
-void Scheduler::snooze(const Module1::Task &task, qint64 delayMs)
+void Scheduler::putOff(const Module1::Task &task, const QDateTime &at)
 {
-    m_snoozed.append({Clock::now().addMSecs(delayMs), task});
+    m_snoozed.append({at, task});
     if (m_started)
         catchUp();
 }

@@ -31,7 +31,7 @@ QDateTime nextDayStart(const QDateTime &now);
 // The earliest of the valid moments given; invalid when none is.
 QDateTime earliest(std::initializer_list<QDateTime> moments);
 
-// A reminder put off to a later moment ("In 10 minutes").
+// A reminder put off to a later moment ("In 10 minutes", "Tomorrow").
 struct Snoozed {
     QDateTime at;
     Module1::Task task; // a copy: the task may be edited or gone by then
@@ -52,9 +52,8 @@ public:
     // Starts watching: what is due before now is past and is not announced.
     void start();
 
-    // Announces the task again `delayMs` from now.
-    void snooze(const Module1::Task &task, qint64 delayMs);
-    static constexpr qint64 kSnoozeMs = qint64(10) * 60 * 1000;
+    // Announces the task again at `at`.
+    void putOff(const Module1::Task &task, const QDateTime &at);
 
     // The day the scheduler believes it is.
     QDate day() const { return m_day; }

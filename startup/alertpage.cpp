@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alertpage.h"
 
+#include "calendar.h"
+#include "preferences.h"
 #include "privatefolder.h"
 #include "rules.h"
 #include "systemerror.h"
@@ -9,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QUrlQuery>
 
 #include <cerrno>
 
@@ -56,7 +59,19 @@ void appendEscaped(QString &out, QStringView text)
 // escaped, so no title can start another.
 const QLatin1String kTaskStart("<table ");
 
-void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 days)
+constexpr QLatin1StringView kLinkScheme("quorvi");
+constexpr QLatin1StringView kPutOffPath("putoff");
+
+QString putOffLink(qsizetype entry, const QString &choice, const QString &caption)
+{
+    QUrl link;
+    link.setScheme(kLinkScheme);
+    link.setPath(kPutOffPath);
+    link.setQuery(QStringLiteral("entry=%1&%2").arg(entry).arg(choice));
+    return QStringLiteral("<a href=\"%1\">%2</a>").arg(link.toString(QUrl::FullyEncoded).toHtmlEscaped(), caption);
+}
+
+void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 days, const QString &extra = {})
 {
     out += kTaskStart + QLatin1String("width=100% align=center border=0 cellspacing=15 bgcolor=#") + colorText(color)
         + QLatin1Char('>') + kCrLf;
@@ -71,6 +86,7 @@ void appendTask(QString &out, const Module1::Task &task, qint32 color, qint32 da
     else
         out += QLatin1String("<b>T -: </b> <B>LATE!!!!</b> <BR>");
     out += kCrLf;
+    out += extra;
     out += QLatin1String("<hr>") + escapeDescription(task.description) + kCrLf;
     out += QLatin1String("</small></td></tR></table><br>") + kCrLf;
 }
@@ -209,19 +225,51 @@ QString withBreakOpportunities(QStringView html, int longest)
     return out;
 }
 
-Page drawDueNow(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today)
+Page drawDueNow(std::span<const DueNowEntry> entries, std::span<const Module1::AlertRule> rules, QDate today,
+                int remindAgainMinutes)
 {
     Page page;
     page.text += QLatin1String("<head><title>Due now</title></head>") + kCrLf;
     page.text += QLatin1String("<body>") + kCrLf;
     page.text += QLatin1String("<h1>Due now</h1>") + kCrLf;
-    for (auto task = tasks.rbegin(); task != tasks.rend(); ++task) {
-        const Rules::Choice choice = Rules::choose(*task, rules, today);
-        appendTask(page.text, *task, choice.listed ? choice.boxColor : choice.color, Rules::daysLeft(*task, today));
+    for (qsizetype i = qsizetype(entries.size()) - 1; i >= 0; --i) {
+        const DueNowEntry &entry = entries[std::size_t(i)];
+        QString offer = QLatin1String("<b>Remind again: </b> ");
+        if (entry.putOffUntil.isValid()) {
+            offer += escapeHtml(Calendar::dueText(entry.putOffUntil));
+        } else {
+            offer += putOffLink(i, QStringLiteral("minutes=%1").arg(remindAgainMinutes),
+                                Preferences::remindAgainCaption(remindAgainMinutes))
+                     + QLatin1String(" &nbsp; ")
+                     + putOffLink(i, QStringLiteral("tomorrow=1"), QStringLiteral("Tomorrow"));
+        }
+        offer += QLatin1String(" <BR>") + kCrLf;
+        const Rules::Choice choice = Rules::choose(entry.task, rules, today);
+        appendTask(page.text, entry.task, choice.listed ? choice.boxColor : choice.color,
+                   Rules::daysLeft(entry.task, today), offer);
         page.anyListed = true;
     }
     page.text += QLatin1String("</body></html>") + kCrLf;
     return page;
+}
+
+std::optional<PutOffLink> readPutOffLink(const QUrl &link)
+{
+    if (link.scheme() != kLinkScheme || link.path() != kPutOffPath)
+        return std::nullopt;
+    const QUrlQuery query(link);
+    bool read = false;
+    PutOffLink asked;
+    asked.entry = query.queryItemValue(QStringLiteral("entry")).toLongLong(&read);
+    if (!read || asked.entry < 0)
+        return std::nullopt;
+    asked.tomorrow = query.hasQueryItem(QStringLiteral("tomorrow"));
+    if (!asked.tomorrow) {
+        asked.minutes = query.queryItemValue(QStringLiteral("minutes")).toInt(&read);
+        if (!read || asked.minutes <= 0)
+            return std::nullopt;
+    }
+    return asked;
 }
 
 QString choosePageLocation(bool windowsTempExists, const QString &runtimeFolder)

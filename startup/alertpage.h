@@ -4,8 +4,11 @@
 #include "module1.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
+#include <QUrl>
 
+#include <optional>
 #include <span>
 
 // The alert page: its text for the tasks the rules list, and where the page
@@ -41,6 +44,12 @@ Page drawListed(std::span<const Module1::Task> tasks, std::span<const Module1::A
 // character references are never split.
 QString withBreakOpportunities(QStringView html, int longest = 32);
 
+// One reminder on the "Due now" page.
+struct DueNowEntry {
+    Module1::Task task;
+    QDateTime putOffUntil; // invalid until it is put off
+};
+
 // The page cut before the task that follows the first `first` tasks, and
 // then before every `perSlice` tasks more, so that a viewer can show the
 // start at once and take in the rest a slice at a time. Joined, the slices
@@ -50,7 +59,20 @@ QStringList slicesByTask(const QString &html, int first, int perSlice);
 // A page of reminders that fell due, for a desktop where neither a
 // notification service nor a tray icon can show them: each task in the
 // colour its rules give it (black when none does), latest reminder first.
-Page drawDueNow(std::span<const Module1::Task> tasks, std::span<const Module1::AlertRule> rules, QDate today);
+// Each offers what a notification does, to put it off ("In 10 minutes", as
+// long as `remindAgainMinutes`, and "Tomorrow"), by links that name the
+// entry's place in `entries`; one put off says until when instead.
+Page drawDueNow(std::span<const DueNowEntry> entries, std::span<const Module1::AlertRule> rules, QDate today,
+                int remindAgainMinutes);
+
+// What a put-off link on the "Due now" page asks for; nothing for any other
+// link, or one whose numbers cannot be read.
+struct PutOffLink {
+    qsizetype entry = -1;
+    bool tomorrow = false;
+    int minutes = 0;
+};
+std::optional<PutOffLink> readPutOffLink(const QUrl &link);
 
 // Where the page goes. A Windows temporary folder "c:\windows\temp" wins when
 // it exists; elsewhere a "quorvi" folder in the per-user runtime folder.

@@ -5,6 +5,8 @@
 #include "frmmain.h"
 #include "modal.h"
 #include "module1.h"
+#include "notice.h"
+#include "preferences.h"
 
 #include <QGuiApplication>
 #include <QHideEvent>
@@ -125,6 +127,10 @@ FrmStartup::FrmStartup(const Context &context, QWidget *parent) : QWidget(parent
     // the keyboard for scrolling.
     m_pageView->setFocusPolicy(Qt::ClickFocus);
     m_pageView->setOpenLinks(false);
+    connect(m_pageView, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) {
+        if (const std::optional<AlertPage::PutOffLink> asked = AlertPage::readPutOffLink(link))
+            Q_EMIT putOffRequested(asked->entry, Notice::putOffUntil(asked->tomorrow, asked->minutes, Clock::now()));
+    });
     placeBrowser();
 
     setTabOrder(m_cmdExit, m_cmdShowAll);
@@ -163,9 +169,9 @@ bool FrmStartup::alertAgain(QDate today)
     return writeAndShowPage(byDue, today);
 }
 
-void FrmStartup::showDueNow(const QList<Module1::Task> &tasks, QDate today)
+void FrmStartup::showDueNow(std::span<const AlertPage::DueNowEntry> entries, QDate today)
 {
-    m_page = AlertPage::drawDueNow(tasks, m_context.store.rules(), today);
+    m_page = AlertPage::drawDueNow(entries, m_context.store.rules(), today, Preferences::remindAgainMinutes());
     m_pageView->showHtml(m_page.text);
 }
 

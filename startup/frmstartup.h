@@ -65,7 +65,7 @@ public:
 
     // Shows reminders that fell due (latest first) instead of the alert page,
     // from memory; the page file keeps the start's alert.
-    void showDueNow(const QList<Module1::Task> &tasks, QDate today = Clock::today());
+    void showDueNow(std::span<const AlertPage::DueNowEntry> entries, QDate today = Clock::today());
 
     const Context &context() const { return m_context; }
 
@@ -91,6 +91,11 @@ public:
 public Q_SLOTS:
     void cmdExit_Click();
     void cmdShowAll_Click();
+
+Q_SIGNALS:
+    // A put-off link of the "Due now" page: entry `entry` of those shown is
+    // to come back `until`.
+    void putOffRequested(qsizetype entry, const QDateTime &until);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -19,6 +19,7 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
     : QObject(parent), m_startup(startup), m_background(background), m_scheduler(startup.context().store, alarm),
       m_notices(bus)
 {
+    connect(&m_startup, &FrmStartup::putOffRequested, this, &Session::putOffShown);
     // In the background, closing a window only hides it, and so does the
     // alert window's Exit; the tray's or the list's Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(!m_background);
@@ -115,9 +116,19 @@ void Session::showInAlertWindow(const Module1::Task &task)
     // Reminders gather in the window until it is closed or put away.
     if (!m_startup.isVisible())
         m_dueShown.clear();
-    m_dueShown.append(task);
+    m_dueShown.append({task, {}});
     m_startup.showDueNow(m_dueShown, Clock::today());
     Opening::bringUp(&m_startup);
+}
+
+void Session::putOffShown(qsizetype entry, const QDateTime &until)
+{
+    // Once only: the page says until when, and a second click does nothing.
+    if (entry < 0 || entry >= m_dueShown.size() || m_dueShown[entry].putOffUntil.isValid())
+        return;
+    m_dueShown[entry].putOffUntil = until;
+    m_scheduler.putOff(m_dueShown[entry].task, until);
+    m_startup.showDueNow(m_dueShown, Clock::today());
 }
 
 void Session::markTaskDone(const Module1::Task &task)

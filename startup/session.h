@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "alertpage.h"
 #include "announcer.h"
 #include "desktopnotices.h"
 #include "opening.h"
@@ -71,5 +72,8 @@ private:
     void startSync();
     void tellSync(const QString &message);
 
-    QList<Module1::Task> m_dueShown; // reminders in the alert window now
+    // "In 10 minutes" or "Tomorrow" on the alert window's "Due now" page.
+    void putOffShown(qsizetype entry, const QDateTime &until);
+
+    QList<AlertPage::DueNowEntry> m_dueShown; // reminders in the alert window now
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storesave.h"
 
+#include "starterrules.h"
 #include "storebackup.h"
 #include "storelock.h"
 #include "storereader.h"
@@ -135,6 +136,9 @@ bool StoreSave::look()
     if (m_exists && DiskFile::isReadOnly(kStoreFileName, m_now.look))
         return fail(QStringLiteral("%1 is read-only, so your change could not be saved.").arg(kStoreFileName));
 
+    // A first run: the load found no file, and none has come since.
+    m_starterRules = m_tracker.known() && !m_tracker.look().exists() && !m_exists
+                     && StarterRules::giveToNewStore(m_written.rules);
     m_replacedHadProblems = m_tracker.hadProblems();
     // A store never read has nothing to compare with: the tables replace
     // whatever is there, as they always did.
@@ -311,6 +315,11 @@ StoreSave::Round StoreSave::takeFound(const Found &found, DiskFile::Placed &plac
             return Round::Ended;
         }
         m_result.message = Backup::keptMessage();
+    }
+    if (std::exchange(m_starterRules, false)) {
+        // Another program created the file first: an existing store keeps
+        // the rules it has.
+        m_written.rules.clear();
     }
     const Records ours = m_written;
     // A program that takes no lock may have written its file from an

@@ -46,6 +46,9 @@ public:
     // Whether what was saved was merged with the file: the records saved,
     // which the tables must take, are then in records().
     bool merged() const { return m_merged; }
+    // Whether the save created the store file and gave it the starter
+    // rules, which the tables must take too (in records()).
+    bool gaveStarterRules() const { return m_starterRules; }
     Records &records() { return m_written; }
 
 private:
@@ -93,6 +96,7 @@ private:
     Expected m_expected;
     bool m_exists = false;
     bool m_merged = false;
+    bool m_starterRules = false;
     bool m_replacedHadProblems = false;
     bool m_linked = false;
     DiskFile::Look m_keep;

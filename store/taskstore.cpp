@@ -196,7 +196,7 @@ SaveResult TaskStore::saveTasks()
 {
     StoreSave save(m_tracker, recordsToSave(), m_sortMode);
     SaveResult result = save.run(m_lastLoad.unreadable, m_lastLoad.unreadableReason, m_clearedFolders);
-    if (result.ok && save.merged()) {
+    if (result.ok && (save.merged() || save.gaveStarterRules())) {
         putInTables(std::move(save.records()));
         announce();
     }

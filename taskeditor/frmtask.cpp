@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frmtask.h"
 
+#include "calendarbutton.h"
+#include "clock.h"
+#include "dueboxes.h"
 #include "modal.h"
 #include "numbers.h"
 #include "repeat.h"
@@ -45,9 +48,20 @@ QLineEdit *addBox(QWidget *parent, const char *name, double left, double top, do
     return box;
 }
 
+// The line that says what the date and time boxes make sits below the time
+// row, across the dialog; a long date in a wordy locale wraps onto a second
+// line there. Everything from the description on moved down by that room.
+constexpr double kPreviewTop = 1800;
+constexpr double kPreviewHeight = 420;
+constexpr double kBelowPreview = kPreviewHeight + 60;
+// The calendar button follows the year box; the dialog is wider by it.
+constexpr double kCalendarLeft = 3915;
+constexpr double kCalendarWidth = 300;
+constexpr double kDialogWidth = kCalendarLeft + kCalendarWidth + 120;
+
 // The Repeat row sits where the buttons were; the dialog grew by one row
 // below it, and nothing above it moved.
-constexpr double kRepeatTop = 2880;
+constexpr double kRepeatTop = 2880 + kBelowPreview;
 constexpr double kButtonTop = kRepeatTop + 360;
 
 QPushButton *addButton(QWidget *parent, const char *name, const QString &caption, double left)
@@ -64,7 +78,8 @@ QPushButton *addButton(QWidget *parent, const char *name, const QString &caption
 } // namespace
 
 FrmTask::FrmTask(const Context &context, QWidget *parent)
-    : StoreDialog(context, parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), 3975, kButtonTop + 345)
+    : StoreDialog(context, parent, QStringLiteral("frmTask"), QStringLiteral("New / Edit task"), kDialogWidth,
+                  kButtonTop + 345)
 {
     buildControls();
     connectHandlers();
@@ -80,7 +95,7 @@ void FrmTask::buildControls()
     addLabel(this, QStringLiteral("Time:"), 120, 1440, 705);
     addLabel(this, QStringLiteral(":"), 1200, 1440, 255, Qt::AlignCenter);
     addLabel(this, QStringLiteral(":"), 1800, 1440, 255, Qt::AlignCenter);
-    addLabel(this, QStringLiteral("Description:"), 120, 1800, 1500);
+    addLabel(this, QStringLiteral("Description:"), 120, 1800 + kBelowPreview, 1500);
     addLabel(this, QStringLiteral("Repeat:"), 120, kRepeatTop, 705);
     addLabel(this, QStringLiteral("Count:"), 2520, kRepeatTop, 660, Qt::AlignRight | Qt::AlignVCenter);
 
@@ -95,6 +110,8 @@ void FrmTask::buildControls()
     Twips::place(lstMonth, 1320, 840, 1815, 315);
 
     txtYear = addBox(this, "txtYear", 3240, 840, 615, true);
+    cmdCalendar = new CalendarButton(this);
+    Twips::place(cmdCalendar, kCalendarLeft, 840, kCalendarWidth, kRowHeight);
     txtHour = addBox(this, "txtHour", 840, 1440, 375, true);
     txtMinute = addBox(this, "txtMinute", 1440, 1440, 375, true);
     txtSecond = addBox(this, "txtSecond", 2040, 1440, 375, true);
@@ -104,7 +121,13 @@ void FrmTask::buildControls()
     txtDescript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Tab moves on to the buttons, as in every other box of the dialog.
     txtDescript->setTabChangesFocus(true);
-    Twips::place(txtDescript, 120, 2040, 3735, 735);
+    Twips::place(txtDescript, 120, 2040 + kBelowPreview, 3735, 735);
+
+    lblDuePreview = new QLabel(this);
+    lblDuePreview->setObjectName(QStringLiteral("lblDuePreview"));
+    lblDuePreview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDuePreview->setWordWrap(true);
+    Twips::place(lblDuePreview, 120, kPreviewTop, kDialogWidth - 240, kPreviewHeight);
 
     lstRepeat = new QComboBox(this);
     lstRepeat->setObjectName(QStringLiteral("lstRepeat"));
@@ -118,8 +141,8 @@ void FrmTask::buildControls()
     Command1->installEventFilter(this);
     Command2->installEventFilter(this);
 
-    QWidget *order[] = {txtTitle, txtFor,      txtDay,    lstMonth,       txtYear,  txtHour, txtMinute,
-                        txtSecond, txtDescript, lstRepeat, txtRepeatCount, Command1, Command2};
+    QWidget *order[] = {txtTitle,  txtFor,    txtDay,      lstMonth,  txtYear,        cmdCalendar, txtHour,
+                        txtMinute, txtSecond, txtDescript, lstRepeat, txtRepeatCount, Command1,    Command2};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -153,6 +176,15 @@ void FrmTask::connectHandlers()
     connect(lstMonth, &QComboBox::currentIndexChanged, this, &FrmTask::monthChosen);
     connect(lstMonth, &QComboBox::currentIndexChanged, this, [this] { repeatChanged(true); });
     connect(txtDescript, &QPlainTextEdit::textChanged, this, &FrmTask::descriptionEdited);
+    // After the handlers above, so the record already holds what was typed.
+    for (QLineEdit *part : {txtDay, txtYear, txtHour, txtMinute, txtSecond})
+        connect(part, &QLineEdit::textChanged, this, &FrmTask::showDuePreview);
+    connect(lstMonth, &QComboBox::currentIndexChanged, this, &FrmTask::showDuePreview);
+    connect(cmdCalendar, &CalendarButton::opening, this, [this] {
+        if (const Module1::Task *t = editing())
+            cmdCalendar->openOn(Rules::dueDate(*t), Clock::today());
+    });
+    connect(cmdCalendar, &CalendarButton::chosen, this, &FrmTask::dateChosen);
     connect(Command1, &QPushButton::clicked, this, &FrmTask::saveAndClose);
     connect(Command2, &QPushButton::clicked, this, &FrmTask::cancel);
 }
@@ -174,11 +206,11 @@ void FrmTask::prepare(int index)
     fill(m_original);
 }
 
-void FrmTask::prepareNew()
+void FrmTask::prepareNew(const Module1::Task &start)
 {
     m_original = Module1::Task{};
     m_selected = store().taskCount() + 1;
-    fill(m_original);
+    fill(start);
 }
 
 void FrmTask::fill(const Module1::Task &t)
@@ -201,6 +233,7 @@ void FrmTask::fill(const Module1::Task &t)
     txtRepeatCount->setText(QString::number(repeat.count));
     txtRepeatCount->setEnabled(repeat.row > 0);
     m_preparing = false;
+    showDuePreview();
     txtTitle->setFocus();
 }
 
@@ -221,6 +254,20 @@ void FrmTask::repeatChanged(bool dateMoved)
         return;
     }
     t->repeatText = TaskFields::repeatStored(row, txtRepeatCount->text(), Rules::dueDate(*t), t->repeatText);
+}
+
+void FrmTask::showDuePreview()
+{
+    const Module1::Task *t = editing();
+    lblDuePreview->setText(t ? DuePreview::text(*t, Clock::now(), locale()) : QString());
+}
+
+void FrmTask::dateChosen(QDate date)
+{
+    // Through the boxes, so every handler sees the new date as if typed.
+    txtDay->setText(QString::number(date.day()));
+    lstMonth->setCurrentIndex(date.month() - 1);
+    txtYear->setText(QString::number(date.year()));
 }
 
 void FrmTask::monthChosen(int index)

@@ -3,7 +3,10 @@
 
 #include "storedialog.h"
 
+class CalendarButton;
 class QComboBox;
+class QDate;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -20,8 +23,9 @@ public:
     // Edits a copy of the task in slot index - 1 (index counts from 1). A
     // number outside the table leaves the dialog editing nothing.
     void prepare(int index);
-    // Edits a new, blank task, which Ok adds to the store.
-    void prepareNew();
+    // Edits a new task, blank unless `start` says otherwise, which Ok adds
+    // to the store.
+    void prepareNew(const Module1::Task &start = {});
 
     // The slot number being edited (from 1; past the table for a new task);
     // -1 after Cancel, 0 when prepare refused.
@@ -29,6 +33,7 @@ public:
     // The copy being edited, and the task it was taken from (0 when new).
     const Module1::Task &record() const { return m_task; }
     Module1::TaskId editedId() const { return m_original.id; }
+    const Module1::Task &original() const { return m_original; }
 
 protected:
     void cancel() override;
@@ -46,6 +51,10 @@ private:
     // when the due date changed and a monthly or yearly task follows its day.
     void repeatChanged(bool dateMoved = false);
     void saveAndClose();
+    // The line under the time row: the moment the boxes make, as Ok saves it.
+    void showDuePreview();
+    // A day picked in the calendar goes into the three date boxes.
+    void dateChosen(QDate date);
 
     int m_selected = 0;
     Module1::Task m_task;     // the copy the boxes write into
@@ -59,9 +68,11 @@ private:
     QLineEdit *txtDay = nullptr;
     QComboBox *lstMonth = nullptr;
     QLineEdit *txtYear = nullptr;
+    CalendarButton *cmdCalendar = nullptr;
     QLineEdit *txtHour = nullptr;
     QLineEdit *txtMinute = nullptr;
     QLineEdit *txtSecond = nullptr;
+    QLabel *lblDuePreview = nullptr;
     QPlainTextEdit *txtDescript = nullptr;
     QComboBox *lstRepeat = nullptr;
     QLineEdit *txtRepeatCount = nullptr;

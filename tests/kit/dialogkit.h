@@ -15,6 +15,8 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QList>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -105,14 +107,29 @@ inline QStringList clippedCaptions(QWidget *window)
 }
 
 // Saves a picture of the window when QUORVI_PICTURES names a folder, for a
-// person to look at; the checks above do not depend on it.
-inline void savePicture(QWidget *window, const QString &name)
+// person to look at; the checks above do not depend on it. A popup open over
+// it (a calendar, a menu) is drawn where it lies on the screen.
+inline void savePicture(QWidget *window, const QString &name, QWidget *popup = nullptr)
 {
     const QString folder = qEnvironmentVariable("QUORVI_PICTURES");
     if (folder.isEmpty())
         return;
     QDir().mkpath(folder);
-    QVERIFY(window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png"))));
+    const QPixmap below = window->grab();
+    QRect area(QPoint(0, 0), below.size());
+    QPoint popupAt;
+    if (popup) {
+        popupAt = window->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0)));
+        area |= QRect(popupAt, popup->size());
+    }
+    QImage picture(area.size(), QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.drawPixmap(-area.topLeft(), below);
+    if (popup)
+        painter.drawPixmap(popupAt - area.topLeft(), popup->grab());
+    painter.end();
+    QVERIFY(picture.save(QDir(folder).filePath(name + QStringLiteral(".png"))));
 }
 
 } // namespace DialogKit

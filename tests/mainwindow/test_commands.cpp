@@ -16,11 +16,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -49,6 +51,19 @@ public:
     QList<bool> timerOffWhileOpen;
 };
 
+// The title on the selected row, or nothing.
+QString selectedTitle(const FrmMain &w)
+{
+    return w.selectedRow() >= 1 ? w.lblTitle()[w.selectedRow()]->text() : QString();
+}
+
+void trigger(const FrmMain &w, const char *action)
+{
+    QAction *found = w.findChild<QAction *>(QLatin1String(action));
+    QVERIFY2(found && found->isEnabled(), action);
+    found->trigger();
+}
+
 const StoredTask kReport{"Report", "Boss", 7, 3, 2030, 9, 5, 0, "one|~two"};
 const StoredTask kDentist{"Dentist", "Me", 1, 1, 2029, 8, 0, 0, ""};
 const StoredTask kTaxes{"Taxes", "Household", 30, 4, 2031, 12, 0, 0, "forms"};
@@ -64,7 +79,7 @@ private Q_SLOTS:
     void cleanup();
 
     void menusReachTheirCommands();
-    void newTaskOnAFreshSlotStoresZeros();
+    void newTaskStartsFromNow();
     void newTaskCancelKeepsTheCount();
     void newTaskIsBlankAfterADeleteOrACancel();
     void newTaskRefusesAFullList();
@@ -87,6 +102,9 @@ private Q_SLOTS:
     void aReadOnlyStoreIsToldBeforeAnythingIsTyped();
     void exportAndImportAskForTheFile();
     void wholeRoad();
+    void undoAndRedoEachCommand();
+    void undoLeavesATaskChangedElsewhere();
+    void theSelectionFollowsItsTask();
 
 private:
     void start(const QByteArray &store);
@@ -134,18 +152,25 @@ void TestCommands::menusReachTheirCommands()
         QVERIFY2(m_window->findChild<QAction *>(QLatin1String(name))->shortcut().isEmpty(), name);
 }
 
-void TestCommands::newTaskOnAFreshSlotStoresZeros()
+void TestCommands::newTaskStartsFromNow()
 {
+    // Twenty past three on 8 December: the next full hour is four o'clock.
+    const TestClock clock(QDateTime(QDate(2026, 12, 8), QTime(15, 20, 42)));
     start(storeBytes({kReport}));
     m_seam->script = [](QDialog *d) {
         QCOMPARE(child<QLineEdit>(d, "txtTitle")->text(), QString());
-        QCOMPARE(child<QLineEdit>(d, "txtDay")->text(), QStringLiteral("0"));
-        QCOMPARE(child<QComboBox>(d, "lstMonth")->currentIndex(), -1);
-        child<QPushButton>(d, "Command1")->click();
+        QCOMPARE(child<QLineEdit>(d, "txtDay")->text(), QStringLiteral("8"));
+        QCOMPARE(child<QComboBox>(d, "lstMonth")->currentText(), QStringLiteral("December"));
+        QCOMPARE(child<QLineEdit>(d, "txtYear")->text(), QStringLiteral("2026"));
+        QCOMPARE(child<QLineEdit>(d, "txtHour")->text(), QStringLiteral("16"));
+        QCOMPARE(child<QLineEdit>(d, "txtMinute")->text(), QStringLiteral("0"));
+        QCOMPARE(d->findChild<QLabel *>(QStringLiteral("lblDuePreview"))->text(),
+                 QStringLiteral("Tuesday, December 8, 2026, 4:00 PM"));
+        QTest::mouseClick(child<QPushButton>(d, "Command1"), Qt::LeftButton);
     };
     m_window->findChild<QAction *>(QStringLiteral("menu_new"))->trigger();
     QCOMPARE(testStore().taskCount(), 2);
-    QCOMPARE(StoreSandbox::read(), storeBytes({kReport, StoredTask{"", "", 0, 0, 0, 0, 0, 0, ""}}));
+    QCOMPARE(StoreSandbox::read(), storeBytes({kReport, StoredTask{"", "", 8, 12, 2026, 16, 0, 0, ""}}));
     QCOMPARE(m_window->rowCount(), 2);
     QCOMPARE(m_seam->timerOffWhileOpen, QList<bool>{true});
     QVERIFY(m_window->timer1()->isEnabled());
@@ -167,6 +192,7 @@ void TestCommands::newTaskCancelKeepsTheCount()
 
 void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
 {
+    const TestClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 5)));
     start(storeBytes({kReport, kDentist, kTaxes}));
     // Due order: Dentist, Report, Taxes. Deleting leaves a copy of Taxes in
     // the slot past the end, which New must not show or save again.
@@ -182,7 +208,8 @@ void TestCommands::newTaskIsBlankAfterADeleteOrACancel()
         child<QLineEdit>(d, "txtTitle")->setText(QStringLiteral("typed, then cancelled"));
         child<QPushButton>(d, "Command2")->click();
     };
-    const QStringList blank = {u""_s, u""_s, u"0"_s, u"0"_s, u"0"_s, u"0"_s, u"0"_s, u""_s, u"-1"_s};
+    // New Year's Day at midnight: the next full hour.
+    const QStringList blank = {u""_s, u""_s, u"1"_s, u"2027"_s, u"0"_s, u"0"_s, u"0"_s, u""_s, u"0"_s};
     m_window->newTask();
     QCOMPARE(shown, blank);
     // A cancelled New leaves its text in the slot; the next New is blank again.
@@ -643,6 +670,142 @@ void TestCommands::wholeRoad()
     m_window->manageRules();
     QCOMPARE(StoreSandbox::read(), storeBytes({party, kReport}, ruleBytes(30, "d", 255, true)));
     QVERIFY(m_seam->messages.isEmpty());
+}
+
+void TestCommands::undoAndRedoEachCommand()
+{
+    start(storeBytes({kReport, kDentist, kTaxes}));
+    // The records the file holds, whatever their order: a task brought
+    // back is saved where the list's order puts it.
+    const auto saved = [] {
+        QList<QByteArray> records = StoreSandbox::read().split('\n');
+        std::sort(records.begin(), records.end());
+        return records;
+    };
+    const auto stored = saved();
+    const auto stepBoth = [this, &saved](const QList<QByteArray> &done, const QList<QByteArray> &undone) {
+        QCOMPARE(saved(), done);
+        trigger(*m_window, "menu_undo");
+        QCOMPARE(saved(), undone);
+        trigger(*m_window, "menu_redo");
+        QCOMPARE(saved(), done);
+    };
+    // Delete, from the list's own key; Ctrl+Z brings the task back, selected.
+    m_window->highlight(1); // Dentist
+    QTest::keyClick(m_window->findChild<QWidget *>(u"pctContainer"_s), Qt::Key_Delete);
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Report"_s, u"Taxes"_s}));
+    QCOMPARE(m_window->findChild<QAction *>(u"menu_undo"_s)->text(), u"&Undo Delete"_s);
+    QCOMPARE(m_window->findChild<QAction *>(u"menu_undo"_s)->shortcut(), QKeySequence(QKeySequence::Undo));
+    QCOMPARE(m_window->findChild<QAction *>(u"menu_redo"_s)->shortcut(), QKeySequence(QKeySequence::Redo));
+    const auto deleted = saved();
+    trigger(*m_window, "menu_undo");
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Dentist"_s, u"Report"_s, u"Taxes"_s}));
+    QCOMPARE(selectedTitle(*m_window), u"Dentist"_s);
+    QCOMPARE(saved(), stored);
+    trigger(*m_window, "menu_redo");
+    QCOMPARE(saved(), deleted);
+    trigger(*m_window, "menu_undo");
+
+    // Mark Done, then Edit's Ok, then New's Ok, each saved both ways.
+    m_window->highlight(2); // Report
+    const auto beforeDone = saved();
+    trigger(*m_window, "menu_done");
+    stepBoth(saved(), beforeDone);
+
+    const auto beforeEdit = saved();
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(u"Renamed"_s);
+        child<QPushButton>(d, "Command1")->click();
+    };
+    m_window->highlight(1);
+    trigger(*m_window, "menu_modify");
+    QVERIFY(StoreSandbox::read().contains("ttl=Renamed"));
+    stepBoth(saved(), beforeEdit);
+
+    const auto beforeNew = saved();
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(u"Rent"_s);
+        child<QPushButton>(d, "Command1")->click();
+    };
+    trigger(*m_window, "menu_new");
+    QVERIFY(StoreSandbox::read().contains("ttl=Rent"));
+    stepBoth(saved(), beforeNew);
+    QCOMPARE(selectedTitle(*m_window), u"Rent"_s);
+
+    // The rules' Ok.
+    const auto beforeRules = saved();
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtInterval")->setText(u"9"_s);
+        child<QPushButton>(d, "cmdOk")->click();
+    };
+    trigger(*m_window, "menu_manage");
+    QVERIFY(StoreSandbox::read().contains("val=9"));
+    stepBoth(saved(), beforeRules);
+
+    // As many steps as the session holds: back to the start, in order.
+    while (m_window->history()->canUndo())
+        trigger(*m_window, "menu_undo");
+    QCOMPARE(saved(), stored);
+    QVERIFY(m_seam->messages.isEmpty());
+}
+
+void TestCommands::undoLeavesATaskChangedElsewhere()
+{
+    start(storeBytes({kReport, kDentist}));
+    m_window->highlight(1); // Dentist
+    trigger(*m_window, "menu_done");
+    // Another program renames it meanwhile; the list follows.
+    QByteArray theirs = StoreSandbox::read();
+    theirs.replace("ttl=Dentist", "ttl=Dentist at nine");
+    StoreSandbox::write(theirs);
+    QVERIFY(testStore().storeChangedElsewhere());
+    m_window->followStoreFile();
+    trigger(*m_window, "menu_undo");
+    QCOMPARE(m_seam->messages.size(), 1);
+    QVERIFY(m_seam->messages[0].text.contains(u"changed elsewhere"_s));
+    // Nothing changed, and the step is gone.
+    QCOMPARE(StoreSandbox::read(), theirs);
+    QVERIFY(!m_window->history()->canUndo());
+}
+
+void TestCommands::theSelectionFollowsItsTask()
+{
+    const StoredTask water{"Water plants", "Home", 1, 6, 2030, 9, 0, 0, ""};
+    const StoredTask backup{"Backup laptop", "Me", 2, 6, 2030, 9, 0, 0, ""};
+    start(storeBytes({water, backup}));
+    m_window->highlight(1);
+    QCOMPARE(selectedTitle(*m_window), u"Water plants"_s);
+    // New's Ok: the new task, due first, is selected.
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(u"Rent"_s);
+        child<QLineEdit>(d, "txtYear")->setText(u"2029"_s);
+        child<QPushButton>(d, "Command1")->click();
+    };
+    trigger(*m_window, "menu_new");
+    QCOMPARE(shownTitles(*m_window).first(), u"Rent"_s);
+    QCOMPARE(selectedTitle(*m_window), u"Rent"_s);
+    // A sort and an edit that moves it keep it selected.
+    m_window->highlight(2); // Water plants
+    QTest::mouseClick(m_window->findChild<QPushButton *>(u"cmdTitle"_s), Qt::LeftButton);
+    QCOMPARE(selectedTitle(*m_window), u"Water plants"_s);
+    m_seam->script = [](QDialog *d) {
+        child<QLineEdit>(d, "txtTitle")->setText(u"All plants"_s);
+        child<QPushButton>(d, "Command1")->click();
+    };
+    trigger(*m_window, "menu_modify");
+    QCOMPARE(shownTitles(*m_window).first(), u"All plants"_s);
+    QCOMPARE(selectedTitle(*m_window), u"All plants"_s);
+    // Delete selects the row below, as before.
+    QTest::keyClick(m_window->findChild<QWidget *>(u"pctContainer"_s), Qt::Key_Delete);
+    QCOMPARE(selectedTitle(*m_window), u"Backup laptop"_s);
+    // Undo brings the task back, selected; Redo deletes it and nothing is
+    // left selected where it was the last row.
+    QCOMPARE(shownTitles(*m_window), (QStringList{u"Backup laptop"_s, u"Rent"_s}));
+    m_window->highlight(2); // Rent, the last row
+    QTest::keyClick(m_window->findChild<QWidget *>(u"pctContainer"_s), Qt::Key_Delete);
+    QCOMPARE(m_window->selectedRow(), 0);
+    trigger(*m_window, "menu_undo");
+    QCOMPARE(selectedTitle(*m_window), u"Rent"_s);
 }
 
 QTEST_MAIN(TestCommands)

@@ -8,6 +8,8 @@
 #include "pausabletimer.h"
 #include "colors.h"
 #include "fakeseam.h"
+#include "headerbutton.h"
+#include "preferences.h"
 #include "storesandbox.h"
 
 #include <QAction>
@@ -174,15 +176,18 @@ private Q_SLOTS:
         QMenu *tasks = w.findChild<QMenu *>(u"Menu_Tasks"_s);
         QAction *sep = w.findChild<QAction *>(u"menu_sep"_s);
         QVERIFY(sep && sep->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(sep), 10);
-        QCOMPARE(tasks->actions().size(), 12);
+        QCOMPARE(tasks->actions().indexOf(sep), 12);
+        QCOMPARE(tasks->actions().size(), 14);
+        // Undo and Redo after the commands they take back.
+        QCOMPARE(tasks->actions().indexOf(w.findChild<QAction *>(u"menu_undo"_s)), 4);
+        QCOMPARE(tasks->actions().indexOf(w.findChild<QAction *>(u"menu_redo"_s)), 5);
         // Find, and Export, Import and Sync Now, sit apart from the commands on one task.
         QAction *find = w.findChild<QAction *>(u"menu_sep_find"_s);
         QVERIFY(find && find->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(find), 4);
+        QCOMPARE(tasks->actions().indexOf(find), 6);
         QAction *files = w.findChild<QAction *>(u"menu_sep_files"_s);
         QVERIFY(files && files->isSeparator());
-        QCOMPARE(tasks->actions().indexOf(files), 6);
+        QCOMPARE(tasks->actions().indexOf(files), 8);
 
         QStringList bar;
         for (QAction *a : w.menuBar()->actions())
@@ -560,21 +565,136 @@ private Q_SLOTS:
         QCOMPARE(w.rowCount(), 3);
     }
 
-    void selectionStaysOnTheRowPositionAfterReordering()
+    void theHeadingShowsTheOrderAndARestartKeepsIt()
     {
+        using Order = HeaderButton::Order;
+        FrmMain &w = *m_window;
+        w.formLoad();
+        TestData::addTask(TestData::task(QStringLiteral("b"), QStringLiteral("y"), 2030, 1, 2));
+        TestData::addTask(TestData::task(QStringLiteral("a"), QStringLiteral("z"), 2030, 1, 3));
+        w.drawList();
+        auto *title = w.findChild<HeaderButton *>(QStringLiteral("cmdTitle"));
+        auto *forWhom = w.findChild<HeaderButton *>(QStringLiteral("cmdFor"));
+        auto *due = w.findChild<HeaderButton *>(QStringLiteral("cmdDue"));
+        QVERIFY(title && forWhom && due);
+        const auto shown = [&] {
+            return QList<Order>{title->sortIndicator(), forWhom->sortIndicator(), due->sortIndicator()};
+        };
+        QCOMPARE(shown(), (QList<Order>{Order::None, Order::None, Order::Ascending}));
+        const QImage plain = title->grab().toImage();
+
+        QTest::mouseClick(title, Qt::LeftButton);
+        QCOMPARE(shown(), (QList<Order>{Order::Ascending, Order::None, Order::None}));
+        const QImage ascending = title->grab().toImage();
+        QVERIFY(ascending != plain);
+        QTest::mouseClick(title, Qt::LeftButton);
+        QCOMPARE(shown(), (QList<Order>{Order::Descending, Order::None, Order::None}));
+        QVERIFY(title->grab().toImage() != ascending);
+        QVERIFY(title->grab().toImage() != plain);
+        // Another column keeps the direction.
+        QTest::mouseClick(forWhom, Qt::LeftButton);
+        QCOMPARE(shown(), (QList<Order>{Order::None, Order::Descending, Order::None}));
+        QCOMPARE(rowTitles(w), QStringList({u"a"_s, u"b"_s}));
+        // The captions stay the columns' names.
+        QCOMPARE(forWhom->text(), QStringLiteral("For"));
+
+        // The next start, which began by ordering by due date for its alert.
+        QVERIFY(testStore().saveTasks().ok);
+        m_window.reset();
+        testStore().setSortMode(Module1::ByDue);
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
+        m_window->formLoad();
+        QCOMPARE(testStore().sortMode(), qint16(Module1::ByForReversed));
+        QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdFor"))->sortIndicator(), Order::Descending);
+        QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(), Order::None);
+        QCOMPARE(rowTitles(*m_window), QStringList({u"a"_s, u"b"_s}));
+    }
+
+    void aKeptOrderThatNamesNoneFallsBackToDue_data()
+    {
+        QTest::addColumn<QVariant>("kept");
+        QTest::newRow("no column") << QVariant(7);
+        QTest::newRow("beyond the columns") << QVariant(13);
+        QTest::newRow("negative") << QVariant(-1);
+        QTest::newRow("too large for the order") << QVariant(70000 + 10);
+        QTest::newRow("words") << QVariant(QStringLiteral("by title"));
+    }
+
+    void aKeptOrderThatNamesNoneFallsBackToDue()
+    {
+        QFETCH(QVariant, kept);
+        Preferences::settings().setValue(QStringLiteral("list/order"), kept);
+        m_window->formLoad();
+        QCOMPARE(testStore().sortMode(), qint16(Module1::ByDue));
+        QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(),
+                 HeaderButton::Order::Ascending);
+    }
+
+    void anEmptyListSaysHowToBegin()
+    {
+        FrmMain &w = *m_window;
+        w.formLoad(); // no file yet
+        auto *hint = w.findChild<QLabel *>(QStringLiteral("lblEmptyList"));
+        QVERIFY(hint);
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), QStringLiteral("No tasks yet: Tasks > New Task, or Ctrl+N"));
+        // Under the headings, inside the list's area, and on one line.
+        const QWidget *area = w.findChild<QWidget *>(QStringLiteral("pctContainer"));
+        const QRect inArea(hint->mapTo(area, QPoint(0, 0)), hint->size());
+        QVERIFY(area->rect().contains(inArea));
+        QVERIFY(inArea.top() >= w.findChild<QPushButton *>(QStringLiteral("cmdDue"))->height());
+        QVERIFY(hint->fontMetrics().horizontalAdvance(hint->text()) <= hint->width());
+
+        const Module1::Commit first = testStore().commitTask(0, TestData::task(QStringLiteral("first"), {}, 2030, 1, 1));
+        QVERIFY(first.ok());
+        QVERIFY(!hint->isVisible());
+        // A done task hidden from the list is still a task.
+        QVERIFY(testStore().markDone(first.id, QDateTime(QDate(2030, 1, 1), QTime(10, 0))).ok());
+        QCOMPARE(w.rowCount(), 0);
+        QVERIFY(!hint->isVisible());
+        QVERIFY(testStore().removeTask(first.id).ok());
+        QVERIFY(hint->isVisible());
+    }
+
+    void remindAgainIsChosenInTheOptionsMenu()
+    {
+        FrmMain &w = *m_window;
+        auto *menu = w.findChild<QMenu *>(QStringLiteral("menu_remindagain"));
+        QVERIFY(menu);
+        QCOMPARE(menu->title(), QStringLiteral("Remind Again &After"));
+        QVERIFY(w.findChild<QMenu *>(QStringLiteral("menu_options"))->actions().contains(menu->menuAction()));
+        QStringList captions;
+        for (const QAction *a : menu->actions())
+            captions << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
+        QCOMPARE(captions, QStringList({u"5 minutes"_s, u"10 minutes *"_s, u"30 minutes"_s, u"1 hour"_s, u"4 hours"_s}));
+
+        menu->actions().at(3)->trigger();
+        QCOMPARE(Preferences::remindAgainMinutes(), 60);
+        QVERIFY(!menu->actions().at(1)->isChecked());
+        // Kept for the next start.
+        m_window = std::make_unique<FrmMain>(Context{testStore(), *m_seam});
+        menu = m_window->findChild<QMenu *>(QStringLiteral("menu_remindagain"));
+        QVERIFY(menu->actions().at(3)->isChecked());
+        QVERIFY(!menu->actions().at(1)->isChecked());
+    }
+
+    void selectionFollowsItsTaskAfterReordering()
+    {
+        // Not the row number: that would leave Delete on a task the user
+        // never chose.
         FrmMain &w = *m_window;
         fillStore(10);
         testStore().setSortMode(2);
         w.drawList();
-        w.highlight(5);
-        const QString before = w.lblTitle()[5]->text();
+        w.highlight(4);
+        const QString before = w.lblTitle()[4]->text();
         QTest::mouseClick(w.findChild<QPushButton *>(u"cmdDue"_s), Qt::LeftButton); // latest first
-        QCOMPARE(w.selectedRow(), 5);
-        QVERIFY(w.lblTitle()[5]->text() != before);
-        QVERIFY(isSelectedLook(w.lblTitle()[5]));
+        QCOMPARE(w.selectedRow(), 7);
+        QCOMPARE(w.lblTitle()[7]->text(), before);
+        QVERIFY(isSelectedLook(w.lblTitle()[7]));
         QCOMPARE(countSelectedCells(), 3);
         QCOMPARE(w.findChild<QPlainTextEdit *>(u"txtDescription"_s)->toPlainText(),
-                 testStore().tasks()[4].description);
+                 testStore().tasks()[6].description);
     }
 
     void selectionClearedWhenItsRowIsGone()

@@ -7,6 +7,7 @@
 #include "desktopnotices.h"
 #include "notice.h"
 #include "notificationstandin.h"
+#include "preferences.h"
 #include "privatebus.h"
 #include "scheduler.h"
 #include "storesandbox.h"
@@ -47,6 +48,23 @@ struct DesktopTray : Tray {
     QList<std::pair<QString, QString>> messages;
 };
 
+// The whole way from the scheduler to a notification service on a private
+// bus, with the windows recorded.
+struct Rig {
+    Rig(Module1::TaskStore &store, PrivateBus &bus)
+        : serving(service.serveOn(bus.connect(QStringLiteral("service")))), scheduler(store, alarm),
+          notices(bus.connect(QStringLiteral("client")))
+    {
+    }
+    NotificationStandIn service;
+    bool serving;
+    ManualAlarm alarm;
+    Scheduler scheduler;
+    DesktopNotices notices;
+    RecordingFront front;
+    Announcer announcer{scheduler, notices, nullptr, front};
+};
+
 } // namespace
 
 class TestAnnouncer : public QObject
@@ -67,15 +85,11 @@ private Q_SLOTS:
 
     void dueMomentBecomesANotification()
     {
-        NotificationStandIn service;
-        QVERIFY(service.serveOn(m_bus->connect(QStringLiteral("service"))));
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Dentist"), QStringLiteral("Me"), 2030, 6, 15, 9, 15));
-        ManualAlarm alarm;
-        Scheduler scheduler(testStore(), alarm);
-        DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
-        RecordingFront front;
-        Announcer announcer(scheduler, notices, nullptr, front);
+        Rig rig(testStore(), *m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
         clock.advanceTo(at(9, 14, 59), alarm);
         QTest::qWait(100);
@@ -85,21 +99,17 @@ private Q_SLOTS:
         QCOMPARE(service.calls[0].summary, QStringLiteral("Dentist"));
         QCOMPARE(service.calls[0].body, Notice::textFor(testStore().tasks()[0]).body);
         QVERIFY(service.calls[0].body.startsWith(QStringLiteral("For: Me\nDue: ")));
-        QCOMPARE(service.calls[0].actions, Notice::actions());
+        QCOMPARE(service.calls[0].actions, Notice::actions(10));
         QVERIFY(front.inAlertWindow.isEmpty());
     }
 
     void showOpensTheListAndInTenMinutesComesBack()
     {
-        NotificationStandIn service;
-        QVERIFY(service.serveOn(m_bus->connect(QStringLiteral("service"))));
         TestClock clock(at(8, 0));
         TestData::addTask(task(QStringLiteral("Water the plants"), QStringLiteral("Home"), 2030, 6, 15, 9));
-        ManualAlarm alarm;
-        Scheduler scheduler(testStore(), alarm);
-        DesktopNotices notices(m_bus->connect(QStringLiteral("client")));
-        RecordingFront front;
-        Announcer announcer(scheduler, notices, nullptr, front);
+        Rig rig(testStore(), *m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
         scheduler.start();
         clock.advanceTo(at(9, 0, 3), alarm);
         QTRY_COMPARE(service.calls.size(), 1);
@@ -125,6 +135,76 @@ private Q_SLOTS:
         QVERIFY(front.done.isEmpty());
         service.invokeAction(service.calls[1].id, Notice::kDoneAction);
         QTRY_COMPARE(front.done, QStringList({u"Water the plants"_s}));
+    }
+
+    void putOffLastsAsLongAsItsButtonSaid_data()
+    {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("5 minutes") << 5 << "In 5 minutes";
+        QTest::newRow("30 minutes") << 30 << "In 30 minutes";
+        QTest::newRow("1 hour") << 60 << "In 1 hour";
+        QTest::newRow("4 hours") << 240 << "In 4 hours";
+    }
+
+    void putOffLastsAsLongAsItsButtonSaid()
+    {
+        QFETCH(int, minutes);
+        QFETCH(QString, caption);
+        TestClock clock(at(8, 0));
+        TestData::addTask(task(QStringLiteral("Stretch"), {}, 2030, 6, 15, 9));
+        Preferences::setRemindAgainMinutes(minutes);
+        Rig rig(testStore(), *m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
+        scheduler.start();
+        clock.advanceTo(at(9, 0, 3), alarm);
+        QTRY_COMPARE(service.calls.size(), 1);
+        const QStringList actions = service.calls[0].actions;
+        QCOMPARE(actions.at(actions.indexOf(Notice::kSnoozeAction) + 1), caption);
+        QTRY_VERIFY(notices.isOpen(service.calls[0].id));
+
+        // Changed in the menu meanwhile: the reminder keeps its word.
+        Preferences::setRemindAgainMinutes(minutes == 5 ? 240 : 5);
+        service.invokeAction(service.calls[0].id, Notice::kSnoozeAction);
+        QTRY_COMPARE(scheduler.snoozed().size(), 1);
+        const QDateTime back = at(9, 0, 3).addSecs(minutes * 60);
+        QCOMPARE(scheduler.snoozed().at(0).at, back);
+        clock.advanceTo(back.addSecs(-1), alarm);
+        QTest::qWait(50);
+        QCOMPARE(service.calls.size(), 1);
+        clock.advanceTo(back, alarm);
+        QTRY_COMPARE(service.calls.size(), 2);
+        QCOMPARE(service.calls[1].summary, QStringLiteral("Stretch"));
+        // The next one offers what the menu says now.
+        QCOMPARE(service.calls[1].actions.at(actions.indexOf(Notice::kSnoozeAction) + 1),
+                 Preferences::remindAgainCaption(minutes == 5 ? 240 : 5));
+    }
+
+    void tomorrowComesBackAtTheSameTimeTheNextDay()
+    {
+        TestClock clock(at(8, 0));
+        TestData::addTask(task(QStringLiteral("Call Mum"), {}, 2030, 6, 15, 9));
+        Rig rig(testStore(), *m_bus);
+        QVERIFY(rig.serving);
+        auto &[service, serving, alarm, scheduler, notices, front, announcer] = rig;
+        scheduler.start();
+        clock.advanceTo(at(9, 0), alarm);
+        QTRY_COMPARE(service.calls.size(), 1);
+        QVERIFY(service.calls[0].actions.contains(QStringLiteral("Tomorrow")));
+        QTRY_VERIFY(notices.isOpen(service.calls[0].id));
+        // Put off late in the evening: back at that time the next day.
+        clock.advanceTo(at(21, 45), alarm);
+        service.invokeAction(service.calls[0].id, Notice::kTomorrowAction);
+        QTRY_COMPARE(scheduler.snoozed().size(), 1);
+        const QDateTime back(QDate(2030, 6, 16), QTime(21, 45));
+        clock.advanceTo(back.addSecs(-1), alarm);
+        QCOMPARE(front.days, QList<QDate>({QDate(2030, 6, 16)}));
+        QTest::qWait(50);
+        QCOMPARE(service.calls.size(), 1);
+        clock.advanceTo(back, alarm);
+        QTRY_COMPARE(service.calls.size(), 2);
+        QCOMPARE(service.calls[1].summary, QStringLiteral("Call Mum"));
     }
 
     void noServiceFallsBackToTheTray()

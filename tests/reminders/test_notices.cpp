@@ -85,7 +85,8 @@ private Q_SLOTS:
         // This service reads no markup, so the text goes as it is.
         QCOMPARE(call.body, Notice::textFor(t).body);
         QVERIFY(call.body.startsWith(QStringLiteral("For: Home & garden\nDue: ")));
-        QCOMPARE(call.actions, QStringList({u"default"_s, u"Show"_s, u"show"_s, u"Show"_s, u"snooze"_s, u"In 10 minutes"_s, u"done"_s, u"Done"_s}));
+        QCOMPARE(call.actions, QStringList({u"default"_s, u"Show"_s, u"show"_s, u"Show"_s, u"snooze"_s, u"In 10 minutes"_s,
+                                            u"tomorrow"_s, u"Tomorrow"_s, u"done"_s, u"Done"_s}));
         QCOMPARE(call.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("org.quorvi.Quorvi"));
         QCOMPARE(call.expireTimeout, 0);
     }

@@ -160,7 +160,7 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 15, 10));
         clock.advanceTo(at(2030, 6, 15, 10, 0, 1), alarm);
         QCOMPARE(dueTitles(due), QStringList({u"snoozed, then done"_s}));
-        scheduler.snooze(testStore().tasks()[1], Scheduler::kSnoozeMs);
+        scheduler.putOff(testStore().tasks()[1], clock.now().addSecs(600));
         QCOMPARE(TestData::markDone(1, clock.now()), Module1::Marked::Done);
         clock.advanceTo(at(2030, 6, 15, 10, 11), alarm);
         QCOMPARE(due.count(), 1);
@@ -385,7 +385,7 @@ private Q_SLOTS:
         scheduler.start();
         clock.advanceTo(at(2030, 6, 15, 9, 0, 2), alarm);
         QCOMPARE(due.count(), 1);
-        scheduler.snooze(due.at(0).at(0).value<Module1::Task>(), Scheduler::kSnoozeMs);
+        scheduler.putOff(due.at(0).at(0).value<Module1::Task>(), clock.now().addSecs(600));
         QCOMPARE(alarm.armed, at(2030, 6, 15, 9, 10, 2));
 
         // Kept in memory only, and through a reload that reads the task back.
@@ -401,7 +401,7 @@ private Q_SLOTS:
         QCOMPARE(alarm.armed, at(2030, 6, 15, 11, 0));
 
         // A task deleted since it was put off is not announced again.
-        scheduler.snooze(testStore().tasks()[0], Scheduler::kSnoozeMs);
+        scheduler.putOff(testStore().tasks()[0], clock.now().addSecs(600));
         QVERIFY(testStore().removeTask(testStore().tasks()[0].id).ok());
         clock.advanceTo(at(2030, 6, 15, 9, 20, 3), alarm);
         QCOMPARE(due.count(), 2);
@@ -420,7 +420,7 @@ private Q_SLOTS:
         scheduler.start();
         clock.advanceTo(at(2030, 6, 15, 9, 0, 1), alarm);
         QCOMPARE(due.count(), 1);
-        scheduler.snooze(testStore().tasks()[0], Scheduler::kSnoozeMs);
+        scheduler.putOff(testStore().tasks()[0], clock.now().addSecs(600));
         // Done moves it on to 15 July; the put-off June reminder is over.
         QCOMPARE(TestData::markDone(0, clock.now()), Module1::Marked::MovedOn);
         clock.advanceTo(at(2030, 6, 15, 9, 11), alarm);

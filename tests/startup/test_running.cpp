@@ -154,7 +154,8 @@ private Q_SLOTS:
         QCOMPARE(service.calls[0].summary, QStringLiteral("Stretch your legs"));
         QVERIFY(service.calls[0].body.startsWith(QStringLiteral("For: Me\nDue: ")));
         QCOMPARE(service.calls[0].actions,
-                 QStringList({u"default"_s, u"Show"_s, u"show"_s, u"Show"_s, u"snooze"_s, u"In 10 minutes"_s, u"done"_s, u"Done"_s}));
+                 QStringList({u"default"_s, u"Show"_s, u"show"_s, u"Show"_s, u"snooze"_s, u"In 10 minutes"_s,
+                              u"tomorrow"_s, u"Tomorrow"_s, u"done"_s, u"Done"_s}));
         // The past task was left to the alert page; next week's waits.
         QTest::qWait(500);
         QCOMPARE(service.calls.size(), 1);

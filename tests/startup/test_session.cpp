@@ -4,6 +4,7 @@
 // them, "Show" opening the list at the task, the new day, and what another
 // start on the same folder asks for. Time comes from a test clock.
 #include "appearance.h"
+#include "calendar.h"
 #include "fakeseam.h"
 #include "frmmain.h"
 #include "frmstartup.h"
@@ -13,6 +14,7 @@
 #include "session.h"
 #include "storesandbox.h"
 #include "manualalarm.h"
+#include "preferences.h"
 #include "testclock.h"
 
 #include <QAction>
@@ -298,6 +300,46 @@ private Q_SLOTS:
                 < pageText(*m_startup).indexOf(QStringLiteral("Feed the cat")));
         // The start's page on disk is left alone.
         QVERIFY(!pageFile(*m_runtime).contains("Feed the cat"));
+    }
+
+    void theDueNowPageOffersThePutOffs()
+    {
+        TestClock clock(at(15, 8));
+        TestData::saveStore({task(QStringLiteral("Feed the cat"), {}, 2030, 6, 15, 9)}, {});
+        Preferences::setRemindAgainMinutes(30);
+        QVERIFY(!m_startup->formLoad(clock.now().date()));
+        Session session(*m_startup, false, *m_alarm, bus());
+        session.start();
+        clock.advanceTo(at(15, 9), *m_alarm);
+        QTRY_VERIFY(m_startup->isVisible());
+        auto *page = m_startup->findChild<QTextBrowser *>(QStringLiteral("WebBrowser1"));
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("In 30 minutes")));
+        QVERIFY(pageText(*m_startup).contains(QStringLiteral("Tomorrow")));
+
+        // From the keyboard: the first link is the latest reminder's.
+        const auto followLink = [page](int tabs) {
+            page->setFocus();
+            for (int i = 0; i < tabs; ++i)
+                QTest::keyClick(page, Qt::Key_Tab);
+            QTest::keyClick(page, Qt::Key_Return);
+        };
+        followLink(1);
+        QTRY_COMPARE(session.scheduler().snoozed().size(), 1);
+        QCOMPARE(session.scheduler().snoozed().at(0).at, at(15, 9, 30));
+        // The page says until when instead of offering it again.
+        QVERIFY(!pageText(*m_startup).contains(QStringLiteral("In 30 minutes")));
+        QVERIFY(pageText(*m_startup).contains(Calendar::dueText(at(15, 9, 30))));
+        followLink(1);
+        QCOMPARE(session.scheduler().snoozed().size(), 1);
+
+        clock.advanceTo(at(15, 9, 30), *m_alarm);
+        QTRY_COMPARE(pageText(*m_startup).count(QStringLiteral("Feed the cat")), 2);
+        QCOMPARE(pageText(*m_startup).count(QStringLiteral("In 30 minutes")), 1);
+        // Tomorrow on the one that came back: the same time the next day.
+        followLink(2);
+        QTRY_COMPARE(session.scheduler().snoozed().size(), 1);
+        QCOMPARE(session.scheduler().snoozed().at(0).at, at(16, 9, 30));
+        QVERIFY(!pageText(*m_startup).contains(QStringLiteral("Tomorrow")));
     }
 
     void theNewDayRecoloursAndAlertsAgainInTheBackground()

@@ -5,10 +5,16 @@
 #include "fakeseam.h"
 #include "modal.h"
 #include "module1.h"
+#include "rules.h"
 #include "storesandbox.h"
+#include "testclock.h"
 #include "twips.h"
 
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QTableView>
+#include <QTextCharFormat>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,6 +25,7 @@
 #include <QTextDocument>
 #include <QWindow>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -69,6 +76,11 @@ private Q_SLOTS:
     void monthlyRepeatFollowsTheDueDay();
     void unreadableRepeatIsKeptUntilChanged();
 
+    void calendarOpensOnTheBoxesDateWithTodayMarked();
+    void clickingADayFillsTheDateBoxes();
+    void keyboardReachesTheCalendarAndPicksADay();
+    void dueLineShowsWhatOkSaves();
+
     void okSavesHidesThenReloadsAndAnnounces();
     void openingTheEditorChangesNoStoredText();
     void okWritesTheFileEvenWithoutChanges();
@@ -114,6 +126,16 @@ private:
             QTest::keyClicks(edit, text);
     }
 
+    // The calendar's popup, opened by a click on its button.
+    QCalendarWidget *openCalendar()
+    {
+        QTest::mouseClick(child<QToolButton>("cmdCalendar"), Qt::LeftButton);
+        auto *calendar = dlg->findChild<QCalendarWidget *>(QStringLiteral("calendar"));
+        if (calendar && !QTest::qWaitFor([calendar] { return calendar->isVisible(); }))
+            return nullptr;
+        return calendar;
+    }
+
     std::unique_ptr<StoreSandbox> sandbox;
     std::unique_ptr<FakeSeam> seam;
     std::unique_ptr<FrmTask> dlg;
@@ -147,8 +169,9 @@ void TestFrmTask::dialogIsAFixedModalDialogWithItsCaption()
     QCOMPARE(dlg->objectName(), QStringLiteral("frmTask"));
     QCOMPARE(dlg->windowTitle(), QStringLiteral("New / Edit task"));
     QVERIFY(dlg->isModal());
-    // One row taller than the form was before it could repeat a task.
-    const QSize client(Twips::toPixels(3975), Twips::toPixels(3225 + 360));
+    // One row taller for the repeat and one for the due line than the form
+    // was, and wider by the calendar button beside the year.
+    const QSize client(Twips::toPixels(3975 + 360), Twips::toPixels(3225 + 360 + 480));
     QCOMPARE(dlg->minimumSize(), client);
     QCOMPARE(dlg->maximumSize(), client);
     const Qt::WindowFlags flags = dlg->windowFlags();
@@ -187,11 +210,13 @@ void TestFrmTask::controlsSitAtTheirRectangles_data()
     QTest::newRow("txtHour") << "txtHour" << QRect(840, 1440, 375, 285);
     QTest::newRow("txtMinute") << "txtMinute" << QRect(1440, 1440, 375, 285);
     QTest::newRow("txtSecond") << "txtSecond" << QRect(2040, 1440, 375, 285);
-    QTest::newRow("txtDescript") << "txtDescript" << QRect(120, 2040, 3735, 735);
-    QTest::newRow("lstRepeat") << "lstRepeat" << QRect(840, 2880, 1575, 315);
-    QTest::newRow("txtRepeatCount") << "txtRepeatCount" << QRect(3240, 2880, 615, 285);
-    QTest::newRow("Command1") << "Command1" << QRect(2880, 3240, 975, 255);
-    QTest::newRow("Command2") << "Command2" << QRect(1800, 3240, 975, 255);
+    QTest::newRow("cmdCalendar") << "cmdCalendar" << QRect(3915, 840, 300, 285);
+    QTest::newRow("lblDuePreview") << "lblDuePreview" << QRect(120, 1800, 4095, 420);
+    QTest::newRow("txtDescript") << "txtDescript" << QRect(120, 2520, 3735, 735);
+    QTest::newRow("lstRepeat") << "lstRepeat" << QRect(840, 3360, 1575, 315);
+    QTest::newRow("txtRepeatCount") << "txtRepeatCount" << QRect(3240, 3360, 615, 285);
+    QTest::newRow("Command1") << "Command1" << QRect(2880, 3720, 975, 255);
+    QTest::newRow("Command2") << "Command2" << QRect(1800, 3720, 975, 255);
 }
 
 void TestFrmTask::controlsSitAtTheirRectangles()
@@ -214,7 +239,7 @@ void TestFrmTask::labelsReadAndSitAsDesigned_data()
     QTest::newRow("Due") << "Due:" << QPoint(120, 840);
     QTest::newRow("yyyy") << "(yyyy)" << QPoint(3240, 1200);
     QTest::newRow("Time") << "Time:" << QPoint(120, 1440);
-    QTest::newRow("Description") << "Description:" << QPoint(120, 1800);
+    QTest::newRow("Description") << "Description:" << QPoint(120, 2280);
 }
 
 void TestFrmTask::labelsReadAndSitAsDesigned()
@@ -246,13 +271,13 @@ void TestFrmTask::tabOrderFollowsTheForm()
     box("txtTitle")->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), box("txtTitle"));
     QStringList visited;
-    for (int i = 0; i < 13; ++i) {
+    for (int i = 0; i < 14; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited, (QStringList{u"txtFor"_s, u"txtDay"_s, u"lstMonth"_s, u"txtYear"_s, u"txtHour"_s, u"txtMinute"_s, u"txtSecond"_s,
-                                   u"txtDescript"_s, u"lstRepeat"_s, u"txtRepeatCount"_s, u"Command1"_s, u"Command2"_s,
-                                   u"txtTitle"_s}));
+    QCOMPARE(visited, (QStringList{u"txtFor"_s, u"txtDay"_s, u"lstMonth"_s, u"txtYear"_s, u"cmdCalendar"_s, u"txtHour"_s,
+                                   u"txtMinute"_s, u"txtSecond"_s, u"txtDescript"_s, u"lstRepeat"_s, u"txtRepeatCount"_s,
+                                   u"Command1"_s, u"Command2"_s, u"txtTitle"_s}));
 }
 
 void TestFrmTask::captionsFitTheirControls()
@@ -264,6 +289,17 @@ void TestFrmTask::captionsFitTheirControls()
     // The longest month name must fit the closed list as well.
     QComboBox *list = child<QComboBox>("lstMonth");
     QVERIFY(list->fontMetrics().horizontalAdvance(QStringLiteral("September")) < list->width() - 20);
+    // The longest due line the boxes make here: a long month and weekday,
+    // seconds, and past.
+    const TestClock clock(QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
+    for (const auto &[name, text] : {std::pair{"txtDay", "29"}, {"txtYear", "2027"}, {"txtHour", "22"},
+                                     {"txtMinute", "30"}, {"txtSecond", "15"}})
+        retype(box(name), QString::fromLatin1(text));
+    list->setCurrentIndex(8);
+    QCOMPARE(child<QLabel>("lblDuePreview")->text(),
+             QStringLiteral("Wednesday, September 29, 2027, 10:30:15 PM, in the past"));
+    const QStringList clippedLong = DialogKit::clippedCaptions(dlg.get());
+    QVERIFY2(clippedLong.isEmpty(), qPrintable(clippedLong.join(QLatin1String(", "))));
 }
 
 void TestFrmTask::prepareFillsTheBoxesFromTheSlot()
@@ -509,6 +545,131 @@ void TestFrmTask::pastedBreaksNeverSplitASingleLineField()
     // The store still reads back as the same two tasks.
     QCOMPARE(testStore().taskCount(), qint16(2));
     QCOMPARE(testStore().lastLoadReport().problems, QStringList());
+}
+
+void TestFrmTask::calendarOpensOnTheBoxesDateWithTodayMarked()
+{
+    const TestClock clock(QDateTime(QDate(2026, 12, 8), QTime(15, 20)));
+    openOn(1);
+    // Day 31 of February is shown where it rolls over to.
+    retype(box("txtDay"), QStringLiteral("31"));
+    child<QComboBox>("lstMonth")->setCurrentIndex(1);
+    QCalendarWidget *calendar = openCalendar();
+    QVERIFY(calendar);
+    QCOMPARE(calendar->selectedDate(), QDate(2003, 3, 3));
+    QCOMPARE(calendar->monthShown(), 3);
+    QCOMPARE(calendar->yearShown(), 2003);
+    QCOMPARE(calendar->firstDayOfWeek(), QLocale().firstDayOfWeek());
+    QCOMPARE(calendar->dateTextFormat(QDate(2026, 12, 8)).fontWeight(), int(QFont::Bold));
+    QVERIFY(calendar->dateTextFormat(QDate(2026, 12, 9)).fontWeight() != QFont::Bold);
+    calendar->parentWidget()->hide();
+
+    // The mark of today follows the clock to the next opening.
+    const TestClock later(QDateTime(QDate(2027, 3, 1), QTime(9, 0)));
+    retype(box("txtYear"), QStringLiteral("2027"));
+    calendar = openCalendar();
+    QCOMPARE(calendar->selectedDate(), QDate(2027, 3, 3));
+    QVERIFY(calendar->dateTextFormat(QDate(2026, 12, 8)).fontWeight() != QFont::Bold);
+    QCOMPARE(calendar->dateTextFormat(QDate(2027, 3, 1)).fontWeight(), int(QFont::Bold));
+    // Opening changed nothing typed.
+    QCOMPARE(box("txtDay")->text(), QStringLiteral("31"));
+    QCOMPARE(dlg->record().month, qint16(2));
+    // The README's picture of the editor with its calendar open.
+    DialogKit::savePicture(dlg.get(), QStringLiteral("frmTask-calendar"), calendar->window());
+}
+
+void TestFrmTask::clickingADayFillsTheDateBoxes()
+{
+    openOn(2); // 1 January 2004
+    QCalendarWidget *calendar = openCalendar();
+    QVERIFY(calendar);
+    auto *view = calendar->findChild<QTableView *>();
+    QVERIFY(view);
+    // The 20th appears once in any month's grid.
+    QModelIndex twentieth;
+    for (int row = 0; row < view->model()->rowCount() && !twentieth.isValid(); ++row) {
+        for (int column = 0; column < view->model()->columnCount(); ++column) {
+            const QModelIndex cell = view->model()->index(row, column);
+            if (cell.data().toString() == QStringLiteral("20"))
+                twentieth = cell;
+        }
+    }
+    QVERIFY(twentieth.isValid());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(twentieth).center());
+    QTRY_VERIFY(!calendar->isVisible());
+    QCOMPARE(box("txtDay")->text(), QStringLiteral("20"));
+    QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("January"));
+    QCOMPARE(box("txtYear")->text(), QStringLiteral("2004"));
+    QCOMPARE(dlg->record().day, qint16(20));
+    // The time is left as it was, and Ok saves the chosen day.
+    QCOMPARE(dlg->record().hour, qint16(17));
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(StoreSandbox::read().contains("day=20\r\nmon=1\r\nyea=2004\r\nhou=17\r\n"));
+}
+
+void TestFrmTask::keyboardReachesTheCalendarAndPicksADay()
+{
+    openOn(1); // 7 March 2003
+    dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+    box("txtYear")->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), box("txtYear"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), child<QToolButton>("cmdCalendar"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    auto *calendar = dlg->findChild<QCalendarWidget *>(QStringLiteral("calendar"));
+    QVERIFY(calendar);
+    QTRY_VERIFY(calendar->isVisible());
+    QTRY_VERIFY(calendar->isAncestorOf(QApplication::focusWidget()));
+    // A week on and a day back: 13 March, across nothing typed.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    QCOMPARE(box("txtDay")->text(), QStringLiteral("7"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(!calendar->isVisible());
+    QCOMPARE(box("txtDay")->text(), QStringLiteral("13"));
+    QCOMPARE(child<QComboBox>("lstMonth")->currentText(), QStringLiteral("March"));
+    QCOMPARE(dlg->record().day, qint16(13));
+    // The keyboard is back on the button, and the dialog still open.
+    QTRY_COMPARE(QApplication::focusWidget(), child<QToolButton>("cmdCalendar"));
+    QVERIFY(dlg->isVisible());
+    // Enter on the button opens it too; Esc closes it, not the dialog, and
+    // changes nothing.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(calendar->isVisible());
+    QCOMPARE(calendar->selectedDate(), QDate(2003, 3, 13));
+    QTRY_VERIFY(calendar->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!calendar->isVisible());
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(dlg->selected(), 1);
+    QCOMPARE(dlg->record().day, qint16(13));
+}
+
+void TestFrmTask::dueLineShowsWhatOkSaves()
+{
+    const TestClock clock(QDateTime(QDate(2026, 12, 8), QTime(15, 20)));
+    openOn(2); // 1 January 2004, 17:30:15
+    auto *line = child<QLabel>("lblDuePreview");
+    QCOMPARE(line->text(), QStringLiteral("Thursday, January 1, 2004, 5:30:15 PM, in the past"));
+    // Hour 25 carries a day; the box keeps what was typed.
+    retype(box("txtHour"), QStringLiteral("25"));
+    QCOMPARE(line->text(), QStringLiteral("Friday, January 2, 2004, 1:30:15 AM, in the past"));
+    QCOMPARE(box("txtHour")->text(), QStringLiteral("25"));
+    retype(box("txtYear"), QStringLiteral("2027"));
+    retype(box("txtSecond"), QStringLiteral("0"));
+    QCOMPARE(line->text(), QStringLiteral("Saturday, January 2, 2027, 1:30 AM"));
+    child<QComboBox>("lstMonth")->setCurrentIndex(1);
+    QCOMPARE(line->text(), QStringLiteral("Tuesday, February 2, 2027, 1:30 AM"));
+    // The list shows the moment the line promised.
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(StoreSandbox::read().count("hou=25\r\n"), 1);
+    const auto live = testStore().tasks();
+    const auto report = std::find_if(live.begin(), live.end(),
+                                     [](const Task &t) { return t.title == QStringLiteral("Report"); });
+    QVERIFY(report != live.end());
+    QCOMPARE(Rules::dueMoment(*report), QDateTime(QDate(2027, 2, 2), QTime(1, 30)));
 }
 
 void TestFrmTask::okSavesHidesThenReloadsAndAnnounces()
