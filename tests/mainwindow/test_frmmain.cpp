@@ -594,7 +594,7 @@ private Q_SLOTS:
         // Another column keeps the direction.
         QTest::mouseClick(forWhom, Qt::LeftButton);
         QCOMPARE(shown(), (QList<Order>{Order::None, Order::Descending, Order::None}));
-        QCOMPARE(rowTitles(w), QStringList({u"a"_s, u"b"_s}));
+        QCOMPARE(ListKit::shownTitles(w), QStringList({u"a"_s, u"b"_s}));
         // The captions stay the columns' names.
         QCOMPARE(forWhom->text(), QStringLiteral("For"));
 
@@ -607,7 +607,7 @@ private Q_SLOTS:
         QCOMPARE(testStore().sortMode(), qint16(Module1::ByForReversed));
         QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdFor"))->sortIndicator(), Order::Descending);
         QCOMPARE(m_window->findChild<HeaderButton *>(QStringLiteral("cmdDue"))->sortIndicator(), Order::None);
-        QCOMPARE(rowTitles(*m_window), QStringList({u"a"_s, u"b"_s}));
+        QCOMPARE(ListKit::shownTitles(*m_window), QStringList({u"a"_s, u"b"_s}));
     }
 
     void aKeptOrderThatNamesNoneFallsBackToDue_data()
