@@ -34,15 +34,19 @@ bool startsWithWord(QByteArrayView line, const char *word)
 
 } // namespace
 
-QString KeptCalendars::fileFor(const QString &storeFolder)
+QString KeptCalendars::folderKey(const QString &storeFolder)
 {
     const QString folder = QFileInfo(storeFolder).canonicalFilePath();
-    const QByteArray key = QCryptographicHash::hash(QFile::encodeName(folder.isEmpty() ? storeFolder : folder),
-                                                    QCryptographicHash::Sha256)
-                               .toHex()
-                               .left(32);
+    return QString::fromLatin1(QCryptographicHash::hash(QFile::encodeName(folder.isEmpty() ? storeFolder : folder),
+                                                        QCryptographicHash::Sha256)
+                                   .toHex()
+                                   .left(32));
+}
+
+QString KeptCalendars::fileFor(const QString &storeFolder)
+{
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/quorvi/calendars/")
-           + QString::fromLatin1(key) + QStringLiteral(".ics");
+           + folderKey(storeFolder) + QStringLiteral(".ics");
 }
 
 bool KeptCalendars::load(QString *error)

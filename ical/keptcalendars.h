@@ -16,6 +16,9 @@
 class KeptCalendars
 {
 public:
+    // A name for the store in `storeFolder`, the same for every spelling of
+    // that folder; what Quorvi keeps for a store elsewhere goes by it.
+    static QString folderKey(const QString &storeFolder);
     // The file kept for the store in `storeFolder`.
     static QString fileFor(const QString &storeFolder);
 

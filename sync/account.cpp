@@ -48,7 +48,7 @@ QString whyUnavailable(const QKeychain::Job &job)
 QString folderKey(const QString &storeFolder)
 {
     // The calendar texts kept for Export and Import already go by it.
-    return QFileInfo(KeptCalendars::fileFor(storeFolder)).completeBaseName();
+    return KeptCalendars::folderKey(storeFolder);
 }
 
 Account loadAccount(const QString &storeFolder)
