@@ -71,13 +71,17 @@ int localOffsetAt(qint64 secsSinceEpoch)
         kept.until = now + 1000;
     }
     const qint64 day = floorDiv(secsSinceEpoch, kSecondsPerDay);
-    auto it = kept.byDay.constFind(day);
-    if (it == kept.byDay.constEnd()) {
+    const auto found = kept.byDay.constFind(day);
+    int offset = 0;
+    if (found != kept.byDay.constEnd()) {
+        offset = *found;
+    } else {
         const int first = askedOffsetAt(day * kSecondsPerDay);
         const int last = askedOffsetAt(day * kSecondsPerDay + kSecondsPerDay - 1);
-        it = kept.byDay.insert(day, first == last ? first : kMixed);
+        offset = first == last ? first : kMixed;
+        kept.byDay.insert(day, offset);
     }
-    return *it == kMixed ? askedOffsetAt(secsSinceEpoch) : *it;
+    return offset == kMixed ? askedOffsetAt(secsSinceEpoch) : offset;
 }
 
 // Asked of the system once: asking at every task costs a load of 10,000
