@@ -32,12 +32,23 @@ qint64 toNs(const struct timespec &t)
 void ChangeTracker::remember(const DiskFile::Look &look, const QByteArray &bytes, Records records,
                              const LoadReport *report)
 {
+    // Our own save read back teaches nothing of anybody else's.
+    const bool ownSaveAgain = m_known && bytes == m_bytes;
     m_known = true;
     m_look = look;
     m_bytes = bytes;
     m_takenAt = wallClockNs();
     m_records = std::move(records);
+    if (!ownSaveAgain)
+        m_foreign = m_records;
     m_hadProblems = report && damaged(*report);
+}
+
+void ChangeTracker::rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records,
+                                 Records foreign)
+{
+    remember(look, bytes, std::move(records), nullptr);
+    m_foreign = std::move(foreign);
 }
 
 Glance ChangeTracker::glance()

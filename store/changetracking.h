@@ -29,6 +29,9 @@ public:
     const DiskFile::Look &look() const { return m_look; }
     const QByteArray &bytes() const { return m_bytes; }
     const Records &records() const { return m_records; }
+    // What the file held when it was last read, or merged with another
+    // program's version; our own saves since are `records()`.
+    const Records &foreign() const { return m_foreign; }
     // The last read could not take the file as it stood: before it is
     // replaced, it is kept as the backup.
     bool hadProblems() const { return m_hadProblems; }
@@ -36,6 +39,8 @@ public:
     // The file is now `look`, holding `bytes`, which hold `records`;
     // `report` is the read's, or null for a write.
     void remember(const DiskFile::Look &look, const QByteArray &bytes, Records records, const LoadReport *report);
+    // The same after a save of ours, which merged `foreign` last.
+    void rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records, Records foreign);
     void forget() { *this = ChangeTracker(); }
 
     // The file now, against what was seen last. A file touched but not
@@ -50,6 +55,7 @@ private:
     QByteArray m_bytes;
     qint64 m_takenAt = 0; // wall-clock nanoseconds when `m_look` was taken
     Records m_records;
+    Records m_foreign;
     bool m_hadProblems = false;
 };
 

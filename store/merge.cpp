@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace Module1 {
 
@@ -225,6 +227,25 @@ std::vector<T> common(const std::vector<T> &a, const std::vector<T> &b)
     return out;
 }
 
+// `a` without the records `b` holds, counted as a multiset, in `a`'s order.
+template<typename T>
+std::vector<T> without(const std::vector<T> &a, const std::vector<T> &b)
+{
+    Counts<T> inB;
+    inB.reserve(b.size());
+    for (const T &r : b)
+        ++inB[&r];
+    std::vector<T> out;
+    for (const T &r : a) {
+        const auto it = inB.find(&r);
+        if (it != inB.end() && it->second > 0)
+            --it->second;
+        else
+            out.push_back(r);
+    }
+    return out;
+}
+
 // The first record of each identity in a list.
 std::unordered_map<QString, std::size_t> byUid(const std::vector<Task> &list)
 {
@@ -399,6 +420,36 @@ MergeOutcome mergeRecords(const Records &base, const Records &ours, const Record
 Records commonRecords(const Records &a, const Records &b)
 {
     return {common(a.tasks, b.tasks), common(a.rules, b.rules)};
+}
+
+namespace {
+
+template<typename T>
+std::vector<T> unseenSaveBase(const std::vector<T> &last, const std::vector<T> &foreign, const std::vector<T> &theirs)
+{
+    std::vector<T> unseen = without(without(last, foreign), theirs);
+    if constexpr (std::is_same_v<T, Task>) {
+        // A task of ours they hold in a version of their own, one we never
+        // wrote, they saw and changed: that is theirs to merge as any edit.
+        std::unordered_set<QString> changedThere;
+        for (const Task &t : without(theirs, foreign)) {
+            if (!t.uid.isEmpty())
+                changedThere.insert(t.uid);
+        }
+        std::erase_if(unseen, [&](const Task &t) { return changedThere.contains(t.uid); });
+    }
+    std::vector<T> base = without(last, unseen);
+    const std::vector<T> stillThere = common(without(foreign, last), theirs);
+    base.insert(base.end(), stillThere.begin(), stillThere.end());
+    return base;
+}
+
+} // namespace
+
+Records unseenSaveBase(const Records &last, const Records &foreign, const Records &theirs)
+{
+    return {unseenSaveBase(last.tasks, foreign.tasks, theirs.tasks),
+            unseenSaveBase(last.rules, foreign.rules, theirs.rules)};
 }
 
 } // namespace Module1

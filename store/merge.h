@@ -40,4 +40,13 @@ MergeOutcome mergeRecords(const Records &base, const Records &ours, const Record
 // of a merge it takes nothing that one side lacks for a deletion.
 Records commonRecords(const Records &a, const Records &b);
 
+// The base for merging `theirs`, a file another program wrote, when this
+// program's own saves put `last` in the file since it last took in a file
+// of somebody else's, `foreign`. A program that takes no lock may write its
+// file from a version older than our saves: what our saves added that
+// `theirs` lacks is taken as never seen there, not as deleted, and what our
+// saves removed that `theirs` still has, as not yet seen gone. Everything
+// else `theirs` lacks was deleted there.
+Records unseenSaveBase(const Records &last, const Records &foreign, const Records &theirs);
+
 } // namespace Module1

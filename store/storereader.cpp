@@ -172,21 +172,27 @@ private:
                                              "the task does not repeat").arg(value.toString()));
         } else if (key == u"uid")
             taskText(m_task.uid) = value.toString();
-        else if (key == u"day")
-            taskNumber(m_task.day) = number16(key, value, line);
-        else if (key == u"mon")
-            taskNumber(m_task.month) = number16(key, value, line);
-        else if (key == u"yea")
-            taskNumber(m_task.year) = number16(key, value, line);
-        else if (key == u"hou")
-            taskNumber(m_task.hour) = number16(key, value, line);
-        else if (key == u"min")
-            taskNumber(m_task.minute) = number16(key, value, line);
-        else if (key == u"sec")
-            taskNumber(m_task.second) = number16(key, value, line);
         else
-            return false;
+            return dueField(key, value, line);
         return true;
+    }
+
+    bool dueField(QStringView key, QStringView value, int line)
+    {
+        static constexpr struct {
+            QStringView key;
+            qint16 Task::*field;
+        } kDueKeys[] = {
+            {u"day", &Task::day},   {u"mon", &Task::month},  {u"yea", &Task::year},
+            {u"hou", &Task::hour},  {u"min", &Task::minute}, {u"sec", &Task::second},
+        };
+        for (const auto &due : kDueKeys) {
+            if (key == due.key) {
+                taskNumber(m_task.*due.field) = number16(key, value, line);
+                return true;
+            }
+        }
+        return false;
     }
 
     // A rule's field; false when the key names none.

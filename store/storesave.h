@@ -94,6 +94,9 @@ private:
     SaveResult m_result;
     Glance m_now;
     Expected m_expected;
+    // The last version of another program's taken in: what our saves since
+    // added or removed, its writer may not have seen.
+    Records m_foreign;
     bool m_exists = false;
     bool m_merged = false;
     bool m_starterRules = false;

@@ -233,6 +233,33 @@ private Q_SLOTS:
         QCOMPARE(reader.ruleCount(), 2);
     }
 
+    void aFileWrittenFromBeforeOurSavesTakesNothingAway()
+    {
+        // Another program, one that takes no lock, reads the file...
+        TaskStore store;
+        store.loadTasks();
+        // ...this store saves several changes, each read back...
+        QVERIFY(store.commitTask(0, TestData::task(QStringLiteral("Added 1"), {}, 2027, 6, 1)).ok());
+        QVERIFY(store.commitTask(0, TestData::task(QStringLiteral("Added 2"), {}, 2027, 6, 2)).ok());
+        Task alpha = *store.find(idOf(store, QStringLiteral("Alpha")));
+        alpha.title = QStringLiteral("Alpha renamed");
+        QVERIFY(store.commitTask(alpha.id, alpha).ok());
+        QVERIFY(store.removeTask(idOf(store, QStringLiteral("Report"))).ok());
+        // ...and the other puts in place what it read, with a task added and
+        // one deleted, just before this store saves again.
+        const StoredTask added{"Theirs", "", 1, 1, 2028, 0, 0, 0, ""};
+        const QByteArray theirs = storeBytes({kReport, kAlpha, added}, TestData::ruleBytes(3, "d", 255, true));
+        writeElsewhere(theirs);
+        QVERIFY(store.commitTask(0, TestData::task(QStringLiteral("Added 3"), {}, 2027, 6, 3)).ok());
+
+        TaskStore reader;
+        reader.loadTasks();
+        QStringList shown = titles(reader);
+        shown.sort();
+        QCOMPARE(shown, (QStringList{QStringLiteral("Added 1"), QStringLiteral("Added 2"), QStringLiteral("Added 3"),
+                                     QStringLiteral("Alpha renamed"), QStringLiteral("Theirs")}));
+    }
+
     void aStoreReadsOnlyWhenAsked()
     {
         TaskStore store;
