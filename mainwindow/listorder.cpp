@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QScrollBar>
 
 void FrmMain::showOrder()
 {
@@ -32,7 +33,7 @@ void FrmMain::addEmptyListHint()
     const QString text = key.isEmpty() ? QStringLiteral("No tasks yet: Tasks > New Task")
                                        : QStringLiteral("No tasks yet: Tasks > New Task, or %1").arg(key);
     // Under the headings, where the first row will be.
-    new EmptyListHint(store(), text, m_viewport, Twips::toPixels(255 + 120));
+    new EmptyListHint(store(), text, m_viewport, m_vscroll, Twips::toPixels(255 + 120));
 }
 
 void FrmMain::buildRemindAgainMenu(QMenu *options)
