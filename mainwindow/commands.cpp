@@ -103,7 +103,7 @@ void FrmMain::newTask()
 
 void FrmMain::editSelectedTask()
 {
-    const int slot = slotOfRow(m_selectedRow);
+    const int slot = slotOfRow(selectedRow());
     if (slot < 0)
         return;
     frmTask()->prepare(slot + 1);
@@ -115,7 +115,7 @@ void FrmMain::editPressedTask()
     m_timer1->setEnabled(false);
     // The popup only opens over a row, which selects it first; the check
     // keeps a stray trigger from opening an editor on nothing.
-    if (const int slot = slotOfRow(m_selectedRow); slot >= 0) {
+    if (const int slot = slotOfRow(selectedRow()); slot >= 0) {
         frmTask()->prepare(slot + 1);
         runEditor(frmTask());
     }
@@ -130,8 +130,8 @@ void FrmMain::deleteTask()
     const std::optional<Task> before = gone ? std::optional<Task>(*gone) : std::nullopt;
     // The task on the row below takes the selection, as the row did before;
     // after the last row nothing is selected.
-    const int belowSlot = slotOfRow(m_selectedRow + 1);
-    m_selectedId = belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0;
+    const int belowSlot = slotOfRow(selectedRow() + 1);
+    m_list->selectNext(belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0);
     // The store is saved even when no row was selected.
     const Commit commit = store().removeTask(id);
     m_timer1->setEnabled(true);
@@ -148,7 +148,7 @@ void FrmMain::markDone()
     const Task before = *store().find(id);
     const QString title = before.title;
     // Where the task goes out of sight, the row below takes the selection.
-    const int belowSlot = slotOfRow(m_selectedRow + 1);
+    const int belowSlot = slotOfRow(selectedRow() + 1);
     const TaskId below = belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0;
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
@@ -163,13 +163,10 @@ void FrmMain::markDone()
                                        .arg(title));
         return;
     }
-    const int row = rowOfSlot(store().slotOf(id));
-    if (row >= 1) {
-        highlight(row);
-        bringIntoView(row);
-    } else {
-        selectTask(below);
-    }
+    if (rowOfSlot(store().slotOf(id)) >= 1)
+        m_list->selectTask(id);
+    else
+        m_list->selectTask(below);
     m_timer1->setEnabled(true);
     if (m_context.seam.reportSave(this, commit.save)) {
         if (const Task *after = store().find(id))

@@ -6,6 +6,7 @@
 #include "listlayout.h"
 #include "module1.h"
 #include "rules.h"
+#include "tasklist.h"
 #include "taskundo.h"
 
 #include <QList>
@@ -17,27 +18,17 @@
 #include <vector>
 
 class FrmAlerts;
-class HeaderButton;
+class FindBar;
 class FrmTask;
 class QAction;
-class QKeyEvent;
-class QWheelEvent;
-class QFrame;
-class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QScrollBar;
 class QUndoStack;
 class PausableTimer;
 
-// The task list window: one row of three cells per task, coloured by the
-// rules, selectable, ordered by the header buttons and scrolled inside a
-// clipping viewport, with the selected task's description below. Only the
-// rows in view (and a few more) have cells; scrolling hands the cells of
-// rows that leave the view to the rows that come into it. The Find bar
-// above the list narrows the rows to the tasks that contain a text.
+// The task list window: the list (tasklist.h), the Find bar above it that
+// narrows the list to the tasks that contain a text, the menus and their
+// commands, and Undo and Redo.
 class FrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -49,33 +40,35 @@ public:
     // all..." shows what the alert window just read.
     void formLoad();
 
-    // Orders the store, works out which tasks the rows show and gives the
-    // rows in view their cells again. The selection stays on the same row
-    // position when that row still exists.
-    void drawList();
-    // Takes the cells from every row and clears the selection.
-    void cleanList();
-    // Gives row `index` the rule colour and weight of its task.
-    void setColor(int index);
-    // Selects row `index` (from 1) and shows its description.
-    void highlight(int index);
-    // Scrolls the list so that row `index` is in view.
-    void bringIntoView(int index);
-
-    // The selected row number, 0 when none. Setting it only changes the
-    // number; highlight() also marks the row and shows its description.
-    int selectedRow() const { return m_selectedRow; }
-    void setSelectedRow(int row);
-
-    // Number of rows in the list (with or without cells).
-    int rowCount() const { return int(m_rowSlots.size()); }
-    // The table slot row `row` (from 1) shows; -1 for no such row.
-    int slotOfRow(int row) const;
-    // The row that shows table slot `slot`; 0 when none does (hidden as
-    // done, or left out by Find).
-    int rowOfSlot(int slot) const;
-    // The rows that have cells now: those in view and a few on either side.
-    ListLayout::RowSpan builtRows() const { return m_built; }
+    // The list; what it offers is also offered here, for the window's users.
+    TaskList *list() const { return m_list; }
+    void drawList() { m_list->drawList(); }
+    void cleanList() { m_list->cleanList(); }
+    void setColor(int index) { m_list->setColor(index); }
+    void highlight(int index) { m_list->highlight(index); }
+    void bringIntoView(int index) { m_list->bringIntoView(index); }
+    int selectedRow() const { return m_list->selectedRow(); }
+    void setSelectedRow(int row) { m_list->setSelectedRow(row); }
+    int rowCount() const { return m_list->rowCount(); }
+    int slotOfRow(int row) const { return m_list->slotOfRow(row); }
+    int rowOfSlot(int slot) const { return m_list->rowOfSlot(slot); }
+    ListLayout::RowSpan builtRows() const { return m_list->builtRows(); }
+    const QList<ListCell *> &lblTitle() const { return m_list->lblTitle(); }
+    const QList<ListCell *> &lblFor() const { return m_list->lblFor(); }
+    const QList<ListCell *> &lblDue() const { return m_list->lblDue(); }
+    const ListLayout::Geometry &layoutGeometry() const { return m_list->layoutGeometry(); }
+    void formResize() { m_list->formResize(); }
+    int shownCount() const { return m_list->shownCount(); }
+    bool showsDoneTasks() const { return m_list->showsDoneTasks(); }
+    // Whether done tasks are shown (at the end of the list); remembered
+    // between starts.
+    void setShowDoneTasks(bool show);
+    // The task of the selected row, or 0.
+    Module1::TaskId selectedTask() const { return m_list->selectedTask(); }
+    // Runs a change of the tables that announces itself, and keeps the
+    // selected task selected (found by its id) wherever the redraw puts
+    // it, rather than the row: for changes the user did not make here.
+    void changeKeepingSelection(const std::function<void()> &change) { m_list->changeKeepingSelection(change); }
     // Selects the row of table slot `slot` and scrolls it into view; a task
     // that Find leaves out makes Find show every task again first.
     void showSlot(int slot);
@@ -86,20 +79,7 @@ public:
     void closeFind();
     void setFindText(const QString &text);
     bool findShown() const;
-    QLineEdit *findBox() const { return m_txtFind; }
-
-    // Whether done tasks are shown (at the end of the list); remembered
-    // between starts.
-    bool showsDoneTasks() const { return m_showDone; }
-    void setShowDoneTasks(bool show);
-    // The tasks the list shows: all of them, or those not done.
-    int shownCount() const;
-
-    // The cell arrays, by row number; member 0 of each is the hidden
-    // template, and rows without cells (out of view) hold null.
-    const QList<ListCell *> &lblTitle() const { return m_lblTitle; }
-    const QList<ListCell *> &lblFor() const { return m_lblFor; }
-    const QList<ListCell *> &lblDue() const { return m_lblDue; }
+    QLineEdit *findBox() const;
 
     PausableTimer *timer1() const { return m_timer1; }
     Module1::TaskStore &store() const { return m_context.store; }
@@ -109,23 +89,11 @@ public:
     // where it is still there. Does nothing when the file is still what the
     // store last read or wrote. Dialogs hold copies, so this never waits.
     void followStoreFile();
-    // Runs a change of the tables that announces itself, and keeps the
-    // selected task selected (found by its id) wherever the redraw puts
-    // it, rather than the row: for changes the user did not make here.
-    void changeKeepingSelection(const std::function<void()> &change);
-    // The task of the selected row, or 0.
-    Module1::TaskId selectedTask() const;
     // How often the list was reloaded for a change made elsewhere.
     int follows() const { return m_follows; }
     QMenu *shortMenu() const { return m_menuShort; }
     // The steps Undo and Redo go through.
     QUndoStack *history() const { return m_history; }
-
-    // The controls' geometry in twips as last laid out.
-    const ListLayout::Geometry &layoutGeometry() const { return m_geometry; }
-
-    // Form_Resize: lays the controls out for the current client area.
-    void formResize();
 
     // The menu commands.
     void newTask();
@@ -153,7 +121,6 @@ public:
     FrmAlerts *frmAlerts();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     // The store file is followed while the list shows.
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -162,47 +129,14 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    using Row = std::array<ListCell *, 3>; // for, title, due
-
     void buildControls();
     void buildMenus();
     void connectCommands();
-    void buildFindBar();
+    void connectList();
     void updateMinimumSize();
-    ListCell *makeCell(const QString &name);
-    // A row's look from its task: the rules' colour and weight, or a done
-    // task's grey and stroke, and the selection's colours on the selected row.
-    ListCell::Look lookOfRow(ListCell::Look look, int row, QDate today) const;
-    // Gives the rows in view cells, taking them from rows that left it.
-    void bindRows();
-    void fillRow(int row, const Row &cells, QDate today);
-    // Moves a row's cells into the pool, left on screen for now.
-    void releaseRow(int row);
-    void hideSpareRows();
-    // The rows and their cells, the panel and the selection, for the rows
-    // chosen.
-    void showRows();
-    // Enter or Down in Find: the keyboard goes to the list.
-    void moveIntoList();
-    // The table slots the rows show, in order: the tasks shown (done ones
-    // only when asked), narrowed by Find.
-    void chooseRows();
-    void updateFindCount();
-    void placeRow(int row);
-    void applyGeometry();
-    void applyPanel();
-    void cellPressed(int row, Qt::MouseButton button, const QPoint &globalPos);
-    void cellDoubleClicked(int row);
-    // Keys on the focused list; false for keys it leaves alone.
-    bool listKeyPressed(const QKeyEvent *event);
-    void scrollByWheel(const QWheelEvent *event);
-    void showListFocus(bool focused);
     void updateDoneCaptions();
     // "Quorvi", or that with word of a read-only tasks.txt.
     void updateWindowCaption();
-    void headerClicked(Module1::Column column);
-    // The heading of the current order shows its direction (listorder.cpp).
-    void showOrder();
     void addEmptyListHint();
     // Options > Remind Again After: how long a reminder is put off.
     void buildRemindAgainMenu(QMenu *options);
@@ -218,41 +152,15 @@ private:
     void stepAndSelect(int index, const std::function<void()> &step);
     // Runs the task editor, and remembers what its Ok committed.
     void runEditor(FrmTask *editor);
-    // Selects the task and scrolls to it, where the list shows it.
-    void selectTask(Module1::TaskId id);
-    void vscrollChanged(int value);
 
     Context m_context;
-    ListLayout::Geometry m_geometry;
-    int m_selectedRow = 0;
-    // The task on the selected row: after a redraw, whatever moved it, the
-    // selection is where that task is now.
-    Module1::TaskId m_selectedId = 0;
     QUndoStack *m_history = nullptr;
     TaskUndo::Ids m_undoIds;
-    bool m_showDone = false;
-    int m_wheelRemainder = 0; // eighths of a degree not yet turned into rows
 
     QWidget *m_client = nullptr;
-    QWidget *m_listArea = nullptr; // everything below the Find bar
-    QWidget *m_findBar = nullptr;
-    QLineEdit *m_txtFind = nullptr;
-    QLabel *m_lblFindCount = nullptr;
-    // What Find looks for, folded; and the folded text of each shown task,
-    // in table order, kept while the text is typed.
-    QString m_findFolded;
-    QList<QString> m_findHaystack;
-    bool m_haystackStale = true;
-    QFrame *m_pctContainer = nullptr;
-    QWidget *m_viewport = nullptr; // the part of pctContainer inside its border
-    QWidget *m_lstContainer = nullptr;
-    QScrollBar *m_vscroll = nullptr;
-    HeaderButton *m_cmdTitle = nullptr;
-    HeaderButton *m_cmdFor = nullptr;
-    HeaderButton *m_cmdDue = nullptr;
-    QPlainTextEdit *m_txtDescription = nullptr;
+    FindBar *m_findBar = nullptr;
+    TaskList *m_list = nullptr; // everything below the Find bar
     PausableTimer *m_timer1 = nullptr;
-    std::optional<Module1::TaskId> m_keepSelected; // while changeKeepingSelection runs
     int m_follows = 0;
     QMenu *m_menuShort = nullptr;
     // Mark Done in the Tasks menu and in the rows' popup; their captions
@@ -262,13 +170,4 @@ private:
     void showSyncResult(const QString &lastResult);
     FrmTask *m_frmTask = nullptr;
     FrmAlerts *m_frmAlerts = nullptr;
-
-    // Row n shows table slot m_rowSlots[n - 1].
-    std::vector<int> m_rowSlots;
-    ListLayout::RowSpan m_built;
-    QList<ListCell *> m_lblTitle;
-    QList<ListCell *> m_lblFor;
-    QList<ListCell *> m_lblDue;
-    // Cells no row in view needs now, hidden, for the next rows to take.
-    QList<Row> m_spare;
 };

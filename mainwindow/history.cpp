@@ -7,6 +7,7 @@
 #include "frmtask.h"
 #include "modal.h"
 #include "pausabletimer.h"
+#include "tasklist.h"
 
 #include <QAction>
 #include <QMenu>
@@ -81,7 +82,7 @@ void FrmMain::stepAndSelect(int index, const std::function<void()> &step)
     step();
     m_timer1->setEnabled(true);
     if (id != 0)
-        selectTask(m_undoIds.now(id));
+        m_list->selectTask(m_undoIds.now(id));
 }
 
 void FrmMain::runEditor(FrmTask *editor)
@@ -96,14 +97,5 @@ void FrmMain::runEditor(FrmTask *editor)
     remember(added ? QStringLiteral("New Task") : QStringLiteral("Edit"),
              added ? std::nullopt : std::optional<Task>(editor->original()), *now);
     // A new task is shown where it went, and an edited one followed.
-    selectTask(commit->id);
-}
-
-void FrmMain::selectTask(TaskId id)
-{
-    const int row = rowOfSlot(store().slotOf(id));
-    if (row < 1)
-        return;
-    highlight(row);
-    bringIntoView(row);
+    m_list->selectTask(commit->id);
 }

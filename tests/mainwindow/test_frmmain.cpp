@@ -24,6 +24,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QHash>
+#include <QImage>
+#include <QLabel>
 #include <QKeySequence>
 #include <QTest>
 #include <QToolTip>
@@ -69,6 +71,39 @@ QColor paintedBackground(QLabel *label)
     // The far right end of a cell holds no text.
     const QImage image = painted(label);
     return image.pixelColor(image.width() - 1, image.height() / 2);
+}
+
+int colourDistance(const QColor &a, const QColor &b)
+{
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue());
+}
+
+// The help line's text as the whole window paints it, the way a screenshot
+// takes it: pixels of the line's colour (laid over the list's background)
+// in its place. Only under the For heading, where a task without a for-whom
+// text leaves its row blank, so a row's own text is never counted.
+int hintInkInWindow(QMainWindow &w, const QLabel *hint)
+{
+    const QImage shot = w.grab().toImage();
+    const QWidget *forHeading = w.findChild<QWidget *>(QStringLiteral("cmdFor"));
+    const int left = forHeading->mapTo(&w, QPoint(0, 0)).x();
+    const QRect line(hint->mapTo(&w, QPoint(0, 0)), hint->size());
+    const QRect area = line.intersected(QRect(left, line.top(), forHeading->width(), line.height()));
+    const QColor ground = w.findChild<QWidget *>(QStringLiteral("lstContainer"))->palette().color(QPalette::Base);
+    const QColor ink = hint->palette().color(hint->foregroundRole());
+    const double a = ink.alphaF();
+    const QColor shown = QColor::fromRgbF(float(ink.redF() * a + ground.redF() * (1 - a)),
+                                          float(ink.greenF() * a + ground.greenF() * (1 - a)),
+                                          float(ink.blueF() * a + ground.blueF() * (1 - a)));
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (colourDistance(c, shown) < 60 && colourDistance(c, ground) >= 60)
+                ++count;
+        }
+    }
+    return count;
 }
 
 bool isSelectedLook(const QLabel *label)
@@ -654,6 +689,59 @@ private Q_SLOTS:
         QVERIFY(!hint->isVisible());
         QVERIFY(testStore().removeTask(first.id).ok());
         QVERIFY(hint->isVisible());
+    }
+
+    void theEmptyListsHelpLineIsPaintedOverTheList()
+    {
+        FrmMain &w = *m_window;
+        w.formLoad();
+        const auto *hint = ListKit::child<QLabel>(&w, "lblEmptyList");
+        QTRY_VERIFY(hint->isVisible());
+        QVERIFY(hintInkInWindow(w, hint) > 20);
+        // The line reads from the list's left edge to its scroll bar, not over it.
+        const QWidget *bar = ListKit::child<QWidget>(&w, "vscroll");
+        QVERIFY(hint->geometry().right() < bar->geometry().left());
+
+        const Module1::Commit first = testStore().commitTask(0, TestData::task(QStringLiteral("first"), {}, 2030, 1, 1));
+        QVERIFY(first.ok());
+        QCOMPARE(hintInkInWindow(w, hint), 0);
+        QVERIFY(testStore().removeTask(first.id).ok());
+        QVERIFY(hintInkInWindow(w, hint) > 20);
+    }
+
+    void theHelpLineFitsANarrowWindowAndALargeFont()
+    {
+        FrmMain &w = *m_window;
+        w.formLoad();
+        auto *hint = ListKit::child<QLabel>(&w, "lblEmptyList");
+        QFont large = w.font();
+        large.setPointSize(16); // the line no longer fits the narrowest list on one line
+        w.setFont(large);
+        w.resize(w.minimumSize());
+        QTRY_COMPARE(w.size(), w.minimumSize());
+        QTRY_VERIFY(hint->fontMetrics().horizontalAdvance(hint->text()) > hint->width());
+        // Broken between words, every word whole, every line in the label.
+        QVERIFY(hint->minimumSizeHint().width() <= hint->width());
+        QVERIFY(hint->heightForWidth(hint->width()) <= hint->height());
+        QVERIFY(hintInkInWindow(w, hint) > 20);
+    }
+
+    void findThatMatchesNothingLeavesTheHelpLineAway()
+    {
+        FrmMain &w = *m_window;
+        QVERIFY(testStore().commitTask(0, TestData::task(QStringLiteral("first"), {}, 2030, 1, 1)).ok());
+        w.formLoad();
+        const auto *hint = ListKit::child<QLabel>(&w, "lblEmptyList");
+        w.openFind();
+        w.setFindText(QStringLiteral("nothing like it"));
+        QCOMPARE(w.rowCount(), 0);
+        // The list is not empty, only narrowed: the Find bar says so.
+        QCOMPARE(ListKit::child<QLabel>(&w, "lblFindCount")->text(), QStringLiteral("No match"));
+        QVERIFY(!hint->isVisible());
+        QCOMPARE(hintInkInWindow(w, hint), 0);
+        w.closeFind();
+        QCOMPARE(w.rowCount(), 1);
+        QVERIFY(!hint->isVisible());
     }
 
     void remindAgainIsChosenInTheOptionsMenu()
