@@ -140,8 +140,10 @@ void FrmMain::buildMenus()
     // The last sync's time and result rest on both sync entries.
     tasksMenu->setToolTipsVisible(true);
     optionsMenu->setToolTipsVisible(true);
-    showSyncResult(Sync::Runner::instance().lastResult());
-    connect(&Sync::Runner::instance(), &Sync::Runner::resultChanged, this, &FrmMain::showSyncResult);
+    if (m_context.sync) {
+        showSyncResult(m_context.sync->lastResult());
+        connect(m_context.sync, &Sync::Runner::resultChanged, this, &FrmMain::showSyncResult);
+    }
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("menu_help"));

@@ -4,21 +4,10 @@
 #include "module1.h"
 #include "storeside.h"
 
-#include <QCoreApplication>
 #include <QLocale>
-#include <QPointer>
 #include <QThread>
 
 namespace Sync {
-
-Runner &Runner::instance()
-{
-    // Goes with the application, before the timers' thread data does.
-    static QPointer<Runner> runner;
-    if (!runner)
-        runner = new Runner(QCoreApplication::instance());
-    return *runner;
-}
 
 Runner::Runner(QObject *parent) : QObject(parent)
 {

@@ -20,16 +20,14 @@ class QThread;
 // runs on a thread of its own, so a slow or missing server never holds the
 // window up; the store is read and written on the window's thread, through
 // its commits. A failure is told once, not at every
-// try; the last result is always there to read.
+// try; the last result is always there to read. The program makes one for
+// its store and hands it on in the Context; a test makes its own.
 namespace Sync {
 
 class Runner : public QObject
 {
     Q_OBJECT
 public:
-    // The one of this process: the session starts it, the list's menu asks it.
-    static Runner &instance();
-
     explicit Runner(QObject *parent = nullptr);
     ~Runner() override;
 
