@@ -56,7 +56,6 @@ void FrmMain::connectCommands()
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::manageRules);
-    on("menu_syncnow", &FrmMain::syncNow);
     on("menu_syncaccount", &FrmMain::editSyncAccount);
     on("menu_about", &FrmMain::showAbout);
     on("menu_exi", &FrmMain::exitProgram);
@@ -203,12 +202,6 @@ void FrmMain::importTasks()
                                outcome.ok ? Modal::Kind::Information : Modal::Kind::Warning);
     }
     m_timer1->setEnabled(true);
-}
-
-void FrmMain::syncNow()
-{
-    if (m_context.sync)
-        m_context.sync->syncNow();
 }
 
 void FrmMain::editSyncAccount()

@@ -143,6 +143,7 @@ void FrmMain::buildMenus()
     if (m_context.sync) {
         showSyncResult(m_context.sync->lastResult());
         connect(m_context.sync, &Sync::Runner::resultChanged, this, &FrmMain::showSyncResult);
+        connect(m_syncEntries[0], &QAction::triggered, m_context.sync, &Sync::Runner::syncNow);
     }
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));

@@ -73,7 +73,8 @@ void Runner::begin()
     if (!password) {
         const Secret secret = readPassword(account);
         password = secret.password;
-        if (!password && !secret.unavailable.isEmpty() && askPassword) {
+        if (!password && !secret.unavailable.isEmpty() && askPassword && !m_asked) {
+            m_asked = true;
             password = askPassword(account, secret.unavailable);
             m_sessionPassword = password;
         }

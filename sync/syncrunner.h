@@ -41,8 +41,13 @@ public:
 
     void start();
     void syncNow();
-    // Drops the password asked this session (the account changed).
-    void forgetPassword() { m_sessionPassword.reset(); }
+    // Drops the password asked this session, and asks again (the account
+    // changed).
+    void forgetPassword()
+    {
+        m_sessionPassword.reset();
+        m_asked = false;
+    }
     // A password the secret store could not keep, for this session.
     void setSessionPassword(const QString &password) { m_sessionPassword = password; }
 
@@ -76,6 +81,7 @@ private:
     bool m_again = false;
     bool m_applying = false;
     std::optional<QString> m_sessionPassword;
+    bool m_asked = false; // declined, the question does not come back at every pass
     QString m_lastResult;
     QString m_lastTold;
     int m_passes = 0;

@@ -448,14 +448,20 @@ private Q_SLOTS:
             // entries say so.
             QCOMPARE(m_seam->notices.size(), 1);
             QVERIFY(m_seam->notices.first().text.contains(QStringLiteral("no password for alice")));
-            const auto *syncNow = list->findChild<QAction *>(QStringLiteral("menu_syncnow"));
+            auto *syncNow = list->findChild<QAction *>(QStringLiteral("menu_syncnow"));
             QVERIFY(syncNow);
             QVERIFY2(syncNow->toolTip().contains(QStringLiteral("no password for alice")), qPrintable(syncNow->toolTip()));
+            // Asked once a session: Sync Now, and every pass after, fail
+            // without asking again, and without telling again.
+            syncNow->trigger();
+            QCOMPARE(finished.size(), 2);
+            QCOMPARE(m_seam->execCount, 1);
+            QCOMPARE(m_seam->notices.size(), 1);
         }
         // Gone with the session, the runner no longer reaches its windows
         // nor asks through them.
         runner.syncNow();
-        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.size(), 2);
         QCOMPARE(m_seam->execCount, 1);
         m_startup.reset();
         qunsetenv("XDG_CONFIG_HOME");
