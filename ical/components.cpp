@@ -79,6 +79,12 @@ void prepare()
     Q_UNUSED(prepared);
 }
 
+std::unique_lock<std::recursive_mutex> exclusive()
+{
+    static std::recursive_mutex library;
+    return std::unique_lock(library);
+}
+
 namespace {
 
 // libical's text, taken over and its buffer given back.

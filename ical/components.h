@@ -7,6 +7,7 @@
 #include <libical/ical.h>
 
 #include <memory>
+#include <mutex>
 
 // libical as the mapping uses it: components that free themselves, their
 // text, and a file read only when its structure holds together.
@@ -20,6 +21,14 @@ using Component = std::unique_ptr<icalcomponent, FreeComponent>;
 // libical reports its errors through a global flag; they must never end the
 // program. Called before any other use.
 void prepare();
+
+// Held by every way into this folder from outside it. libical keeps state
+// of its own for the whole process (the error table its calls change and
+// restore, the zones it loads and expands on first use), and so do the zone
+// lookups here; sync maps tasks on a thread of its own while Export or
+// Import may run on the window's. One at a time, then; a way in may call
+// another.
+[[nodiscard]] std::unique_lock<std::recursive_mutex> exclusive();
 
 // The text libical writes for a component or a property (CR LF line ends,
 // folded).

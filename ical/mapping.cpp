@@ -157,6 +157,7 @@ void readRule(icalcomponent *todo, icalcomponent *calendar, QDate due, Reading &
 
 Clock clockAt(const QDateTime &now)
 {
+    const auto alone = IcalKit::exclusive();
     Clock clock;
     clock.zoneId = Zones::localZoneId();
     clock.utc = clock.zoneId.isEmpty() && Zones::localIsUtc();

@@ -66,6 +66,7 @@ void keepSpelling(const Module1::Task &task, Module1::Task &incoming)
 
 TaskText calendarOf(const Module1::Task &task, const QByteArray &kept, const Mapping::Clock &clock)
 {
+    const auto alone = IcalKit::exclusive();
     TaskText out;
     const KeptReading reading = readKept({kept});
     const Prepared prepared = prepare(task, reading.calendars[0], clock);
@@ -209,6 +210,7 @@ private:
 
 FileReading readFile(const QByteArray &bytes, const QDateTime &now)
 {
+    const auto alone = IcalKit::exclusive();
     QString refusal;
     const IcalKit::Component root = IcalKit::parse(bytes, &refusal);
     if (!root) {
@@ -230,6 +232,7 @@ FileReading readFile(const QByteArray &bytes, const QDateTime &now)
 
 Exported exportTasks(std::span<Module1::Task> tasks, KeptCalendars &kept, const QDateTime &now)
 {
+    const auto alone = IcalKit::exclusive();
     Exported out;
     const Mapping::Clock clock = Mapping::clockAt(now);
     std::vector<Pieces> calendars;
@@ -264,6 +267,7 @@ Exported exportTasks(std::span<Module1::Task> tasks, KeptCalendars &kept, const 
 Imported importTasks(std::vector<Module1::Task> &tasks, const QByteArray &bytes, KeptCalendars &kept,
                      const QDateTime &now, int capacity)
 {
+    const auto alone = IcalKit::exclusive();
     Imported out;
     FileReading reading = readFile(bytes, now);
     if (!reading.refusal.isEmpty()) {

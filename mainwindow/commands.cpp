@@ -56,7 +56,6 @@ void FrmMain::connectCommands()
     connect(findChild<QAction *>(QStringLiteral("menu_showdone")), &QAction::toggled, this,
             &FrmMain::setShowDoneTasks);
     on("menu_manage", &FrmMain::manageRules);
-    on("menu_syncnow", &FrmMain::syncNow);
     on("menu_syncaccount", &FrmMain::editSyncAccount);
     on("menu_about", &FrmMain::showAbout);
     on("menu_exi", &FrmMain::exitProgram);
@@ -202,11 +201,6 @@ void FrmMain::importTasks()
     m_timer1->setEnabled(true);
 }
 
-void FrmMain::syncNow()
-{
-    Sync::Runner::instance().syncNow();
-}
-
 void FrmMain::editSyncAccount()
 {
     m_timer1->setEnabled(false);
@@ -215,23 +209,26 @@ void FrmMain::editSyncAccount()
     dialog.showAccount(Sync::loadAccount(folder));
     if (m_context.seam.exec(&dialog) == QDialog::Accepted) {
         const Sync::Account account = dialog.account();
-        Sync::Runner &runner = Sync::Runner::instance();
-        runner.forgetPassword();
-        QString error;
-        if (!account.isSet()) {
-            Sync::forgetAccount(folder);
-        } else if (!Sync::saveAccount(folder, account, &error)) {
+        // Left empty on an account already set up, the password stays.
+        const QString typed = dialog.password();
+        const bool keep = typed.isEmpty() && Sync::loadAccount(folder).isSet();
+        const Sync::AccountChange change =
+            Sync::changeAccount(folder, account, keep ? std::nullopt : std::optional<QString>(typed));
+        if (m_context.sync)
+            m_context.sync->forgetPassword();
+        if (!change.error.isEmpty()) {
             m_context.seam.warning(this, Modal::kMessageTitle,
-                                   QStringLiteral("The sync account could not be saved: %1.").arg(error));
-        } else {
-            const QString unstored = Sync::writePassword(account, dialog.password());
-            if (!unstored.isEmpty()) {
+                                   QStringLiteral("The sync account could not be saved: %1.").arg(change.error));
+        } else if (account.isSet()) {
+            if (!change.unstored.isEmpty() && !keep) {
                 // Kept for this session only; asked again at the next start.
-                runner.setSessionPassword(dialog.password());
+                if (m_context.sync)
+                    m_context.sync->setSessionPassword(typed);
                 m_context.seam.information(this, Modal::kMessageTitle,
-                                   QStringLiteral("The password is kept only while Quorvi runs: %1.").arg(unstored));
+                                   QStringLiteral("The password is kept only while Quorvi runs: %1.").arg(change.unstored));
             }
-            runner.syncNow();
+            if (m_context.sync)
+                m_context.sync->syncNow();
         }
     }
     m_timer1->setEnabled(true);

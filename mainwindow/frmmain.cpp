@@ -107,8 +107,11 @@ void FrmMain::buildMenus()
     // The last sync's time and result rest on both sync entries.
     tasksMenu->setToolTipsVisible(true);
     optionsMenu->setToolTipsVisible(true);
-    showSyncResult(Sync::Runner::instance().lastResult());
-    connect(&Sync::Runner::instance(), &Sync::Runner::resultChanged, this, &FrmMain::showSyncResult);
+    if (m_context.sync) {
+        showSyncResult(m_context.sync->lastResult());
+        connect(m_context.sync, &Sync::Runner::resultChanged, this, &FrmMain::showSyncResult);
+        connect(m_syncEntries[0], &QAction::triggered, m_context.sync, &Sync::Runner::syncNow);
+    }
 
     QMenu *helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("menu_help"));

@@ -109,8 +109,7 @@ public:
     // (added, or updated where they came from here); both ask for the file.
     void exportTasks();
     void importTasks();
-    // Sync with the calendar server at once; the account of this folder.
-    void syncNow();
+    // The account of this folder's sync with a calendar server.
     void editSyncAccount();
     void manageRules();
     void showAbout();

@@ -22,6 +22,10 @@ packages=(
   # and the CalDAV server the sync tests and benchmark run against
   qtkeychain-qt6-dev
   radicale
+  # a real Secret Service for the password tests, on their own session bus,
+  # and secret-tool to read back what Quorvi stored there
+  gnome-keyring
+  libsecret-tools
   # a certificate no one trusts, for the sync tests' https server
   openssl
 )

@@ -7,6 +7,7 @@
 #include "modal.h"
 #include "opening.h"
 #include "session.h"
+#include "syncrunner.h"
 #include "taskstore.h"
 
 #include <QApplication>
@@ -117,9 +118,11 @@ int run(QApplication &app, const Options &options)
             return *ended;
     }
 
-    // The program's one store, handed to every window and the reminders.
+    // The program's one store, handed to every window and the reminders,
+    // and its sync, which the session starts and the list's menu asks.
     Module1::TaskStore store;
-    const Context context{store, ending};
+    Sync::Runner sync;
+    const Context context{store, ending, &sync};
     FrmStartup startup(context);
     QWidget *window =
         Opening::windowFor(startup, options.showAll ? Opening::Cause::ShowAll : Opening::Cause::Start);

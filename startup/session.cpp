@@ -33,10 +33,11 @@ Session::Session(FrmStartup &startup, bool background, Reminders::Alarm &alarm, 
 Session::~Session()
 {
     // The runner outlives the session: it must not call back into it.
-    Sync::Runner &runner = Sync::Runner::instance();
-    runner.setStore(nullptr);
-    runner.changeTables = nullptr;
-    runner.askPassword = nullptr;
+    if (Sync::Runner *runner = m_startup.context().sync) {
+        runner->setStore(nullptr);
+        runner->changeTables = nullptr;
+        runner->askPassword = nullptr;
+    }
 }
 
 void Session::setTray(std::unique_ptr<Reminders::Tray> tray)
@@ -61,9 +62,12 @@ void Session::start()
 
 void Session::startSync()
 {
+    Sync::Runner *sync = m_startup.context().sync;
+    if (!sync)
+        return;
+    Sync::Runner &runner = *sync;
     // Changes from the server are committed like any change; the list
     // keeps its selection.
-    Sync::Runner &runner = Sync::Runner::instance();
     runner.setStore(&m_startup.context().store);
     runner.changeTables = [this](const std::function<void()> &change) {
         if (FrmMain *list = m_startup.existingMainWindow())

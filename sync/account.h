@@ -36,5 +36,18 @@ struct Secret {
 Secret readPassword(const Account &account);
 // Empty when stored; otherwise why not (no secret store on this desktop).
 QString writePassword(const Account &account, const QString &password);
+// Empty when gone (or there was none); otherwise why it could not be removed.
+QString deletePassword(const Account &account);
+
+// The store's account set up or changed: saved, or, when `account` is not
+// set, sync turned off and the old password removed from the secret store.
+// A password given replaces the stored one; none given keeps the stored
+// one, under the new account if the list or the user changed. A password
+// no longer used is not left behind in the secret store.
+struct AccountChange {
+    QString error;    // the account could not be saved
+    QString unstored; // why the password could not be kept in the secret store
+};
+AccountChange changeAccount(const QString &storeFolder, const Account &account, const std::optional<QString> &password);
 
 } // namespace Sync

@@ -45,18 +45,15 @@ int runAccountCommand(const QString &address, const QString &user, const std::op
                             .arg(url.toDisplayString(), list));
     }
     const Account account{found.collections.front().url, user};
-    QString error;
-    if (!saveAccount(StoreSide::storeFolder(), account, &error))
-        return failWith(QStringLiteral("The account could not be saved: %1.").arg(error));
+    const AccountChange change = changeAccount(StoreSide::storeFolder(), account, password);
+    if (!change.error.isEmpty())
+        return failWith(QStringLiteral("The account could not be saved: %1.").arg(change.error));
     std::printf("This folder's tasks now sync with %s as %s.\n", qPrintable(account.collection.toDisplayString()),
                 qPrintable(user));
-    if (password) {
-        const QString unstored = writePassword(account, *password);
-        if (!unstored.isEmpty())
-            std::printf("The password was not kept: %s. Give it with --password-stdin each time, or set the account "
-                        "up in the task list, which asks once a session.\n",
-                        qPrintable(unstored));
-    }
+    if (!change.unstored.isEmpty())
+        std::printf("The password was not kept: %s. Give it with --password-stdin each time, or set the account "
+                    "up in the task list, which asks once a session.\n",
+                    qPrintable(change.unstored));
     return 0;
 }
 

@@ -4,21 +4,10 @@
 #include "module1.h"
 #include "storeside.h"
 
-#include <QCoreApplication>
 #include <QLocale>
-#include <QPointer>
 #include <QThread>
 
 namespace Sync {
-
-Runner &Runner::instance()
-{
-    // Goes with the application, before the timers' thread data does.
-    static QPointer<Runner> runner;
-    if (!runner)
-        runner = new Runner(QCoreApplication::instance());
-    return *runner;
-}
 
 Runner::Runner(QObject *parent) : QObject(parent)
 {
@@ -84,7 +73,8 @@ void Runner::begin()
     if (!password) {
         const Secret secret = readPassword(account);
         password = secret.password;
-        if (!password && !secret.unavailable.isEmpty() && askPassword) {
+        if (!password && !secret.unavailable.isEmpty() && askPassword && !m_asked) {
+            m_asked = true;
             password = askPassword(account, secret.unavailable);
             m_sessionPassword = password;
         }

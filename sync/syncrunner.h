@@ -20,16 +20,14 @@ class QThread;
 // runs on a thread of its own, so a slow or missing server never holds the
 // window up; the store is read and written on the window's thread, through
 // its commits. A failure is told once, not at every
-// try; the last result is always there to read.
+// try; the last result is always there to read. The program makes one for
+// its store and hands it on in the Context; a test makes its own.
 namespace Sync {
 
 class Runner : public QObject
 {
     Q_OBJECT
 public:
-    // The one of this process: the session starts it, the list's menu asks it.
-    static Runner &instance();
-
     explicit Runner(QObject *parent = nullptr);
     ~Runner() override;
 
@@ -43,8 +41,13 @@ public:
 
     void start();
     void syncNow();
-    // Drops the password asked this session (the account changed).
-    void forgetPassword() { m_sessionPassword.reset(); }
+    // Drops the password asked this session, and asks again (the account
+    // changed).
+    void forgetPassword()
+    {
+        m_sessionPassword.reset();
+        m_asked = false;
+    }
     // A password the secret store could not keep, for this session.
     void setSessionPassword(const QString &password) { m_sessionPassword = password; }
 
@@ -78,6 +81,7 @@ private:
     bool m_again = false;
     bool m_applying = false;
     std::optional<QString> m_sessionPassword;
+    bool m_asked = false; // declined, the question does not come back at every pass
     QString m_lastResult;
     QString m_lastTold;
     int m_passes = 0;

@@ -13,6 +13,8 @@
 #include "privatebus.h"
 #include "session.h"
 #include "storesandbox.h"
+#include "storeside.h"
+#include "syncrunner.h"
 #include "manualalarm.h"
 #include "preferences.h"
 #include "testclock.h"
@@ -20,10 +22,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -57,7 +61,11 @@ int closeAllInTheEventLoop(const QList<QWidget *> &windows)
         for (QWidget *window : windows)
             window->close();
     });
-    QTimer::singleShot(500, qApp, [] { QCoreApplication::exit(42); });
+    // Gone with this call, so that it cannot end a later test's wait.
+    QTimer keptRunning;
+    keptRunning.setSingleShot(true);
+    QObject::connect(&keptRunning, &QTimer::timeout, qApp, [] { QCoreApplication::exit(42); });
+    keptRunning.start(500);
     return QCoreApplication::exec();
 }
 
@@ -409,6 +417,54 @@ private Q_SLOTS:
         QVERIFY(page.indexOf(QStringLiteral("Zebra")) < page.indexOf(QStringLiteral("Aardvark")));
         QVERIFY(!page.contains(QStringLiteral("Later")));
         QCOMPARE(testStore().taskCount(), 3);
+    }
+
+    void theSessionSyncsThroughTheRunnerItIsHanded()
+    {
+        // Nothing answers for secrets on this bus: the password is asked
+        // for, through the seam, saying why.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toUtf8());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_store->file(QStringLiteral("config"))));
+        QString error;
+        QVERIFY(Sync::saveAccount(Sync::StoreSide::storeFolder(),
+                                  {QUrl(QStringLiteral("http://127.0.0.1:9/alice/tasks/")), QStringLiteral("alice")}, &error));
+        Sync::Runner runner;
+        m_startup = std::make_unique<FrmStartup>(Context{m_store->store(), *m_seam, &runner});
+        QVERIFY(loadATaskDueToday());
+        FrmMain *list = m_startup->mainWindow();
+        QString asked;
+        m_seam->script = [&asked](QDialog *dialog) {
+            if (auto *input = qobject_cast<QInputDialog *>(dialog))
+                asked = input->labelText();
+        };
+        QSignalSpy finished(&runner, &Sync::Runner::finished);
+        {
+            Session session(*m_startup, false, *m_alarm, bus());
+            session.start();
+            QTRY_COMPARE(finished.size(), 1);
+            QVERIFY2(m_seam->execCount == 1, qPrintable(runner.lastResult()));
+            QVERIFY2(asked.contains(QStringLiteral("secret store")), qPrintable(asked));
+            // Declined: the pass fails, is told once, and the list's sync
+            // entries say so.
+            QCOMPARE(m_seam->notices.size(), 1);
+            QVERIFY(m_seam->notices.first().text.contains(QStringLiteral("no password for alice")));
+            auto *syncNow = list->findChild<QAction *>(QStringLiteral("menu_syncnow"));
+            QVERIFY(syncNow);
+            QVERIFY2(syncNow->toolTip().contains(QStringLiteral("no password for alice")), qPrintable(syncNow->toolTip()));
+            // Asked once a session: Sync Now, and every pass after, fail
+            // without asking again, and without telling again.
+            syncNow->trigger();
+            QCOMPARE(finished.size(), 2);
+            QCOMPARE(m_seam->execCount, 1);
+            QCOMPARE(m_seam->notices.size(), 1);
+        }
+        // Gone with the session, the runner no longer reaches its windows
+        // nor asks through them.
+        runner.syncNow();
+        QCOMPARE(finished.size(), 2);
+        QCOMPARE(m_seam->execCount, 1);
+        m_startup.reset();
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
 private:
