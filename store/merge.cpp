@@ -209,41 +209,42 @@ std::vector<T> mergeList(const std::vector<T> &base, const std::vector<T> &ours,
     return result;
 }
 
+// The records of `a` that `b` holds (`inBoth`) and the rest (`onlyInA`),
+// counted as a multiset, each in `a`'s order.
 template<typename T>
-std::vector<T> common(const std::vector<T> &a, const std::vector<T> &b)
+struct Split {
+    std::vector<T> inBoth;
+    std::vector<T> onlyInA;
+};
+
+template<typename T>
+Split<T> split(const std::vector<T> &a, const std::vector<T> &b)
 {
     Counts<T> inB;
     inB.reserve(b.size());
     for (const T &r : b)
         ++inB[&r];
-    std::vector<T> out;
+    Split<T> out;
     for (const T &r : a) {
         const auto it = inB.find(&r);
-        if (it != inB.end() && it->second > 0) {
+        const bool shared = it != inB.end() && it->second > 0;
+        if (shared)
             --it->second;
-            out.push_back(r);
-        }
+        (shared ? out.inBoth : out.onlyInA).push_back(r);
     }
     return out;
 }
 
-// `a` without the records `b` holds, counted as a multiset, in `a`'s order.
+template<typename T>
+std::vector<T> common(const std::vector<T> &a, const std::vector<T> &b)
+{
+    return split(a, b).inBoth;
+}
+
 template<typename T>
 std::vector<T> without(const std::vector<T> &a, const std::vector<T> &b)
 {
-    Counts<T> inB;
-    inB.reserve(b.size());
-    for (const T &r : b)
-        ++inB[&r];
-    std::vector<T> out;
-    for (const T &r : a) {
-        const auto it = inB.find(&r);
-        if (it != inB.end() && it->second > 0)
-            --it->second;
-        else
-            out.push_back(r);
-    }
-    return out;
+    return split(a, b).onlyInA;
 }
 
 // The first record of each identity in a list.
