@@ -24,82 +24,76 @@ namespace Sync {
 
 // A member of the collection as the server has it now.
 struct Remote {
-  QString href;
-  QByteArray etag;
-  QByteArray text;
-  Module1::Task task;
+    QString href;
+    QByteArray etag;
+    QByteArray text;
+    Module1::Task task;
 };
 
 // How a write ended.
 enum class Written { Done, Conflict, Gone, Refused, Failed };
 
-inline QString shownTitle(const Module1::Task &task) {
-  return QStringLiteral("\u201C%1\u201D").arg(task.title);
+inline QString shownTitle(const Module1::Task &task)
+{
+    return QStringLiteral("\u201C%1\u201D").arg(task.title);
 }
 
-inline QString statusText(const Dav::Reply &reply) {
-  return reply.reason.isEmpty()
-             ? QString::number(reply.status)
-             : QStringLiteral("%1 %2").arg(reply.status).arg(reply.reason);
+inline QString statusText(const Dav::Reply &reply)
+{
+    return reply.reason.isEmpty() ? QString::number(reply.status)
+                                  : QStringLiteral("%1 %2").arg(reply.status).arg(reply.reason);
 }
 
 struct Engine::Private {
-  Engine &engine;
-  PassResult &out;
-  std::vector<Module1::Task> &local;
-  QDateTime now;
-  Mapping::Clock clock;
+    Engine &engine;
+    PassResult &out;
+    std::vector<Module1::Task> &local;
+    QDateTime now;
+    Mapping::Clock clock;
 
-  State &state() { return engine.m_state; }
-  Dav::Client &client() { return engine.m_client; }
-  QUrl urlOf(const QString &href) const {
-    return engine.m_collection.resolved(QUrl::fromEncoded(href.toUtf8()));
-  }
+    State &state() { return engine.m_state; }
+    Dav::Client &client() { return engine.m_client; }
+    QUrl urlOf(const QString &href) const { return engine.m_collection.resolved(QUrl::fromEncoded(href.toUtf8())); }
 
-  bool fail(const QString &why);
-  bool failWith(const Dav::Reply &reply);
+    bool fail(const QString &why);
+    bool failWith(const Dav::Reply &reply);
 
-  // What the server holds now that Quorvi does not know: members new or
-  // changed (by uid), and known members that are gone.
-  struct Survey {
-    std::map<QString, Remote> changed;
-    std::set<QString> gone;
-  };
+    // What the server holds now that Quorvi does not know: members new or
+    // changed (by uid), and known members that are gone.
+    struct Survey {
+        std::map<QString, Remote> changed;
+        std::set<QString> gone;
+    };
 
-  // passlisting.cpp
-  std::optional<QString> readCtag();
-  bool list(std::map<QString, QByteArray> &etags, bool &complete);
-  bool fetch(const QStringList &hrefs, std::map<QString, Remote> &found,
-             QSet<QString> &gone);
-  std::optional<Remote> fetchOne(const QString &href, bool *gone);
-  std::optional<Survey> survey();
+    // passlisting.cpp
+    std::optional<QString> readCtag();
+    bool list(std::map<QString, QByteArray> &etags, bool &complete);
+    bool fetch(const QStringList &hrefs, std::map<QString, Remote> &found, QSet<QString> &gone);
+    std::optional<Remote> fetchOne(const QString &href, bool *gone);
+    std::optional<Survey> survey();
 
-  // passwrites.cpp
-  Written put(const Module1::Task &task, const QString &href,
-              const QByteArray &etag, const QByteArray &kept,
-              const QByteArray &condition);
-  QString newHref(const QString &uid) const;
-  bool mergeAndPut(const QString &uid, const Module1::Task &base,
-                   Remote remote);
-  Written putFresh(const QString &uid, const QString &href);
-  bool putNew(const QString &uid, const QString &href);
-  void sendEdit(const QString &uid, const Entry &known);
-  void sendDeletion(const QString &uid, const Entry &known);
+    // passwrites.cpp
+    Written put(const Module1::Task &task, const QString &href, const QByteArray &etag, const QByteArray &kept,
+                const QByteArray &condition);
+    QString newHref(const QString &uid) const;
+    bool mergeAndPut(const QString &uid, const Module1::Task &base, Remote remote);
+    Written putFresh(const QString &uid, const QString &href);
+    bool putNew(const QString &uid, const QString &href);
+    void sendEdit(const QString &uid, const Entry &known);
+    void sendDeletion(const QString &uid, const Entry &known);
 
-  // syncengine.cpp
-  std::size_t indexOf(const QString &uid) const;
-  bool localChanges() const;
-  void record(const QString &uid, const Remote &remote,
-              const Module1::Task &task);
-  std::optional<Entry> previousOf(const QString &uid);
-  void updateHere(std::size_t index, Module1::Task after,
-                  const std::optional<Entry> &previous);
-  bool addHere(const Module1::Task &task, const std::optional<Entry> &previous);
-  void removeHere(std::size_t index, const std::optional<Entry> &previous);
-  void takeTheirs(const QString &uid, const Remote &remote);
-  void settleKnown(const QString &uid, const Entry &known, const Survey &there);
-  void settleUnknown(const QString &uid, const Survey &there);
-  bool round();
+    // syncengine.cpp
+    std::size_t indexOf(const QString &uid) const;
+    bool localChanges() const;
+    void record(const QString &uid, const Remote &remote, const Module1::Task &task);
+    std::optional<Entry> previousOf(const QString &uid);
+    void updateHere(std::size_t index, Module1::Task after, const std::optional<Entry> &previous);
+    bool addHere(const Module1::Task &task, const std::optional<Entry> &previous);
+    void removeHere(std::size_t index, const std::optional<Entry> &previous);
+    void takeTheirs(const QString &uid, const Remote &remote);
+    void settleKnown(const QString &uid, const Entry &known, const Survey &there);
+    void settleUnknown(const QString &uid, const Survey &there);
+    bool round();
 };
 
 } // namespace Sync
