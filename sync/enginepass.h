@@ -48,8 +48,11 @@ struct Engine::Private {
     Engine &engine;
     PassResult &out;
     std::vector<Module1::Task> &local;
+    const QSet<QString> &beyond; // uids of the tasks the store file holds beyond the list
     QDateTime now;
     Mapping::Clock clock;
+    int leftOut = 0;             // members newly left out for want of room
+    bool unsettled = false;      // something waits for the next pass's listing
 
     State &state() { return engine.m_state; }
     Dav::Client &client() { return engine.m_client; }
@@ -70,11 +73,21 @@ struct Engine::Private {
     bool list(std::map<QString, QByteArray> &etags, bool &complete);
     bool fetch(const QStringList &hrefs, std::map<QString, Remote> &found, QSet<QString> &gone);
     std::optional<Remote> fetchOne(const QString &href, bool *gone);
+    std::optional<Remote> remoteOf(const QString &href, const QByteArray &etag, const QByteArray &text);
+    bool stillAside(const QString &href, const QByteArray &etag) const;
+    bool lookForMissing(const QStringList &missing, const std::map<QString, QString> &uidByHref, QStringList &toFetch,
+                        std::map<QString, Remote> &fetched, QSet<QString> &gone);
+    bool confirm(const QStringList &asked, const std::map<QString, QString> &uidByHref,
+                 std::map<QString, Remote> &fetched, QSet<QString> &gone);
     std::optional<Survey> survey();
+    Survey sorted(const std::map<QString, Remote> &fetched, const QSet<QString> &gone,
+                  const std::map<QString, QString> &uidByHref);
 
     // passwrites.cpp
     Written put(const Module1::Task &task, const QString &href, const QByteArray &etag, const QByteArray &kept,
                 const QByteArray &condition);
+    void refuse(const Module1::Task &task, const QString &why);
+    bool keepCopy(Module1::Task copy, const Module1::Task &ours);
     QString newHref(const QString &uid) const;
     bool mergeAndPut(const QString &uid, const Module1::Task &base, Remote remote);
     Written putFresh(const QString &uid, const QString &href);
@@ -85,6 +98,10 @@ struct Engine::Private {
     // syncengine.cpp
     std::size_t indexOf(const QString &uid) const;
     bool localChanges() const;
+    bool refusedAsIs(const Module1::Task &task) const;
+    bool hasRoom() const;
+    bool waitingForRoom() const;
+    void leaveOut(const QString &href, const QByteArray &etag);
     void record(const QString &uid, const Remote &remote, const Module1::Task &task);
     std::optional<Entry> previousOf(const QString &uid);
     void updateHere(std::size_t index, Module1::Task after, const std::optional<Entry> &previous);
@@ -93,6 +110,7 @@ struct Engine::Private {
     void takeTheirs(const QString &uid, const Remote &remote);
     void settleKnown(const QString &uid, const Entry &known, const Survey &there);
     void settleUnknown(const QString &uid, const Survey &there);
+    bool settleAll(const Survey &there);
     bool round();
 };
 

@@ -26,6 +26,9 @@ constexpr char kListingBody[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                                 "<c:filter><c:comp-filter name=\"VCALENDAR\"><c:comp-filter name=\"VTODO\"/>"
                                 "</c:comp-filter></c:filter></c:calendar-query>";
 
+constexpr char kMembersBody[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                                "<d:propfind xmlns:d=\"DAV:\"><d:prop><d:getetag/></d:prop></d:propfind>";
+
 QByteArray multigetBody(const QStringList &hrefs)
 {
     QByteArray body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -88,7 +91,25 @@ bool Engine::Private::list(std::map<QString, QByteArray> &etags, bool &complete)
     return true;
 }
 
-// The texts of these members; a member that is gone is in `gone`.
+// The task in a member's text. A text Quorvi cannot read is set aside
+// until it changes there, and told once.
+std::optional<Remote> Engine::Private::remoteOf(const QString &href, const QByteArray &etag, const QByteArray &text)
+{
+    const TaskCalendar::FileReading reading = TaskCalendar::readFile(text, now);
+    if (reading.found.empty()) {
+        Aside &aside = state().asideByHref[href];
+        if (aside.etag != etag || etag.isEmpty()) {
+            const QString why = !reading.refusal.isEmpty() ? reading.refusal : reading.skipped.value(0);
+            out.notes << QStringLiteral("%1 on the server was not taken: %2").arg(href, why);
+        }
+        aside = {etag, false};
+        return std::nullopt;
+    }
+    return Remote{href, etag, text, reading.found.front().task};
+}
+
+// The texts of these members; a member the server calls gone is in
+// `gone`, which only a request of its own confirms.
 bool Engine::Private::fetch(const QStringList &hrefs, std::map<QString, Remote> &found, QSet<QString> &gone)
 {
     for (qsizetype from = 0; from < hrefs.size(); from += kBatch) {
@@ -107,35 +128,94 @@ bool Engine::Private::fetch(const QStringList &hrefs, std::map<QString, Remote> 
             }
             if (data == r.properties.cend())
                 continue;
-            Remote remote;
-            remote.href = r.href;
-            remote.etag = r.properties.value(Dav::key(Dav::kDav, "getetag")).text.toUtf8();
-            remote.text = data->text.toUtf8();
-            const TaskCalendar::FileReading reading = TaskCalendar::readFile(remote.text, now);
-            if (reading.found.empty()) {
-                const QString why = !reading.refusal.isEmpty() ? reading.refusal : reading.skipped.value(0);
-                out.notes << QStringLiteral("%1 on the server was not taken: %2").arg(r.href, why);
-                continue;
-            }
-            remote.task = reading.found.front().task;
-            found[r.href] = std::move(remote);
+            const QByteArray etag = r.properties.value(Dav::key(Dav::kDav, "getetag")).text.toUtf8();
+            if (std::optional<Remote> remote = remoteOf(r.href, etag, data->text.toUtf8()))
+                found[r.href] = std::move(*remote);
         }
     }
     return true;
 }
 
+// One member asked for by itself, with GET: no server filters that as it
+// may filter a REPORT. Only a 404 or 410 says it is gone.
 std::optional<Remote> Engine::Private::fetchOne(const QString &href, bool *gone)
 {
-    std::map<QString, Remote> found;
-    QSet<QString> goneSet;
     *gone = false;
-    if (!fetch({href}, found, goneSet))
-        return std::nullopt;
-    if (goneSet.contains(href) || found.empty()) {
-        *gone = goneSet.contains(href);
+    const Dav::Reply reply = client().send("GET", urlOf(href));
+    if (reply.status == 404 || reply.status == 410) {
+        *gone = true;
         return std::nullopt;
     }
-    return found.begin()->second;
+    if (!reply.ok()) {
+        if (!reply.failure.isEmpty() || reply.status == 401 || reply.status >= 500)
+            failWith(reply);
+        return std::nullopt;
+    }
+    return remoteOf(href, reply.etag, reply.body);
+}
+
+// Whether a listed member was set aside and stays so: unchanged there, and
+// (when it was left out for want of room) the list still full.
+bool Engine::Private::stillAside(const QString &href, const QByteArray &etag) const
+{
+    const auto aside = engine.m_state.asideByHref.find(href);
+    return aside != engine.m_state.asideByHref.end() && !etag.isEmpty() && aside->second.etag == etag
+           && !(aside->second.forRoom && hasRoom());
+}
+
+// Known members a complete calendar-query left out. Some servers leave
+// completed tasks out of it, so their absence proves nothing: one PROPFIND
+// of the collection, which no server filters by content, tells which are
+// still there and which changed; those it does not list either are asked
+// for one by one.
+bool Engine::Private::lookForMissing(const QStringList &missing, const std::map<QString, QString> &uidByHref,
+                                     QStringList &toFetch, std::map<QString, Remote> &fetched, QSet<QString> &gone)
+{
+    const Dav::Reply reply = client().send("PROPFIND", engine.m_collection, kMembersBody, {{"Depth", "1"}});
+    if (!reply.failure.isEmpty() || reply.status == 401)
+        return failWith(reply);
+    std::map<QString, QByteArray> etags;
+    const Dav::Multistatus ms = Dav::parseMultistatus(reply.body, reply.url);
+    if (reply.status == 207 && ms.failure.isEmpty() && ms.complete) {
+        for (const Dav::Resource &r : ms.resources)
+            etags[r.href] = r.properties.value(Dav::key(Dav::kDav, "getetag")).text.toUtf8();
+    }
+    for (const QString &href : missing) {
+        const auto listed = etags.find(href);
+        if (listed != etags.end()) {
+            if (listed->second.isEmpty() || listed->second != state().byUid[uidByHref.at(href)].etag)
+                toFetch << href;
+            continue;
+        }
+        bool isGone = false;
+        if (std::optional<Remote> remote = fetchOne(href, &isGone))
+            fetched[href] = std::move(*remote);
+        else if (isGone)
+            gone.insert(href);
+        if (!out.ok)
+            return false;
+    }
+    return true;
+}
+
+// Known members the multiget left out or called gone: asked for one by one,
+// so that only the server's own 404 deletes anything here.
+bool Engine::Private::confirm(const QStringList &asked, const std::map<QString, QString> &uidByHref,
+                              std::map<QString, Remote> &fetched, QSet<QString> &gone)
+{
+    for (const QString &href : asked) {
+        if (!uidByHref.contains(href) || fetched.contains(href))
+            continue;
+        gone.remove(href);
+        bool isGone = false;
+        if (std::optional<Remote> remote = fetchOne(href, &isGone))
+            fetched[href] = std::move(*remote);
+        else if (isGone)
+            gone.insert(href);
+        if (!out.ok)
+            return false;
+    }
+    return true;
 }
 
 // Lists the collection and fetches what changed; nothing on failure.
@@ -154,35 +234,52 @@ std::optional<Engine::Private::Survey> Engine::Private::survey()
         uidByHref[entry.href] = uid;
     QStringList toFetch;
     for (const auto &[href, etag] : etags) {
+        if (stillAside(href, etag))
+            continue;
         const auto known = uidByHref.find(href);
         if (known == uidByHref.end() || etag.isEmpty() || state().byUid[known->second].etag != etag)
             toFetch << href;
     }
-    // A member missing from a complete listing is asked for by name: a
-    // server that leaves completed tasks out of listings still has them.
+    QStringList missing;
     if (complete) {
+        std::erase_if(state().asideByHref, [&etags](const auto &a) { return !etags.contains(a.first); });
         for (const auto &[href, uid] : uidByHref) {
             if (!etags.contains(href))
-                toFetch << href;
+                missing << href;
         }
     }
     std::map<QString, Remote> fetched;
     QSet<QString> gone;
-    if (!fetch(toFetch, fetched, gone))
+    if (!missing.isEmpty() && !lookForMissing(missing, uidByHref, toFetch, fetched, gone))
         return std::nullopt;
+    if (!fetch(toFetch, fetched, gone) || !confirm(toFetch, uidByHref, fetched, gone))
+        return std::nullopt;
+    return sorted(fetched, gone, uidByHref);
+}
 
+// What was fetched, by uid; a second member with a uid already seen is
+// left alone, and told once.
+Engine::Private::Survey Engine::Private::sorted(const std::map<QString, Remote> &fetched, const QSet<QString> &gone,
+                                                const std::map<QString, QString> &uidByHref)
+{
     Survey found;
-    for (auto &[href, remote] : fetched) {
+    for (const auto &[href, remote] : fetched) {
         const QString uid = remote.task.uid;
+        const auto known = uidByHref.find(href);
+        if (known != uidByHref.end() && state().byUid[known->second].etag == remote.etag && !remote.etag.isEmpty())
+            continue; // asked for only to learn that it is still there
         const auto twin = found.changed.find(uid);
         if (twin != found.changed.end()) {
-            out.notes << QStringLiteral("%1 is on the server twice (%2 and %3); the second is left alone")
-                             .arg(shownTitle(remote.task), twin->second.href, href);
+            Aside &aside = state().asideByHref[href];
+            if (aside.etag != remote.etag)
+                out.notes << QStringLiteral("%1 is on the server twice (%2 and %3); the second is left alone")
+                                 .arg(shownTitle(remote.task), twin->second.href, href);
+            aside = {remote.etag, false};
             continue;
         }
         found.changed[uid] = remote;
     }
-    for (const QString &href : std::as_const(gone)) {
+    for (const QString &href : gone) {
         const auto uid = uidByHref.find(href);
         if (uid != uidByHref.end() && !found.changed.contains(uid->second))
             found.gone.insert(uid->second);

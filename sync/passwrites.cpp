@@ -16,12 +16,22 @@ inline constexpr int kMergeTries = 3; // a task another client keeps changing is
 
 using Module1::Task;
 
+// A change the server (or the mapping) would not take: told now, and not
+// sent again until the task changes here.
+void Engine::Private::refuse(const Task &task, const QString &why)
+{
+    out.notes << QStringLiteral("%1 %2; it is sent again when you change it").arg(shownTitle(task), why);
+    state().refusedByUid[task.uid] = {task, {}, false};
+}
+
 Written Engine::Private::put(const Task &task, const QString &href, const QByteArray &etag, const QByteArray &kept,
                              const QByteArray &condition)
 {
+    if (refusedAsIs(task))
+        return Written::Refused;
     const TaskCalendar::TaskText text = TaskCalendar::calendarOf(task, kept, clock);
     if (!text.problem.isEmpty()) {
-        out.notes << QStringLiteral("%1 was not sent: %2").arg(shownTitle(task), text.problem);
+        refuse(task, QStringLiteral("was not sent: %1").arg(text.problem));
         return Written::Refused;
     }
     const Dav::Reply reply = client().send("PUT", urlOf(href), text.text,
@@ -32,6 +42,7 @@ Written Engine::Private::put(const Task &task, const QString &href, const QByteA
         entry.etag = reply.etag;
         entry.text = text.text;
         entry.base = task;
+        state().refusedByUid.erase(task.uid);
         ++out.sent;
         return Written::Done;
     }
@@ -40,7 +51,7 @@ Written Engine::Private::put(const Task &task, const QString &href, const QByteA
     if (reply.status == 404 || reply.status == 410)
         return Written::Gone;
     if (reply.failure.isEmpty() && reply.status >= 400 && reply.status < 500 && reply.status != 401) {
-        out.notes << QStringLiteral("%1: the server refused it (%2)").arg(shownTitle(task), statusText(reply));
+        refuse(task, QStringLiteral("was refused by the server (%1)").arg(statusText(reply)));
         return Written::Refused;
     }
     failWith(reply);
@@ -64,13 +75,9 @@ bool Engine::Private::mergeAndPut(const QString &uid, const Task &base, Remote r
         const std::optional<Entry> previous = previousOf(uid);
         Task theirs = remote.task;
         TaskCalendar::keepSpelling(merged.task, theirs);
-        if (merged.copy) {
-            Task copy = *merged.copy;
-            copy.uid = TaskCalendar::newUid();
-            if (addHere(copy, std::nullopt))
-                out.notes << QStringLiteral("%1 was changed here and on the server in the same field: both "
-                                            "versions are kept")
-                                 .arg(shownTitle(merged.task));
+        if (merged.copy && !keepCopy(*merged.copy, merged.task)) {
+            unsettled = true;
+            return out.ok;
         }
         if (Module1::sameStored(merged.task, theirs)) {
             updateHere(index, merged.task, previous);
@@ -96,6 +103,28 @@ bool Engine::Private::mergeAndPut(const QString &uid, const Task &base, Remote r
             return !gone || putFresh(uid, remote.href) != Written::Failed;
         remote = *again;
     }
+    unsettled = true;
+    return true;
+}
+
+// The server's version of a task changed both ways in one field, kept as a
+// task of its own before Quorvi's version replaces it there: in the list,
+// or, when the list is full, on the server alone. False when it could be
+// kept nowhere: then nothing replaces the server's version.
+bool Engine::Private::keepCopy(Task copy, const Task &ours)
+{
+    copy.uid = TaskCalendar::newUid();
+    if (!addHere(copy, std::nullopt)) {
+        if (put(copy, newHref(copy.uid), {}, {}, "If-None-Match") != Written::Done)
+            return false;
+        // Not in the list: set aside like any member there is no room for,
+        // so that no pass takes it for deleted here.
+        const Entry sent = state().byUid[copy.uid];
+        state().byUid.erase(copy.uid);
+        leaveOut(sent.href, sent.etag);
+    }
+    out.notes << QStringLiteral("%1 was changed here and on the server in the same field: both versions are kept")
+                     .arg(shownTitle(ours));
     return true;
 }
 
@@ -144,9 +173,13 @@ void Engine::Private::sendEdit(const QString &uid, const Entry &known)
 // Deleted here: deleted there too, unless it was edited there.
 void Engine::Private::sendDeletion(const QString &uid, const Entry &known)
 {
+    const auto refused = state().refusedByUid.find(uid);
+    if (refused != state().refusedByUid.end() && refused->second.deletion && refused->second.etag == known.etag)
+        return;
     const Dav::Reply reply = client().send("DELETE", urlOf(known.href), {}, {{"If-Match", known.etag}});
     if (reply.ok() || reply.status == 404 || reply.status == 410) {
         state().byUid.erase(uid);
+        state().refusedByUid.erase(uid);
         ++out.removedThere;
     } else if (reply.status == 412) {
         bool gone = false;
@@ -155,7 +188,9 @@ void Engine::Private::sendDeletion(const QString &uid, const Entry &known)
         else if (gone)
             state().byUid.erase(uid);
     } else if (reply.failure.isEmpty() && reply.status >= 400 && reply.status < 500 && reply.status != 401) {
-        out.notes << QStringLiteral("%1: the server refused to delete it (%2)").arg(shownTitle(known.base), statusText(reply));
+        out.notes << QStringLiteral("%1: the server refused to delete it (%2); it is asked again when it changes there")
+                         .arg(shownTitle(known.base), statusText(reply));
+        state().refusedByUid[uid] = {known.base, known.etag, true};
     } else {
         failWith(reply);
     }

@@ -23,13 +23,14 @@ bool StorePass::begin()
     StoreSide::Snapshot snapshot = StoreSide::take(m_store);
     m_failure = snapshot.failure;
     m_local = std::move(snapshot.tasks);
+    m_beyond = std::move(snapshot.beyond);
     return m_failure.isEmpty();
 }
 
 void StorePass::run(const QDateTime &now)
 {
     if (m_failure.isEmpty())
-        m_result = m_engine->run(std::move(m_local), now);
+        m_result = m_engine->run(std::move(m_local), now, m_beyond);
 }
 
 Outcome StorePass::finish()

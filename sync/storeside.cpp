@@ -87,6 +87,10 @@ Snapshot take(TaskStore &store)
             break;
     }
     out.tasks.assign(store.tasks().begin(), store.tasks().end());
+    for (const Task &task : store.tasksBeyond()) {
+        if (!task.uid.isEmpty())
+            out.beyond.insert(task.uid);
+    }
     return out;
 }
 
@@ -125,17 +129,22 @@ Applied apply(TaskStore &store, const std::vector<Change> &changes, State &state
                 ++out.updated;
             } else {
                 const Merged merged = mergeTask(change.before, *slot, change.after);
+                Task copy = merged.copy.value_or(Task());
+                copy.uid = TaskCalendar::newUid();
+                if (merged.copy && !addTask(list, copy)) {
+                    // No room for the server's version beside this one: the
+                    // task stays as it is here, and the next pass merges
+                    // again, keeping the server's version on the server.
+                    takeBack(change, state);
+                    break;
+                }
                 *slot = merged.task;
                 deriveFields(*slot);
                 ++out.updated;
-                if (merged.copy) {
-                    Task copy = *merged.copy;
-                    copy.uid = TaskCalendar::newUid();
-                    if (addTask(list, copy))
-                        out.notes << QStringLiteral("\u201C%1\u201D was changed here while it came from the server: "
-                                                    "both versions are kept")
-                                         .arg(copy.title);
-                }
+                if (merged.copy)
+                    out.notes << QStringLiteral("\u201C%1\u201D was changed here while it came from the server: "
+                                                "both versions are kept")
+                                     .arg(copy.title);
             }
             break;
         }

@@ -27,6 +27,8 @@ void State::reset(const QString &newCollection)
     collection = newCollection;
     ctag.clear();
     byUid.clear();
+    asideByHref.clear();
+    refusedByUid.clear();
 }
 
 bool State::load(QString *error)
@@ -67,7 +69,59 @@ bool State::load(QString *error)
         entry.text = o.value(QLatin1String("text")).toString().toUtf8();
         entry.base = base->second;
     }
+    loadAside(root);
+    loadRefused(root);
     return true;
+}
+
+void State::loadAside(const QJsonObject &root)
+{
+    for (const auto &value : root.value(QLatin1String("aside")).toArray()) {
+        const QJsonObject o = value.toObject();
+        const QString href = o.value(QLatin1String("href")).toString();
+        if (!href.isEmpty())
+            asideByHref[href] = {o.value(QLatin1String("etag")).toString().toUtf8(),
+                                 o.value(QLatin1String("forRoom")).toBool()};
+    }
+}
+
+void State::loadRefused(const QJsonObject &root)
+{
+    Module1::Records tasks;
+    Module1::parseStore(root.value(QLatin1String("refusedTasks")).toString().toUtf8(), tasks);
+    std::map<QString, Module1::Task> taskByUid;
+    for (Module1::Task &task : tasks.tasks)
+        taskByUid[task.uid] = std::move(task);
+    for (const auto &value : root.value(QLatin1String("refused")).toArray()) {
+        const QJsonObject o = value.toObject();
+        const auto task = taskByUid.find(o.value(QLatin1String("uid")).toString());
+        if (task == taskByUid.end() || task->first.isEmpty())
+            continue;
+        refusedByUid[task->first] = {task->second, o.value(QLatin1String("etag")).toString().toUtf8(),
+                                     o.value(QLatin1String("deletion")).toBool()};
+    }
+}
+
+void State::saveAsideAndRefused(QJsonObject &root) const
+{
+    QJsonArray aside;
+    for (const auto &[href, entry] : asideByHref) {
+        aside.append(QJsonObject{{QLatin1String("href"), href},
+                                 {QLatin1String("etag"), QString::fromUtf8(entry.etag)},
+                                 {QLatin1String("forRoom"), entry.forRoom}});
+    }
+    QJsonArray refused;
+    std::vector<Module1::Task> tasks;
+    for (const auto &[uid, refusal] : refusedByUid) {
+        refused.append(QJsonObject{{QLatin1String("uid"), uid},
+                                   {QLatin1String("etag"), QString::fromUtf8(refusal.etag)},
+                                   {QLatin1String("deletion"), refusal.deletion}});
+        tasks.push_back(refusal.task);
+        tasks.back().uid = uid;
+    }
+    root.insert(QLatin1String("aside"), aside);
+    root.insert(QLatin1String("refused"), refused);
+    root.insert(QLatin1String("refusedTasks"), QString::fromUtf8(Module1::storeText(tasks, {})));
 }
 
 bool State::save(QString *error) const
@@ -90,6 +144,7 @@ bool State::save(QString *error) const
     root.insert(QLatin1String("ctag"), ctag);
     root.insert(QLatin1String("bases"), QString::fromUtf8(Module1::storeText(bases, {})));
     root.insert(QLatin1String("tasks"), entries);
+    saveAsideAndRefused(root);
 
     const QString folder = QFileInfo(m_file).path();
     if (!QDir().mkpath(folder)) {

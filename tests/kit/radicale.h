@@ -132,6 +132,14 @@ public:
         return out;
     }
 
+    // A task as a phone writes it.
+    static QByteArray phoneTask(const QByteArray &uid, const QByteArray &summary, const QByteArray &more = {})
+    {
+        return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Phone//EN\r\nBEGIN:VTODO\r\nUID:" + uid
+               + "\r\nDTSTAMP:20261201T080000Z\r\nSUMMARY:" + summary + "\r\n"
+               + (more.isEmpty() ? QByteArray("DUE:20270301T090000Z\r\n") : more) + "END:VTODO\r\nEND:VCALENDAR\r\n";
+    }
+
     // A calendar collection holding these components ("VTODO", "VEVENT").
     bool makeCalendar(const QString &path, const QByteArray &components = "VTODO", const QByteArray &name = {})
     {
