@@ -74,6 +74,7 @@ struct Engine::Private {
     bool fetch(const QStringList &hrefs, std::map<QString, Remote> &found, QSet<QString> &gone);
     std::optional<Remote> fetchOne(const QString &href, bool *gone);
     std::optional<Remote> remoteOf(const QString &href, const QByteArray &etag, const QByteArray &text);
+    bool askOne(const QString &href, std::map<QString, Remote> &fetched, QSet<QString> &gone);
     bool stillAside(const QString &href, const QByteArray &etag) const;
     bool lookForMissing(const QStringList &missing, const std::map<QString, QString> &uidByHref, QStringList &toFetch,
                         std::map<QString, Remote> &fetched, QSet<QString> &gone);

@@ -154,6 +154,18 @@ std::optional<Remote> Engine::Private::fetchOne(const QString &href, bool *gone)
     return remoteOf(href, reply.etag, reply.body);
 }
 
+// One member asked for by itself, into `fetched` or `gone`; false when the
+// pass failed.
+bool Engine::Private::askOne(const QString &href, std::map<QString, Remote> &fetched, QSet<QString> &gone)
+{
+    bool isGone = false;
+    if (std::optional<Remote> remote = fetchOne(href, &isGone))
+        fetched[href] = std::move(*remote);
+    else if (isGone)
+        gone.insert(href);
+    return out.ok;
+}
+
 // Whether a listed member was set aside and stays so: unchanged there, and
 // (when it was left out for want of room) the list still full.
 bool Engine::Private::stillAside(const QString &href, const QByteArray &etag) const
@@ -187,12 +199,7 @@ bool Engine::Private::lookForMissing(const QStringList &missing, const std::map<
                 toFetch << href;
             continue;
         }
-        bool isGone = false;
-        if (std::optional<Remote> remote = fetchOne(href, &isGone))
-            fetched[href] = std::move(*remote);
-        else if (isGone)
-            gone.insert(href);
-        if (!out.ok)
+        if (!askOne(href, fetched, gone))
             return false;
     }
     return true;
@@ -207,12 +214,7 @@ bool Engine::Private::confirm(const QStringList &asked, const std::map<QString, 
         if (!uidByHref.contains(href) || fetched.contains(href))
             continue;
         gone.remove(href);
-        bool isGone = false;
-        if (std::optional<Remote> remote = fetchOne(href, &isGone))
-            fetched[href] = std::move(*remote);
-        else if (isGone)
-            gone.insert(href);
-        if (!out.ok)
+        if (!askOne(href, fetched, gone))
             return false;
     }
     return true;

@@ -54,8 +54,6 @@ public:
     // How many PUTs came; how many members were hidden.
     int puts = 0;
     int hidden = 0;
-    // Every request, as "VERB path".
-    QStringList requests;
 
 private:
     struct Request {
@@ -95,7 +93,6 @@ private:
         QByteArray &buffer = m_buffers[socket];
         buffer += socket->readAll();
         while (const std::optional<Request> request = take(buffer)) {
-            requests << QString::fromLatin1(request->verb) + QLatin1Char(' ') + request->path;
             if (request->verb == "PUT") {
                 ++puts;
                 if (const int status = refusals ? refusals(request->body) : 0) {

@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include <map>
+#include <memory>
 
 class Radicale
 {
@@ -166,6 +167,16 @@ public:
                 out[name] = file.readAll();
         }
         return out;
+    }
+
+    // A server holding one empty task collection; null when it could not
+    // start.
+    static std::unique_ptr<Radicale> withCollection(const QString &path)
+    {
+        auto server = std::make_unique<Radicale>();
+        if (!server->started() || !server->makeCalendar(path))
+            server.reset();
+        return server;
     }
 
 private:

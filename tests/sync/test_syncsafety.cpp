@@ -83,9 +83,8 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<StoreSandbox>();
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_box->file(QStringLiteral("data"))));
-        m_server = std::make_unique<Radicale>();
-        QVERIFY(m_server->started());
-        QVERIFY(m_server->makeCalendar(kTasks));
+        m_server = Radicale::withCollection(kTasks);
+        QVERIFY(m_server);
         m_proxy = std::make_unique<DavProxy>(*m_server);
         QVERIFY(m_proxy->listening());
     }
