@@ -76,7 +76,8 @@ bool State::load(QString *error)
 
 void State::loadAside(const QJsonObject &root)
 {
-    for (const auto &value : root.value(QLatin1String("aside")).toArray()) {
+    const QJsonArray asideEntries = root.value(QLatin1String("aside")).toArray();
+    for (const auto &value : asideEntries) {
         const QJsonObject o = value.toObject();
         const QString href = o.value(QLatin1String("href")).toString();
         if (!href.isEmpty())
@@ -92,7 +93,8 @@ void State::loadRefused(const QJsonObject &root)
     std::map<QString, Module1::Task> taskByUid;
     for (Module1::Task &task : tasks.tasks)
         taskByUid[task.uid] = std::move(task);
-    for (const auto &value : root.value(QLatin1String("refused")).toArray()) {
+    const QJsonArray refusedEntries = root.value(QLatin1String("refused")).toArray();
+    for (const auto &value : refusedEntries) {
         const QJsonObject o = value.toObject();
         const auto task = taskByUid.find(o.value(QLatin1String("uid")).toString());
         if (task == taskByUid.end() || task->first.isEmpty())
