@@ -53,6 +53,7 @@ struct Engine::Private {
     Mapping::Clock clock;
     int leftOut = 0;             // members newly left out for want of room
     bool unsettled = false;      // something waits for the next pass's listing
+    QString serverToken = {};    // the collection's sync-token as this round found it
 
     State &state() { return engine.m_state; }
     Dav::Client &client() { return engine.m_client; }
@@ -71,6 +72,7 @@ struct Engine::Private {
     // passlisting.cpp
     std::optional<QString> readCtag();
     bool list(std::map<QString, QByteArray> &etags, bool &complete);
+    bool listSince(std::map<QString, QByteArray> &etags, QStringList &removed);
     bool fetch(const QStringList &hrefs, std::map<QString, Remote> &found, QSet<QString> &gone);
     std::optional<Remote> fetchOne(const QString &href, bool *gone);
     std::optional<Remote> remoteOf(const QString &href, const QByteArray &etag, const QByteArray &text);

@@ -27,7 +27,10 @@ void takeBack(const Change &change, State &state)
         state.byUid[uid] = *change.previous;
     else
         state.byUid.erase(uid);
+    // The next pass lists again, the whole collection: what could not be
+    // saved here is not among the changes a sync-token would report.
     state.ctag.clear();
+    state.syncToken.clear();
 }
 
 bool addTask(std::vector<Task> &list, const Task &task)

@@ -257,6 +257,10 @@ bool Engine::Private::round()
     // left for later; otherwise the next pass lists again. What was set
     // aside or refused is remembered, and needs no listing to be kept.
     state().ctag = wrote || unsettled ? QString() : *ctag;
+    // The token read before this round's listing: whatever changed after
+    // it is listed next time.
+    if (!wrote && !unsettled)
+        state().syncToken = serverToken;
     return wrote;
 }
 

@@ -16,6 +16,21 @@
 
 namespace Sync {
 
+namespace {
+
+// Tasks are kept as store records, read by the store's own reader.
+std::map<QString, Module1::Task> tasksIn(const QJsonObject &root, QLatin1String name)
+{
+    Module1::Records records;
+    Module1::parseStore(root.value(name).toString().toUtf8(), records);
+    std::map<QString, Module1::Task> byUid;
+    for (Module1::Task &task : records.tasks)
+        byUid[task.uid] = std::move(task);
+    return byUid;
+}
+
+} // namespace
+
 QString State::fileFor(const QString &storeFolder)
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/quorvi/sync/")
@@ -26,6 +41,7 @@ void State::reset(const QString &newCollection)
 {
     collection = newCollection;
     ctag.clear();
+    syncToken.clear();
     byUid.clear();
     asideByHref.clear();
     refusedByUid.clear();
@@ -50,12 +66,8 @@ bool State::load(QString *error)
     const QJsonObject root = doc.object();
     collection = root.value(QLatin1String("collection")).toString();
     ctag = root.value(QLatin1String("ctag")).toString();
-    // The bases are kept as store records, read by the store's own reader.
-    Module1::Records bases;
-    Module1::parseStore(root.value(QLatin1String("bases")).toString().toUtf8(), bases);
-    std::map<QString, Module1::Task> baseByUid;
-    for (Module1::Task &task : bases.tasks)
-        baseByUid[task.uid] = std::move(task);
+    syncToken = root.value(QLatin1String("syncToken")).toString();
+    const std::map<QString, Module1::Task> baseByUid = tasksIn(root, QLatin1String("bases"));
     const QJsonArray entries = root.value(QLatin1String("tasks")).toArray();
     for (const auto &value : entries) {
         const QJsonObject o = value.toObject();
@@ -88,11 +100,7 @@ void State::loadAside(const QJsonObject &root)
 
 void State::loadRefused(const QJsonObject &root)
 {
-    Module1::Records tasks;
-    Module1::parseStore(root.value(QLatin1String("refusedTasks")).toString().toUtf8(), tasks);
-    std::map<QString, Module1::Task> taskByUid;
-    for (Module1::Task &task : tasks.tasks)
-        taskByUid[task.uid] = std::move(task);
+    const std::map<QString, Module1::Task> taskByUid = tasksIn(root, QLatin1String("refusedTasks"));
     const QJsonArray refusedEntries = root.value(QLatin1String("refused")).toArray();
     for (const auto &value : refusedEntries) {
         const QJsonObject o = value.toObject();
@@ -144,6 +152,7 @@ bool State::save(QString *error) const
     QJsonObject root;
     root.insert(QLatin1String("collection"), collection);
     root.insert(QLatin1String("ctag"), ctag);
+    root.insert(QLatin1String("syncToken"), syncToken);
     root.insert(QLatin1String("bases"), QString::fromUtf8(Module1::storeText(bases, {})));
     root.insert(QLatin1String("tasks"), entries);
     saveAsideAndRefused(root);

@@ -57,6 +57,7 @@ public:
 
     QString collection;    // the collection URL this state belongs to
     QString ctag;          // getctag or sync-token at the last pass that agreed; empty: list next time
+    QString syncToken;     // the collection's sync-token at the last pass that agreed; empty: list it all
     std::map<QString, Entry> byUid;
     std::map<QString, Aside> asideByHref;
     std::map<QString, Refusal> refusedByUid;

@@ -2,8 +2,9 @@
 #pragma once
 
 // A small HTTP proxy in front of a real Radicale that plays the ways of
-// other servers: it leaves completed tasks out of REPORT answers (or calls
-// them 404 in a multiget), as some servers do, and refuses chosen PUTs with
+// other servers: it leaves completed tasks out of calendar-query and
+// calendar-multiget answers (or calls them 404 in a multiget), as some
+// servers do, hides the sync-token, and refuses chosen PUTs with
 // a status of the test's choosing (400 for a second object with the same
 // UID, 415 for a malformed recurrence exception). Everything else goes to
 // Radicale and back unchanged. It runs on the test's thread, served by the
@@ -49,11 +50,15 @@ public:
     }
 
     Hiding hiding = Hiding::Nothing;
+    // False: PROPFIND answers lose their sync-token, as a server without one.
+    bool offersSyncToken = true;
     // The status a PUT of this text is refused with; 0: it goes through.
     std::function<int(const QByteArray &)> refusals;
     // How many PUTs came; how many members were hidden.
     int puts = 0;
     int hidden = 0;
+    // The bodies of the REPORTs that came, in order.
+    QList<QByteArray> reports;
 
 private:
     struct Request {
@@ -93,6 +98,8 @@ private:
         QByteArray &buffer = m_buffers[socket];
         buffer += socket->readAll();
         while (const std::optional<Request> request = take(buffer)) {
+            if (request->verb == "REPORT")
+                reports << request->body;
             if (request->verb == "PUT") {
                 ++puts;
                 if (const int status = refusals ? refusals(request->body) : 0) {
@@ -114,15 +121,19 @@ private:
         }
         QNetworkReply *reply = m_network.sendCustomRequest(out, request.verb, request.body);
         const bool multiget = request.body.contains("calendar-multiget");
-        const bool report = request.verb == "REPORT";
+        const bool filtered = multiget || request.body.contains("calendar-query");
+        const bool propfind = request.verb == "PROPFIND";
         QPointer<QTcpSocket> to(socket);
-        connect(reply, &QNetworkReply::finished, this, [this, reply, to, report, multiget] {
+        connect(reply, &QNetworkReply::finished, this, [this, reply, to, filtered, multiget, propfind] {
             reply->deleteLater();
             if (!to)
                 return;
             QByteArray body = reply->readAll();
-            if (report && hiding != Hiding::Nothing)
+            if (filtered && hiding != Hiding::Nothing)
                 body = withoutCompleted(body, multiget && hiding == Hiding::As404);
+            static const QRegularExpression token(QStringLiteral("<sync-token>[^<]*</sync-token>"));
+            if (propfind && !offersSyncToken)
+                body = QString::fromUtf8(body).remove(token).toUtf8();
             answer(to, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                    reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray(), reply->rawHeader("ETag"),
                    body, reply->rawHeader("Content-Type"));

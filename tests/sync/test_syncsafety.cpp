@@ -12,6 +12,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Module1;
@@ -204,6 +205,7 @@ private Q_SLOTS:
         QVERIFY(everything(*m_server).contains("STATUS:COMPLETED"));
 
         m_proxy->hiding = hiding;
+        m_proxy->offersSyncToken = false; // such servers list everything by calendar-query
         QVERIFY(put(QStringLiteral("p3.ics"), Radicale::phoneTask("p3", "Water plants")));
         Sync::Outcome pass = syncThroughProxy();
         QVERIFY2(pass.ok, qPrintable(pass.message));
@@ -224,6 +226,47 @@ private Q_SLOTS:
         QVERIFY2(pass.ok, qPrintable(pass.message));
         QCOMPARE(testStore().taskCount(), 2);
         QVERIFY(!byTitle(QStringLiteral("Buy oat milk")));
+    }
+
+    void onlyWhatChangedIsListedByTheSyncTokenAndAStaleOneFallsBack()
+    {
+        QVERIFY(put(QStringLiteral("p1.ics"), Radicale::phoneTask("p1", "Call Anna")));
+        QVERIFY(put(QStringLiteral("p2.ics"), Radicale::phoneTask("p2", "Buy milk")));
+        QVERIFY(syncThroughProxy().ok);
+        const auto reportsOf = [this](const QByteArray &kind) {
+            return std::count_if(m_proxy->reports.cbegin(), m_proxy->reports.cend(),
+                                 [&kind](const QByteArray &body) { return body.contains(kind); });
+        };
+
+        QByteArray p1 = m_server->items(kTasks).at(QStringLiteral("p1.ics"));
+        QVERIFY(put(QStringLiteral("p1.ics"), p1.replace("SUMMARY:Call Anna", "SUMMARY:Call Anna back")));
+        QCOMPARE(m_server->send("DELETE", kTasks + QStringLiteral("p2.ics")).status, 200);
+        QVERIFY(put(QStringLiteral("p3.ics"), Radicale::phoneTask("p3", "Water plants")));
+        m_proxy->reports.clear();
+        Sync::Outcome pass = syncThroughProxy();
+        QVERIFY2(pass.ok, qPrintable(pass.message));
+        QVERIFY(byTitle(QStringLiteral("Call Anna back")));
+        QVERIFY(byTitle(QStringLiteral("Water plants")));
+        QVERIFY(!byTitle(QStringLiteral("Buy milk")));
+        QCOMPARE(testStore().taskCount(), 2);
+        QVERIFY(reportsOf("sync-collection") > 0);
+        QCOMPARE(reportsOf("calendar-query"), 0);
+
+        // A token the server no longer knows: the whole list, and nothing lost.
+        Sync::State state(Sync::State::fileFor(m_box->path()));
+        QString error;
+        QVERIFY(state.load(&error));
+        QVERIFY(!state.syncToken.isEmpty());
+        state.syncToken = QStringLiteral("http://radicale.org/ns/sync/0000");
+        QVERIFY(state.save(&error));
+        QByteArray p3 = m_server->items(kTasks).at(QStringLiteral("p3.ics"));
+        QVERIFY(put(QStringLiteral("p3.ics"), p3.replace("SUMMARY:Water plants", "SUMMARY:Water the plants")));
+        m_proxy->reports.clear();
+        pass = syncThroughProxy();
+        QVERIFY2(pass.ok, qPrintable(pass.message));
+        QVERIFY(byTitle(QStringLiteral("Water the plants")));
+        QCOMPARE(testStore().taskCount(), 2);
+        QVERIFY(reportsOf("calendar-query") > 0);
     }
 
     void aTaskTheServerRefusesIsToldOnceAndSentAgainWhenChanged_data()
