@@ -42,6 +42,33 @@ bool addTask(std::vector<Task> &list, const Task &task)
     return true;
 }
 
+// A change from the server to a task edited here while the pass ran: both
+// merged field by field, the server's version kept beside where a field
+// clashes. Where there is no room for it, the task stays as it is here,
+// and the next pass merges again, keeping the server's version on the
+// server.
+void mergeHere(std::vector<Task> &list, std::vector<Task>::iterator slot, const Change &change, State &state,
+               Applied &out)
+{
+    const Merged merged = mergeTask(change.before, *slot, change.after);
+    if (merged.copy) {
+        Task copy = *merged.copy;
+        copy.uid = TaskCalendar::newUid();
+        const qsizetype at = slot - list.begin();
+        if (!addTask(list, copy)) {
+            takeBack(change, state);
+            return;
+        }
+        slot = list.begin() + at; // the push may have moved the tasks
+        out.notes << QStringLiteral("\u201C%1\u201D was changed here while it came from the server: "
+                                    "both versions are kept")
+                         .arg(copy.title);
+    }
+    *slot = merged.task;
+    deriveFields(*slot);
+    ++out.updated;
+}
+
 QStringList notesOf(const SaveResult &saved)
 {
     QStringList notes;
@@ -131,23 +158,7 @@ Applied apply(TaskStore &store, const std::vector<Change> &changes, State &state
                 deriveFields(*slot);
                 ++out.updated;
             } else {
-                const Merged merged = mergeTask(change.before, *slot, change.after);
-                Task copy = merged.copy.value_or(Task());
-                copy.uid = TaskCalendar::newUid();
-                if (merged.copy && !addTask(list, copy)) {
-                    // No room for the server's version beside this one: the
-                    // task stays as it is here, and the next pass merges
-                    // again, keeping the server's version on the server.
-                    takeBack(change, state);
-                    break;
-                }
-                *slot = merged.task;
-                deriveFields(*slot);
-                ++out.updated;
-                if (merged.copy)
-                    out.notes << QStringLiteral("\u201C%1\u201D was changed here while it came from the server: "
-                                                "both versions are kept")
-                                     .arg(copy.title);
+                mergeHere(list, slot, change, state, out);
             }
             break;
         }

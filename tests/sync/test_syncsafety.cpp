@@ -186,6 +186,43 @@ private Q_SLOTS:
         QCOMPARE(snapshot.beyond, QSet<QString>({QStringLiteral("t%1").arg(kTaskSlots)}));
     }
 
+    void aClashSavedIntoAFullListKeepsTheTaskAsItIsHere_data()
+    {
+        QTest::addColumn<int>("others");
+        QTest::newRow("room for both versions") << 1;
+        QTest::newRow("a full list") << kTaskSlots - 1;
+    }
+    void aClashSavedIntoAFullListKeepsTheTaskAsItIsHere()
+    {
+        QFETCH(int, others);
+        std::vector<Task> list{taskWithUid(QStringLiteral("u1"), QStringLiteral("Here"))};
+        for (int i = 0; i < others; ++i)
+            list.push_back(taskWithUid(QStringLiteral("o%1").arg(i), QStringLiteral("Other")));
+        QVERIFY(testStore().commitTaskList(list).ok());
+        // The pass saw "Before" here and brought "There"; the user typed
+        // "Here" meanwhile.
+        Sync::State state;
+        state.ctag = QStringLiteral("ctag:7");
+        state.syncToken = QStringLiteral("token-7");
+        const Sync::Entry previous{QStringLiteral("/u1.ics"), "\"1\"", {}, taskWithUid(QStringLiteral("u1"), QStringLiteral("Before"))};
+        state.byUid[QStringLiteral("u1")] = {QStringLiteral("/u1.ics"), "\"2\"", {}, taskWithUid(QStringLiteral("u1"), QStringLiteral("There"))};
+        const Sync::Change change{Sync::Change::Update, previous.base, state.byUid[QStringLiteral("u1")].base, previous};
+        const Sync::StoreSide::Applied applied = Sync::StoreSide::apply(testStore(), {change}, state);
+        QVERIFY2(applied.ok, qPrintable(applied.message));
+        QVERIFY(byTitle(QStringLiteral("Here")));
+        if (others < kTaskSlots - 1) {
+            QVERIFY(byTitle(QStringLiteral("There")));
+            QCOMPARE(state.byUid.at(QStringLiteral("u1")).etag, QByteArray("\"2\""));
+            QCOMPARE(state.syncToken, QStringLiteral("token-7"));
+        } else {
+            // Nothing dropped: the next pass merges again, from what both
+            // sides last agreed on.
+            QVERIFY(!byTitle(QStringLiteral("There")));
+            QCOMPARE(state.byUid.at(QStringLiteral("u1")).etag, QByteArray("\"1\""));
+            QVERIFY(state.ctag.isEmpty() && state.syncToken.isEmpty());
+        }
+    }
+
     void completedTasksAServerHidesAreNotTakenForDeleted_data()
     {
         QTest::addColumn<DavProxy::Hiding>("hiding");
