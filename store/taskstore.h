@@ -54,6 +54,9 @@ public:
     qint16 sortMode() const { return m_sortMode; }
     void setSortMode(qint16 mode) { m_sortMode = mode; }
     bool isFull() const { return taskCount() >= kTaskSlots; }
+    // The tasks the file holds beyond the tables' capacity: not shown, and
+    // kept in the file by every save.
+    std::span<const Task> tasksBeyond() const { return m_beyond.tasks; }
     // Both tables as plain lists, a copy.
     Records records() const { return {m_tasks, m_rules}; }
 

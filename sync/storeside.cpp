@@ -27,7 +27,10 @@ void takeBack(const Change &change, State &state)
         state.byUid[uid] = *change.previous;
     else
         state.byUid.erase(uid);
+    // The next pass lists again, the whole collection: what could not be
+    // saved here is not among the changes a sync-token would report.
     state.ctag.clear();
+    state.syncToken.clear();
 }
 
 bool addTask(std::vector<Task> &list, const Task &task)
@@ -37,6 +40,33 @@ bool addTask(std::vector<Task> &list, const Task &task)
     list.push_back(task);
     deriveFields(list.back());
     return true;
+}
+
+// A change from the server to a task edited here while the pass ran: both
+// merged field by field, the server's version kept beside where a field
+// clashes. Where there is no room for it, the task stays as it is here,
+// and the next pass merges again, keeping the server's version on the
+// server.
+void mergeHere(std::vector<Task> &list, std::vector<Task>::iterator slot, const Change &change, State &state,
+               Applied &out)
+{
+    const Merged merged = mergeTask(change.before, *slot, change.after);
+    if (merged.copy) {
+        Task copy = *merged.copy;
+        copy.uid = TaskCalendar::newUid();
+        const qsizetype at = slot - list.begin();
+        if (!addTask(list, copy)) {
+            takeBack(change, state);
+            return;
+        }
+        slot = list.begin() + at; // the push may have moved the tasks
+        out.notes << QStringLiteral("\u201C%1\u201D was changed here while it came from the server: "
+                                    "both versions are kept")
+                         .arg(copy.title);
+    }
+    *slot = merged.task;
+    deriveFields(*slot);
+    ++out.updated;
 }
 
 QStringList notesOf(const SaveResult &saved)
@@ -87,6 +117,10 @@ Snapshot take(TaskStore &store)
             break;
     }
     out.tasks.assign(store.tasks().begin(), store.tasks().end());
+    for (const Task &task : store.tasksBeyond()) {
+        if (!task.uid.isEmpty())
+            out.beyond.insert(task.uid);
+    }
     return out;
 }
 
@@ -124,18 +158,7 @@ Applied apply(TaskStore &store, const std::vector<Change> &changes, State &state
                 deriveFields(*slot);
                 ++out.updated;
             } else {
-                const Merged merged = mergeTask(change.before, *slot, change.after);
-                *slot = merged.task;
-                deriveFields(*slot);
-                ++out.updated;
-                if (merged.copy) {
-                    Task copy = *merged.copy;
-                    copy.uid = TaskCalendar::newUid();
-                    if (addTask(list, copy))
-                        out.notes << QStringLiteral("\u201C%1\u201D was changed here while it came from the server: "
-                                                    "both versions are kept")
-                                         .arg(copy.title);
-                }
+                mergeHere(list, slot, change, state, out);
             }
             break;
         }

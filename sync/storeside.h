@@ -6,6 +6,7 @@
 #include "syncstate.h"
 #include "taskstore.h"
 
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -22,6 +23,8 @@ QString storeFolder();
 // server and tasks.txt name each task alike.
 struct Snapshot {
     std::vector<Module1::Task> tasks;
+    QSet<QString> beyond; // the uids of the tasks the file holds beyond the list
+
     QString failure;
 };
 Snapshot take(Module1::TaskStore &store);

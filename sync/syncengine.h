@@ -7,6 +7,7 @@
 #include "taskstore.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -69,7 +70,9 @@ public:
     // The state records what went out at once; the changes coming in are
     // recorded too, and taken back by the store side where they cannot be
     // saved.
-    PassResult run(std::vector<Module1::Task> local, const QDateTime &now);
+    // `beyond`: the uids of tasks the store file holds beyond the list, left
+    // alone on both sides.
+    PassResult run(std::vector<Module1::Task> local, const QDateTime &now, const QSet<QString> &beyond = {});
 
     // Called after each listing, before anything is written: tests change
     // the server there, as another client might.
@@ -115,6 +118,7 @@ private:
     State m_state;
     std::unique_ptr<Engine> m_engine;
     std::vector<Module1::Task> m_local;
+    QSet<QString> m_beyond;
     PassResult m_result;
     QString m_failure;
     QStringList m_notes;

@@ -4,6 +4,7 @@
 #include "module1.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <map>
@@ -17,6 +18,22 @@ struct Entry {
     QByteArray etag;       // exactly as the server gave it; empty when none came
     QByteArray text;       // the server's iCalendar text, what Quorvi does not map kept in it
     Module1::Task base;    // the task as both sides had it then: the base of every merge
+};
+
+// A member of the collection left out of the list: not fetched again until
+// its ETag changes, or, when it was left out for want of room, until the
+// list has room. Never deleted on the strength of being left out.
+struct Aside {
+    QByteArray etag;
+    bool forRoom = false;  // the list was full; otherwise its text could not be taken
+};
+
+// A change the server refused, as it was sent: not sent again, nor told
+// again, until the task changes here.
+struct Refusal {
+    Module1::Task task;    // the task as sent (a deletion: as it was known)
+    QByteArray etag;       // a deletion: the version it was refused for
+    bool deletion = false;
 };
 
 // The sync state of one store: in the user's data folder, keyed by the
@@ -40,9 +57,15 @@ public:
 
     QString collection;    // the collection URL this state belongs to
     QString ctag;          // getctag or sync-token at the last pass that agreed; empty: list next time
+    QString syncToken;     // the collection's sync-token at the last pass that agreed; empty: list it all
     std::map<QString, Entry> byUid;
+    std::map<QString, Aside> asideByHref;
+    std::map<QString, Refusal> refusedByUid;
 
 private:
+    void loadAside(const QJsonObject &root);
+    void loadRefused(const QJsonObject &root);
+    void saveAsideAndRefused(QJsonObject &root) const;
     QString m_file;
 };
 

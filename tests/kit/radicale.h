@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include <map>
+#include <memory>
 
 class Radicale
 {
@@ -132,6 +133,14 @@ public:
         return out;
     }
 
+    // A task as a phone writes it.
+    static QByteArray phoneTask(const QByteArray &uid, const QByteArray &summary, const QByteArray &more = {})
+    {
+        return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Phone//EN\r\nBEGIN:VTODO\r\nUID:" + uid
+               + "\r\nDTSTAMP:20261201T080000Z\r\nSUMMARY:" + summary + "\r\n"
+               + (more.isEmpty() ? QByteArray("DUE:20270301T090000Z\r\n") : more) + "END:VTODO\r\nEND:VCALENDAR\r\n";
+    }
+
     // A calendar collection holding these components ("VTODO", "VEVENT").
     bool makeCalendar(const QString &path, const QByteArray &components = "VTODO", const QByteArray &name = {})
     {
@@ -158,6 +167,16 @@ public:
                 out[name] = file.readAll();
         }
         return out;
+    }
+
+    // A server holding one empty task collection; null when it could not
+    // start.
+    static std::unique_ptr<Radicale> withCollection(const QString &path)
+    {
+        auto server = std::make_unique<Radicale>();
+        if (!server->started() || !server->makeCalendar(path))
+            server.reset();
+        return server;
     }
 
 private:

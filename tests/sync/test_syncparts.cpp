@@ -2,6 +2,7 @@
 // The sync's parts that need no server: reading multistatus answers that
 // are cut short or say the listing stops, the merge of one task changed on
 // both sides, and the state kept between passes.
+#include "merge.h"
 #include "storesandbox.h"
 #include "syncengine.h"
 
@@ -102,6 +103,11 @@ private Q_SLOTS:
         Task t = task(QStringLiteral("Dentist"), 8);
         t.description = QStringLiteral("first\r\nsecond");
         state.byUid[QStringLiteral("u-1")] = {QStringLiteral("/dav/alice/tasks/u-1.ics"), "W/\"abc\"", "BEGIN:VCALENDAR\r\n", t};
+        state.asideByHref[QStringLiteral("/dav/alice/tasks/full.ics")] = {"\"9\"", true};
+        Task refused = task(QStringLiteral("Report"), 9);
+        refused.uid = QStringLiteral("u-2");
+        state.refusedByUid[refused.uid] = {refused, {}, false};
+        state.refusedByUid[QStringLiteral("u-1")] = {t, "W/\"abc\"", true};
         QString error;
         QVERIFY(state.save(&error));
 
@@ -114,6 +120,15 @@ private Q_SLOTS:
         QCOMPARE(entry.etag, QByteArray("W/\"abc\"")); // exactly as the server gave it
         QCOMPARE(entry.base.description, t.description);
         QCOMPARE(entry.base.hour, qint16(8));
+        // What was left out or refused is remembered as it was.
+        QCOMPARE(back.asideByHref.size(), std::size_t(1));
+        QCOMPARE(back.asideByHref.begin()->second.etag, QByteArray("\"9\""));
+        QVERIFY(back.asideByHref.begin()->second.forRoom);
+        QCOMPARE(back.refusedByUid.size(), std::size_t(2));
+        QVERIFY(Module1::sameStored(back.refusedByUid.at(QStringLiteral("u-2")).task, refused));
+        QVERIFY(!back.refusedByUid.at(QStringLiteral("u-2")).deletion);
+        QVERIFY(back.refusedByUid.at(QStringLiteral("u-1")).deletion);
+        QCOMPARE(back.refusedByUid.at(QStringLiteral("u-1")).etag, QByteArray("W/\"abc\""));
 
         StoreSandbox::write("{\"collection\": \"cut", file);
         QVERIFY(!back.load(&error));
