@@ -3,7 +3,9 @@
 
 #include "storereader.h"
 
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <utility>
 
 namespace Module1 {
@@ -19,6 +21,17 @@ qint64 wallClockNs()
 {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// The versions kept to tell that, at the most: a long burst of saves falls
+// back to taking what the file lacks as deleted.
+constexpr std::size_t kMostVersions = 8;
+
+qint64 steadyNs()
+{
+    struct timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
@@ -40,15 +53,37 @@ void ChangeTracker::remember(const DiskFile::Look &look, const QByteArray &bytes
     m_takenAt = wallClockNs();
     m_records = std::move(records);
     if (!ownSaveAgain)
-        m_foreign = m_records;
+        m_recent = {{steadyNs(), m_records}};
     m_hadProblems = report && damaged(*report);
 }
 
 void ChangeTracker::rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records,
-                                 Records foreign)
+                                 const Records *tookIn)
 {
+    std::vector<Version> recent = std::move(m_recent);
     remember(look, bytes, std::move(records), nullptr);
-    m_foreign = std::move(foreign);
+    const qint64 now = steadyNs();
+    if (tookIn)
+        recent.push_back({now, *tookIn});
+    recent.push_back({now, m_records});
+    // Only the last version already in place a race ago is still needed.
+    const auto stillRacing = [&](const Version &v) { return v.since > now - m_raceNs; };
+    auto keepFrom = std::find_if(recent.begin(), recent.end(), stillRacing);
+    if (keepFrom != recent.begin())
+        --keepFrom;
+    recent.erase(recent.begin(), keepFrom);
+    if (recent.size() > kMostVersions)
+        recent.erase(recent.begin(), recent.end() - kMostVersions);
+    m_recent = std::move(recent);
+}
+
+const Records &ChangeTracker::racedVersion() const
+{
+    if (m_recent.empty())
+        return m_records;
+    const qint64 then = steadyNs() - m_raceNs;
+    const auto later = std::find_if(m_recent.begin(), m_recent.end(), [&](const Version &v) { return v.since > then; });
+    return later == m_recent.begin() ? later->records : std::prev(later)->records;
 }
 
 Glance ChangeTracker::glance()

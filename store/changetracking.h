@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 namespace Module1 {
 
 // The store file compared with what Quorvi last saw of it.
@@ -29,9 +31,10 @@ public:
     const DiskFile::Look &look() const { return m_look; }
     const QByteArray &bytes() const { return m_bytes; }
     const Records &records() const { return m_records; }
-    // What the file held when it was last read, or merged with another
-    // program's version; our own saves since are `records()`.
-    const Records &foreign() const { return m_foreign; }
+    // What the file held a few seconds ago, as far as this store knows: a
+    // program that takes no lock and is writing now may have read that
+    // version, and not seen our saves since.
+    const Records &racedVersion() const;
     // The last read could not take the file as it stood: before it is
     // replaced, it is kept as the backup.
     bool hadProblems() const { return m_hadProblems; }
@@ -39,9 +42,18 @@ public:
     // The file is now `look`, holding `bytes`, which hold `records`;
     // `report` is the read's, or null for a write.
     void remember(const DiskFile::Look &look, const QByteArray &bytes, Records records, const LoadReport *report);
-    // The same after a save of ours, which merged `foreign` last.
-    void rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records, Records foreign);
-    void forget() { *this = ChangeTracker(); }
+    // The same after a save of ours, which merged `tookIn`, another
+    // program's version found in place, when that is not null.
+    void rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records, const Records *tookIn);
+    void forget()
+    {
+        const qint64 race = m_raceNs;
+        *this = ChangeTracker();
+        m_raceNs = race;
+    }
+    // How long a program that takes no lock may take from reading the file
+    // to putting its own in place; a version older than that, it has seen.
+    void setRaceWindow(qint64 ns) { m_raceNs = ns; }
 
     // The file now, against what was seen last. A file touched but not
     // changed becomes what was seen, so the next glance can trust its look.
@@ -55,7 +67,14 @@ private:
     QByteArray m_bytes;
     qint64 m_takenAt = 0; // wall-clock nanoseconds when `m_look` was taken
     Records m_records;
-    Records m_foreign;
+    // The file's recent versions, oldest first, each with the steady-clock
+    // nanoseconds it was known to be in place from.
+    struct Version {
+        qint64 since = 0;
+        Records records;
+    };
+    std::vector<Version> m_recent;
+    qint64 m_raceNs = 10'000'000'000;
     bool m_hadProblems = false;
 };
 

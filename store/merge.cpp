@@ -428,7 +428,7 @@ namespace {
 template<typename T>
 std::vector<T> unseenSaveBase(const std::vector<T> &last, const std::vector<T> &foreign, const std::vector<T> &theirs)
 {
-    std::vector<T> unseen = without(without(last, foreign), theirs);
+    std::vector<T> unseen = without(without(last, foreign), without(theirs, foreign));
     if constexpr (std::is_same_v<T, Task>) {
         // A task of ours they hold in a version of their own, one we never
         // wrote, they saw and changed: that is theirs to merge as any edit.
@@ -440,17 +440,17 @@ std::vector<T> unseenSaveBase(const std::vector<T> &last, const std::vector<T> &
         std::erase_if(unseen, [&](const Task &t) { return changedThere.contains(t.uid); });
     }
     std::vector<T> base = without(last, unseen);
-    const std::vector<T> stillThere = common(without(foreign, last), theirs);
+    const std::vector<T> stillThere = common(without(foreign, last), without(theirs, last));
     base.insert(base.end(), stillThere.begin(), stillThere.end());
     return base;
 }
 
 } // namespace
 
-Records unseenSaveBase(const Records &last, const Records &foreign, const Records &theirs)
+Records unseenSaveBase(const Records &last, const Records &earlier, const Records &theirs)
 {
-    return {unseenSaveBase(last.tasks, foreign.tasks, theirs.tasks),
-            unseenSaveBase(last.rules, foreign.rules, theirs.rules)};
+    return {unseenSaveBase(last.tasks, earlier.tasks, theirs.tasks),
+            unseenSaveBase(last.rules, earlier.rules, theirs.rules)};
 }
 
 } // namespace Module1

@@ -41,12 +41,11 @@ MergeOutcome mergeRecords(const Records &base, const Records &ours, const Record
 Records commonRecords(const Records &a, const Records &b);
 
 // The base for merging `theirs`, a file another program wrote, when this
-// program's own saves put `last` in the file since it last took in a file
-// of somebody else's, `foreign`. A program that takes no lock may write its
-// file from a version older than our saves: what our saves added that
-// `theirs` lacks is taken as never seen there, not as deleted, and what our
-// saves removed that `theirs` still has, as not yet seen gone. Everything
-// else `theirs` lacks was deleted there.
-Records unseenSaveBase(const Records &last, const Records &foreign, const Records &theirs);
+// program's own saves put `last` in the file since `earlier` was in place.
+// A program that takes no lock may have written its file from `earlier`:
+// what our saves added that `theirs` lacks is taken as never seen there,
+// not as deleted, and what our saves removed that `theirs` still has, as
+// not yet seen gone. Everything else `theirs` lacks was deleted there.
+Records unseenSaveBase(const Records &last, const Records &earlier, const Records &theirs);
 
 } // namespace Module1

@@ -7,6 +7,7 @@
 #include "calendar.h"
 #include "storedecode.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -186,13 +187,11 @@ private:
             {u"day", &Task::day},   {u"mon", &Task::month},  {u"yea", &Task::year},
             {u"hou", &Task::hour},  {u"min", &Task::minute}, {u"sec", &Task::second},
         };
-        for (const auto &due : kDueKeys) {
-            if (key == due.key) {
-                taskNumber(m_task.*due.field) = number16(key, value, line);
-                return true;
-            }
-        }
-        return false;
+        const auto *due = std::ranges::find_if(kDueKeys, [key](const auto &d) { return key == d.key; });
+        if (due == std::end(kDueKeys))
+            return false;
+        taskNumber(m_task.*due->field) = number16(key, value, line);
+        return true;
     }
 
     // A rule's field; false when the key names none.

@@ -147,7 +147,6 @@ bool StoreSave::look()
     m_expected.bytes = m_tracker.bytes();
     m_expected.look = m_now.look;
     m_expected.records = m_tracker.records();
-    m_foreign = m_tracker.foreign();
     return true;
 }
 
@@ -169,8 +168,8 @@ void StoreSave::mergeChanged()
         return;
     Records theirs;
     const LoadReport theirReport = parseStore(m_now.bytes, theirs);
-    m_expected.records = unseenSaveBase(m_expected.records, m_foreign, theirs);
-    m_foreign = theirs;
+    m_expected.records = unseenSaveBase(m_expected.records, m_tracker.racedVersion(), theirs);
+    m_tookIn = theirs;
     mergeIn(theirs);
     m_replacedHadProblems = damaged(theirReport);
     m_expected.exists = true;
@@ -222,7 +221,7 @@ void StoreSave::write()
         m_result.merged = true;
         m_result.notice = mergeNotice(m_result.tasksKeptTwice, m_result.rulesKeptTwice);
     }
-    m_tracker.rememberSave(m_savedLook, m_bytes, m_written, m_foreign);
+    m_tracker.rememberSave(m_savedLook, m_bytes, m_written, m_tookIn ? &*m_tookIn : nullptr);
 }
 
 StoreSave::Round StoreSave::writeRound(bool lastRound)
@@ -330,7 +329,7 @@ StoreSave::Round StoreSave::takeFound(const Found &found, DiskFile::Placed &plac
     // not taken for deleted, so nothing that reached the file is lost
     // (a deletion made in these few milliseconds comes back instead).
     m_expected.records = commonRecords(m_expected.records, theirs);
-    m_foreign = theirs;
+    m_tookIn = theirs;
     mergeIn(theirs);
     if (m_linked) {
         // Nothing was written: the file found is the one to replace.
@@ -361,7 +360,7 @@ void StoreSave::settle(DiskFile::Placed &inPlace, Records records, const QByteAr
     m_result.merged = true;
     m_result.notice = mergeNotice(m_result.tasksKeptTwice, m_result.rulesKeptTwice);
     m_merged = true;
-    m_tracker.rememberSave(inPlace.look, bytes, records, m_foreign);
+    m_tracker.rememberSave(inPlace.look, bytes, records, nullptr);
     m_written = std::move(records);
 }
 

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <optional>
+
 class StoreLock;
 
 namespace Module1 {
@@ -94,9 +96,8 @@ private:
     SaveResult m_result;
     Glance m_now;
     Expected m_expected;
-    // The last version of another program's taken in: what our saves since
-    // added or removed, its writer may not have seen.
-    Records m_foreign;
+    // Another program's version this save found in place and merged.
+    std::optional<Records> m_tookIn;
     bool m_exists = false;
     bool m_merged = false;
     bool m_starterRules = false;

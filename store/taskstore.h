@@ -83,6 +83,8 @@ public:
     // How often loadTasks read the file: a window that only shows what
     // was read reads nothing.
     int loadCount() const { return m_loads; }
+    // See ChangeTracker::setRaceWindow.
+    void setRaceWindow(qint64 ns) { m_tracker.setRaceWindow(ns); }
     // Rewrites the whole store file from the tables, atomically. When the
     // file is no longer what the store last read or wrote, the tables are
     // first merged with it (and hold the merged records, in sortMode's

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void rulesMergeTheSameWay();
     void anAdditionFollowsTheRecordItFollowedHere();
     void identicalTasksKeepIdsOfTheirOwn();
+    void anOlderFileCountsIdenticalTasksOneByOne();
 };
 
 void TestMerge::sameTaskEditedOnBothSidesIsKeptTwice()
@@ -250,4 +251,29 @@ void TestMerge::identicalTasksKeepIdsOfTheirOwn()
 }
 
 QTEST_GUILESS_MAIN(TestMerge)
+
+void TestMerge::anOlderFileCountsIdenticalTasksOneByOne()
+{
+    // We added a second Alpha; a file written from before that, with one
+    // task of its own, takes neither Alpha away.
+    Records ours = tasksOnly({kAlpha, kAlpha});
+    Records theirs = tasksOnly({kAlpha, kDelta});
+    Records base = unseenSaveBase(ours, tasksOnly({kAlpha}), theirs);
+    QCOMPARE(titles(mergeRecords(base, ours, theirs).merged.tasks),
+             (QStringList{u"Alpha"_s, u"Alpha"_s, u"Delta"_s}));
+
+    // We deleted one of two Bravos; a file that saw that and added Delta
+    // keeps the other Bravo.
+    ours = tasksOnly({kAlpha, kBravo});
+    theirs = tasksOnly({kAlpha, kBravo, kDelta});
+    base = unseenSaveBase(ours, tasksOnly({kAlpha, kBravo, kBravo}), theirs);
+    QCOMPARE(titles(mergeRecords(base, ours, theirs).merged.tasks),
+             (QStringList{u"Alpha"_s, u"Bravo"_s, u"Delta"_s}));
+
+    // A file from before our deletion of Charlie still holds it: deleted.
+    ours = tasksOnly({kAlpha});
+    theirs = tasksOnly({kAlpha, kCharlie, kDelta});
+    base = unseenSaveBase(ours, tasksOnly({kAlpha, kCharlie}), theirs);
+    QCOMPARE(titles(mergeRecords(base, ours, theirs).merged.tasks), (QStringList{u"Alpha"_s, u"Delta"_s}));
+}
 #include "test_merge.moc"

@@ -260,6 +260,32 @@ private Q_SLOTS:
                                      QStringLiteral("Alpha renamed"), QStringLiteral("Theirs")}));
     }
 
+    void aDeletionElsewhereOnceOurSaveWasSeenIsKept()
+    {
+        // This store saves and goes quiet (a Quorvi in the tray): long
+        // enough for any program that read before that save to be done.
+        TaskStore quiet;
+        quiet.setRaceWindow(0);
+        quiet.loadTasks();
+        QVERIFY(quiet.commitTask(0, TestData::task(QStringLiteral("Added"), {}, 2027, 6, 1)).ok());
+        QVERIFY(quiet.markDone(idOf(quiet, QStringLiteral("Alpha")), QDateTime(QDate(2027, 1, 2), QTime(8, 0))).ok());
+        // Another Quorvi, which saw that save, deletes what it added and
+        // marks its Done undone.
+        TaskStore other;
+        other.loadTasks();
+        QVERIFY(other.removeTask(idOf(other, QStringLiteral("Added"))).ok());
+        QVERIFY(other.markDone(idOf(other, QStringLiteral("Alpha")), {}).ok());
+        // The quiet one's next save takes both as they are now.
+        QVERIFY(quiet.commitTask(0, TestData::task(QStringLiteral("Later"), {}, 2027, 6, 2)).ok());
+        TaskStore reader;
+        reader.loadTasks();
+        QStringList shown = titles(reader);
+        shown.sort();
+        QCOMPARE(shown, (QStringList{QStringLiteral("Alpha"), QStringLiteral("Dentist"), QStringLiteral("Later"),
+                                     QStringLiteral("Report")}));
+        QVERIFY(!reader.find(idOf(reader, QStringLiteral("Alpha")))->done);
+    }
+
     void aStoreReadsOnlyWhenAsked()
     {
         TaskStore store;
