@@ -42,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const Module1::Task &b = back[j++];
         if (b.title != t.title || b.forWhom != t.forWhom || b.description != t.description
             || Rules::dueMoment(b) != Rules::dueMoment(t) || b.done != t.done || b.repeatText != t.repeatText) {
-            
-            std::fprintf(stderr, "not the same task after a trip: %s %s|%s|%s|%s|%s\n", (t.title.toUtf8().toHex() + " " + b.title.toUtf8().toHex() + " " + QByteArray::number(t.done) + QByteArray::number(b.done)).constData(), qPrintable(t.title),
+            const QByteArray titles = QByteArray(t.title.toUtf8().toHex() + " " + b.title.toUtf8().toHex() + " "
+                                                 + QByteArray::number(t.done) + QByteArray::number(b.done));
+            std::fprintf(stderr, "not the same task after a trip: %s %s|%s|%s|%s|%s\n", titles.constData(), qPrintable(t.title),
                          qPrintable(t.forWhom), qPrintable(Rules::dueMoment(t).toString(Qt::ISODate)),
                          qPrintable(t.repeatText + QLatin1Char('/') + t.doneText), qPrintable(t.description));
             std::fprintf(stderr, "                            now: %s|%s|%s|%s|%s\n", qPrintable(b.title),
