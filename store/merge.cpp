@@ -428,18 +428,29 @@ namespace {
 template<typename T>
 std::vector<T> unseenSaveBase(const std::vector<T> &last, const std::vector<T> &foreign, const std::vector<T> &theirs)
 {
-    std::vector<T> unseen = without(without(last, foreign), without(theirs, foreign));
+    const std::vector<T> ourChanges = without(last, foreign);
+    std::vector<T> unseen = without(ourChanges, without(theirs, foreign));
+    std::vector<T> base;
     if constexpr (std::is_same_v<T, Task>) {
         // A task of ours they hold in a version of their own, one we never
-        // wrote, they saw and changed: that is theirs to merge as any edit.
+        // wrote, they changed too: both edits merge field by field against
+        // the version that was in place before ours.
         std::unordered_set<QString> changedThere;
         for (const Task &t : without(theirs, foreign)) {
             if (!t.uid.isEmpty())
                 changedThere.insert(t.uid);
         }
         std::erase_if(unseen, [&](const Task &t) { return changedThere.contains(t.uid); });
+        base = without(last, unseen);
+        const auto before = byUid(foreign);
+        for (Task &t : base) {
+            const auto it = before.find(t.uid);
+            if (it != before.end() && changedThere.contains(t.uid) && !common(std::vector<Task>{t}, ourChanges).empty())
+                t = foreign[it->second];
+        }
+    } else {
+        base = without(last, unseen);
     }
-    std::vector<T> base = without(last, unseen);
     const std::vector<T> stillThere = common(without(foreign, last), without(theirs, last));
     base.insert(base.end(), stillThere.begin(), stillThere.end());
     return base;

@@ -52,7 +52,7 @@ private Q_SLOTS:
     void rulesMergeTheSameWay();
     void anAdditionFollowsTheRecordItFollowedHere();
     void identicalTasksKeepIdsOfTheirOwn();
-    void anOlderFileCountsIdenticalTasksOneByOne();
+    void anOlderFileMergesWithWhatOurSavesDid();
 };
 
 void TestMerge::sameTaskEditedOnBothSidesIsKeptTwice()
@@ -252,7 +252,7 @@ void TestMerge::identicalTasksKeepIdsOfTheirOwn()
 
 QTEST_GUILESS_MAIN(TestMerge)
 
-void TestMerge::anOlderFileCountsIdenticalTasksOneByOne()
+void TestMerge::anOlderFileMergesWithWhatOurSavesDid()
 {
     // We added a second Alpha; a file written from before that, with one
     // task of its own, takes neither Alpha away.
@@ -275,5 +275,20 @@ void TestMerge::anOlderFileCountsIdenticalTasksOneByOne()
     theirs = tasksOnly({kAlpha, kCharlie, kDelta});
     base = unseenSaveBase(ours, tasksOnly({kAlpha, kCharlie}), theirs);
     QCOMPARE(titles(mergeRecords(base, ours, theirs).merged.tasks), (QStringList{u"Alpha"_s, u"Delta"_s}));
+
+    // A task with an identity we renamed and an older file gave words:
+    // both edits stay, in one task.
+    Task earlier = kAlpha;
+    earlier.uid = u"a-1"_s;
+    Task renamed = earlier;
+    renamed.title = u"Alpha, renamed"_s;
+    Task described = earlier;
+    described.description = u"with words"_s;
+    ours = tasksOnly({renamed});
+    theirs = tasksOnly({described});
+    base = unseenSaveBase(ours, tasksOnly({earlier}), theirs);
+    const MergeOutcome both = mergeRecords(base, ours, theirs);
+    QCOMPARE(titles(both.merged.tasks), QStringList{u"Alpha, renamed"_s});
+    QCOMPARE(both.merged.tasks.front().description, u"with words"_s);
 }
 #include "test_merge.moc"
