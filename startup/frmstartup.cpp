@@ -56,7 +56,6 @@ public:
         setHtml(takeFirstSlice(AlertPage::withBreakOpportunities(html)));
     }
 
-    bool wholePageShown() const { return m_rest.isEmpty(); }
 
 protected:
     QVariant loadResource(int type, const QUrl &name) override

@@ -17,27 +17,30 @@ namespace {
 // same step, so then the bytes decide.
 constexpr qint64 kCoarseClockNs = 2'000'000'000;
 
-qint64 wallClockNs()
-{
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 // The versions kept to tell that, at the most: a long burst of saves falls
 // back to taking what the file lacks as deleted.
 constexpr std::size_t kMostVersions = 8;
 
-qint64 steadyNs()
-{
-    struct timespec now {};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 qint64 toNs(const struct timespec &t)
 {
     return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+qint64 clockNs(clockid_t clock)
+{
+    struct timespec now {};
+    ::clock_gettime(clock, &now);
+    return toNs(now);
+}
+
+qint64 wallClockNs()
+{
+    return clockNs(CLOCK_REALTIME);
+}
+
+qint64 steadyNs()
+{
+    return clockNs(CLOCK_MONOTONIC);
 }
 
 } // namespace
@@ -47,24 +50,30 @@ void ChangeTracker::remember(const DiskFile::Look &look, const QByteArray &bytes
 {
     // Our own save read back teaches nothing of anybody else's.
     const bool ownSaveAgain = m_known && bytes == m_bytes;
-    m_known = true;
-    m_look = look;
-    m_bytes = bytes;
-    m_takenAt = wallClockNs();
-    m_records = std::move(records);
+    take(look, bytes, std::move(records));
     if (!ownSaveAgain)
         m_recent = {{steadyNs(), m_records}};
     m_hadProblems = report && damaged(*report);
 }
 
-void ChangeTracker::rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records,
-                                 const Records *tookIn)
+void ChangeTracker::take(const DiskFile::Look &look, const QByteArray &bytes, Records records)
 {
+    m_known = true;
+    m_look = look;
+    m_bytes = bytes;
+    m_takenAt = wallClockNs();
+    m_records = std::move(records);
+}
+
+void ChangeTracker::rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records,
+                                 std::optional<Records> tookIn)
+{
+    take(look, bytes, std::move(records));
+    m_hadProblems = false;
     std::vector<Version> recent = std::move(m_recent);
-    remember(look, bytes, std::move(records), nullptr);
     const qint64 now = steadyNs();
     if (tookIn)
-        recent.push_back({now, *tookIn});
+        recent.push_back({now, std::move(*tookIn)});
     recent.push_back({now, m_records});
     // Only the last version already in place a race ago is still needed.
     const auto stillRacing = [&](const Version &v) { return v.since > now - m_raceNs; };

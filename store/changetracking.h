@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace Module1 {
@@ -44,7 +45,8 @@ public:
     void remember(const DiskFile::Look &look, const QByteArray &bytes, Records records, const LoadReport *report);
     // The same after a save of ours, which merged `tookIn`, another
     // program's version found in place, when that is not null.
-    void rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records, const Records *tookIn);
+    void rememberSave(const DiskFile::Look &look, const QByteArray &bytes, Records records,
+                      std::optional<Records> tookIn);
     void forget()
     {
         const qint64 race = m_raceNs;
@@ -60,6 +62,8 @@ public:
     Glance glance();
 
 private:
+    void take(const DiskFile::Look &look, const QByteArray &bytes, Records records);
+
     bool m_known = false;
     DiskFile::Look m_look; // Missing when there was no file
     // The bytes themselves, shared with whoever read or wrote them: a

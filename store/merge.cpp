@@ -429,14 +429,15 @@ template<typename T>
 std::vector<T> unseenSaveBase(const std::vector<T> &last, const std::vector<T> &foreign, const std::vector<T> &theirs)
 {
     const std::vector<T> ourChanges = without(last, foreign);
-    std::vector<T> unseen = without(ourChanges, without(theirs, foreign));
+    const std::vector<T> theirChanges = without(theirs, foreign);
+    std::vector<T> unseen = without(ourChanges, theirChanges);
     std::vector<T> base;
     if constexpr (std::is_same_v<T, Task>) {
         // A task of ours they hold in a version of their own, one we never
         // wrote, they changed too: both edits merge field by field against
         // the version that was in place before ours.
         std::unordered_set<QString> changedThere;
-        for (const Task &t : without(theirs, foreign)) {
+        for (const Task &t : theirChanges) {
             if (!t.uid.isEmpty())
                 changedThere.insert(t.uid);
         }

@@ -169,13 +169,13 @@ void StoreSave::mergeChanged()
     Records theirs;
     const LoadReport theirReport = parseStore(m_now.bytes, theirs);
     m_expected.records = unseenSaveBase(m_expected.records, m_tracker.racedVersion(), theirs);
-    m_tookIn = theirs;
     mergeIn(theirs);
     m_replacedHadProblems = damaged(theirReport);
     m_expected.exists = true;
     m_expected.bytes = m_now.bytes;
     m_expected.look = m_now.look;
     m_expected.records = std::move(theirs);
+    m_tookIn = m_expected.records;
 }
 
 bool StoreSave::backUp()
@@ -221,7 +221,7 @@ void StoreSave::write()
         m_result.merged = true;
         m_result.notice = mergeNotice(m_result.tasksKeptTwice, m_result.rulesKeptTwice);
     }
-    m_tracker.rememberSave(m_savedLook, m_bytes, m_written, m_tookIn ? &*m_tookIn : nullptr);
+    m_tracker.rememberSave(m_savedLook, m_bytes, m_written, std::move(m_tookIn));
 }
 
 StoreSave::Round StoreSave::writeRound(bool lastRound)
@@ -360,7 +360,7 @@ void StoreSave::settle(DiskFile::Placed &inPlace, Records records, const QByteAr
     m_result.merged = true;
     m_result.notice = mergeNotice(m_result.tasksKeptTwice, m_result.rulesKeptTwice);
     m_merged = true;
-    m_tracker.rememberSave(inPlace.look, bytes, records, nullptr);
+    m_tracker.rememberSave(inPlace.look, bytes, records, std::nullopt);
     m_written = std::move(records);
 }
 
