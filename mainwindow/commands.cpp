@@ -129,8 +129,7 @@ void FrmMain::deleteTask()
     const std::optional<Task> before = gone ? std::optional<Task>(*gone) : std::nullopt;
     // The task on the row below takes the selection, as the row did before;
     // after the last row nothing is selected.
-    const int belowSlot = slotOfRow(selectedRow() + 1);
-    m_list->selectNext(belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0);
+    m_list->selectNext(m_list->taskOfRow(selectedRow() + 1));
     // The store is saved even when no row was selected.
     const Commit commit = store().removeTask(id);
     m_timer1->setEnabled(true);
@@ -147,8 +146,7 @@ void FrmMain::markDone()
     const Task before = *store().find(id);
     const QString title = before.title;
     // Where the task goes out of sight, the row below takes the selection.
-    const int belowSlot = slotOfRow(selectedRow() + 1);
-    const TaskId below = belowSlot >= 0 ? store().tasks()[std::size_t(belowSlot)].id : 0;
+    const TaskId below = m_list->taskOfRow(selectedRow() + 1);
     // The redraw this announces re-sorts the list: the task, when it is
     // still shown, stays selected wherever it went; a task that is hidden
     // now leaves its row to the one that followed, as a deletion does.
@@ -206,12 +204,13 @@ void FrmMain::editSyncAccount()
     m_timer1->setEnabled(false);
     const QString folder = Sync::StoreSide::storeFolder();
     SyncAccountDialog dialog(this);
-    dialog.showAccount(Sync::loadAccount(folder));
+    const Sync::Account before = Sync::loadAccount(folder);
+    dialog.showAccount(before);
     if (m_context.seam.exec(&dialog) == QDialog::Accepted) {
         const Sync::Account account = dialog.account();
         // Left empty on an account already set up, the password stays.
         const QString typed = dialog.password();
-        const bool keep = typed.isEmpty() && Sync::loadAccount(folder).isSet();
+        const bool keep = typed.isEmpty() && before.isSet();
         const Sync::AccountChange change =
             Sync::changeAccount(folder, account, keep ? std::nullopt : std::optional<QString>(typed));
         if (m_context.sync)

@@ -41,7 +41,6 @@ public:
     void formLoad();
 
     // The list; what it offers is also offered here, for the window's users.
-    TaskList *list() const { return m_list; }
     void drawList() { m_list->drawList(); }
     void cleanList() { m_list->cleanList(); }
     void setColor(int index) { m_list->setColor(index); }

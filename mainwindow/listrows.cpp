@@ -23,10 +23,15 @@ constexpr int kSpareRows = 4;
 
 } // namespace
 
+Module1::TaskId TaskList::taskOfRow(int row) const
+{
+    const int slot = slotOfRow(row);
+    return slot >= 0 ? m_store.tasks()[std::size_t(slot)].id : 0;
+}
+
 Module1::TaskId TaskList::selectedTask() const
 {
-    const int slot = slotOfRow(m_selectedRow);
-    return slot >= 0 ? m_store.tasks()[std::size_t(slot)].id : 0;
+    return taskOfRow(m_selectedRow);
 }
 
 void TaskList::changeKeepingSelection(const std::function<void()> &change)
@@ -42,8 +47,7 @@ void TaskList::changeKeepingSelection(const std::function<void()> &change)
 void TaskList::setSelectedRow(int row)
 {
     m_selectedRow = row;
-    const int slot = slotOfRow(row);
-    m_selectedId = slot >= 0 ? m_store.tasks()[std::size_t(slot)].id : 0;
+    m_selectedId = taskOfRow(row);
 }
 
 void TaskList::selectSlot(int slot)

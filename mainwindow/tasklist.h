@@ -70,6 +70,8 @@ public:
     int rowCount() const { return int(m_rowSlots.size()); }
     // The table slot row `row` (from 1) shows; -1 for no such row.
     int slotOfRow(int row) const;
+    // The task shown on `row`; 0 for none.
+    Module1::TaskId taskOfRow(int row) const;
     // The row that shows table slot `slot`; 0 when none does (hidden as
     // done, or left out by Find).
     int rowOfSlot(int slot) const;

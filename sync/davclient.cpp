@@ -187,8 +187,6 @@ void Client::makeNetwork()
 Reply Client::send(const QByteArray &verb, const QUrl &url, const QByteArray &body,
                    const QList<std::pair<QByteArray, QByteArray>> &headers)
 {
-    if (beforeSend)
-        beforeSend(verb, url);
     if (QThread::currentThread()->isInterruptionRequested()) {
         Reply stopped;
         stopped.failure = QStringLiteral("Quorvi was ending");

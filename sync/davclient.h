@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <functional>
 #include <memory>
 
 // WebDAV and CalDAV as the sync uses them: one request at a time, waited
@@ -79,8 +78,6 @@ public:
 
     // How many requests went out so far.
     int requests() const { return m_requests; }
-    // Called before each request goes out, with its verb and URL.
-    std::function<void(const QByteArray &, const QUrl &)> beforeSend;
     int timeoutMs = 30000;
 
 private:

@@ -118,7 +118,6 @@ void Runner::end()
 
 void Runner::conclude(const Outcome &outcome, const QDateTime &at)
 {
-    ++m_passes;
     m_lastResult = QStringLiteral("Last sync at %1: %2")
                        .arg(QLocale().toString(at.time(), QLocale::ShortFormat), outcome.message.section(u'\n', 0, 0));
     Q_EMIT resultChanged(m_lastResult);

@@ -54,7 +54,6 @@ public:
     bool running() const { return m_thread != nullptr; }
     // "Last sync at 10:42: Synced: ..." or "Not synced yet"; empty without an account.
     QString lastResult() const { return m_lastResult; }
-    int passes() const { return m_passes; }
 
     // The pauses, shortened by tests.
     int afterChangeMs = 5000;
@@ -84,7 +83,6 @@ private:
     bool m_asked = false; // declined, the question does not come back at every pass
     QString m_lastResult;
     QString m_lastTold;
-    int m_passes = 0;
 };
 
 } // namespace Sync

@@ -21,10 +21,6 @@ public:
     // and `today` marked.
     void openOn(QDate selected, QDate today);
 
-    // The popup and its calendar, created on first use; null before.
-    QFrame *popup() const { return m_popup; }
-    QCalendarWidget *calendar() const { return m_calendar; }
-
 Q_SIGNALS:
     // Pressed: the owner answers with openOn() and the boxes' date.
     void opening();

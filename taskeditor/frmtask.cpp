@@ -258,6 +258,9 @@ void FrmTask::repeatChanged(bool dateMoved)
 
 void FrmTask::showDuePreview()
 {
+    // Filling the boxes one by one would show it for each; fill() shows it once.
+    if (m_preparing)
+        return;
     const Module1::Task *t = editing();
     lblDuePreview->setText(t ? DuePreview::text(*t, Clock::now(), locale()) : QString());
 }
